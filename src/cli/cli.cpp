@@ -1,0 +1,102 @@
+#include "cli/cli.h"
+
+#include "cli/commands.h"
+
+#include <charconv>
+
+namespace cli {
+namespace {
+
+constexpr const char* VERSION = "0.14";
+
+constexpr const char* HELP_TEXT =
+    R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
+
+Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes). Images are never changed.
+
+Commands:
+  list IMAGE
+      One line per listed file: name, start, length, attributes, type, start sector, start track,
+      sector count and directory slot, separated by TAB. Names are the raw bytes stored on the disc.
+  check IMAGE...
+      Integrity scan of each image: the lines the scan writes, then a summary and an empty line.
+  tap IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]
+      Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,
+      blanking disc syntax out of BASIC loaders unless --no-rewrite is given. A non-empty OUT is only
+      replaced with --force.
+  screen IMAGE --slot N -o OUT.png
+      Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+
+Options:
+  -h, --help     show this text
+  --version      show the version
+
+Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted);
+2 usage error, or an image that cannot be read.
+)";
+
+} // namespace
+
+void report(std::ostream& err, const std::string& subject, const std::string& reason)
+{
+    err << PROGRAM_NAME << ": " << subject << ": " << reason << '\n';
+}
+
+int usage_error(std::ostream& err, const std::string& reason)
+{
+    err << PROGRAM_NAME << ": " << reason << "\nTry 'kestrel-cli --help' for more information.\n";
+    return EXIT_USAGE;
+}
+
+std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
+{
+    const image::Layout layout = image::layout_from_path(path);
+    if (layout == image::Layout::None) {
+        report(err, path, "not a disc image (the name must end in .mgt, .dsk or .img)");
+        return std::nullopt;
+    }
+    int open_error = 0;
+    auto catalogue = image::read_directory(path, layout, &open_error);
+    if (!catalogue) {
+        report(err, path, image::open_error_text(open_error));
+        return std::nullopt;
+    }
+    return LoadedImage{path, layout, std::move(*catalogue)};
+}
+
+std::optional<int> parse_slot(const std::string& text)
+{
+    int slot = -1;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, slot);
+    if (text.empty() || ec != std::errc() || ptr != end || slot < 0 || slot >= image::DIRECTORY_SLOTS)
+        return std::nullopt;
+    return slot;
+}
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty())
+        return usage_error(err, "missing command");
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "-h" || command == "--help" || command == "help") {
+        out << HELP_TEXT;
+        return EXIT_OK;
+    }
+    if (command == "--version") {
+        out << PROGRAM_NAME << ' ' << VERSION << '\n';
+        return EXIT_OK;
+    }
+    if (command == "list")
+        return run_list(rest, out, err);
+    if (command == "check")
+        return run_check(rest, out, err);
+    if (command == "tap")
+        return run_tap(rest, out, err);
+    if (command == "screen")
+        return run_screen(rest, out, err);
+    return usage_error(err, "unknown command '" + command + "'");
+}
+
+} // namespace cli

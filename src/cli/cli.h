@@ -1,0 +1,20 @@
+// kestrel-cli: the batch companion of the GUI. Every command runs in-process through run(), writing its normal
+// output to `out` and its messages to `err`, so tests can drive it without spawning a process.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+inline constexpr int EXIT_OK = 0;
+inline constexpr int EXIT_PROBLEM = 1; // the command ran, and found or reported a failure
+inline constexpr int EXIT_USAGE = 2;   // bad arguments, or input that cannot be read at all
+
+inline constexpr const char* PROGRAM_NAME = "kestrel-cli";
+
+// Runs one command line (without the program name) and returns the process exit code.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace cli

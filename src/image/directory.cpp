@@ -1,0 +1,136 @@
+#include "image/directory.h"
+
+#include "common/bytes.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace image {
+namespace {
+
+constexpr std::array<std::string_view, 21> TYPE_NAMES = {
+    "",           "ZX Basic",   "ZX NumArray",  "ZX $Array",    "ZX Code",    "ZX 48K Snap",   "ZX MD File",
+    "ZX Screen$", "ZX Special", "ZX 128K Snap", "ZX OpenType",  "ZX Execute", "UniDos SubDir", "UniDos Create",
+    "",           "",           "SAM Basic",    "SAM NumArray", "SAM $Array", "SAM Code",      "SAM Screen",
+};
+
+constexpr int TYPE_ZX_LAST = 11;
+constexpr int TYPE_SAM_BASIC = 16;
+constexpr int TYPE_SAM_CODE = 19;
+constexpr int TYPE_SAM_LAST = 20;
+constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
+
+std::int64_t sam_length(std::int64_t page_count, std::uint16_t last_page_length)
+{
+    return page_count * SAM_PAGE_BYTES + (last_page_length & SAM_OFFSET_MASK);
+}
+
+// The stored start page has already been increased by one (wrapping within the byte).
+std::int32_t sam_start(std::uint8_t start_page, std::uint16_t offset)
+{
+    return static_cast<std::int32_t>((start_page & SAM_PAGE_MASK) * SAM_PAGE_BYTES + (offset & SAM_OFFSET_MASK));
+}
+
+} // namespace
+
+SlotAddress slot_address(int slot)
+{
+    assert(slot >= 0 && slot < DIRECTORY_SLOTS);
+    const int sector_number = slot / 2;
+    return {static_cast<std::uint8_t>(sector_number / SECTORS_PER_TRACK), sector_number % SECTORS_PER_TRACK,
+            static_cast<std::size_t>(slot % 2) * entry::SIZE};
+}
+
+std::string DirectoryEntry::name() const
+{
+    const auto end = std::find(raw_name.begin(), raw_name.end(), std::uint8_t{0});
+    return std::string(raw_name.begin(), end);
+}
+
+DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes)
+{
+    assert(bytes.size() >= entry::SIZE);
+    DirectoryEntry e;
+    e.status = bytes[entry::STATUS];
+    std::copy_n(bytes.begin() + entry::NAME, entry::NAME_LEN, e.raw_name.begin());
+    e.sector_count = common::get_be16(bytes, entry::SECTOR_COUNT);
+    e.first_track = bytes[entry::FIRST_TRACK];
+    e.first_sector = bytes[entry::FIRST_SECTOR];
+    e.zx_length = common::get_le16(bytes, entry::ZX_LENGTH);
+    e.zx_start = common::get_le16(bytes, entry::ZX_START);
+    e.sam_start_page = bytes[entry::SAM_START_PAGE];
+    e.sam_code_offset = common::get_le16(bytes, entry::SAM_CODE_OFFSET);
+    e.sam_page_count = bytes[entry::SAM_PAGE_COUNT];
+    e.sam_length = common::get_le16(bytes, entry::SAM_LENGTH);
+    return e;
+}
+
+std::string_view type_name(int type_code)
+{
+    if (type_code < 0 || static_cast<std::size_t>(type_code) >= TYPE_NAMES.size())
+        return {};
+    return TYPE_NAMES[static_cast<std::size_t>(type_code)];
+}
+
+CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
+{
+    CatalogueRow row;
+    const int code = e.type_code();
+    row.name = e.name();
+    if (code >= 1 && code <= TYPE_ZX_LAST) {
+        row.start = e.zx_start;
+        row.length = e.zx_length;
+    } else if (code >= TYPE_SAM_BASIC && code <= TYPE_SAM_LAST) {
+        const auto page = static_cast<std::uint8_t>(e.sam_start_page + 1);
+        if (code == TYPE_SAM_BASIC) {
+            // SAM Basic keeps its last-page length in the ZX length field and has no start address.
+            row.length = sam_length(e.sam_page_count, e.zx_length);
+        } else {
+            row.length = sam_length(e.sam_page_count, e.sam_length);
+            row.start = sam_start(page, code == TYPE_SAM_CODE ? e.sam_code_offset : e.zx_start);
+        }
+    }
+    // UniDos entries (12, 13) and codes without a name list with start and length 0.
+    if (e.status & HIDDEN_BIT)
+        row.attributes += 'H';
+    if (e.status & PROTECTED_BIT)
+        row.attributes += 'P';
+    row.type_text = std::string(type_name(code)) + " (" + std::to_string(code) + ")";
+    row.start_sector = e.first_sector;
+    row.start_track = e.first_track;
+    row.sectors = e.sector_count;
+    row.slot = slot;
+    return row;
+}
+
+std::array<std::string, CATALOGUE_COLUMNS> cell_texts(const CatalogueRow& row)
+{
+    return {
+        row.name,      std::to_string(row.start),        std::to_string(row.length),      row.attributes,
+        row.type_text, std::to_string(row.start_sector), std::to_string(row.start_track), std::to_string(row.sectors)};
+}
+
+std::optional<Catalogue> read_directory(const std::string& path, Layout layout, int* open_error)
+{
+    ImageFile file(path, layout);
+    if (open_error)
+        *open_error = file.open_error();
+    if (!file.is_open())
+        return std::nullopt;
+    Catalogue rows;
+    std::array<std::uint8_t, SECTOR_SIZE> sector{};
+    for (int slot = 0; slot < DIRECTORY_SLOTS; slot += 2) {
+        const SlotAddress at = slot_address(slot);
+        file.read_sector(at.track_byte, at.sector_index, sector);
+        for (int half = 0; half < 2; ++half) {
+            const auto bytes = std::span<const std::uint8_t>(sector).subspan(
+                static_cast<std::size_t>(half) * entry::SIZE, entry::SIZE);
+            const DirectoryEntry e = decode_directory_entry(bytes);
+            if (e.is_used())
+                rows.push_back(catalogue_row(e, slot + half));
+        }
+    }
+    return rows;
+}
+
+} // namespace image

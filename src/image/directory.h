@@ -1,0 +1,110 @@
+// The disc directory: 80 entries of 256 bytes in tracks 0-3 of side 0, two per sector, decoded into the
+// catalogue that the main list and the command line show. Entries are shown as read; judging damage is the
+// integrity scan's work.
+#pragma once
+
+#include "image/geometry.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace image {
+
+inline constexpr int DIRECTORY_SLOTS = 80;
+inline constexpr int DIRECTORY_TRACKS = 4;
+
+// Offsets within a 256-byte directory entry.
+namespace entry {
+inline constexpr std::size_t SIZE = 256;
+inline constexpr std::size_t STATUS = 0;
+inline constexpr std::size_t NAME = 1;
+inline constexpr std::size_t NAME_LEN = 10;
+inline constexpr std::size_t SECTOR_COUNT = 11; // big-endian
+inline constexpr std::size_t FIRST_TRACK = 13;
+inline constexpr std::size_t FIRST_SECTOR = 14;
+inline constexpr std::size_t TAPE_TYPE = 211;
+inline constexpr std::size_t ZX_LENGTH = 212;
+inline constexpr std::size_t ZX_START = 214;
+inline constexpr std::size_t ZX_PROGRAM_LENGTH = 216;
+inline constexpr std::size_t ZX_AUTOSTART = 218;
+inline constexpr std::size_t SAM_START_PAGE = 236;
+inline constexpr std::size_t SAM_CODE_OFFSET = 237;
+inline constexpr std::size_t SAM_PAGE_COUNT = 239;
+inline constexpr std::size_t SAM_LENGTH = 240;
+} // namespace entry
+
+inline constexpr std::uint8_t TYPE_MASK = 0x3F;
+inline constexpr std::uint8_t HIDDEN_BIT = 0x80;
+inline constexpr std::uint8_t PROTECTED_BIT = 0x40;
+inline constexpr int FIRST_SAM_TYPE = 16;
+inline constexpr std::int64_t SAM_PAGE_BYTES = 16384;
+inline constexpr std::uint16_t SAM_OFFSET_MASK = 0x3FFF;
+
+// Where a slot's entry lies: directory track, sector index and byte offset within the sector.
+struct SlotAddress
+{
+    std::uint8_t track_byte;
+    int sector_index;
+    std::size_t offset;
+};
+SlotAddress slot_address(int slot);
+
+// The fields of a directory entry that the catalogue, extraction and scan read.
+struct DirectoryEntry
+{
+    std::uint8_t status = 0;
+    std::array<std::uint8_t, entry::NAME_LEN> raw_name{};
+    std::uint16_t sector_count = 0;
+    std::uint8_t first_track = 0;
+    std::uint8_t first_sector = 0;
+    std::uint16_t zx_length = 0;
+    std::uint16_t zx_start = 0;
+    std::uint8_t sam_start_page = 0;
+    std::uint16_t sam_code_offset = 0;
+    std::uint8_t sam_page_count = 0;
+    std::uint16_t sam_length = 0;
+
+    int type_code() const { return status & TYPE_MASK; }
+    bool is_used() const { return type_code() != 0; }
+    // The name bytes up to the first zero byte; trailing blanks stay.
+    std::string name() const;
+};
+
+// Decodes one entry from at least entry::SIZE bytes.
+DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes);
+
+// Type name of a type code; "" for codes without a name (0, 14, 15, 21-63).
+std::string_view type_name(int type_code);
+
+// One listed file, in the order of the main list's columns, with its slot last.
+struct CatalogueRow
+{
+    std::string name;
+    std::int32_t start = 0;
+    std::int64_t length = 0;
+    std::string attributes;
+    std::string type_text;
+    std::int32_t start_sector = 0;
+    std::int32_t start_track = 0;
+    std::int32_t sectors = 0;
+    std::int32_t slot = 0;
+};
+
+inline constexpr int CATALOGUE_COLUMNS = 8;
+// The texts of the eight list columns of a row.
+std::array<std::string, CATALOGUE_COLUMNS> cell_texts(const CatalogueRow& row);
+
+// The row of a used entry. SAM start pages are taken plus one, wrapping within the byte.
+CatalogueRow catalogue_row(const DirectoryEntry& entry, int slot);
+
+using Catalogue = std::vector<CatalogueRow>;
+
+// Reads the 40 directory sectors and returns a row for every used entry in directory order;
+// std::nullopt when the image cannot be opened (errno in *open_error when given).
+std::optional<Catalogue> read_directory(const std::string& path, Layout layout, int* open_error = nullptr);
+
+} // namespace image

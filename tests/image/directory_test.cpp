@@ -1,0 +1,244 @@
+#include "image/directory.h"
+
+#include "support/image_builder.h"
+
+#include <gtest/gtest.h>
+
+using image::CatalogueRow;
+using image::Layout;
+using testing_support::EntrySpec;
+using testing_support::ImageBuilder;
+using testing_support::TempDir;
+
+namespace {
+
+image::Catalogue list(const ImageBuilder& builder, const TempDir& dir, const std::string& name = "disc.mgt")
+{
+    const auto path = builder.write(dir / name);
+    auto rows = image::read_directory(path.string(), image::layout_from_path(name));
+    EXPECT_TRUE(rows.has_value());
+    return rows.value_or(image::Catalogue{});
+}
+
+std::array<std::string, 8> cells(const CatalogueRow& row)
+{
+    return image::cell_texts(row);
+}
+
+} // namespace
+
+TEST(SlotAddress, MapsSlotsToDirectorySectorsAndHalves)
+{
+    EXPECT_EQ(image::slot_address(0).track_byte, 0);
+    EXPECT_EQ(image::slot_address(0).sector_index, 0);
+    EXPECT_EQ(image::slot_address(0).offset, 0u);
+    EXPECT_EQ(image::slot_address(1).offset, 256u);
+    EXPECT_EQ(image::slot_address(21).track_byte, 1);
+    EXPECT_EQ(image::slot_address(21).sector_index, 0);
+    EXPECT_EQ(image::slot_address(79).track_byte, 3);
+    EXPECT_EQ(image::slot_address(79).sector_index, 9);
+    EXPECT_EQ(image::slot_address(79).offset, 256u);
+}
+
+TEST(ReadDirectory, WorkedExamplesGiveTheListedCells)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec screen;
+    screen.status = 4;
+    screen.name = "SCREEN";
+    screen.zx_length = 6912;
+    screen.zx_start = 16384;
+    screen.sector_count = 14;
+    screen.first_track = 4;
+    screen.first_sector = 1;
+    b.entry(0, screen);
+    EntrySpec hidden_protected = screen;
+    hidden_protected.status = 196;
+    b.entry(1, hidden_protected);
+    EntrySpec sam_code;
+    sam_code.status = 19;
+    sam_code.name = "samcode";
+    sam_code.sam_start_page = 1;
+    sam_code.sam_code_offset = 0x8000;
+    sam_code.sam_length = 6912;
+    b.entry(2, sam_code);
+    EntrySpec free_but_flagged;
+    free_but_flagged.status = 64;
+    b.entry(3, free_but_flagged);
+    free_but_flagged.status = 128;
+    b.entry(4, free_but_flagged);
+
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(cells(rows[0]),
+              (std::array<std::string, 8>{"SCREEN    ", "16384", "6912", "", "ZX Code (4)", "1", "4", "14"}));
+    EXPECT_EQ(rows[1].attributes, "HP");
+    EXPECT_EQ(rows[2].start, 32768);
+    EXPECT_EQ(rows[2].length, 6912);
+    EXPECT_EQ(rows[2].type_text, "SAM Code (19)");
+}
+
+TEST(ReadDirectory, RowsKeepTheirSlotNotTheirPosition)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec e;
+    e.status = 1;
+    e.name = "third";
+    b.entry(2, e);
+    e.name = "last";
+    b.entry(79, e);
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].slot, 2);
+    EXPECT_EQ(rows[0].name, "third     ");
+    EXPECT_EQ(rows[1].slot, 79);
+}
+
+TEST(ReadDirectory, EmptyDirectoryListsNothing)
+{
+    TempDir dir;
+    EXPECT_TRUE(list(ImageBuilder(), dir).empty());
+}
+
+TEST(ReadDirectory, FieldsAreDecodedAsStored)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec e;
+    e.status = 4;
+    e.raw_name = {'A', 'B', 0, 'Z', 'Z'};
+    b.entry(0, e);
+    b.entry_bytes(0)[11] = 1; // sector count, high byte first
+    b.entry_bytes(0)[12] = 2;
+    b.entry_bytes(0)[13] = 129;
+    EntrySpec full;
+    full.status = 1;
+    full.raw_name = {'0', '1', '2', '3', '4', '5', '6', '7', '8', 0xFF};
+    b.entry(1, full);
+
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, "AB");
+    EXPECT_EQ(rows[0].sectors, 258);
+    EXPECT_EQ(rows[0].start_track, 129);
+    EXPECT_EQ(rows[1].name, std::string("012345678\xFF"));
+}
+
+TEST(ReadDirectory, SamStartPagesArePerEntryAndWrap)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec zx;
+    zx.status = 4;
+    zx.zx_start = 1234;
+    b.entry(0, zx);
+    EntrySpec sam;
+    sam.status = 20; // SAM Screen: start from the ZX start field
+    sam.sam_start_page = 2;
+    sam.zx_start = 0xC005; // only the low 14 bits count
+    sam.sam_page_count = 1;
+    sam.sam_length = 0xC010;
+    b.entry(1, sam);
+    sam.sam_start_page = 255; // plus one wraps to page 0
+    b.entry(2, sam);
+    sam.sam_start_page = 31; // plus one is 32; the low five bits give page 0
+    b.entry(3, sam);
+
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].start, 1234);
+    EXPECT_EQ(rows[1].start, 3 * 16384 + 5);
+    EXPECT_EQ(rows[1].length, 16384 + 0x10);
+    EXPECT_EQ(rows[2].start, 5);
+    EXPECT_EQ(rows[3].start, 5);
+}
+
+TEST(ReadDirectory, TypeTableNamesLengthsAndStarts)
+{
+    TempDir dir;
+    ImageBuilder b;
+    const std::array<int, 8> codes = {12, 13, 14, 15, 16, 21, 63, 10};
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        EntrySpec e;
+        e.status = static_cast<std::uint8_t>(codes[i]);
+        e.zx_length = 0x4123;
+        e.zx_start = 500;
+        e.sam_page_count = 2;
+        e.sam_start_page = 3;
+        b.entry(static_cast<int>(i), e);
+    }
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), codes.size());
+    EXPECT_EQ(rows[0].type_text, "UniDos SubDir (12)");
+    EXPECT_EQ(rows[1].type_text, "UniDos Create (13)");
+    for (int i : {0, 1, 2, 3, 5, 6}) {
+        EXPECT_EQ(rows[static_cast<std::size_t>(i)].start, 0) << i;
+        EXPECT_EQ(rows[static_cast<std::size_t>(i)].length, 0) << i;
+    }
+    EXPECT_EQ(rows[2].type_text, " (14)");
+    EXPECT_EQ(rows[3].type_text, " (15)");
+    EXPECT_EQ(rows[5].type_text, " (21)");
+    EXPECT_EQ(rows[6].type_text, " (63)");
+    EXPECT_EQ(rows[4].type_text, "SAM Basic (16)");
+    EXPECT_EQ(rows[4].length, 2 * 16384 + 0x0123);
+    EXPECT_EQ(rows[4].start, 0);
+    EXPECT_EQ(rows[7].type_text, "ZX OpenType (10)");
+    EXPECT_EQ(rows[7].length, 0x4123);
+}
+
+TEST(ReadDirectory, SecondEntryOfASectorKeepsItsOwnType)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec e;
+    e.status = 2;
+    b.entry(4, e);
+    e.status = 12;
+    b.entry(5, e);
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].type_text, "ZX NumArray (2)");
+    EXPECT_EQ(rows[1].type_text, "UniDos SubDir (12)");
+}
+
+TEST(ReadDirectory, DirectorySectorsFollowTheLayout)
+{
+    TempDir dir;
+    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
+        ImageBuilder b(layout);
+        EntrySpec e;
+        e.status = 7;
+        e.name = "track2";
+        b.entry(45, e); // track 2, sector index 2
+        const std::string name = layout == Layout::Interleaved ? "d.dsk" : "d.img";
+        const auto rows = list(b, dir, name);
+        ASSERT_EQ(rows.size(), 1u) << name;
+        EXPECT_EQ(rows[0].slot, 45);
+        EXPECT_EQ(rows[0].type_text, "ZX Screen$ (7)");
+        // The same bytes read in the other layout do not hold that entry at that place.
+        const auto other = image::read_directory(
+            (dir / name).string(), layout == Layout::Interleaved ? Layout::Sequential : Layout::Interleaved);
+        ASSERT_TRUE(other.has_value());
+        EXPECT_TRUE(other->empty() || other->front().slot != 45);
+    }
+}
+
+TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
+{
+    TempDir dir;
+    ImageBuilder b;
+    EntrySpec e;
+    e.status = 3;
+    b.entry(0, e);
+    b.entry(79, e); // track 3, beyond the end once the file is cut to 20,000 bytes
+    b.resize(20000);
+    const auto rows = list(b, dir);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].slot, 0);
+
+    int error = 0;
+    EXPECT_FALSE(image::read_directory((dir / "missing.mgt").string(), Layout::Interleaved, &error).has_value());
+    EXPECT_EQ(error, ENOENT);
+}

@@ -1,0 +1,161 @@
+#include "image/geometry.h"
+
+#include "support/image_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+
+using image::Layout;
+using testing_support::TempDir;
+
+TEST(LayoutFromPath, ExtensionDecidesInAnyLetterCase)
+{
+    EXPECT_EQ(image::layout_from_path("a/b/game.MGT"), Layout::Interleaved);
+    EXPECT_EQ(image::layout_from_path("game.Dsk"), Layout::Interleaved);
+    EXPECT_EQ(image::layout_from_path("game.mgt"), Layout::Interleaved);
+    EXPECT_EQ(image::layout_from_path("game.IMG"), Layout::Sequential);
+    EXPECT_EQ(image::layout_from_path("game.tap"), Layout::None);
+    EXPECT_EQ(image::layout_from_path("game"), Layout::None);
+    EXPECT_EQ(image::layout_from_path("game.mgt.bak"), Layout::None);
+}
+
+TEST(LayoutFromPath, PointInFolderNameDoesNotCount)
+{
+    EXPECT_EQ(image::layout_from_path("discs.mgt/readme"), Layout::None);
+    EXPECT_EQ(image::layout_from_path("discs.img/"), Layout::None);
+    EXPECT_EQ(image::layout_from_path("a.b/c.img"), Layout::Sequential);
+}
+
+struct OffsetCase
+{
+    std::uint8_t track_byte;
+    int sector_index;
+    std::int64_t interleaved;
+    std::int64_t sequential;
+};
+
+TEST(SectorOffset, WorkedValuesOfBothLayouts)
+{
+    const std::array<OffsetCase, 10> cases = {{
+        {0, 0, 0, 0},
+        {1, 0, 10240, 5120},
+        {1, 3, 11776, 6656},
+        {4, 0, 40960, 20480},
+        {133, 2, 57344, 436224},
+        {79, 9, 813568, 409088},
+        {80, 0, 808960, 404480},
+        {207, 9, 818688, 818688},
+        {255, 10, 818688, 818688},
+        {127, -1, 808960, 404480},
+    }};
+    for (const OffsetCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "track byte " << int(c.track_byte) << " index " << c.sector_index);
+        EXPECT_EQ(image::sector_offset(Layout::Interleaved, c.track_byte, c.sector_index), c.interleaved);
+        EXPECT_EQ(image::sector_offset(Layout::Sequential, c.track_byte, c.sector_index), c.sequential);
+    }
+}
+
+TEST(SectorOffset, OnlyFirstAndLastTrackAgreeBetweenLayouts)
+{
+    for (int side = 0; side < 2; ++side) {
+        for (int track = 0; track < 80; ++track) {
+            const auto track_byte = static_cast<std::uint8_t>(track | (side ? 0x80 : 0));
+            for (int s = 0; s < 10; ++s) {
+                const bool same = image::sector_offset(Layout::Interleaved, track_byte, s) ==
+                                  image::sector_offset(Layout::Sequential, track_byte, s);
+                const bool edge = (side == 0 && track == 0) || (side == 1 && track == 79);
+                EXPECT_EQ(same, edge) << "side " << side << " track " << track << " sector " << s;
+            }
+        }
+    }
+}
+
+TEST(SectorOffset, OutOfRangeAddressesAreClamped)
+{
+    for (int t = 80; t < 128; ++t) {
+        EXPECT_EQ(image::sector_offset(Layout::Interleaved, static_cast<std::uint8_t>(t), 0),
+                  image::sector_offset(Layout::Interleaved, 79, 0));
+        EXPECT_EQ(image::sector_offset(Layout::Sequential, static_cast<std::uint8_t>(t | 0x80), 5),
+                  image::sector_offset(Layout::Sequential, 207, 5));
+    }
+    EXPECT_EQ(image::sector_offset(Layout::Interleaved, 5, -1), image::sector_offset(Layout::Interleaved, 5, 0));
+    EXPECT_EQ(image::sector_offset(Layout::Interleaved, 5, 10), image::sector_offset(Layout::Interleaved, 5, 9));
+    EXPECT_EQ(image::sector_offset(Layout::Interleaved, 5, 1000), image::sector_offset(Layout::Interleaved, 5, 9));
+}
+
+namespace {
+
+// An image whose every byte names its own sector, so reads can be checked by content.
+std::vector<std::uint8_t> numbered_image(std::size_t size)
+{
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(i / image::SECTOR_SIZE + i % 7);
+    return bytes;
+}
+
+} // namespace
+
+TEST(ReadSector, ReadsTheSectorAtItsOffsetInEitherLayout)
+{
+    TempDir dir;
+    const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES));
+    testing_support::write_file(dir / "x.mgt", bytes);
+    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
+        image::ImageFile file((dir / "x.mgt").string(), layout);
+        ASSERT_TRUE(file.is_open());
+        std::array<std::uint8_t, 512> dest{};
+        file.read_sector(133, 2, dest);
+        const auto offset = static_cast<std::size_t>(image::sector_offset(layout, 133, 2));
+        EXPECT_TRUE(std::equal(dest.begin(), dest.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset)));
+    }
+}
+
+TEST(ReadSector, NoneLayoutLeavesDestinationUntouched)
+{
+    TempDir dir;
+    testing_support::write_file(dir / "x.mgt", numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES)));
+    image::ImageFile file((dir / "x.mgt").string(), Layout::None);
+    std::array<std::uint8_t, 512> dest;
+    dest.fill(0xA5);
+    file.read_sector(4, 0, dest);
+    EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0xA5; }));
+    EXPECT_EQ(file.reads(), 0);
+}
+
+TEST(ReadSector, PartBeyondEndOfShortFileReadsAsZero)
+{
+    TempDir dir;
+    // The file ends 100 bytes into track 1 sector 1 (interleaved offset 10,240).
+    const auto bytes = numbered_image(10240 + 100);
+    testing_support::write_file(dir / "short.mgt", bytes);
+    image::ImageFile file((dir / "short.mgt").string(), Layout::Interleaved);
+    std::array<std::uint8_t, 512> dest;
+
+    dest.fill(0xEE);
+    file.read_sector(1, 0, dest);
+    EXPECT_TRUE(std::equal(dest.begin(), dest.begin() + 100, bytes.begin() + 10240));
+    EXPECT_TRUE(std::all_of(dest.begin() + 100, dest.end(), [](std::uint8_t b) { return b == 0; }));
+
+    // A sector wholly beyond the end, after a full read: nothing of the earlier read survives.
+    file.read_sector(0, 0, dest);
+    dest[0] = 0xEE;
+    file.read_sector(40, 0, dest);
+    EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST(ImageFile, MissingFileAndFolderDoNotOpen)
+{
+    TempDir dir;
+    image::ImageFile missing((dir / "none.mgt").string(), Layout::Interleaved);
+    EXPECT_FALSE(missing.is_open());
+    EXPECT_NE(missing.open_error(), 0);
+
+    std::filesystem::create_directory(dir / "folder.mgt");
+    image::ImageFile folder((dir / "folder.mgt").string(), Layout::Interleaved);
+    EXPECT_FALSE(folder.is_open());
+    EXPECT_EQ(folder.open_error(), EISDIR);
+}

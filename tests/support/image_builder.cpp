@@ -1,0 +1,241 @@
+#include "support/image_builder.h"
+
+#include "common/bytes.h"
+#include "image/directory.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace testing_support {
+namespace {
+
+constexpr std::size_t LINK_TRACK = 510;
+constexpr std::size_t LINK_SECTOR = 511;
+constexpr std::size_t DATA_PER_SECTOR = 510;
+constexpr std::size_t DISC_HEADER = 9;
+constexpr int FIRST_DATA_TRACK = image::DIRECTORY_TRACKS;
+constexpr int DATA_TRACKS_PER_SIDE = image::TRACKS_PER_SIDE - FIRST_DATA_TRACK;
+
+} // namespace
+
+std::uint8_t tape_type_for(std::uint8_t type_code)
+{
+    switch (type_code & image::TYPE_MASK) {
+    case 1:
+        return 0;
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    default:
+        return 3;
+    }
+}
+
+ImageBuilder::ImageBuilder(image::Layout layout)
+    : m_layout(layout), m_bytes(static_cast<std::size_t>(image::IMAGE_BYTES), 0)
+{
+    assert(layout != image::Layout::None);
+}
+
+std::span<std::uint8_t> ImageBuilder::sector(Sector at)
+{
+    const auto offset =
+        static_cast<std::size_t>(image::sector_offset(m_layout, at.track_byte, static_cast<int>(at.number) - 1));
+    if (offset + image::SECTOR_SIZE > m_bytes.size())
+        throw std::out_of_range("sector lies beyond the end of the resized image");
+    return std::span<std::uint8_t>(m_bytes).subspan(offset, image::SECTOR_SIZE);
+}
+
+std::span<std::uint8_t> ImageBuilder::entry_bytes(int slot)
+{
+    const image::SlotAddress at = image::slot_address(slot);
+    return sector({at.track_byte, static_cast<std::uint8_t>(at.sector_index + 1)})
+        .subspan(at.offset, image::entry::SIZE);
+}
+
+ImageBuilder& ImageBuilder::entry(int slot, const EntrySpec& spec)
+{
+    namespace e = image::entry;
+    const std::span<std::uint8_t> b = entry_bytes(slot);
+    std::fill(b.begin(), b.end(), std::uint8_t{0});
+    b[e::STATUS] = spec.status;
+    if (!spec.raw_name.empty()) {
+        assert(spec.raw_name.size() <= e::NAME_LEN);
+        std::copy(spec.raw_name.begin(), spec.raw_name.end(), b.begin() + e::NAME);
+    } else {
+        assert(spec.name.size() <= e::NAME_LEN);
+        std::fill_n(b.begin() + e::NAME, e::NAME_LEN, std::uint8_t{' '});
+        std::copy(spec.name.begin(), spec.name.end(), b.begin() + e::NAME);
+    }
+    common::put_be16(b, e::SECTOR_COUNT, spec.sector_count);
+    b[e::FIRST_TRACK] = spec.first_track;
+    b[e::FIRST_SECTOR] = spec.first_sector;
+    b[e::TAPE_TYPE] = spec.tape_type;
+    common::put_le16(b, e::ZX_LENGTH, spec.zx_length);
+    common::put_le16(b, e::ZX_START, spec.zx_start);
+    common::put_le16(b, e::ZX_PROGRAM_LENGTH, spec.zx_program_length);
+    common::put_le16(b, e::ZX_AUTOSTART, spec.zx_autostart);
+    b[e::SAM_START_PAGE] = spec.sam_start_page;
+    common::put_le16(b, e::SAM_CODE_OFFSET, spec.sam_code_offset);
+    b[e::SAM_PAGE_COUNT] = spec.sam_page_count;
+    common::put_le16(b, e::SAM_LENGTH, spec.sam_length);
+    return *this;
+}
+
+ImageBuilder& ImageBuilder::link(Sector from, Sector to)
+{
+    const std::span<std::uint8_t> s = sector(from);
+    s[LINK_TRACK] = to.track_byte;
+    s[LINK_SECTOR] = to.number;
+    return *this;
+}
+
+Sector ImageBuilder::next_free_sector()
+{
+    const int per_side = DATA_TRACKS_PER_SIDE * image::SECTORS_PER_TRACK;
+    if (m_next_free >= 2 * per_side)
+        throw std::length_error("image is full");
+    const int side = m_next_free / per_side;
+    const int within = m_next_free % per_side;
+    ++m_next_free;
+    const int track = FIRST_DATA_TRACK + within / image::SECTORS_PER_TRACK;
+    return {static_cast<std::uint8_t>(track | (side ? image::SIDE_BIT : 0)),
+            static_cast<std::uint8_t>(within % image::SECTORS_PER_TRACK + 1)};
+}
+
+std::vector<Sector> ImageBuilder::write_chain(std::span<const std::uint8_t> stream)
+{
+    std::vector<Sector> chain;
+    std::size_t done = 0;
+    do {
+        chain.push_back(next_free_sector());
+        const std::size_t piece = std::min(DATA_PER_SECTOR, stream.size() - done);
+        std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(done), piece, sector(chain.back()).begin());
+        done += piece;
+    } while (done < stream.size());
+    for (std::size_t i = 0; i + 1 < chain.size(); ++i)
+        link(chain[i], chain[i + 1]);
+    link(chain.back(), {0, 0});
+    return chain;
+}
+
+std::vector<Sector> ImageBuilder::add_zx_file(int slot, std::uint8_t type_code, const std::string& name,
+                                              std::span<const std::uint8_t> data, std::uint16_t start,
+                                              std::uint16_t autostart, std::uint16_t program_length)
+{
+    const auto length = static_cast<std::uint16_t>(data.size());
+    EntrySpec spec;
+    spec.status = type_code;
+    spec.name = name;
+    spec.tape_type = tape_type_for(type_code);
+    spec.zx_length = length;
+    spec.zx_start = start;
+    spec.zx_autostart = autostart;
+    spec.zx_program_length = program_length;
+
+    std::vector<std::uint8_t> stream(DISC_HEADER, 0);
+    stream[0] = spec.tape_type;
+    common::put_le16(stream, 1, length);
+    common::put_le16(stream, 3, start);
+    common::put_le16(stream, 5, program_length);
+    common::put_le16(stream, 7, autostart);
+    stream.insert(stream.end(), data.begin(), data.end());
+    const std::vector<Sector> chain = write_chain(stream);
+
+    spec.sector_count = static_cast<std::uint16_t>(chain.size());
+    spec.first_track = chain.front().track_byte;
+    spec.first_sector = chain.front().number;
+    entry(slot, spec);
+    return chain;
+}
+
+std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code, const std::string& name,
+                                               std::span<const std::uint8_t> data, std::uint8_t start_page,
+                                               std::uint16_t offset)
+{
+    const auto pages = static_cast<std::uint8_t>(data.size() / image::SAM_PAGE_BYTES);
+    const auto last = static_cast<std::uint16_t>(data.size() % image::SAM_PAGE_BYTES);
+    EntrySpec spec;
+    spec.status = type_code;
+    spec.name = name;
+    spec.sam_page_count = pages;
+    spec.sam_length = last;
+    spec.sam_start_page = start_page;
+    spec.sam_code_offset = offset;
+    spec.zx_start = offset;
+    spec.zx_length = last;
+
+    std::vector<std::uint8_t> stream(DISC_HEADER, 0);
+    stream[0] = type_code;
+    common::put_le16(stream, 1, last);
+    common::put_le16(stream, 3, offset);
+    stream[7] = pages;
+    stream[8] = start_page;
+    stream.insert(stream.end(), data.begin(), data.end());
+    const std::vector<Sector> chain = write_chain(stream);
+
+    spec.sector_count = static_cast<std::uint16_t>(chain.size());
+    spec.first_track = chain.front().track_byte;
+    spec.first_sector = chain.front().number;
+    entry(slot, spec);
+    return chain;
+}
+
+ImageBuilder& ImageBuilder::resize(std::size_t size)
+{
+    m_bytes.resize(size, 0);
+    return *this;
+}
+
+std::filesystem::path ImageBuilder::write(const std::filesystem::path& path) const
+{
+    write_file(path, m_bytes);
+    return path;
+}
+
+void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::uint8_t> read_file(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    m_path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    // Tests may leave read-only folders behind; make them writable so they can be removed.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
+    }
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::filesystem::path real_images_dir()
+{
+    return KESTREL_TEST_IMAGES_DIR;
+}
+
+} // namespace testing_support
