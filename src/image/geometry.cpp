@@ -63,6 +63,7 @@ void ImageFile::read_sector(std::uint8_t track_byte, int sector_index, std::span
     if (m_layout == Layout::None || !m_file)
         return;
     ++m_reads;
+    ++s_total_reads;
     std::size_t got = 0;
     if (fseeko(m_file, static_cast<off_t>(sector_offset(m_layout, track_byte, sector_index)), SEEK_SET) == 0)
         got = std::fread(dest.data(), 1, SECTOR_SIZE, m_file);

@@ -57,14 +57,17 @@ public:
     // part of a sector that lies beyond the end of a short file, or that cannot be read, reads as zero bytes.
     void read_sector(std::uint8_t track_byte, int sector_index, std::span<std::uint8_t> dest);
 
-    // Number of read_sector calls that reached the file (for benchmarks).
+    // Number of read_sector calls that reached this file.
     long reads() const { return m_reads; }
+    // Number of read_sector calls that reached any file since the program started (for benchmarks).
+    static long total_reads() { return s_total_reads; }
 
 private:
     std::FILE* m_file = nullptr;
     Layout m_layout;
     int m_error = 0;
     long m_reads = 0;
+    static inline long s_total_reads = 0;
 };
 
 // errno text for a failed open, as the command line shows it.
