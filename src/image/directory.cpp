@@ -41,6 +41,16 @@ SlotAddress slot_address(int slot)
             static_cast<std::size_t>(slot % 2) * entry::SIZE};
 }
 
+EntryBytes read_entry_bytes(ImageFile& file, int slot)
+{
+    const SlotAddress at = slot_address(slot);
+    std::array<std::uint8_t, SECTOR_SIZE> sector{};
+    file.read_sector(at.track_byte, at.sector_index, sector);
+    EntryBytes bytes;
+    std::copy_n(sector.begin() + static_cast<std::ptrdiff_t>(at.offset), entry::SIZE, bytes.begin());
+    return bytes;
+}
+
 std::string DirectoryEntry::name() const
 {
     const auto end = std::find(raw_name.begin(), raw_name.end(), std::uint8_t{0});

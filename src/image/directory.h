@@ -74,6 +74,11 @@ struct DirectoryEntry
     std::string name() const;
 };
 
+using EntryBytes = std::array<std::uint8_t, entry::SIZE>;
+
+// Reads the directory sector of a slot afresh and returns the slot's 256 entry bytes.
+EntryBytes read_entry_bytes(ImageFile& file, int slot);
+
 // Decodes one entry from at least entry::SIZE bytes.
 DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes);
 
