@@ -1,0 +1,91 @@
+#include "platform/qt_requester.h"
+
+#include "shell/input_requester.h"
+#include "shell/modal.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace platform {
+namespace {
+
+QMessageBox::Icon message_icon(shell::Icon icon)
+{
+    switch (icon) {
+    case shell::Icon::Question:
+        return QMessageBox::Question;
+    case shell::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case shell::Icon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+} // namespace
+
+QStringList qt_name_filters(const QString& filters)
+{
+    const QStringList parts = filters.split('|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        out << QString("%1 (%2)").arg(parts[i], patterns);
+    }
+    return out;
+}
+
+QString QtRequester::ask_file(const QString& title, const QString& proposed_path, const QString& filters, bool save)
+{
+    QFileDialog dialog(m_owner, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilters(qt_name_filters(filters));
+    if (!proposed_path.isEmpty()) {
+        const QFileInfo proposed(proposed_path);
+        dialog.setDirectory(proposed.absolutePath());
+        if (!proposed.fileName().isEmpty())
+            dialog.selectFile(proposed.fileName());
+    }
+    shell::run_modal(dialog);
+    if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtRequester::ask_save_file(const QString& title, const QString& proposed_path, const QString& filters)
+{
+    return ask_file(title, proposed_path, filters, true);
+}
+
+QString QtRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters)
+{
+    return ask_file(title, proposed_path, filters, false);
+}
+
+bool QtRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon icon)
+{
+    QMessageBox box(message_icon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_owner);
+    box.setEscapeButton(QMessageBox::No);
+    shell::run_modal(box);
+    return box.result() == QMessageBox::Yes;
+}
+
+void QtRequester::show_message(const QString& title, const QString& text, shell::Icon icon)
+{
+    QMessageBox box(message_icon(icon), title, text, QMessageBox::Ok, m_owner);
+    shell::run_modal(box);
+}
+
+QString QtRequester::ask_text(const QString& title, const QString& prompt, const QString& initial)
+{
+    shell::InputRequester requester(title, prompt, initial, m_owner);
+    shell::run_modal(requester);
+    return requester.answer();
+}
+
+} // namespace platform

@@ -1,0 +1,50 @@
+// The file browser: a folder tree of the host's file system ("/" stands for the drives) that lists folders and
+// then the files matching its pattern, sorted by name. The main window reads its selected path, points it at a
+// folder, and serves the events it reports.
+#pragma once
+
+#include <QTreeView>
+
+class QFileSystemModel;
+
+namespace shell {
+
+class FileBrowser : public QTreeView
+{
+    Q_OBJECT
+public:
+    enum class Event
+    {
+        LeftClick,
+        RightClick,
+        SelectionChange,
+    };
+
+    explicit FileBrowser(QWidget* parent = nullptr);
+
+    // Full path of the selected item; a folder's path ends in "/". "" when nothing is selected.
+    QString selected_path() const;
+
+    // A text whose part after the last "/" is not empty makes that part the pattern (";"-separated wildcards),
+    // reads the whole tree afresh, then opens the folders of the path and selects the last one. A text ending in
+    // "/" keeps the pattern and the tree and only opens and selects that folder.
+    void set_text(const QString& text);
+
+    QFileSystemModel* file_model() const { return m_model; }
+
+signals:
+    // Reported for a left click on the selected item, a right click on the selected item, and every change of
+    // the selected item (made by the user or by set_text). Double clicks are not reported.
+    void browser_event(shell::FileBrowser::Event kind);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void make_model(const QStringList& patterns);
+    void select_folder(const QString& folder);
+
+    QFileSystemModel* m_model = nullptr;
+};
+
+} // namespace shell

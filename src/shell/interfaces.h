@@ -1,0 +1,65 @@
+// What the shell asks of the platform: requesters and message boxes, starting programs, and a few facts about
+// the host (drives, file sizes, the clock). The main window gets them by reference, so tests can script every
+// answer without real dialogs, processes or drives.
+#pragma once
+
+#include <QString>
+
+namespace shell {
+
+enum class Icon
+{
+    Question,
+    Exclamation,
+    Information,
+};
+
+class Requester
+{
+public:
+    virtual ~Requester() = default;
+    // Save-file requester. `filters` is a "|"-separated list of name and pattern pairs, the first one selected.
+    // It asks no overwrite question and adds no extension. Returns the chosen path, or "" when cancelled.
+    virtual QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) = 0;
+    // Open-file requester, as ask_save_file. Returns the chosen path, or "" when cancelled.
+    virtual QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters) = 0;
+    // Message box with Yes and No; true only for Yes.
+    virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon) = 0;
+    // Message box with an OK button.
+    virtual void show_message(const QString& title, const QString& text, Icon icon) = 0;
+    // One-line input requester; returns the text as typed, or "" when it was closed any other way than OK.
+    virtual QString ask_text(const QString& title, const QString& prompt, const QString& initial) = 0;
+};
+
+class ProcessRunner
+{
+public:
+    virtual ~ProcessRunner() = default;
+    // Starts `program` with the argument text (see command_line()); an empty working folder means the current
+    // one. With `wait` it returns when the program has ended, the windows painting meanwhile but taking no
+    // input. A program that cannot be started is handed to the desktop to open (web addresses).
+    virtual void run_program(const QString& program, const QString& arguments, const QString& working_folder,
+                             bool wait) = 0;
+};
+
+class SystemInfo
+{
+public:
+    virtual ~SystemInfo() = default;
+    // Whether the drive ("a:" or "b:") is a removable drive.
+    virtual bool is_removable_drive(const QString& drive) = 0;
+    // Size of a file in bytes; -1 for a missing file, -2 for a folder.
+    virtual qint64 file_size(const QString& path) = 0;
+    // Milliseconds on a clock that only moves forward.
+    virtual qint64 tick_count() = 0;
+};
+
+// The platform services the main window uses.
+struct Services
+{
+    Requester& requester;
+    ProcessRunner& runner;
+    SystemInfo& system;
+};
+
+} // namespace shell

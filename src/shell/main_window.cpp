@@ -1,0 +1,434 @@
+#include "shell/main_window.h"
+
+#include "common/path_text.h"
+#include "inspect/scan.h"
+#include "inspect/screen.h"
+#include "shell/command_line.h"
+#include "shell/modal.h"
+#include "shell/options_window.h"
+#include "shell/screen_viewer.h"
+#include "shell/text.h"
+#include "tape/convert.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+namespace shell {
+namespace {
+
+constexpr const char* TITLE = "Kestrel v. 0.14 - written by the Kestrel team, 2026";
+
+// Layout of the controls: columns of buttons, and the strip below the splitter.
+constexpr int BUTTON_WIDTH = 120;
+constexpr int BUTTON_HEIGHT = 19;
+constexpr int LEFT_BUTTONS_X = 5;
+constexpr int RIGHT_BUTTONS_X = 130;
+constexpr int FIRST_BUTTON_Y = 305;
+constexpr int BUTTON_STEP = 20;
+constexpr int PANE_X = 255;
+constexpr int PANE_Y = 305;
+constexpr int PANE_WIDTH = 540;
+constexpr int PANE_HEIGHT = 85;
+constexpr int SPLITTER_HEIGHT = 300;
+constexpr int BELOW_SPLITTER = 105; // client height minus splitter height, kept by every resize
+constexpr int FIRST_BUTTON_FROM_BOTTOM = 100;
+constexpr int SEPARATOR_WIDTH = 7;
+constexpr int UI_FONT_PIXELS = 11;
+
+constexpr std::array<int, image::CATALOGUE_COLUMNS> COLUMN_WIDTHS = {100, 50, 50, 50, 80, 50, 50, 50};
+constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {
+    "Filename", "Start", "Length", "Attr", "Type", "StartS", "StartT", "Sect"};
+constexpr int LENGTH_COLUMN = 2;
+constexpr const char* SCREEN_LENGTH_TEXT = "6912";
+const QColor EVEN_ROW(255, 255, 255);
+const QColor ODD_ROW(223, 223, 223);
+
+// SAMDisk and the drives.
+constexpr qint64 SAMDISK_MIN_SIZE = 22000;
+constexpr qint64 SAMDISK_MAX_SIZE = 25000;
+constexpr qint64 HINT_THRESHOLD_MS = 3000;
+constexpr const char* SAMDISK_HINT = "If SamDisc2 does not start, you shall\nstart cmd with administrator privilegues "
+                                     "and\nuse samdisk2.exe /install to activate the system driver";
+
+QPushButton* make_button(const char* text, const char* name, QWidget* parent)
+{
+    auto* button = new QPushButton(QString::fromLatin1(text), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+MainWindow::MainWindow(common::Settings& settings, std::string settings_path, Services services,
+                       tape::Workspace& workspace, const inspect::PixelTable& pixels, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_settings(settings), m_settings_path(std::move(settings_path)), m_services(services), m_workspace(workspace),
+      m_pixels(pixels), m_samdisk_command(from_path(common::samdisk_command(settings)))
+{
+    setObjectName("mainWindow");
+    setWindowTitle(TITLE);
+    QFont ui_font = font();
+    ui_font.setPixelSize(UI_FONT_PIXELS);
+    setFont(ui_font);
+    setMinimumSize(MIN_CLIENT_WIDTH, MIN_CLIENT_HEIGHT);
+    resize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(std::min(CLIENT_WIDTH, available.width()), std::min(CLIENT_HEIGHT, available.height()));
+        move(available.center() - rect().center());
+    }
+    create_controls();
+    qApp->installEventFilter(this);
+}
+
+void MainWindow::create_controls()
+{
+    m_browser = new FileBrowser(this);
+    m_browser->setObjectName("fileBrowser");
+    m_browser->set_text(from_path(m_settings.Currentdir) + IMAGE_PATTERN);
+    connect(m_browser, &FileBrowser::browser_event, this, &MainWindow::on_browser_event);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("mainList");
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setColumnCount(image::CATALOGUE_COLUMNS);
+    QStringList titles;
+    for (const char* title : COLUMN_TITLES)
+        titles << title;
+    m_list->setHeaderLabels(titles);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsMovable(false);
+    for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column)
+        m_list->setColumnWidth(column, COLUMN_WIDTHS[static_cast<std::size_t>(column)]);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { view_selected_screen(); });
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName("splitter");
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(SEPARATOR_WIDTH);
+    m_splitter->addWidget(m_browser);
+    m_splitter->addWidget(m_list);
+    m_splitter->setGeometry(0, 0, CLIENT_WIDTH, SPLITTER_HEIGHT);
+    const int left = (CLIENT_WIDTH - SEPARATOR_WIDTH) / 2;
+    m_splitter->setSizes({left, CLIENT_WIDTH - SEPARATOR_WIDTH - left});
+
+    m_convert = make_button("Convert to TAP", "convertButton", this);
+    m_options = make_button("Options", "optionsButton", this);
+    m_grab_a = make_button("Grab Drive A: to MGT", "grabAButton", this);
+    m_grab_b = make_button("Grab Drive B: to MGT", "grabBButton", this);
+    m_donate = make_button("Donate", "donateButton", this);
+    m_view = make_button("View Screen", "viewButton", this);
+    m_write_a = make_button("Write MGT to Drive A:", "writeAButton", this);
+    m_write_b = make_button("Write MGT to Drive B:", "writeBButton", this);
+    const std::array<QPushButton*, 4> left_buttons = {m_convert, m_options, m_grab_a, m_grab_b};
+    const std::array<QPushButton*, 4> right_buttons = {m_donate, m_view, m_write_a, m_write_b};
+    for (std::size_t i = 0; i < left_buttons.size(); ++i) {
+        const int y = FIRST_BUTTON_Y + static_cast<int>(i) * BUTTON_STEP;
+        left_buttons[i]->setGeometry(LEFT_BUTTONS_X, y, BUTTON_WIDTH, BUTTON_HEIGHT);
+        right_buttons[i]->setGeometry(RIGHT_BUTTONS_X, y, BUTTON_WIDTH, BUTTON_HEIGHT);
+    }
+    connect(m_convert, &QPushButton::clicked, this, &MainWindow::convert_to_tap);
+    connect(m_options, &QPushButton::clicked, this, &MainWindow::show_options);
+    connect(m_grab_a, &QPushButton::clicked, this, [this] { grab_disc('A'); });
+    connect(m_grab_b, &QPushButton::clicked, this, [this] { grab_disc('B'); });
+    connect(m_write_a, &QPushButton::clicked, this, [this] { write_disc('A'); });
+    connect(m_write_b, &QPushButton::clicked, this, [this] { write_disc('B'); });
+    connect(m_donate, &QPushButton::clicked, this,
+            [this] { m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false); });
+    connect(m_view, &QPushButton::clicked, this, &MainWindow::view_selected_screen);
+
+    check_drive_buttons();
+
+    m_pane = new QPlainTextEdit(this);
+    m_pane->setObjectName("messagePane");
+    m_pane->setReadOnly(true);
+    m_pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pane->setMaximumBlockCount(0);
+    m_pane->setGeometry(PANE_X, PANE_Y, PANE_WIDTH, PANE_HEIGHT);
+
+    m_status = new QStatusBar(this);
+    m_status->setObjectName("statusBar");
+
+    m_browser_menu = new QMenu(this);
+    m_browser_menu->setObjectName("browserMenu");
+    m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
+    m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
+}
+
+void MainWindow::check_drive_buttons()
+{
+    if (!m_services.system.is_removable_drive("a:")) {
+        m_grab_a->setEnabled(false);
+        m_write_a->setEnabled(false);
+    }
+    if (!m_services.system.is_removable_drive("b:")) {
+        m_grab_b->setEnabled(false);
+        m_write_b->setEnabled(false);
+    }
+    const qint64 size = m_settings.SAMDisk.empty() ? -1 : m_services.system.file_size(from_path(m_settings.SAMDisk));
+    if (size < SAMDISK_MIN_SIZE || size > SAMDISK_MAX_SIZE) {
+        for (QPushButton* button : {m_grab_a, m_grab_b, m_write_a, m_write_b})
+            button->setEnabled(false);
+    }
+}
+
+void MainWindow::relayout(int width, int height)
+{
+    m_splitter->setGeometry(0, 0, width, height - BELOW_SPLITTER);
+    m_pane->setGeometry(PANE_X, height - BELOW_SPLITTER, width - PANE_X, PANE_HEIGHT);
+    const std::array<std::array<QPushButton*, 2>, 4> rows = {
+        {{m_convert, m_donate}, {m_options, m_view}, {m_grab_a, m_write_a}, {m_grab_b, m_write_b}}};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int y = height - FIRST_BUTTON_FROM_BOTTOM + static_cast<int>(i) * BUTTON_STEP;
+        rows[i][0]->move(LEFT_BUTTONS_X, y);
+        rows[i][1]->move(RIGHT_BUTTONS_X, y);
+    }
+    const int status_height = m_status->sizeHint().height();
+    m_status->setGeometry(0, height - status_height, width, status_height);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    relayout(width(), height());
+}
+
+void MainWindow::select_all_rows()
+{
+    m_list->selectAll();
+    if (m_list->topLevelItemCount() > 0)
+        m_list->setCurrentItem(m_list->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Control+A selects every row, whichever control or window has the focus. The key event reaches the
+        // filter once per receiving object; only the first delivery (the focus widget's window) counts.
+        if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier) && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched) == QApplication::focusWidget())
+            select_all_rows();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // A close request while a sub-window runs closes that window only.
+    if (is_modal_active()) {
+        if (QWidget* window = active_modal_window())
+            window->close();
+        event->ignore();
+        return;
+    }
+    common::save_settings(m_settings_path, m_settings);
+    event->accept();
+}
+
+void MainWindow::on_browser_event(FileBrowser::Event kind)
+{
+    m_pane->clear();
+    m_current_image_path = to_path(m_browser->selected_path());
+    m_settings.Currentdir = common::folder_part(m_current_image_path);
+    const image::Layout layout = image::layout_from_path(m_current_image_path);
+    if (layout != image::Layout::None) {
+        m_layout = layout;
+        load_image(m_current_image_path, layout);
+    }
+    drain_pending_events();
+    if (kind == FileBrowser::Event::RightClick)
+        m_browser_menu->exec(QCursor::pos() - QPoint(1, 1));
+}
+
+void MainWindow::load_image(const std::string& path, image::Layout layout)
+{
+    m_catalogue = image::read_directory(path, layout).value_or(image::Catalogue{});
+    m_catalogue_path = path;
+    m_catalogue_layout = layout;
+    fill_list();
+    append_lines(inspect::scan_image(path).lines);
+}
+
+void MainWindow::fill_list()
+{
+    m_list->clear();
+    if (m_catalogue.empty())
+        return;
+    // No repaint per row: the list is redrawn once when it is filled.
+    m_list->setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> items;
+    for (std::size_t i = 0; i < m_catalogue.size(); ++i) {
+        const image::CatalogueRow& row = m_catalogue[i];
+        const auto cells = image::cell_texts(row);
+        auto* item = new QTreeWidgetItem();
+        for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column) {
+            item->setText(column, from_disc(cells[static_cast<std::size_t>(column)]));
+            item->setBackground(column, i % 2 == 0 ? EVEN_ROW : ODD_ROW);
+        }
+        item->setData(0, Qt::UserRole, row.slot);
+        items.append(item);
+    }
+    m_list->addTopLevelItems(items);
+    m_list->setUpdatesEnabled(true);
+}
+
+void MainWindow::append_lines(const std::vector<std::string>& lines)
+{
+    if (lines.empty())
+        return;
+    m_pane->setUpdatesEnabled(false);
+    for (const std::string& line : lines)
+        m_pane->appendPlainText(pane_text(line));
+    m_pane->setUpdatesEnabled(true);
+}
+
+void MainWindow::convert_to_tap()
+{
+    m_current_image_path = to_path(m_browser->selected_path());
+    m_pane->clear();
+    const QString answer =
+        m_services.requester.ask_save_file("Enter Save Filename", from_path(m_settings.savefile), "TAP Files|*.tap");
+    // A cancelled requester ends the command and keeps the remembered name.
+    if (answer.isEmpty())
+        return;
+    m_settings.savefile = to_path(answer);
+    if (tape::is_nonempty_file(m_settings.savefile) &&
+        !m_services.requester.ask_yes_no("File exist", "Do you want ot overwrite " + answer + " ?", Icon::Question))
+        return;
+
+    std::vector<tape::SelectedRow> rows;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (item->isSelected())
+            rows.push_back({m_catalogue[static_cast<std::size_t>(i)].name, item->data(0, Qt::UserRole).toInt()});
+    }
+    const tape::ConversionResult result = tape::convert_files(m_catalogue_path, m_catalogue_layout, rows,
+                                                              m_settings.BasStrip != 0, m_settings.savefile,
+                                                              m_workspace);
+    append_lines(result.lines);
+}
+
+void MainWindow::view_selected_screen()
+{
+    const QTreeWidgetItem* first_selected = nullptr;
+    for (int i = 0; i < m_list->topLevelItemCount() && !first_selected; ++i) {
+        if (m_list->topLevelItem(i)->isSelected())
+            first_selected = m_list->topLevelItem(i);
+    }
+    if (!first_selected || first_selected->text(LENGTH_COLUMN) != SCREEN_LENGTH_TEXT)
+        return;
+    const int slot = first_selected->data(0, Qt::UserRole).toInt();
+    if (tape::extract_file(m_catalogue_path, m_catalogue_layout, slot, m_workspace) == 0)
+        return;
+    QImage picture(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(SCREEN_WIDTH * SCREEN_HEIGHT));
+    inspect::decode_screen(m_pixels, std::span<const std::uint8_t>(m_workspace.data).first(inspect::SCREEN_BYTES),
+                           pixels);
+    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < SCREEN_WIDTH; ++x)
+            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * SCREEN_WIDTH + x)];
+    }
+    ScreenViewer viewer(picture, this);
+    run_modal(viewer);
+}
+
+void MainWindow::show_options()
+{
+    OptionsWindow options(m_settings, m_services, this);
+    run_modal(options);
+}
+
+void MainWindow::show_samdisk_hint()
+{
+    m_services.requester.show_message("Hint", SAMDISK_HINT, Icon::Information);
+}
+
+void MainWindow::run_samdisk(const QString& arguments)
+{
+    const qint64 start = m_services.system.tick_count();
+    m_services.runner.run_program(m_samdisk_command, arguments, QString(), true);
+    if (m_services.system.tick_count() - start < HINT_THRESHOLD_MS)
+        show_samdisk_hint();
+}
+
+void MainWindow::grab_disc(char drive)
+{
+    if (m_settings.SAMDisk.empty())
+        return;
+    m_current_image_path = to_path(m_browser->selected_path());
+    m_settings.Currentdir = common::folder_part(m_current_image_path);
+    const QString target =
+        m_services.requester.ask_save_file("Enter Save Filename", m_grab_target, "MGT Files|*.mgt|DSK Files|*.dsk");
+    // A cancelled requester starts nothing and keeps the last target.
+    if (target.isEmpty())
+        return;
+    m_grab_target = target;
+    run_samdisk(QString("%1: \"%2\" /E").arg(QChar(drive), m_grab_target));
+    m_browser->set_text(from_path(m_settings.Currentdir) + IMAGE_PATTERN);
+}
+
+void MainWindow::write_disc(char drive)
+{
+    if (m_settings.SAMDisk.empty())
+        return;
+    const QString question = drive == 'A'
+                                 ? "Please insert EMPTY disc into drive A: and press YES Button, to cancel press NO"
+                                 : "Please insert EMPTY disc into Drive B: and press YES Button, to cancel press NO";
+    if (!m_services.requester.ask_yes_no("Writing Image to real disc", question, Icon::Exclamation))
+        return;
+    m_current_image_path = to_path(m_browser->selected_path());
+    const std::string extension = common::lower_extension(m_current_image_path);
+    if (extension != "mgt" && extension != "dsk")
+        return;
+    // The drive letter stands apart from the quoted path, or it would become part of the path argument.
+    run_samdisk(QString("\"%1\" %2: /F /V").arg(from_path(m_current_image_path), QChar(drive)));
+}
+
+void MainWindow::rename_image_file()
+{
+    const std::string old_path = to_path(m_browser->selected_path());
+    const QString answer = m_services.requester.ask_text("Rename file", "Please enter new file name",
+                                                         from_path(common::file_part(old_path)));
+    const std::string new_path = common::folder_part(old_path) + to_path(answer);
+    m_current_image_path = new_path;
+    // Never replaces an existing file; a failure is not reported.
+    QFile::rename(from_path(old_path), from_path(new_path));
+    refresh_browser();
+}
+
+void MainWindow::delete_image_file()
+{
+    const QString path = m_browser->selected_path();
+    if (m_services.requester.ask_yes_no("Are you sure?", "Deleting " + path, Icon::Question))
+        QFile::remove(path);
+    refresh_browser();
+}
+
+void MainWindow::refresh_browser()
+{
+    m_browser->set_text(from_path(m_settings.Currentdir) + IMAGE_PATTERN);
+}
+
+} // namespace shell

@@ -1,0 +1,110 @@
+// The main window: the file browser and the catalogue list side by side in a splitter, eight command buttons,
+// the message pane and a status bar, placed by hand at fixed positions that follow every resize. Each event
+// runs one handler to its end; the handlers call the core and show its results.
+#pragma once
+
+#include "common/settings.h"
+#include "image/directory.h"
+#include "shell/file_browser.h"
+#include "shell/interfaces.h"
+#include "tape/extract.h"
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTreeWidget;
+
+namespace inspect {
+class PixelTable;
+}
+
+namespace shell {
+
+inline constexpr int CLIENT_WIDTH = 796;
+inline constexpr int CLIENT_HEIGHT = 405;
+inline constexpr int MIN_CLIENT_WIDTH = 300;
+inline constexpr int MIN_CLIENT_HEIGHT = 200;
+inline constexpr const char* IMAGE_PATTERN = "*.mgt;*.dsk;*.img";
+inline constexpr const char* DONATE_ADDRESS = "https://kestrel-disc-tools.org/donate";
+
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // The settings, buffers and pixel table live as long as the program; the window reads and changes them, and
+    // writes the settings to `settings_path` when it closes.
+    MainWindow(common::Settings& settings, std::string settings_path, Services services, tape::Workspace& workspace,
+               const inspect::PixelTable& pixels, QWidget* parent = nullptr);
+
+    // Places the controls for an inner area of width x height.
+    void relayout(int width, int height);
+    // Selects every row of the main list.
+    void select_all_rows();
+
+    void on_browser_event(FileBrowser::Event kind);
+    void convert_to_tap();
+    void view_selected_screen();
+    void show_options();
+    void grab_disc(char drive);
+    void write_disc(char drive);
+    void rename_image_file();
+    void delete_image_file();
+    void refresh_browser();
+
+    const std::string& current_image_path() const { return m_current_image_path; }
+    image::Layout image_layout() const { return m_layout; }
+    const image::Catalogue& catalogue() const { return m_catalogue; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void create_controls();
+    void check_drive_buttons();
+    void load_image(const std::string& path, image::Layout layout);
+    void fill_list();
+    void append_lines(const std::vector<std::string>& lines);
+    void show_samdisk_hint();
+    void run_samdisk(const QString& arguments);
+
+    common::Settings& m_settings;
+    std::string m_settings_path;
+    Services m_services;
+    tape::Workspace& m_workspace;
+    const inspect::PixelTable& m_pixels;
+
+    std::string m_current_image_path;
+    image::Layout m_layout = image::Layout::None;
+    image::Catalogue m_catalogue;
+    // The image the list was read from: the list's commands act on it, whatever the browser shows since.
+    std::string m_catalogue_path;
+    image::Layout m_catalogue_layout = image::Layout::None;
+    QString m_samdisk_command;
+    QString m_grab_target;
+
+    FileBrowser* m_browser = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QPushButton* m_convert = nullptr;
+    QPushButton* m_options = nullptr;
+    QPushButton* m_grab_a = nullptr;
+    QPushButton* m_grab_b = nullptr;
+    QPushButton* m_donate = nullptr;
+    QPushButton* m_view = nullptr;
+    QPushButton* m_write_a = nullptr;
+    QPushButton* m_write_b = nullptr;
+    QPlainTextEdit* m_pane = nullptr;
+    QStatusBar* m_status = nullptr;
+    QMenu* m_browser_menu = nullptr;
+};
+
+} // namespace shell

@@ -1,0 +1,83 @@
+#include "shell/options_window.h"
+
+#include "shell/screen_viewer.h"
+#include "shell/text.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace shell {
+namespace {
+
+constexpr int WIDTH = 325;
+constexpr int HEIGHT = 100;
+// Open-file filters: executables on Windows carry .exe; elsewhere they have no extension at all.
+constexpr const char* SAMDISK_FILTERS = "Executable Files|*.exe|All Files|*";
+
+} // namespace
+
+OptionsWindow::OptionsWindow(common::Settings& settings, Services services, QWidget* owner)
+    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      m_settings(settings), m_services(services)
+{
+    setObjectName("optionsWindow");
+    setWindowTitle("Kestrel Options");
+    setFixedSize(WIDTH, HEIGHT);
+
+    auto* label = new QLabel("SAMDisk2:", this);
+    label->setObjectName("samdiskLabel");
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setGeometry(5, 7, 60, 19);
+
+    m_path = new QLineEdit(from_path(m_settings.SAMDisk), this);
+    m_path->setObjectName("samdiskPath");
+    m_path->setToolTip("SAMDisk File");
+    m_path->setGeometry(70, 5, 180, 19);
+
+    m_browse = new QPushButton("...", this);
+    m_browse->setObjectName("browseButton");
+    m_browse->setToolTip("SAMDisk File find");
+    m_browse->setGeometry(255, 5, 30, 19);
+    connect(m_browse, &QPushButton::clicked, this, &OptionsWindow::browse);
+
+    m_web = new QPushButton("web", this);
+    m_web->setObjectName("webButton");
+    m_web->setToolTip("Visit SAMDisk website");
+    m_web->setGeometry(290, 5, 30, 19);
+    connect(m_web, &QPushButton::clicked, this,
+            [this] { m_services.runner.run_program(SAMDISK_ADDRESS, QString(), QString(), false); });
+
+    m_rewrite = new QCheckBox("Modify BASIC Loader", this);
+    m_rewrite->setObjectName("rewriteCheck");
+    m_rewrite->setToolTip("Change loading/saving syntax in BASIC parts automaticaly");
+    m_rewrite->setGeometry(5, 25, 160, 19);
+    m_rewrite->setChecked(m_settings.BasStrip != 0);
+    // Only a click changes the stored value, so a value such as 7 survives an unclicked visit.
+    connect(m_rewrite, &QCheckBox::clicked, this, [this](bool checked) { m_settings.BasStrip = checked ? 1 : 0; });
+
+    if (owner)
+        centre_over(*this, *owner);
+}
+
+void OptionsWindow::browse()
+{
+    const QString answer =
+        m_services.requester.ask_open_file("Select SAMDisk file", from_path(m_settings.SAMDisk), SAMDISK_FILTERS);
+    // A cancelled requester changes nothing.
+    if (answer.isEmpty())
+        return;
+    m_settings.SAMDisk = to_path(answer);
+    m_path->setText(answer);
+}
+
+void OptionsWindow::closeEvent(QCloseEvent* event)
+{
+    m_settings.SAMDisk = to_path(m_path->text());
+    event->accept();
+}
+
+} // namespace shell

@@ -1,0 +1,37 @@
+#include "shell/text.h"
+
+#include <QFile>
+
+namespace shell {
+
+QString from_path(const std::string& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string to_path(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString from_disc(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string to_disc(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
+QString pane_text(const std::string& line)
+{
+    // Only these lines name the image or the tape file; every other line starts with a disc file name.
+    for (const char* prefix : {"Scanning file: ", "On image ", "Cannot write "}) {
+        if (line.starts_with(prefix))
+            return from_path(line);
+    }
+    return from_disc(line);
+}
+
+} // namespace shell

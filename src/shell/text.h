@@ -1,0 +1,21 @@
+// Conversions between the program's 8-bit texts and Qt's strings. Disc names are raw bytes shown as
+// Latin-1; host paths are in the local 8-bit encoding and must come back unchanged.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+namespace shell {
+
+QString from_path(const std::string& path);
+std::string to_path(const QString& path);
+
+// A disc name or other disc text: one character per byte.
+QString from_disc(const std::string& text);
+std::string to_disc(const QString& text);
+
+// A message-pane line from the core: lines that carry a host path decode as a path, the rest as disc text.
+QString pane_text(const std::string& line);
+
+} // namespace shell

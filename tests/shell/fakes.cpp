@@ -1,0 +1,75 @@
+#include "fakes.h"
+
+#include <QFileInfo>
+
+namespace testing_support {
+
+void ScriptedRequester::expect(const QString& kind, const QString& answer)
+{
+    m_script.emplace_back(kind, answer);
+}
+
+QString ScriptedRequester::answer(const Question& question)
+{
+    m_asked.append(question);
+    if (m_action) {
+        auto action = std::move(m_action);
+        m_action = nullptr;
+        action();
+    }
+    if (m_script.empty() || m_script.front().first != question.kind) {
+        m_unexpected << question.kind + ": " + question.title;
+        return {};
+    }
+    QString reply = m_script.front().second;
+    m_script.pop_front();
+    return reply;
+}
+
+QString ScriptedRequester::ask_save_file(const QString& title, const QString& proposed_path, const QString& filters)
+{
+    return answer({"save", title, proposed_path, filters});
+}
+
+QString ScriptedRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters)
+{
+    return answer({"open", title, proposed_path, filters});
+}
+
+bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon)
+{
+    return answer({"yesno", title, text, {}}) == "yes";
+}
+
+void ScriptedRequester::show_message(const QString& title, const QString& text, shell::Icon)
+{
+    answer({"message", title, text, {}});
+}
+
+QString ScriptedRequester::ask_text(const QString& title, const QString& prompt, const QString& initial)
+{
+    return answer({"text", title, prompt, initial});
+}
+
+void FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
+                                    bool wait)
+{
+    m_runs.append({program, arguments, working_folder, wait});
+    if (wait)
+        m_clock += m_duration;
+}
+
+bool FakeSystemInfo::is_removable_drive(const QString& drive)
+{
+    return drive == "a:" ? drive_a : drive == "b:" ? drive_b : false;
+}
+
+qint64 FakeSystemInfo::file_size(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return -1;
+    return info.isDir() ? -2 : info.size();
+}
+
+} // namespace testing_support

@@ -1,0 +1,76 @@
+// A main window over a temporary folder of generated images, with scripted platform services.
+#pragma once
+
+#include "fakes.h"
+#include "inspect/screen.h"
+#include "shell/main_window.h"
+#include "support/image_builder.h"
+#include "tape/extract.h"
+
+#include <QFileSystemModel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace testing_support {
+
+class WindowFixture
+{
+public:
+    WindowFixture()
+    {
+        settings.Currentdir = folder().toStdString() + "/";
+        settings.savefile = folder().toStdString() + "/disc.tap";
+    }
+
+    QString folder() const { return dir.path(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    std::string settings_path() const { return path("kestrel.ini").toStdString(); }
+
+    // Creates and shows the window, and waits until the browser has read the folder.
+    shell::MainWindow& open()
+    {
+        window = std::make_unique<shell::MainWindow>(settings, settings_path(),
+                                                     shell::Services{requester, runner, system}, workspace, pixels);
+        window->show();
+        QTest::qWaitForWindowExposed(window.get());
+        QFileSystemModel* model = browser()->file_model();
+        const QModelIndex index = model->index(folder());
+        if (model->canFetchMore(index) || model->rowCount(index) == 0) {
+            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+            loaded.wait(2000);
+        }
+        return *window;
+    }
+
+    shell::FileBrowser* browser() const { return window->findChild<shell::FileBrowser*>("fileBrowser"); }
+    QTreeWidget* list() const { return window->findChild<QTreeWidget*>("mainList"); }
+    QPlainTextEdit* pane() const { return window->findChild<QPlainTextEdit*>("messagePane"); }
+    QStringList pane_lines() const { return pane()->toPlainText().split('\n'); }
+
+    // Selects an item of the browser as a user's click would.
+    void pick(const QString& item_path)
+    {
+        browser()->setCurrentIndex(browser()->file_model()->index(item_path));
+    }
+
+    std::filesystem::path write_image(const QString& name, const ImageBuilder& builder)
+    {
+        return builder.write(path(name).toStdString());
+    }
+
+    QTemporaryDir dir;
+    common::Settings settings;
+    ScriptedRequester requester;
+    FakeSystemInfo system;
+    FakeProcessRunner runner{system.clock};
+    tape::Workspace workspace;
+    inspect::PixelTable pixels = inspect::build_pixel_table();
+    std::unique_ptr<shell::MainWindow> window;
+};
+
+} // namespace testing_support
