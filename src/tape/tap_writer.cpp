@@ -1,0 +1,34 @@
+#include "tape/tap_writer.h"
+
+#include "common/bytes.h"
+
+#include <numeric>
+
+namespace tape {
+namespace {
+
+// A block's length counts its checksum byte besides the flag and contents; the header record holds the flag.
+constexpr std::size_t CHECKSUM_SIZE = 1;
+constexpr std::size_t DATA_FLAG_SIZE = 1;
+
+} // namespace
+
+std::uint8_t xor_checksum(std::span<const std::uint8_t> bytes)
+{
+    return std::accumulate(bytes.begin(), bytes.end(), std::uint8_t{0},
+                           [](std::uint8_t sum, std::uint8_t b) { return static_cast<std::uint8_t>(sum ^ b); });
+}
+
+void write_tap_blocks(std::vector<std::uint8_t>& out, const TapeHeader& header, std::span<const std::uint8_t> data)
+{
+    common::append_le16(out, static_cast<std::uint16_t>(TAPE_HEADER_SIZE + CHECKSUM_SIZE));
+    out.insert(out.end(), header.begin(), header.end());
+    out.push_back(xor_checksum(header));
+
+    common::append_le16(out, static_cast<std::uint16_t>(data.size() + DATA_FLAG_SIZE + CHECKSUM_SIZE));
+    out.push_back(DATA_FLAG);
+    out.insert(out.end(), data.begin(), data.end());
+    out.push_back(static_cast<std::uint8_t>(xor_checksum(data) ^ DATA_FLAG));
+}
+
+} // namespace tape
