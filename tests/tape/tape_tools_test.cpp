@@ -14,7 +14,6 @@
 #include <regex>
 
 using namespace testing_support;
-using Lines = std::vector<std::string>;
 
 namespace {
 
