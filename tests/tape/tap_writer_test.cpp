@@ -28,28 +28,6 @@ TEST(XorChecksum, EmptyIsZeroAndTenBlanksCancelOut)
     EXPECT_EQ(tape::xor_checksum(header), 0xD8);
 }
 
-TEST(WriteTapBlocks, HeaderBlockThenDataBlockWithFlagsAndChecksums)
-{
-    tape::TapeHeader header = code_header(0, 6912);
-    const std::string name = "ABCDEFGHIJ";
-    std::copy(name.begin(), name.end(), header.begin() + tape::header::NAME);
-    std::vector<std::uint8_t> data(6912, 0x00);
-    data[0] = 0x5A;
-    data[6911] = 0x01;
-
-    std::vector<std::uint8_t> tap = {0x99}; // blocks are appended after what is there
-    tape::write_tap_blocks(tap, header, data);
-    ASSERT_EQ(tap.size(), 1u + 6937u);
-    // XOR of 'A'..'J' is 0x0B; with 0x03, 0x1B, 0x40 and 0x80 that gives 0xD3.
-    const std::vector<std::uint8_t> header_block = {0x13, 0x00, 0x00, 0x03, 'A',  'B',  'C',  'D',  'E',  'F', 'G',
-                                                    'H',  'I',  'J',  0x00, 0x1B, 0x00, 0x40, 0x00, 0x80, 0xD3};
-    EXPECT_TRUE(std::equal(header_block.begin(), header_block.end(), tap.begin() + 1));
-    const std::vector<std::uint8_t> data_start = {0x02, 0x1B, 0xFF, 0x5A, 0x00};
-    EXPECT_TRUE(std::equal(data_start.begin(), data_start.end(), tap.begin() + 22));
-    EXPECT_EQ(tap[tap.size() - 2], 0x01);
-    EXPECT_EQ(tap.back(), 0x5A ^ 0x01 ^ 0xFF);
-}
-
 TEST(WriteTapBlocks, DataLengthWordKeepsTheLow16Bits)
 {
     for (const auto& [length, low, high] :
