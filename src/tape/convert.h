@@ -1,0 +1,38 @@
+// Conversion of selected files of a disc image into one new .tap file: for every row, in the order given, the
+// file is extracted, a BASIC program optionally has its disc syntax blanked, and the ZX types with a tape form
+// (program, arrays, bytes) are written as a header block and a data block. The result is the list of lines the
+// message pane shows; nothing here asks questions or touches widgets.
+#pragma once
+
+#include "image/geometry.h"
+#include "tape/extract.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tape {
+
+// A row of the main list to convert: its name as listed (used in the messages) and its directory slot.
+struct SelectedRow
+{
+    std::string name;
+    int slot = 0;
+};
+
+struct ConversionResult
+{
+    std::vector<std::string> lines; // in the order they happened
+    int failures = 0;               // lines that report a file not converted or a tape not written
+};
+
+// Creates (or replaces) the tape file and converts the rows in order. A tape file that cannot be created, or
+// that is the image itself, gives the single line "Cannot write " + tape_path and nothing else happens; a write
+// error adds that line after the files' lines.
+ConversionResult convert_files(const std::string& image_path, image::Layout layout, std::span<const SelectedRow> rows,
+                               bool rewrite_basic, const std::string& tape_path, Workspace& ws);
+
+// True when `path` names an existing regular file of at least one byte: one that a conversion would overwrite.
+bool is_nonempty_file(const std::string& path);
+
+} // namespace tape

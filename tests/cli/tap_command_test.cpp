@@ -1,0 +1,138 @@
+#include "cli_test_util.h"
+#include "image/directory.h"
+#include "support/image_builder.h"
+#include "tape/basic_program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using testing_support::Bytes;
+using testing_support::ImageBuilder;
+using testing_support::read_file;
+using testing_support::run_cli;
+using testing_support::TempDir;
+
+namespace {
+
+// Slot 0 a loader with one disc LOAD, slot 1 a snapshot (no tape form), slot 3 a screen; slot 2 is free.
+struct Disc
+{
+    TempDir dir;
+    std::string image;
+    std::string out = (dir / "out.tap").string();
+
+    Disc()
+    {
+        using namespace testing_support;
+        ImageBuilder b;
+        b.add_zx_file(0, 1, "loader", basic_line(10, Bytes{TOKEN_LOAD, 'D'} + small_number(1) + ascii("\"s\"")));
+        b.add_zx_file(1, 5, "snap", Bytes(100, 5));
+        b.add_zx_file(3, 7, "screen", Bytes(6912, 0));
+        image = b.write(dir / "disc.mgt").string();
+    }
+};
+
+constexpr std::size_t LOADER_TAPE = 25 + 17;
+constexpr std::size_t SCREEN_TAPE = 25 + 6912;
+
+} // namespace
+
+TEST(CliTap, ConvertsTheChosenSlotsInListOrderAndPrintsTheLines)
+{
+    Disc d;
+    auto r = run_cli({"tap", d.image, "-o", d.out, "--slot", "3", "--slot", "0", "--slot", "3"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "loader     syntax changes: 1\n");
+    EXPECT_EQ(r.err, "");
+    Bytes tap = read_file(d.out);
+    ASSERT_EQ(tap.size(), LOADER_TAPE + SCREEN_TAPE);
+    EXPECT_EQ(tap[3], 0x00); // the program comes first
+    EXPECT_EQ(tap[LOADER_TAPE + 3], 0x03);
+
+    r = run_cli({"tap", "--no-rewrite", d.image, "--slot", "0", "-o", d.out, "--force"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "");
+    tap = read_file(d.out);
+    ASSERT_EQ(tap.size(), LOADER_TAPE);
+    EXPECT_EQ(tap[24 + 5], 'D'); // not rewritten
+}
+
+TEST(CliTap, EveryListedFileWithFailuresGivingExit1)
+{
+    Disc d;
+    auto r = run_cli({"tap", d.image, "-o", d.out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "loader     syntax changes: 1\nsnap       not converted, error occured\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(d.out).size(), LOADER_TAPE + SCREEN_TAPE);
+
+    const std::string nowhere = (d.dir / "no" / "t.tap").string();
+    r = run_cli({"tap", d.image, "-o", nowhere, "--slot", "0"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Cannot write " + nowhere + "\n");
+}
+
+TEST(CliTap, FileSkippedForItsTapeTypeIsNoFailure)
+{
+    TempDir dir;
+    ImageBuilder b;
+    b.add_zx_file(0, 4, "odd", Bytes(10, 1));
+    b.entry_bytes(0)[image::entry::TAPE_TYPE] = 9;
+    const auto image = b.write(dir / "odd.dsk").string();
+    const auto r = run_cli({"tap", image, "-o", (dir / "o.tap").string()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(dir / "o.tap").size(), 0u);
+}
+
+TEST(CliTap, NonEmptyOutputIsOnlyReplacedWithForce)
+{
+    Disc d;
+    testing_support::write_file(d.out, Bytes{1, 2, 3});
+    auto r = run_cli({"tap", d.image, "-o", d.out, "--slot", "3"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("kestrel-cli: " + d.out + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(read_file(d.out), (Bytes{1, 2, 3}));
+
+    r = run_cli({"tap", d.image, "-o", d.out, "--slot", "3", "--force"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(read_file(d.out).size(), SCREEN_TAPE);
+
+    testing_support::write_file(d.out, {});
+    r = run_cli({"tap", d.image, "-o", d.out, "--slot", "3"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(read_file(d.out).size(), SCREEN_TAPE);
+}
+
+TEST(CliTap, UsageErrorsAndUnreadableImagesWriteNothing)
+{
+    Disc d;
+    const std::string& img = d.image;
+    const std::string& out = d.out;
+    const std::vector<std::vector<std::string>> cases = {
+        {"tap"},
+        {"tap", img},
+        {"tap", img, "-o"},
+        {"tap", "-o", out},
+        {"tap", img, img, "-o", out},
+        {"tap", img, "-o", out, "-o", out},
+        {"tap", img, "-o", out, "--bogus"},
+        {"tap", img, "-o", out, "--slot"},
+        {"tap", img, "-o", out, "--slot", "80"},
+        {"tap", img, "-o", out, "--slot", "x"},
+        {"tap", img, "-o", out, "--slot", "0", "--slot", "2"}, // slot 2 lists no file
+        {"tap", (d.dir / "missing.mgt").string(), "-o", out},
+        {"tap", (d.dir / "out.tap").string(), "-o", out},
+    };
+    for (const auto& args : cases) {
+        const auto r = run_cli(args);
+        EXPECT_EQ(r.code, 2) << args.size() << ' ' << args.back();
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("kestrel-cli: ", 0), 0u) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << args.back();
+    }
+    const auto r = run_cli({"tap", img, "-o", out, "--slot", "2"});
+    EXPECT_EQ(r.err, "kestrel-cli: " + img + ": no file in slot 2\n");
+}
