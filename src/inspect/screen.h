@@ -1,5 +1,5 @@
 // ZX Spectrum screens as pixels. A screen is 6,912 bytes: 6,144 bytes of bitmap in display-memory order (the
-// three 3-bit fields of a row number swapped), then 768 attribute bytes, one per 8x8 cell. Decoding goes through
+// two low 3-bit fields of a row number swapped), then 768 attribute bytes, one per 8x8 cell. Decoding goes through
 // a pixel pattern table built once, which holds the 8 pixels of every (attribute, bitmap byte) pair, so a screen
 // costs 6,144 lookups and no per-pixel work. The bitmap rows are read where they lie, so the screen bytes are
 // never reordered. Pixels are 0x00RRGGBB; the flash bit is ignored.
