@@ -1,11 +1,121 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "inspect/screen.h"
+#include "tape/extract.h"
+
+#include <QFile>
+#include <QImage>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <optional>
 
 namespace cli {
+namespace {
 
-int run_screen(const std::vector<std::string>&, std::ostream&, std::ostream& err)
+struct ScreenArgs
 {
-    return usage_error(err, "screen is not available in this build");
+    std::string image;
+    int slot = -1;
+    std::string output;
+};
+
+std::optional<ScreenArgs> parse_screen_args(const std::vector<std::string>& args, std::ostream& err)
+{
+    ScreenArgs parsed;
+    bool has_slot = false;
+    bool has_output = false;
+    bool has_image = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool is_option = arg == "--slot" || arg == "-o";
+        if (is_option && i + 1 == args.size()) {
+            usage_error(err, arg + " needs a value");
+            return std::nullopt;
+        }
+        if (arg == "--slot") {
+            const auto slot = parse_slot(args[++i]);
+            if (!slot || has_slot) {
+                usage_error(err, has_slot ? "--slot given twice" : "--slot takes a number from 0 to 79");
+                return std::nullopt;
+            }
+            parsed.slot = *slot;
+            has_slot = true;
+        } else if (arg == "-o") {
+            if (has_output) {
+                usage_error(err, "-o given twice");
+                return std::nullopt;
+            }
+            parsed.output = args[++i];
+            has_output = true;
+        } else if (arg.size() > 1 && arg.front() == '-') {
+            usage_error(err, "unknown option '" + arg + "'");
+            return std::nullopt;
+        } else if (has_image) {
+            usage_error(err, "screen takes exactly one IMAGE");
+            return std::nullopt;
+        } else {
+            parsed.image = arg;
+            has_image = true;
+        }
+    }
+    if (!has_image || !has_slot || !has_output) {
+        usage_error(err, "screen needs IMAGE, --slot N and -o OUT.png");
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+// The PNG goes to a temporary file beside `path` that only replaces it once complete, so a failed write leaves
+// neither a half-written picture nor a damaged older one.
+bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, std::ostream& err)
+{
+    constexpr QRgb OPAQUE_ALPHA = 0xFF000000;
+    QImage picture(inspect::SCREEN_WIDTH, inspect::SCREEN_HEIGHT, QImage::Format_RGB32);
+    for (int y = 0; y < inspect::SCREEN_HEIGHT; ++y) {
+        for (int x = 0; x < inspect::SCREEN_WIDTH; ++x)
+            picture.setPixel(x, y, OPAQUE_ALPHA | pixels[static_cast<std::size_t>(y * inspect::SCREEN_WIDTH + x)]);
+    }
+    QSaveFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        report(err, path, file.errorString().toStdString());
+        return false;
+    }
+    if (!picture.save(&file, "PNG") || !file.commit()) {
+        report(err, path, "cannot write the picture: " + file.errorString().toStdString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+{
+    const auto parsed = parse_screen_args(args, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    const auto loaded = load_image(parsed->image, err);
+    if (!loaded)
+        return EXIT_USAGE;
+    const auto& rows = loaded->catalogue;
+    const std::string slot_text = "slot " + std::to_string(parsed->slot);
+    if (std::none_of(rows.begin(), rows.end(), [&](const image::CatalogueRow& r) { return r.slot == parsed->slot; })) {
+        report(err, parsed->image, slot_text + " holds no file");
+        return EXIT_USAGE;
+    }
+
+    // Whatever the file's length, the picture is made of the first 6,912 bytes of the data buffer.
+    tape::Workspace ws;
+    if (tape::extract_file(loaded->path, loaded->layout, parsed->slot, ws) == 0) {
+        report(err, parsed->image,
+               slot_text + ": nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
+        return EXIT_PROBLEM;
+    }
+    const inspect::PixelTable table = inspect::build_pixel_table();
+    std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
+    inspect::decode_screen(table, ws.data, pixels);
+    return write_png(pixels, parsed->output, err) ? EXIT_OK : EXIT_PROBLEM;
 }
 
 } // namespace cli

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace image {
 
@@ -35,41 +37,67 @@ std::int64_t sector_offset(Layout layout, std::uint8_t track_byte, int sector_in
 
 ImageFile::ImageFile(const std::string& path, Layout layout) : m_layout(layout)
 {
-    errno = 0;
-    m_file = std::fopen(path.c_str(), "rb");
-    if (!m_file) {
+    m_chunk_bytes.fill(NOT_FETCHED);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) {
         m_error = errno != 0 ? errno : ENOENT;
         return;
     }
     // A folder opens on POSIX systems but is no image.
     struct stat info
     {};
-    if (fstat(fileno(m_file), &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::fclose(m_file);
-        m_file = nullptr;
+    if (fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
         m_error = EISDIR;
     }
 }
 
 ImageFile::~ImageFile()
 {
-    if (m_file)
-        std::fclose(m_file);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+// A sector read used to cost a seek and a small read; a scan makes some 1,700 of them. Fetching the file a
+// chunk at a time, each chunk once, brings a whole scan down to 13 reads, while a directory listing still reads
+// only the first chunk. The bytes live as long as this ImageFile, that is for one operation.
+void ImageFile::fetch_chunk(std::size_t chunk)
+{
+    if (!m_bytes)
+        m_bytes = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(IMAGE_BYTES));
+    const std::size_t start = chunk * CHUNK_BYTES;
+    const std::size_t wanted = std::min(CHUNK_BYTES, static_cast<std::size_t>(IMAGE_BYTES) - start);
+    std::size_t got = 0;
+    while (got < wanted) {
+        const ssize_t n = ::pread(m_fd, m_bytes.get() + start + got, wanted - got, static_cast<off_t>(start + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    m_chunk_bytes[chunk] = static_cast<int>(got);
 }
 
 void ImageFile::read_sector(std::uint8_t track_byte, int sector_index, std::span<std::uint8_t> dest)
 {
     assert(dest.size() >= SECTOR_SIZE);
-    if (m_layout == Layout::None || !m_file)
+    if (m_layout == Layout::None || m_fd < 0)
         return;
     ++m_reads;
     ++s_total_reads;
-    std::size_t got = 0;
-    if (fseeko(m_file, static_cast<off_t>(sector_offset(m_layout, track_byte, sector_index)), SEEK_SET) == 0)
-        got = std::fread(dest.data(), 1, SECTOR_SIZE, m_file);
+    // Every sector offset lies within the first IMAGE_BYTES, and no sector straddles two chunks.
+    const auto offset = static_cast<std::size_t>(sector_offset(m_layout, track_byte, sector_index));
+    const std::size_t chunk = offset / CHUNK_BYTES;
+    if (m_chunk_bytes[chunk] == NOT_FETCHED)
+        fetch_chunk(chunk);
+    const std::size_t within = offset % CHUNK_BYTES;
+    const auto delivered = static_cast<std::size_t>(m_chunk_bytes[chunk]);
+    const std::size_t got = within < delivered ? std::min(SECTOR_SIZE, delivered - within) : 0;
+    std::copy_n(m_bytes.get() + offset, got, dest.begin());
     // A short file or a read error must not leave the bytes of an earlier read behind.
     std::fill(dest.begin() + static_cast<std::ptrdiff_t>(got), dest.begin() + SECTOR_SIZE, std::uint8_t{0});
-    std::clearerr(m_file);
 }
 
 std::string open_error_text(int error)

@@ -1,11 +1,12 @@
 // Geometry of +D / DISCiPLE / SAM disc images and the one sector read through which everything reads them.
 // An image holds 2 sides x 80 tracks x 10 sectors of 512 bytes (819,200 bytes), stored either cylinder by
 // cylinder (.mgt, .dsk) or side after side (.img). Images are only ever opened for reading, one operation at a
-// time; nothing is cached.
+// time; what one operation has read is dropped when it closes the file.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,7 +49,7 @@ public:
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    bool is_open() const { return m_file != nullptr; }
+    bool is_open() const { return m_fd >= 0; }
     // errno of a failed open; 0 when the file is open.
     int open_error() const { return m_error; }
     Layout layout() const { return m_layout; }
@@ -63,10 +64,20 @@ public:
     static long total_reads() { return s_total_reads; }
 
 private:
-    std::FILE* m_file = nullptr;
+    // The file is fetched in chunks of this size, each on the first read that needs it.
+    static constexpr std::size_t CHUNK_BYTES = 64 * 1024;
+    static constexpr std::size_t CHUNKS = (static_cast<std::size_t>(IMAGE_BYTES) + CHUNK_BYTES - 1) / CHUNK_BYTES;
+    static constexpr int NOT_FETCHED = -1;
+    static_assert(CHUNK_BYTES % SECTOR_SIZE == 0, "a sector never straddles two chunks");
+
+    void fetch_chunk(std::size_t chunk);
+
+    int m_fd = -1;
     Layout m_layout;
     int m_error = 0;
     long m_reads = 0;
+    std::unique_ptr<std::uint8_t[]> m_bytes; // the first IMAGE_BYTES of the file, as far as fetched
+    std::array<int, CHUNKS> m_chunk_bytes;   // bytes the file delivered for each chunk, or NOT_FETCHED
     static inline long s_total_reads = 0;
 };
 
