@@ -22,7 +22,8 @@ bool QtSystemInfo::is_removable_drive(const QString& drive)
         device = "/dev/fd1";
     else
         return false;
-    struct stat info{};
+    struct stat info
+    {};
     return stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 

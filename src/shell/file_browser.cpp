@@ -3,6 +3,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QTimer>
 
 namespace shell {
 namespace {
@@ -42,6 +43,16 @@ void FileBrowser::make_model(const QStringList& patterns)
     sortByColumn(0, Qt::AscendingOrder);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { emit browser_event(Event::SelectionChange); });
+    const auto follow = [this] {
+        if (m_follow_selection)
+            QTimer::singleShot(0, this, [this] {
+                if (m_follow_selection)
+                    scrollTo(currentIndex(), QAbstractItemView::PositionAtTop);
+            });
+    };
+    connect(model, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(model, &QFileSystemModel::layoutChanged, this, follow);
+    connect(model, &QFileSystemModel::rowsInserted, this, follow);
     delete old;
 }
 
@@ -76,11 +87,13 @@ void FileBrowser::select_folder(const QString& folder)
         expand(up);
     expand(index);
     setCurrentIndex(index);
-    scrollTo(index);
+    m_follow_selection = true;
+    scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 void FileBrowser::mousePressEvent(QMouseEvent* event)
 {
+    m_follow_selection = false;
     const QModelIndex hit = indexAt(event->position().toPoint());
     if (event->button() == Qt::RightButton) {
         // A right click first selects the item under the pointer; only a right click on the item that is

@@ -45,6 +45,9 @@ private:
     void select_folder(const QString& folder);
 
     QFileSystemModel* m_model = nullptr;
+    // Keep the selected folder in view while the background loading of its parents moves rows around, until the
+    // user takes over.
+    bool m_follow_selection = false;
 };
 
 } // namespace shell

@@ -47,8 +47,8 @@ constexpr int SEPARATOR_WIDTH = 7;
 constexpr int UI_FONT_PIXELS = 11;
 
 constexpr std::array<int, image::CATALOGUE_COLUMNS> COLUMN_WIDTHS = {100, 50, 50, 50, 80, 50, 50, 50};
-constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {
-    "Filename", "Start", "Length", "Attr", "Type", "StartS", "StartT", "Sect"};
+constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {"Filename", "Start",  "Length", "Attr",
+                                                                             "Type",     "StartS", "StartT", "Sect"};
 constexpr int LENGTH_COLUMN = 2;
 constexpr const char* SCREEN_LENGTH_TEXT = "6912";
 const QColor EVEN_ROW(255, 255, 255);
@@ -80,8 +80,10 @@ MainWindow::MainWindow(common::Settings& settings, std::string settings_path, Se
 {
     setObjectName("mainWindow");
     setWindowTitle(TITLE);
+    // A small, slightly narrow face, so that every caption fits its 120-pixel button.
     QFont ui_font = font();
     ui_font.setPixelSize(UI_FONT_PIXELS);
+    ui_font.setStretch(QFont::SemiCondensed);
     setFont(ui_font);
     setMinimumSize(MIN_CLIENT_WIDTH, MIN_CLIENT_HEIGHT);
     resize(CLIENT_WIDTH, CLIENT_HEIGHT);
@@ -323,9 +325,8 @@ void MainWindow::convert_to_tap()
         if (item->isSelected())
             rows.push_back({m_catalogue[static_cast<std::size_t>(i)].name, item->data(0, Qt::UserRole).toInt()});
     }
-    const tape::ConversionResult result = tape::convert_files(m_catalogue_path, m_catalogue_layout, rows,
-                                                              m_settings.BasStrip != 0, m_settings.savefile,
-                                                              m_workspace);
+    const tape::ConversionResult result = tape::convert_files(
+        m_catalogue_path, m_catalogue_layout, rows, m_settings.BasStrip != 0, m_settings.savefile, m_workspace);
     append_lines(result.lines);
 }
 

@@ -17,7 +17,7 @@ struct Question
 {
     QString kind; // "save", "open", "yesno", "message", "text"
     QString title;
-    QString text; // the proposed path, the question, the prompt
+    QString text;  // the proposed path, the question, the prompt
     QString extra; // the filters, or the initial text
 };
 

@@ -27,12 +27,12 @@ std::vector<std::uint8_t> bytes(std::size_t size, std::uint8_t seed)
 ImageBuilder three_files()
 {
     ImageBuilder b;
-    const std::vector<std::uint8_t> loader = {0x00, 0x0A, 0x0E, 0x00, 0xEF, 0x64, 0x31, 0x0E, 0x00, 0x00, 0x01,
-                                              0x00, 0x00, 0x22, 'g',  'a',  'm',  'e',  0x22, 0x0D};
+    const std::vector<std::uint8_t> loader = {0x00, 0x0A, 0x0E, 0x00, 0xEF, 0x64, 0x31, 0x0E, 0x00, 0x00,
+                                              0x01, 0x00, 0x00, 0x22, 'g',  'a',  'm',  'e',  0x22, 0x0D};
     b.add_zx_file(2, 1, "loader", loader, 0, 10, static_cast<std::uint16_t>(loader.size()));
     std::vector<std::uint8_t> screen(6912, 0x00);
     std::fill(screen.begin() + 6144, screen.end(), std::uint8_t{0x38}); // black ink on white paper
-    screen[0] = 0x80;                                                  // top-left pixel set
+    screen[0] = 0x80;                                                   // top-left pixel set
     b.add_zx_file(3, 7, "screen", screen, 16384);
     b.add_zx_file(7, 4, "code", bytes(1000, 5), 32768);
     return b;
@@ -92,7 +92,8 @@ void MainWindowTest::opens_with_the_controls_in_place()
         QCOMPARE(b->geometry(), buttons[i].second);
         QCOMPARE(b->text(), captions[i]);
         // Every caption fits its button.
-        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 8 <= b->width(), qPrintable(b->text()));
+        QVERIFY2(b->fontMetrics().horizontalAdvance(b->text()) + 8 <= b->width(),
+                 qPrintable(QString("%1: %2 px").arg(b->text()).arg(b->fontMetrics().horizontalAdvance(b->text()))));
     }
     QCOMPARE(f.pane()->geometry(), QRect(255, 300, 541, 85));
     QVERIFY(f.pane()->isReadOnly());
@@ -140,10 +141,10 @@ void MainWindowTest::picking_an_image_lists_and_scans_it()
 
     QTreeWidget* list = f.list();
     QCOMPARE(list->topLevelItemCount(), 3);
-    const QList<int> slots = {2, 3, 7};
+    const QList<int> expected_slots = {2, 3, 7};
     for (int i = 0; i < 3; ++i) {
         QTreeWidgetItem* item = list->topLevelItem(i);
-        QCOMPARE(item->data(0, Qt::UserRole).toInt(), slots[i]);
+        QCOMPARE(item->data(0, Qt::UserRole).toInt(), expected_slots[i]);
         const QColor expected = i % 2 == 0 ? QColor(255, 255, 255) : QColor(223, 223, 223);
         for (int c = 0; c < 8; ++c)
             QCOMPARE(item->background(c).color(), expected);
@@ -226,7 +227,7 @@ void MainWindowTest::convert_asks_before_replacing_a_nonempty_tape()
     f.requester.expect("save", tape);
     f.requester.expect("yesno", "yes");
     QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
-    QCOMPARE(testing_support::read_file(tape.toStdString()).size(), std::size_t{1025 + 21});
+    QCOMPARE(testing_support::read_file(tape.toStdString()).size(), std::size_t{1025});
 
     // An empty file is replaced without a question.
     const QString empty = f.path("empty.tap");
@@ -235,7 +236,7 @@ void MainWindowTest::convert_asks_before_replacing_a_nonempty_tape()
     QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
     QVERIFY(f.requester.unexpected().isEmpty());
     QVERIFY(f.requester.exhausted());
-    QCOMPARE(testing_support::read_file(empty.toStdString()).size(), std::size_t{1025 + 21});
+    QCOMPARE(testing_support::read_file(empty.toStdString()).size(), std::size_t{1025});
 }
 
 void MainWindowTest::cancelled_save_requester_keeps_the_tape_name()
@@ -264,7 +265,7 @@ void MainWindowTest::convert_after_a_folder_click_uses_the_listed_image()
     f.requester.expect("save", f.path("x.tap"));
     QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
     QCOMPARE(f.pane()->toPlainText(), QString());
-    QCOMPARE(testing_support::read_file(f.path("x.tap").toStdString()).size(), std::size_t{1025 + 21});
+    QCOMPARE(testing_support::read_file(f.path("x.tap").toStdString()).size(), std::size_t{1025});
 }
 
 void MainWindowTest::view_screen_shows_a_6912_byte_file()
@@ -339,8 +340,9 @@ void MainWindowTest::closing_writes_the_settings()
     f.window->close();
     const auto written = testing_support::read_file(f.settings_path());
     const std::string text(written.begin(), written.end());
-    const std::string expected = "[Main]\r\nCurrentdir = " + f.settings.Currentdir + "\r\nsavefile = " +
-                                 f.settings.savefile + "\r\nBasStrip = 7\r\nSAMDisk = /opt/samdisk\r\n";
+    const std::string expected = "[Main]\r\nCurrentdir = " + f.settings.Currentdir +
+                                 "\r\nsavefile = " + f.settings.savefile +
+                                 "\r\nBasStrip = 7\r\nSAMDisk = /opt/samdisk\r\n";
     QCOMPARE(text, expected);
 }
 

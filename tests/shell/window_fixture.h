@@ -7,6 +7,7 @@
 #include "support/image_builder.h"
 #include "tape/extract.h"
 
+#include <QDir>
 #include <QFileSystemModel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -37,14 +38,23 @@ public:
         window = std::make_unique<shell::MainWindow>(settings, settings_path(),
                                                      shell::Services{requester, runner, system}, workspace, pixels);
         window->show();
-        QTest::qWaitForWindowExposed(window.get());
-        QFileSystemModel* model = browser()->file_model();
-        const QModelIndex index = model->index(folder());
-        if (model->canFetchMore(index) || model->rowCount(index) == 0) {
-            QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-            loaded.wait(2000);
-        }
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("the main window was not exposed");
+        wait_for_browser();
         return *window;
+    }
+
+    // Waits until the browser lists every folder and image of the test folder (it reads folders in the background).
+    void wait_for_browser() const
+    {
+        const QDir test_dir(folder());
+        const auto expected =
+            test_dir
+                .entryList(QStringList{"*.mgt", "*.dsk", "*.img"}, QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot)
+                .size();
+        QFileSystemModel* model = browser()->file_model();
+        if (!QTest::qWaitFor([&] { return model->rowCount(model->index(folder())) == expected; }, 5000))
+            qWarning("the browser did not list the test folder");
     }
 
     shell::FileBrowser* browser() const { return window->findChild<shell::FileBrowser*>("fileBrowser"); }
@@ -53,10 +63,7 @@ public:
     QStringList pane_lines() const { return pane()->toPlainText().split('\n'); }
 
     // Selects an item of the browser as a user's click would.
-    void pick(const QString& item_path)
-    {
-        browser()->setCurrentIndex(browser()->file_model()->index(item_path));
-    }
+    void pick(const QString& item_path) { browser()->setCurrentIndex(browser()->file_model()->index(item_path)); }
 
     std::filesystem::path write_image(const QString& name, const ImageBuilder& builder)
     {
