@@ -37,7 +37,6 @@ std::int64_t sector_offset(Layout layout, std::uint8_t track_byte, int sector_in
 
 ImageFile::ImageFile(const std::string& path, Layout layout) : m_layout(layout)
 {
-    m_chunk_bytes.fill(NOT_FETCHED);
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0) {
         m_error = errno != 0 ? errno : ENOENT;
@@ -59,25 +58,35 @@ ImageFile::~ImageFile()
         ::close(m_fd);
 }
 
-// A sector read used to cost a seek and a small read; a scan makes some 1,700 of them. Fetching the file a
-// chunk at a time, each chunk once, brings a whole scan down to 13 reads, while a directory listing still reads
-// only the first chunk. The bytes live as long as this ImageFile, that is for one operation.
-void ImageFile::fetch_chunk(std::size_t chunk)
+const ImageFile::Window& ImageFile::window_for(std::size_t chunk)
 {
-    if (!m_bytes)
-        m_bytes = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(IMAGE_BYTES));
-    const std::size_t start = chunk * CHUNK_BYTES;
-    const std::size_t wanted = std::min(CHUNK_BYTES, static_cast<std::size_t>(IMAGE_BYTES) - start);
-    std::size_t got = 0;
-    while (got < wanted) {
-        const ssize_t n = ::pread(m_fd, m_bytes.get() + start + got, wanted - got, static_cast<off_t>(start + got));
+    ++m_use_clock;
+    Window* oldest = &m_windows.front();
+    for (Window& w : m_windows) {
+        if (w.last_use != 0 && w.chunk == chunk) {
+            w.last_use = m_use_clock;
+            return w;
+        }
+        if (w.last_use < oldest->last_use)
+            oldest = &w;
+    }
+    Window& w = *oldest;
+    if (!w.bytes)
+        w.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(CHUNK_BYTES);
+    w.chunk = chunk;
+    w.last_use = m_use_clock;
+    w.delivered = 0;
+    const auto start = static_cast<off_t>(chunk * CHUNK_BYTES);
+    while (w.delivered < CHUNK_BYTES) {
+        const ssize_t n = ::pread(m_fd, w.bytes.get() + w.delivered, CHUNK_BYTES - w.delivered,
+                                  start + static_cast<off_t>(w.delivered));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
-        got += static_cast<std::size_t>(n);
+        w.delivered += static_cast<std::size_t>(n);
     }
-    m_chunk_bytes[chunk] = static_cast<int>(got);
+    return w;
 }
 
 void ImageFile::read_sector(std::uint8_t track_byte, int sector_index, std::span<std::uint8_t> dest)
@@ -87,15 +96,11 @@ void ImageFile::read_sector(std::uint8_t track_byte, int sector_index, std::span
         return;
     ++m_reads;
     ++s_total_reads;
-    // Every sector offset lies within the first IMAGE_BYTES, and no sector straddles two chunks.
     const auto offset = static_cast<std::size_t>(sector_offset(m_layout, track_byte, sector_index));
-    const std::size_t chunk = offset / CHUNK_BYTES;
-    if (m_chunk_bytes[chunk] == NOT_FETCHED)
-        fetch_chunk(chunk);
+    const Window& w = window_for(offset / CHUNK_BYTES);
     const std::size_t within = offset % CHUNK_BYTES;
-    const auto delivered = static_cast<std::size_t>(m_chunk_bytes[chunk]);
-    const std::size_t got = within < delivered ? std::min(SECTOR_SIZE, delivered - within) : 0;
-    std::copy_n(m_bytes.get() + offset, got, dest.begin());
+    const std::size_t got = within < w.delivered ? std::min(SECTOR_SIZE, w.delivered - within) : 0;
+    std::copy_n(w.bytes.get() + within, got, dest.begin());
     // A short file or a read error must not leave the bytes of an earlier read behind.
     std::fill(dest.begin() + static_cast<std::ptrdiff_t>(got), dest.begin() + SECTOR_SIZE, std::uint8_t{0});
 }

@@ -1,7 +1,7 @@
 // Geometry of +D / DISCiPLE / SAM disc images and the one sector read through which everything reads them.
 // An image holds 2 sides x 80 tracks x 10 sectors of 512 bytes (819,200 bytes), stored either cylinder by
 // cylinder (.mgt, .dsk) or side after side (.img). Images are only ever opened for reading, one operation at a
-// time; what one operation has read is dropped when it closes the file.
+// time; a few recently read pieces of the file are kept while it is open, never the whole image.
 #pragma once
 
 #include <array>
@@ -64,20 +64,28 @@ public:
     static long total_reads() { return s_total_reads; }
 
 private:
-    // The file is fetched in chunks of this size, each on the first read that needs it.
+    // Reads go through a few 64 KiB windows of the file, so a scan costs a handful of reads instead of a seek
+    // and a small read per sector; never more than WINDOWS x CHUNK_BYTES of the image is held at once.
     static constexpr std::size_t CHUNK_BYTES = 64 * 1024;
-    static constexpr std::size_t CHUNKS = (static_cast<std::size_t>(IMAGE_BYTES) + CHUNK_BYTES - 1) / CHUNK_BYTES;
-    static constexpr int NOT_FETCHED = -1;
+    static constexpr std::size_t WINDOWS = 8;
     static_assert(CHUNK_BYTES % SECTOR_SIZE == 0, "a sector never straddles two chunks");
 
-    void fetch_chunk(std::size_t chunk);
+    struct Window
+    {
+        std::size_t chunk = 0;
+        std::size_t delivered = 0; // bytes the file gave for this chunk (fewer at its end)
+        unsigned long last_use = 0; // 0: never filled
+        std::unique_ptr<std::uint8_t[]> bytes;
+    };
+
+    const Window& window_for(std::size_t chunk);
 
     int m_fd = -1;
     Layout m_layout;
     int m_error = 0;
     long m_reads = 0;
-    std::unique_ptr<std::uint8_t[]> m_bytes; // the first IMAGE_BYTES of the file, as far as fetched
-    std::array<int, CHUNKS> m_chunk_bytes;   // bytes the file delivered for each chunk, or NOT_FETCHED
+    unsigned long m_use_clock = 0;
+    std::array<Window, WINDOWS> m_windows;
     static inline long s_total_reads = 0;
 };
 

@@ -159,3 +159,27 @@ TEST(ImageFile, MissingFileAndFolderDoNotOpen)
     EXPECT_FALSE(folder.is_open());
     EXPECT_EQ(folder.open_error(), EISDIR);
 }
+
+TEST(ReadSector, EverySectorInAnyOrderMatchesTheFile)
+{
+    TempDir dir;
+    // Short by half a sector, so the last sector of the file ends early.
+    const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES) - 256);
+    testing_support::write_file(dir / "all.img", bytes);
+    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
+        image::ImageFile file((dir / "all.img").string(), layout);
+        std::array<std::uint8_t, 512> dest{};
+        // Stride through the disc so that reads jump between distant parts of the file and come back.
+        for (int n = 0, k = 0; n < 1600; ++n, k = (k + 797) % 1600) {
+            const auto track_byte = static_cast<std::uint8_t>((k / 10) % 80 | (k >= 800 ? 0x80 : 0));
+            const int sector = k % 10;
+            dest.fill(0xEE);
+            file.read_sector(track_byte, sector, dest);
+            const auto offset = static_cast<std::size_t>(image::sector_offset(layout, track_byte, sector));
+            for (std::size_t i = 0; i < dest.size(); ++i) {
+                const std::uint8_t expected = offset + i < bytes.size() ? bytes[offset + i] : 0;
+                ASSERT_EQ(dest[i], expected) << "offset " << offset + i;
+            }
+        }
+    }
+}
