@@ -73,7 +73,7 @@ private:
     struct Window
     {
         std::size_t chunk = 0;
-        std::size_t delivered = 0; // bytes the file gave for this chunk (fewer at its end)
+        std::size_t delivered = 0;  // bytes the file gave for this chunk (fewer at its end)
         unsigned long last_use = 0; // 0: never filled
         std::unique_ptr<std::uint8_t[]> bytes;
     };

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace shell {
 
@@ -13,6 +14,8 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName("inputRequester");
+    if (owner)
+        setFont(owner->font());
     setWindowTitle(title);
     setFixedSize(300, 130);
 
@@ -34,6 +37,13 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_field->setFocus();
+}
+
+void InputRequester::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Focusing the field selects its text; the caret belongs at the end with nothing selected.
+    QTimer::singleShot(0, m_field, [field = m_field] { field->end(false); });
 }
 
 QString InputRequester::answer() const

@@ -17,6 +17,9 @@ public:
     // The typed text after OK, otherwise "".
     QString answer() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     QLineEdit* m_field = nullptr;
 };

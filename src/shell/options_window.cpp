@@ -25,6 +25,8 @@ OptionsWindow::OptionsWindow(common::Settings& settings, Services services, QWid
       m_settings(settings), m_services(services)
 {
     setObjectName("optionsWindow");
+    if (owner)
+        setFont(owner->font());
     setWindowTitle("Kestrel Options");
     setFixedSize(WIDTH, HEIGHT);
 
