@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include "platform/qt_process_runner.h"
+#include "platform/qt_system_info.h"
 #include "shell/command_line.h"
 #include "shell/options_window.h"
 
@@ -36,6 +37,28 @@ void with_samdisk(WindowFixture& f)
     f.settings.SAMDisk = make_file(f, "samdisk", 23000).toStdString();
 }
 
+// A stand-in SAMDisk: a script that records its arguments one per line and ends after `delay` seconds, padded to
+// a size that the start-up check accepts.
+QString write_stand_in_samdisk(const WindowFixture& f, const QString& log, const QString& delay)
+{
+    const QString program = f.path("sam disk");
+    QFile script(program);
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray text = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + log.toUtf8() + "\"\n";
+    text += "sleep " + delay.toUtf8() + "\nexit 0\n#";
+    text += QByteArray(23000 - text.size() - 1, 'x') + "\n";
+    script.write(text);
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    return program;
+}
+
+QString read_text(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 QStringList enabled_drive_buttons(const WindowFixture& f)
 {
     QStringList names;
@@ -60,6 +83,7 @@ private slots:
     void write_asks_then_runs_for_mgt_and_dsk_only();
     void command_lines_quote_the_program();
     void stand_in_samdisk_receives_the_arguments();
+    void stand_in_samdisk_on_the_real_clock();
     void donate_and_web_open_addresses();
     void options_window_edits_the_settings();
     void close_request_while_options_are_open_closes_them();
@@ -221,32 +245,40 @@ void TransferTest::command_lines_quote_the_program()
 void TransferTest::stand_in_samdisk_receives_the_arguments()
 {
     WindowFixture f;
-    // A stand-in SAMDisk: records its arguments one per line, padded to a size the start-up check accepts.
-    const QString program = f.path("sam disk");
     const QString log = f.path("args.log");
-    {
-        QFile script(program);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        QByteArray text = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" + log.toUtf8() + "\"\n";
-        text += "exit 0\n#";
-        text += QByteArray(23000 - text.size() - 1, 'x') + "\n";
-        script.write(text);
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
-    }
-    f.settings.SAMDisk = program.toStdString();
+    f.settings.SAMDisk = write_stand_in_samdisk(f, log, "0").toStdString();
     f.write_image("my disc.mgt", ImageBuilder());
     platform::QtProcessRunner real_runner;
-    f.window = std::make_unique<shell::MainWindow>(
-        f.settings, f.settings_path(), shell::Services{f.requester, real_runner, f.system}, f.workspace, f.pixels);
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, f.system}, f.workspace,
+                                                   f.pixels);
     f.window->show();
     f.pick(f.path("my disc.mgt"));
     f.requester.expect("yesno", "yes");
     f.requester.expect("message", ""); // the fake clock does not move: the run counts as too short
     QTest::mouseClick(button(f, "writeAButton"), Qt::LeftButton);
     QVERIFY(f.requester.exhausted());
-    QFile recorded(log);
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(recorded.readAll()), f.path("my disc.mgt") + "\nA:\n/F\n/V\n");
+    QCOMPARE(read_text(log), f.path("my disc.mgt") + "\nA:\n/F\n/V\n");
+}
+
+void TransferTest::stand_in_samdisk_on_the_real_clock()
+{
+    WindowFixture f;
+    const QString log = f.path("args.log");
+    f.settings.SAMDisk = write_stand_in_samdisk(f, log, "3.2").toStdString();
+    platform::QtProcessRunner real_runner;
+    platform::QtSystemInfo real_system;
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, real_system},
+                                                   f.workspace, f.pixels);
+    f.window->show();
+    f.wait_for_browser();
+    // A run of more than three seconds brings no hint.
+    f.requester.expect("save", f.path("grabbed.mgt"));
+    f.window->grab_disc('B');
+    QVERIFY2(f.requester.unexpected().isEmpty(), qPrintable(f.requester.unexpected().join(',')));
+    QVERIFY(f.requester.exhausted());
+    QCOMPARE(read_text(log), "B:\n" + f.path("grabbed.mgt") + "\n/E\n");
 }
 
 void TransferTest::donate_and_web_open_addresses()
