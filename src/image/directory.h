@@ -37,6 +37,15 @@ inline constexpr std::size_t SAM_PAGE_COUNT = 239;
 inline constexpr std::size_t SAM_LENGTH = 240;
 } // namespace entry
 
+// A file's data sector: 510 data bytes, then the link to the next sector of the chain (a track byte and a sector
+// number 1-10; track 0 ends the chain). The first data sector starts with the disc's own 9-byte file header.
+namespace data_sector {
+inline constexpr std::size_t DATA_BYTES = 510;
+inline constexpr std::size_t LINK_TRACK = 510;
+inline constexpr std::size_t LINK_SECTOR = 511;
+} // namespace data_sector
+inline constexpr std::size_t FILE_HEADER_SIZE = 9;
+
 inline constexpr std::uint8_t TYPE_MASK = 0x3F;
 inline constexpr std::uint8_t HIDDEN_BIT = 0x80;
 inline constexpr std::uint8_t PROTECTED_BIT = 0x40;

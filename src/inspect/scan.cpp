@@ -16,8 +16,6 @@ namespace inspect {
 namespace {
 
 // Bytes 510 and 511 of a data sector link to the next one: its track byte and its number counted from 1.
-constexpr std::size_t LINK_TRACK = 510;
-constexpr std::size_t LINK_SECTOR = 511;
 constexpr int LAST_SECTOR_NUMBER = image::SECTORS_PER_TRACK;
 
 // The disc's own file header at the start of a file's first sector.
@@ -99,14 +97,14 @@ public:
         int sector_index = e.first_sector - 1;
         while (track != 0 && walked <= e.sector_count + WALK_SLACK) {
             m_file.read_sector(track, sector_index, m_sector);
-            track = m_sector[LINK_TRACK];
-            sector_index = m_sector[LINK_SECTOR] - 1;
+            track = m_sector[image::data_sector::LINK_TRACK];
+            sector_index = m_sector[image::data_sector::LINK_SECTOR] - 1;
             if (is_bad_track(track)) {
                 add_problem(name + BAD_TRACK);
                 broken = true;
             }
             // A sector number of 0 passes: the sector read pulls index -1 onto the track's first sector.
-            if (m_sector[LINK_SECTOR] > LAST_SECTOR_NUMBER) {
+            if (m_sector[image::data_sector::LINK_SECTOR] > LAST_SECTOR_NUMBER) {
                 add_problem(name + BAD_SECTOR);
                 broken = true;
             }

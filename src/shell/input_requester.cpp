@@ -9,6 +9,14 @@
 #include <QTimer>
 
 namespace shell {
+namespace {
+
+constexpr QSize WINDOW_SIZE(300, 130);
+constexpr QRect PROMPT_RECT(10, 10, 280, 22);
+constexpr QRect FIELD_RECT(10, 32, 275, 21);
+constexpr QRect OK_RECT(110, 67, 80, 25);
+
+} // namespace
 
 InputRequester::InputRequester(const QString& title, const QString& prompt, const QString& initial, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -17,20 +25,20 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
     if (owner)
         setFont(owner->font());
     setWindowTitle(title);
-    setFixedSize(300, 130);
+    setFixedSize(WINDOW_SIZE);
 
     auto* label = new QLabel(prompt, this);
     label->setObjectName("inputPrompt");
-    label->setGeometry(10, 10, 280, 22);
+    label->setGeometry(PROMPT_RECT);
 
     m_field = new QLineEdit(initial, this);
     m_field->setObjectName("inputField");
-    m_field->setGeometry(10, 32, 275, 21);
+    m_field->setGeometry(FIELD_RECT);
     m_field->setCursorPosition(static_cast<int>(initial.size()));
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("inputOk");
-    ok->setGeometry(110, 67, 80, 25);
+    ok->setGeometry(OK_RECT);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -3,7 +3,6 @@
 #include "common/path_text.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
-#include "shell/command_line.h"
 #include "shell/modal.h"
 #include "shell/options_window.h"
 #include "shell/screen_viewer.h"

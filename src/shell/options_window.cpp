@@ -14,6 +14,11 @@ namespace {
 
 constexpr int WIDTH = 325;
 constexpr int HEIGHT = 100;
+constexpr QRect LABEL_RECT(5, 7, 60, 19);
+constexpr QRect PATH_RECT(70, 5, 180, 19);
+constexpr QRect BROWSE_RECT(255, 5, 30, 19);
+constexpr QRect WEB_RECT(290, 5, 30, 19);
+constexpr QRect CHECK_RECT(5, 25, 160, 19);
 // Open-file filters: executables on Windows carry .exe; elsewhere they have no extension at all.
 constexpr const char* SAMDISK_FILTERS = "Executable Files|*.exe|All Files|*";
 
@@ -33,30 +38,30 @@ OptionsWindow::OptionsWindow(common::Settings& settings, Services services, QWid
     auto* label = new QLabel("SAMDisk2:", this);
     label->setObjectName("samdiskLabel");
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    label->setGeometry(5, 7, 60, 19);
+    label->setGeometry(LABEL_RECT);
 
     m_path = new QLineEdit(from_path(m_settings.SAMDisk), this);
     m_path->setObjectName("samdiskPath");
     m_path->setToolTip("SAMDisk File");
-    m_path->setGeometry(70, 5, 180, 19);
+    m_path->setGeometry(PATH_RECT);
 
     m_browse = new QPushButton("...", this);
     m_browse->setObjectName("browseButton");
     m_browse->setToolTip("SAMDisk File find");
-    m_browse->setGeometry(255, 5, 30, 19);
+    m_browse->setGeometry(BROWSE_RECT);
     connect(m_browse, &QPushButton::clicked, this, &OptionsWindow::browse);
 
     m_web = new QPushButton("web", this);
     m_web->setObjectName("webButton");
     m_web->setToolTip("Visit SAMDisk website");
-    m_web->setGeometry(290, 5, 30, 19);
+    m_web->setGeometry(WEB_RECT);
     connect(m_web, &QPushButton::clicked, this,
             [this] { m_services.runner.run_program(SAMDISK_ADDRESS, QString(), QString(), false); });
 
     m_rewrite = new QCheckBox("Modify BASIC Loader", this);
     m_rewrite->setObjectName("rewriteCheck");
     m_rewrite->setToolTip("Change loading/saving syntax in BASIC parts automaticaly");
-    m_rewrite->setGeometry(5, 25, 160, 19);
+    m_rewrite->setGeometry(CHECK_RECT);
     m_rewrite->setChecked(m_settings.BasStrip != 0);
     // Only a click changes the stored value, so a value such as 7 survives an unclicked visit.
     connect(m_rewrite, &QCheckBox::clicked, this, [this](bool checked) { m_settings.BasStrip = checked ? 1 : 0; });

@@ -9,12 +9,6 @@
 namespace tape {
 namespace {
 
-// Bytes 0-509 of a data sector carry file data; 510 and 511 link to the next sector (track byte, number 1-10).
-constexpr std::size_t SECTOR_DATA = 510;
-constexpr std::size_t LINK_TRACK = 510;
-constexpr std::size_t LINK_SECTOR = 511;
-// The disc's own file header in front of the data of the first sector.
-constexpr std::size_t DISC_HEADER_SIZE = 9;
 constexpr std::uint16_t ARRAY_AND_BYTES_PARAM2 = 0x8000;
 
 bool has_tape_form(int type_code)
@@ -67,7 +61,7 @@ std::int32_t extract_file(const std::string& image_path, image::Layout layout, i
     fill_tape_header(entry, ws.header);
 
     // Whatever the chain does not deliver reads as zero, never as bytes of an earlier operation.
-    std::fill_n(ws.work.begin(), DISC_HEADER_SIZE + length, std::uint8_t{0});
+    std::fill_n(ws.work.begin(), image::FILE_HEADER_SIZE + length, std::uint8_t{0});
     // Each sector lands over the link bytes of the one before, so the file becomes one stream of 510-byte
     // pieces. The walk ends on the sector count or a zero link, never on the length, and a damaged count
     // (up to 65,535 over a looping chain) stops where the work buffer ends.
@@ -75,13 +69,13 @@ std::int32_t extract_file(const std::string& image_path, image::Layout layout, i
     while (count >= 1 && sector >= 0 && track != 0 && pos + image::SECTOR_SIZE <= WORK_BUFFER_SIZE) {
         const auto dest = std::span<std::uint8_t>(ws.work).subspan(pos, image::SECTOR_SIZE);
         file.read_sector(track, sector, dest);
-        track = dest[LINK_TRACK];
-        sector = dest[LINK_SECTOR] - 1;
-        pos += SECTOR_DATA;
+        track = dest[image::data_sector::LINK_TRACK];
+        sector = dest[image::data_sector::LINK_SECTOR] - 1;
+        pos += image::data_sector::DATA_BYTES;
         --count;
     }
 
-    std::copy_n(ws.work.begin() + DISC_HEADER_SIZE, length, ws.data.begin());
+    std::copy_n(ws.work.begin() + image::FILE_HEADER_SIZE, length, ws.data.begin());
     return static_cast<std::int32_t>(length);
 }
 

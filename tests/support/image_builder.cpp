@@ -12,10 +12,10 @@
 namespace testing_support {
 namespace {
 
-constexpr std::size_t LINK_TRACK = 510;
-constexpr std::size_t LINK_SECTOR = 511;
-constexpr std::size_t DATA_PER_SECTOR = 510;
-constexpr std::size_t DISC_HEADER = 9;
+using image::FILE_HEADER_SIZE;
+using image::data_sector::DATA_BYTES;
+using image::data_sector::LINK_SECTOR;
+using image::data_sector::LINK_TRACK;
 constexpr int FIRST_DATA_TRACK = image::DIRECTORY_TRACKS;
 constexpr int DATA_TRACKS_PER_SIDE = image::TRACKS_PER_SIDE - FIRST_DATA_TRACK;
 
@@ -113,13 +113,23 @@ std::vector<Sector> ImageBuilder::write_chain(std::span<const std::uint8_t> stre
     std::size_t done = 0;
     do {
         chain.push_back(next_free_sector());
-        const std::size_t piece = std::min(DATA_PER_SECTOR, stream.size() - done);
+        const std::size_t piece = std::min(DATA_BYTES, stream.size() - done);
         std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(done), piece, sector(chain.back()).begin());
         done += piece;
     } while (done < stream.size());
     for (std::size_t i = 0; i + 1 < chain.size(); ++i)
         link(chain[i], chain[i + 1]);
     link(chain.back(), {0, 0});
+    return chain;
+}
+
+std::vector<Sector> ImageBuilder::place_file(int slot, EntrySpec spec, std::span<const std::uint8_t> stream)
+{
+    const std::vector<Sector> chain = write_chain(stream);
+    spec.sector_count = static_cast<std::uint16_t>(chain.size());
+    spec.first_track = chain.front().track_byte;
+    spec.first_sector = chain.front().number;
+    entry(slot, spec);
     return chain;
 }
 
@@ -137,20 +147,14 @@ std::vector<Sector> ImageBuilder::add_zx_file(int slot, std::uint8_t type_code, 
     spec.zx_autostart = autostart;
     spec.zx_program_length = program_length;
 
-    std::vector<std::uint8_t> stream(DISC_HEADER, 0);
+    std::vector<std::uint8_t> stream(FILE_HEADER_SIZE, 0);
     stream[0] = spec.tape_type;
     common::put_le16(stream, 1, length);
     common::put_le16(stream, 3, start);
     common::put_le16(stream, 5, program_length);
     common::put_le16(stream, 7, autostart);
     stream.insert(stream.end(), data.begin(), data.end());
-    const std::vector<Sector> chain = write_chain(stream);
-
-    spec.sector_count = static_cast<std::uint16_t>(chain.size());
-    spec.first_track = chain.front().track_byte;
-    spec.first_sector = chain.front().number;
-    entry(slot, spec);
-    return chain;
+    return place_file(slot, spec, stream);
 }
 
 std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code, const std::string& name,
@@ -169,20 +173,14 @@ std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code,
     spec.zx_start = offset;
     spec.zx_length = last;
 
-    std::vector<std::uint8_t> stream(DISC_HEADER, 0);
+    std::vector<std::uint8_t> stream(FILE_HEADER_SIZE, 0);
     stream[0] = type_code;
     common::put_le16(stream, 1, last);
     common::put_le16(stream, 3, offset);
     stream[7] = pages;
     stream[8] = start_page;
     stream.insert(stream.end(), data.begin(), data.end());
-    const std::vector<Sector> chain = write_chain(stream);
-
-    spec.sector_count = static_cast<std::uint16_t>(chain.size());
-    spec.first_track = chain.front().track_byte;
-    spec.first_sector = chain.front().number;
-    entry(slot, spec);
-    return chain;
+    return place_file(slot, spec, stream);
 }
 
 ImageBuilder& ImageBuilder::resize(std::size_t size)

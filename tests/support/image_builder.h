@@ -82,6 +82,8 @@ public:
 
 private:
     Sector next_free_sector();
+    // Writes the stream along a fresh chain and the entry with the chain's start and length.
+    std::vector<Sector> place_file(int slot, EntrySpec spec, std::span<const std::uint8_t> stream);
 
     image::Layout m_layout;
     std::vector<std::uint8_t> m_bytes;
