@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using testing_support::EntrySpec;
+using testing_support::EntryFields;
 using testing_support::ImageBuilder;
 using testing_support::run_cli;
 using testing_support::TempDir;
@@ -12,7 +12,7 @@ TEST(CliList, PrintsCellsAndSlotTabSeparatedWithRawNames)
 {
     TempDir dir;
     ImageBuilder b(image::Layout::Sequential);
-    EntrySpec e;
+    EntryFields e;
     e.status = 0x84;
     e.raw_name = {'S', 0xA9, 'r', 'e', 'e', 'n', ' ', ' ', ' ', ' '};
     e.zx_length = 6912;

@@ -6,7 +6,7 @@
 
 using image::CatalogueRow;
 using image::Layout;
-using testing_support::EntrySpec;
+using testing_support::EntryFields;
 using testing_support::ImageBuilder;
 using testing_support::TempDir;
 
@@ -44,7 +44,7 @@ TEST(ReadDirectory, WorkedExamplesGiveTheListedCells)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec screen;
+    EntryFields screen;
     screen.status = 4;
     screen.name = "SCREEN";
     screen.zx_length = 6912;
@@ -53,17 +53,17 @@ TEST(ReadDirectory, WorkedExamplesGiveTheListedCells)
     screen.first_track = 4;
     screen.first_sector = 1;
     b.entry(0, screen);
-    EntrySpec hidden_protected = screen;
+    EntryFields hidden_protected = screen;
     hidden_protected.status = 196;
     b.entry(1, hidden_protected);
-    EntrySpec sam_code;
+    EntryFields sam_code;
     sam_code.status = 19;
     sam_code.name = "samcode";
     sam_code.sam_start_page = 1;
     sam_code.sam_code_offset = 0x8000;
     sam_code.sam_length = 6912;
     b.entry(2, sam_code);
-    EntrySpec free_but_flagged;
+    EntryFields free_but_flagged;
     free_but_flagged.status = 64;
     b.entry(3, free_but_flagged);
     free_but_flagged.status = 128;
@@ -83,7 +83,7 @@ TEST(ReadDirectory, RowsKeepTheirSlotNotTheirPosition)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec e;
+    EntryFields e;
     e.status = 1;
     e.name = "third";
     b.entry(2, e);
@@ -106,14 +106,14 @@ TEST(ReadDirectory, FieldsAreDecodedAsStored)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec e;
+    EntryFields e;
     e.status = 4;
     e.raw_name = {'A', 'B', 0, 'Z', 'Z'};
     b.entry(0, e);
     b.entry_bytes(0)[11] = 1; // sector count, high byte first
     b.entry_bytes(0)[12] = 2;
     b.entry_bytes(0)[13] = 129;
-    EntrySpec full;
+    EntryFields full;
     full.status = 1;
     full.raw_name = {'0', '1', '2', '3', '4', '5', '6', '7', '8', 0xFF};
     b.entry(1, full);
@@ -130,11 +130,11 @@ TEST(ReadDirectory, SamStartPagesArePerEntryAndWrap)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec zx;
+    EntryFields zx;
     zx.status = 4;
     zx.zx_start = 1234;
     b.entry(0, zx);
-    EntrySpec sam;
+    EntryFields sam;
     sam.status = 20; // SAM Screen: start from the ZX start field
     sam.sam_start_page = 2;
     sam.zx_start = 0xC005; // only the low 14 bits count
@@ -161,7 +161,7 @@ TEST(ReadDirectory, TypeTableNamesLengthsAndStarts)
     ImageBuilder b;
     const std::array<int, 8> codes = {12, 13, 14, 15, 16, 21, 63, 10};
     for (std::size_t i = 0; i < codes.size(); ++i) {
-        EntrySpec e;
+        EntryFields e;
         e.status = static_cast<std::uint8_t>(codes[i]);
         e.zx_length = 0x4123;
         e.zx_start = 500;
@@ -192,7 +192,7 @@ TEST(ReadDirectory, SecondEntryOfASectorKeepsItsOwnType)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec e;
+    EntryFields e;
     e.status = 2;
     b.entry(4, e);
     e.status = 12;
@@ -208,7 +208,7 @@ TEST(ReadDirectory, DirectorySectorsFollowTheLayout)
     TempDir dir;
     for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
         ImageBuilder b(layout);
-        EntrySpec e;
+        EntryFields e;
         e.status = 7;
         e.name = "track2";
         b.entry(45, e); // track 2, sector index 2
@@ -229,7 +229,7 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
 {
     TempDir dir;
     ImageBuilder b;
-    EntrySpec e;
+    EntryFields e;
     e.status = 3;
     b.entry(0, e);
     b.entry(79, e); // track 3, beyond the end once the file is cut to 20,000 bytes

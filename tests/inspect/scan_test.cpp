@@ -182,7 +182,7 @@ TEST_F(ScanImage, ProblemsOfAllFilesAreSummedInSlotOrderWithRawNames)
     b.add_zx_file(40, 4, "fine", DATA);
     b.link(b.add_zx_file(0, 4, "first", DATA)[0], {2, 1});
     common::put_le16(b.entry_bytes(79), entry::ZX_LENGTH, 99);
-    testing_support::EntrySpec cut;
+    testing_support::EntryFields cut;
     cut.status = 5;
     cut.raw_name = {'A', 0xA9, 0, 'X'};
     cut.sector_count = 1;

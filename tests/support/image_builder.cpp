@@ -57,32 +57,32 @@ std::span<std::uint8_t> ImageBuilder::entry_bytes(int slot)
         .subspan(at.offset, image::entry::SIZE);
 }
 
-ImageBuilder& ImageBuilder::entry(int slot, const EntrySpec& spec)
+ImageBuilder& ImageBuilder::entry(int slot, const EntryFields& fields)
 {
     namespace e = image::entry;
     const std::span<std::uint8_t> b = entry_bytes(slot);
     std::fill(b.begin(), b.end(), std::uint8_t{0});
-    b[e::STATUS] = spec.status;
-    if (!spec.raw_name.empty()) {
-        assert(spec.raw_name.size() <= e::NAME_LEN);
-        std::copy(spec.raw_name.begin(), spec.raw_name.end(), b.begin() + e::NAME);
+    b[e::STATUS] = fields.status;
+    if (!fields.raw_name.empty()) {
+        assert(fields.raw_name.size() <= e::NAME_LEN);
+        std::copy(fields.raw_name.begin(), fields.raw_name.end(), b.begin() + e::NAME);
     } else {
-        assert(spec.name.size() <= e::NAME_LEN);
+        assert(fields.name.size() <= e::NAME_LEN);
         std::fill_n(b.begin() + e::NAME, e::NAME_LEN, std::uint8_t{' '});
-        std::copy(spec.name.begin(), spec.name.end(), b.begin() + e::NAME);
+        std::copy(fields.name.begin(), fields.name.end(), b.begin() + e::NAME);
     }
-    common::put_be16(b, e::SECTOR_COUNT, spec.sector_count);
-    b[e::FIRST_TRACK] = spec.first_track;
-    b[e::FIRST_SECTOR] = spec.first_sector;
-    b[e::TAPE_TYPE] = spec.tape_type;
-    common::put_le16(b, e::ZX_LENGTH, spec.zx_length);
-    common::put_le16(b, e::ZX_START, spec.zx_start);
-    common::put_le16(b, e::ZX_PROGRAM_LENGTH, spec.zx_program_length);
-    common::put_le16(b, e::ZX_AUTOSTART, spec.zx_autostart);
-    b[e::SAM_START_PAGE] = spec.sam_start_page;
-    common::put_le16(b, e::SAM_CODE_OFFSET, spec.sam_code_offset);
-    b[e::SAM_PAGE_COUNT] = spec.sam_page_count;
-    common::put_le16(b, e::SAM_LENGTH, spec.sam_length);
+    common::put_be16(b, e::SECTOR_COUNT, fields.sector_count);
+    b[e::FIRST_TRACK] = fields.first_track;
+    b[e::FIRST_SECTOR] = fields.first_sector;
+    b[e::TAPE_TYPE] = fields.tape_type;
+    common::put_le16(b, e::ZX_LENGTH, fields.zx_length);
+    common::put_le16(b, e::ZX_START, fields.zx_start);
+    common::put_le16(b, e::ZX_PROGRAM_LENGTH, fields.zx_program_length);
+    common::put_le16(b, e::ZX_AUTOSTART, fields.zx_autostart);
+    b[e::SAM_START_PAGE] = fields.sam_start_page;
+    common::put_le16(b, e::SAM_CODE_OFFSET, fields.sam_code_offset);
+    b[e::SAM_PAGE_COUNT] = fields.sam_page_count;
+    common::put_le16(b, e::SAM_LENGTH, fields.sam_length);
     return *this;
 }
 
@@ -123,13 +123,13 @@ std::vector<Sector> ImageBuilder::write_chain(std::span<const std::uint8_t> stre
     return chain;
 }
 
-std::vector<Sector> ImageBuilder::place_file(int slot, EntrySpec spec, std::span<const std::uint8_t> stream)
+std::vector<Sector> ImageBuilder::place_file(int slot, EntryFields fields, std::span<const std::uint8_t> stream)
 {
     const std::vector<Sector> chain = write_chain(stream);
-    spec.sector_count = static_cast<std::uint16_t>(chain.size());
-    spec.first_track = chain.front().track_byte;
-    spec.first_sector = chain.front().number;
-    entry(slot, spec);
+    fields.sector_count = static_cast<std::uint16_t>(chain.size());
+    fields.first_track = chain.front().track_byte;
+    fields.first_sector = chain.front().number;
+    entry(slot, fields);
     return chain;
 }
 
@@ -138,23 +138,23 @@ std::vector<Sector> ImageBuilder::add_zx_file(int slot, std::uint8_t type_code, 
                                               std::uint16_t autostart, std::uint16_t program_length)
 {
     const auto length = static_cast<std::uint16_t>(data.size());
-    EntrySpec spec;
-    spec.status = type_code;
-    spec.name = name;
-    spec.tape_type = tape_type_for(type_code);
-    spec.zx_length = length;
-    spec.zx_start = start;
-    spec.zx_autostart = autostart;
-    spec.zx_program_length = program_length;
+    EntryFields fields;
+    fields.status = type_code;
+    fields.name = name;
+    fields.tape_type = tape_type_for(type_code);
+    fields.zx_length = length;
+    fields.zx_start = start;
+    fields.zx_autostart = autostart;
+    fields.zx_program_length = program_length;
 
     std::vector<std::uint8_t> stream(FILE_HEADER_SIZE, 0);
-    stream[0] = spec.tape_type;
+    stream[0] = fields.tape_type;
     common::put_le16(stream, 1, length);
     common::put_le16(stream, 3, start);
     common::put_le16(stream, 5, program_length);
     common::put_le16(stream, 7, autostart);
     stream.insert(stream.end(), data.begin(), data.end());
-    return place_file(slot, spec, stream);
+    return place_file(slot, fields, stream);
 }
 
 std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code, const std::string& name,
@@ -163,15 +163,15 @@ std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code,
 {
     const auto pages = static_cast<std::uint8_t>(data.size() / image::SAM_PAGE_BYTES);
     const auto last = static_cast<std::uint16_t>(data.size() % image::SAM_PAGE_BYTES);
-    EntrySpec spec;
-    spec.status = type_code;
-    spec.name = name;
-    spec.sam_page_count = pages;
-    spec.sam_length = last;
-    spec.sam_start_page = start_page;
-    spec.sam_code_offset = offset;
-    spec.zx_start = offset;
-    spec.zx_length = last;
+    EntryFields fields;
+    fields.status = type_code;
+    fields.name = name;
+    fields.sam_page_count = pages;
+    fields.sam_length = last;
+    fields.sam_start_page = start_page;
+    fields.sam_code_offset = offset;
+    fields.zx_start = offset;
+    fields.zx_length = last;
 
     std::vector<std::uint8_t> stream(FILE_HEADER_SIZE, 0);
     stream[0] = type_code;
@@ -180,7 +180,7 @@ std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code,
     stream[7] = pages;
     stream[8] = start_page;
     stream.insert(stream.end(), data.begin(), data.end());
-    return place_file(slot, spec, stream);
+    return place_file(slot, fields, stream);
 }
 
 ImageBuilder& ImageBuilder::resize(std::size_t size)

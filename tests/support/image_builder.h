@@ -15,7 +15,7 @@
 namespace testing_support {
 
 // The fields a test usually sets on a directory entry; everything else stays zero.
-struct EntrySpec
+struct EntryFields
 {
     std::uint8_t status = 0;
     std::string name;                   // padded with blanks to ten bytes unless raw_name is set
@@ -47,8 +47,8 @@ public:
     explicit ImageBuilder(image::Layout layout = image::Layout::Interleaved);
 
     // Writes a directory entry into a slot (0-79).
-    ImageBuilder& entry(int slot, const EntrySpec& spec);
-    // The 256 raw bytes of a slot's entry, for odd values no EntrySpec field covers.
+    ImageBuilder& entry(int slot, const EntryFields& fields);
+    // The 256 raw bytes of a slot's entry, for odd values no EntryFields field covers.
     std::span<std::uint8_t> entry_bytes(int slot);
 
     // The 512 bytes of a sector.
@@ -83,7 +83,7 @@ public:
 private:
     Sector next_free_sector();
     // Writes the stream along a fresh chain and the entry with the chain's start and length.
-    std::vector<Sector> place_file(int slot, EntrySpec spec, std::span<const std::uint8_t> stream);
+    std::vector<Sector> place_file(int slot, EntryFields fields, std::span<const std::uint8_t> stream);
 
     image::Layout m_layout;
     std::vector<std::uint8_t> m_bytes;

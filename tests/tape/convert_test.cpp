@@ -10,7 +10,7 @@
 
 using tape::SelectedRow;
 using testing_support::Bytes;
-using testing_support::EntrySpec;
+using testing_support::EntryFields;
 using testing_support::ImageBuilder;
 using testing_support::TempDir;
 using Lines = std::vector<std::string>;
@@ -107,7 +107,7 @@ TEST(ConvertFiles, RowsAreWrittenInTheOrderGiven)
 TEST(ConvertFiles, FilesThatYieldNothingGetALineTypesWithoutTapeFormAreSkipped)
 {
     ImageBuilder b;
-    EntrySpec erased;
+    EntryFields erased;
     erased.name = "gone";
     erased.zx_length = 10;
     b.entry(0, erased);

@@ -9,7 +9,7 @@
 #include <numeric>
 
 using image::Layout;
-using testing_support::EntrySpec;
+using testing_support::EntryFields;
 using testing_support::ImageBuilder;
 using testing_support::Sector;
 using testing_support::TempDir;
@@ -110,7 +110,7 @@ TEST(ExtractFile, TypesWithoutTapeFormYieldNothingAndKeepTheDataBuffer)
     for (int type : {5, 9, 6, 8, 10, 11, 16, 17, 18, 19, 20}) {
         b.add_zx_file(slot++, static_cast<std::uint8_t>(type), "x", pattern(50));
     }
-    EntrySpec erased;
+    EntryFields erased;
     erased.name = "gone";
     erased.first_track = 4;
     erased.first_sector = 1;
