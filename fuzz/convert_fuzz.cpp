@@ -1,8 +1,7 @@
 // Fuzz target: conversion of every listed file of an arbitrary image into one tape, with or without the BASIC
 // rewrite (the selector's option bit). Besides the sanitizers it checks that the image file is left exactly as it
 // was, that every tape block pair is well formed (a 19-byte header block, a data block as long as the header says,
-// both with a checksum that cancels out) and that a row gives at most one line and
-// one failure.
+// both with a checksum that cancels out) and that a row gives at most one line and one failure.
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
