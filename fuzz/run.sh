@@ -12,6 +12,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+all_targets=(directory scan extract convert basic_rewrite ini)
+usage() {
+    sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+}
+
 runs=20000
 seconds=
 jobs=1
@@ -22,12 +28,15 @@ while getopts "r:t:j:B" option; do
     t) seconds=$OPTARG ;;
     j) jobs=$OPTARG ;;
     B) build=0 ;;
-    *) sed -n '6,12p' "$0" >&2; exit 2 ;;
+    *) usage ;;
     esac
 done
 shift $((OPTIND - 1))
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(directory scan extract convert basic_rewrite ini)
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
+for target in "${targets[@]}"; do
+    [[ " ${all_targets[*]} " == *" $target "* ]] || { echo "unknown target: $target" >&2; usage; }
+done
 
 out=build-fuzz
 if [ "$build" = 1 ]; then
