@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (last_slot < 0)
         return 0;
-    // `ws` last held other files of this image; `other` still holds the last file of the previous input.
+    // `ws` last held other files of this image; `other` holds whatever an earlier input left in it.
     const std::int32_t again = tape::extract_file(img.path, img.layout, last_slot, ws);
     fuzz::require(again == last_length, "extraction gives the same length twice");
     fuzz::require(tape::extract_file(img.path, img.layout, last_slot, other) == again,

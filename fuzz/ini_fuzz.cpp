@@ -102,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(common::ini_close(out), "written pairs can be saved to a temporary file");
     common::IniDocument in = common::ini_open(written);
     common::ini_select_group(in, GROUP);
+    // The default is a text no value can be, so a key that went missing shows.
     for (const Pair& pair : pairs) {
         const auto first =
             std::find_if(pairs.begin(), pairs.end(), [&](const Pair& p) { return same_key(p.key, pair.key); });
