@@ -1,0 +1,230 @@
+// Writes the seed inputs of every fuzz target into FOLDER/<target>/: images made by the test image builder (clean
+// files of every kind, and the faults the unit tests name: a looped chain, links off the disc, a shared sector, a
+// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, and settings files.
+// Usage: make_corpus FOLDER
+#include "fuzz_support.h"
+
+#include "common/bytes.h"
+#include "common/settings.h"
+#include "image/directory.h"
+#include "support/image_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using testing_support::ImageBuilder;
+using testing_support::Sector;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint8_t LOAD = 0xEF;
+constexpr std::uint8_t SAVE = 0xF8;
+constexpr std::uint8_t CODE = 0xAF;
+constexpr std::uint8_t SCREEN = 0xAA;
+constexpr std::uint16_t SCREEN_START = 16384;
+constexpr std::size_t SCREEN_BYTES = 6912;
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes ascii(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes pattern(std::size_t size, std::uint8_t seed)
+{
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 251);
+    return bytes;
+}
+
+// A line of tokenised BASIC: number high byte first, length low byte first, tokens, ENTER.
+Bytes basic_line(std::uint16_t number, const Bytes& tokens)
+{
+    const auto length = static_cast<std::uint16_t>(tokens.size() + 1);
+    Bytes line = {static_cast<std::uint8_t>(number >> 8), static_cast<std::uint8_t>(number & 0xFF)};
+    common::append_le16(line, length);
+    return line + tokens + Bytes{'\r'};
+}
+
+// Drive n as BASIC stores a small number: its digit, then 0x0E and the five bytes 00 00 n 00 00.
+Bytes drive(char letter, std::uint8_t n)
+{
+    return Bytes{static_cast<std::uint8_t>(letter), static_cast<std::uint8_t>('0' + n), 0x0E, 0, 0, n, 0, 0};
+}
+
+const Bytes CHANNEL = ascii("*\"m\";");
+
+std::vector<Bytes> basic_programs()
+{
+    const Bytes loader = basic_line(10, Bytes{LOAD} + drive('d', 1) + ascii("\"screen\"") + Bytes{SCREEN}) +
+                         basic_line(20, Bytes{LOAD} + drive('D', 2) + ascii("\"code\"") + Bytes{CODE}) +
+                         basic_line(30, Bytes{SAVE} + drive('d', 1) + ascii(";a$"));
+    const Bytes channels =
+        basic_line(10, Bytes{LOAD} + CHANNEL + Bytes{'1', 0x0E, 0, 0, 1, 0, 0, ';'} + ascii("\"a\"")) +
+        basic_line(20, Bytes{LOAD} + CHANNEL + Bytes{0xBC, 0xA7, ';'} + ascii("\"b\"") + Bytes{CODE}) +
+        basic_line(30, Bytes{SAVE} + CHANNEL + Bytes{0xB0, '"', '1', '"', ';'} + ascii("\"c\""));
+    return {loader, channels, Bytes{LOAD, 'd', '$'}, Bytes{LOAD} + CHANNEL, basic_line(1, ascii("REM no disc"))};
+}
+
+std::vector<std::string> settings_files()
+{
+    return {
+        "[Main]\r\nCurrentdir = /home/user/\r\nsavefile = /home/user/disc.tap\r\nBasStrip = 1\r\nSAMDisk = \r\n",
+        "\xEF\xBB\xBF; kestrel\n[main]\nCURRENTDIR=/tmp/\nbasstrip = -2147483649\n[Main]\nsavefile=second\n",
+        "[Other]\rBasStrip = 7\r[Main]\r  SAMDisk\t=\t\"/usr/bin/samdisk\"  \rBasStrip = +12x",
+        "[Main\nsavefile = a = b\nsavefile = duplicate\n;comment\n[\n=\n",
+    };
+}
+
+// Disc sectors (side 0 tracks 0-79, then side 1) needed to reach every sector of the chains.
+std::size_t sectors_reaching(const std::vector<std::vector<Sector>>& chains)
+{
+    std::size_t count = fuzz::DIRECTORY_SECTORS;
+    const std::size_t per_side = fuzz::DISC_SECTORS / image::SIDES;
+    for (const auto& chain : chains) {
+        for (const Sector s : chain) {
+            const std::size_t side = (s.track_byte & image::SIDE_BIT) ? 1 : 0;
+            const std::size_t track = s.track_byte & image::TRACK_MASK;
+            count = std::max(count, side * per_side + track * image::SECTORS_PER_TRACK + s.number);
+        }
+    }
+    return count;
+}
+
+struct Seed
+{
+    std::string name;
+    Bytes input;
+};
+
+Seed image_seed(const std::string& name, const ImageBuilder& b, const std::vector<std::vector<Sector>>& chains,
+                std::uint8_t selector_bits = 0, std::uint16_t size_param = 0)
+{
+    Bytes input = fuzz::encode_image(b.bytes(), b.layout(), sectors_reaching(chains), selector_bits);
+    common::put_be16(input, fuzz::SIZE_PARAM, size_param);
+    if (selector_bits == 0 || selector_bits == fuzz::selector::OPTION) {
+        const auto made = fuzz::make_image(input, "corpus").bytes;
+        fuzz::require(std::equal(made.begin(), made.end(), b.bytes().begin(), b.bytes().end()),
+                      "a seed gives back the image it was made from");
+    }
+    return {name, std::move(input)};
+}
+
+std::vector<Seed> image_seeds()
+{
+    std::vector<Seed> seeds;
+    seeds.push_back({"empty-mgt", Bytes(fuzz::INPUT_HEADER, 0)});
+    seeds.push_back({"empty-img", Bytes{fuzz::selector::SEQUENTIAL, 0, 0}});
+
+    for (const image::Layout layout : {image::Layout::Interleaved, image::Layout::Sequential}) {
+        ImageBuilder b(layout);
+        const Bytes program = basic_programs()[0];
+        const auto size = static_cast<std::uint16_t>(program.size());
+        std::vector<std::vector<Sector>> chains = {
+            b.add_zx_file(0, 1, "loader", program + pattern(40, 1), 0, 10, size),
+            b.add_zx_file(1, 2, "numbers", pattern(600, 2)),
+            b.add_zx_file(2, 3, "letters", pattern(300, 3)),
+            b.add_zx_file(3, 4, "code", pattern(1200, 4), 32768),
+            b.add_zx_file(4, 7, "screen", pattern(SCREEN_BYTES, 7), SCREEN_START),
+            b.add_zx_file(5, 5, "snapshot", pattern(700, 5)),
+        };
+        const bool mgt = layout == image::Layout::Interleaved;
+        seeds.push_back(image_seed(mgt ? "zx-files-mgt" : "zx-files-img", b, chains, fuzz::selector::OPTION));
+    }
+    {
+        ImageBuilder b;
+        std::vector<std::vector<Sector>> chains;
+        for (std::uint8_t type = 16; type <= 20; ++type)
+            chains.push_back(b.add_sam_file(type - 16, type, "sam" + std::to_string(type), pattern(900, type), 3));
+        seeds.push_back(image_seed("sam-files", b, chains));
+    }
+    {
+        ImageBuilder b;
+        const auto chain = b.add_zx_file(0, 4, "loop", pattern(1500, 9));
+        b.link(chain.back(), chain.front());
+        common::put_be16(b.entry_bytes(0), image::entry::SECTOR_COUNT, 65535);
+        seeds.push_back(image_seed("chain-loop", b, {chain}));
+    }
+    {
+        ImageBuilder b;
+        const auto wild = b.add_zx_file(0, 4, "wild", pattern(1500, 11));
+        b.link(wild[0], {255, 200});
+        const auto dir = b.add_zx_file(1, 3, "dirtrack", pattern(1500, 12));
+        b.link(dir[1], {2, 11});
+        const auto zero = b.add_zx_file(2, 2, "sector0", pattern(1500, 13));
+        b.link(zero[0], {5, 0});
+        seeds.push_back(image_seed("links-off-disc", b, {wild, dir, zero}));
+    }
+    {
+        ImageBuilder b;
+        const auto first = b.add_zx_file(0, 4, "first", pattern(1500, 14));
+        const auto second = b.add_zx_file(1, 4, "second", pattern(1500, 15));
+        b.link(second[0], first[1]);
+        common::put_be16(b.entry_bytes(1), image::entry::SECTOR_COUNT, 4);
+        b.sector(first[0])[1] ^= 0xFF;
+        seeds.push_back(image_seed("shared-sector-bad-header", b, {first, second}));
+    }
+    {
+        ImageBuilder b;
+        const auto code = b.add_zx_file(0, 0xC4,
+                                        "\x01\x7F\xFF"
+                                        "code",
+                                        pattern(5000, 16), 40000);
+        seeds.push_back(image_seed("hidden-protected-odd-name", b, {code}));
+        // Cut inside the chain: the file's third sector lies beyond the end.
+        const std::size_t cut = static_cast<std::size_t>(image::sector_offset(b.layout(), code[2].track_byte, 0));
+        seeds.push_back(image_seed("short-image", b, {code}, fuzz::selector::SHORT,
+                                   static_cast<std::uint16_t>(cut / fuzz::SHORT_STEP)));
+        seeds.push_back(image_seed("long-image", b, {code}, fuzz::selector::LONG, 1000));
+    }
+    {
+        // The chain runs on into sectors the input does not hold, which the pattern fills.
+        ImageBuilder b;
+        const auto code = b.add_zx_file(0, 4, "random", pattern(1500, 17));
+        b.link(code.back(), {0x85, 3});
+        common::put_be16(b.entry_bytes(0), image::entry::SECTOR_COUNT, 200);
+        common::put_le16(b.entry_bytes(0), image::entry::ZX_LENGTH, 65535);
+        seeds.push_back(image_seed("into-random-fill", b, {code}, fuzz::selector::RANDOM_FILL));
+    }
+    return seeds;
+}
+
+void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
+{
+    std::filesystem::create_directories(folder);
+    testing_support::write_file(folder / name, bytes);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_corpus FOLDER\n");
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    const std::vector<Seed> images = image_seeds();
+    for (const char* target : {"directory", "scan", "extract", "convert"}) {
+        for (const Seed& seed : images)
+            write_seed(root / target, seed.name, seed.input);
+    }
+    const std::vector<Bytes> programs = basic_programs();
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);
+    const std::vector<std::string> inis = settings_files();
+    for (std::size_t i = 0; i < inis.size(); ++i)
+        write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));
+    return 0;
+}
