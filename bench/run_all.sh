@@ -92,7 +92,7 @@ row(f"`kestrel-cli tap`, {n} images, a process each (ref.: `cat` each)", k, c)
 for arg, what in (("1", "the real screen of zx_screen.mgt"), ("0", "random bytes")):
     row(f"screen decode by table, {what} (ref.: per pixel)",
         seconds(f"BM_DecodeScreenWithTable/{arg}"), seconds(f"BM_DecodeScreenPerPixel/{arg}"))
-row("pixel table build (once per decode)", seconds("BM_BuildPixelTable"), None)
+row("pixel table build (once per program run)", seconds("BM_BuildPixelTable"), None)
 
 listing = runs["BM_ReadDirectory"]
 row("directory read of a full image (80 entries)", seconds("BM_ReadDirectory"), None)
