@@ -1,4 +1,5 @@
-// Writes COUNT full disc images (80 ZX files filling the disc) into a folder, for the command-line benchmarks.
+// Writes COUNT disc images of 819,200 bytes, each with 80 ZX files in 1,472 sectors, into a folder, for the
+// command-line benchmarks.
 // Usage: make_images FOLDER COUNT
 #include "support/image_builder.h"
 
@@ -20,7 +21,8 @@ int main(int argc, char** argv)
     for (int n = 0; n < count; ++n) {
         testing_support::ImageBuilder b;
         for (int slot = 0; slot < 80; ++slot) {
-            // 19 or 20 sectors a file fills the 1,560 data sectors of the disc.
+            // 19 or 20 sectors a file, 14 for the 16 screens: 1,472 of the 1,520 sectors the image builder hands
+            // out (tracks 4-79 of both sides; a real disc also has tracks 0-3 of side 1, 1,560 in all).
             const std::size_t sectors = slot % 2 == 0 ? 19 : 20;
             std::vector<std::uint8_t> data(sectors * 510 - 9);
             for (auto& byte : data)

@@ -2,7 +2,10 @@
 
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 namespace cli {
 namespace {
@@ -28,12 +31,17 @@ Commands:
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
 
 Options:
-  -h, --help     show this text
+  -h, --help     show this text (also after a command: kestrel-cli tap --help)
   --version      show the version
 
 Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted);
 2 usage error, or an image that cannot be read.
 )";
+
+bool is_help_option(const std::string& arg)
+{
+    return arg == "-h" || arg == "--help";
+}
 
 } // namespace
 
@@ -80,23 +88,34 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return usage_error(err, "missing command");
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "-h" || command == "--help" || command == "help") {
-        out << HELP_TEXT;
-        return EXIT_OK;
-    }
     if (command == "--version") {
         out << PROGRAM_NAME << ' ' << VERSION << '\n';
         return EXIT_OK;
     }
-    if (command == "list")
-        return run_list(rest, out, err);
-    if (command == "check")
-        return run_check(rest, out, err);
-    if (command == "tap")
-        return run_tap(rest, out, err);
-    if (command == "screen")
-        return run_screen(rest, out, err);
-    return usage_error(err, "unknown command '" + command + "'");
+    using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
+    const std::pair<const char*, Command> commands[] = {
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+    const auto* found = std::find_if(std::begin(commands), std::end(commands),
+                                     [&](const auto& named) { return command == named.first; });
+    const bool is_help = is_help_option(command) || command == "help";
+    if (!is_help && found == std::end(commands))
+        return usage_error(err, "unknown command '" + command + "'");
+    // "COMMAND --help" asks for help, as with most tools, rather than naming an image or an unknown option.
+    if (is_help || std::any_of(rest.begin(), rest.end(), is_help_option)) {
+        out << HELP_TEXT;
+        return EXIT_OK;
+    }
+    return found->second(rest, out, err);
+}
+
+int run_and_flush(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    const int code = run(args, out, err);
+    out.flush();
+    if (!out.fail())
+        return code;
+    report(err, "standard output", "cannot write");
+    return std::max(code, EXIT_PROBLEM);
 }
 
 } // namespace cli

@@ -104,6 +104,10 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         tape::convert_files(loaded->path, loaded->layout, rows, options->rewrite_basic, tape_path, ws);
     for (const std::string& line : result.lines)
         out << line << '\n';
+    // The conversion's lines are the message pane's: a tape that could not be written shows there only as the last
+    // line, in the exact text convert_files documents. Being an error of the command, it goes to stderr as well.
+    if (!result.lines.empty() && result.lines.back() == "Cannot write " + tape_path)
+        report(err, tape_path, "cannot write the tape file");
     return result.failures > 0 ? EXIT_PROBLEM : EXIT_OK;
 }
 

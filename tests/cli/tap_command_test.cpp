@@ -136,3 +136,21 @@ TEST(CliTap, UsageErrorsAndUnreadableImagesWriteNothing)
     const auto r = run_cli({"tap", img, "-o", out, "--slot", "2"});
     EXPECT_EQ(r.err, "kestrel-cli: " + img + ": no file in slot 2\n");
 }
+
+TEST(CliTap, TapeThatCannotBeWrittenIsAlsoReportedOnStderr)
+{
+    Disc d;
+    const std::string nowhere = (d.dir / "no" / "t.tap").string();
+    auto r = run_cli({"tap", d.image, "-o", nowhere, "--slot", "0"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Cannot write " + nowhere + "\n");
+    EXPECT_EQ(r.err, "kestrel-cli: " + nowhere + ": cannot write the tape file\n");
+
+    // Opened, but every write fails: the files' lines come first, the failure last.
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to make writes fail";
+    r = run_cli({"tap", d.image, "-o", "/dev/full"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "loader     syntax changes: 1\nsnap       not converted, error occured\nCannot write /dev/full\n");
+    EXPECT_EQ(r.err, "kestrel-cli: /dev/full: cannot write the tape file\n");
+}

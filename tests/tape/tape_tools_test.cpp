@@ -4,49 +4,15 @@
 
 #include "basic_program.h"
 #include "support/image_builder.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 
 using namespace testing_support;
 
 namespace {
-
-bool has_tool(const std::string& tool)
-{
-    return std::system(("command -v " + tool + " > /dev/null 2>&1").c_str()) == 0;
-}
-
-struct ToolRun
-{
-    int status = -1;
-    std::string output;
-};
-
-// Runs `tool FILE` through the shell with stderr joined to stdout.
-ToolRun run_tool(const std::string& tool, const std::filesystem::path& file)
-{
-    std::string quoted = "'";
-    for (const char c : file.string())
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    quoted += "'";
-    ToolRun run;
-    std::FILE* pipe = popen((tool + " " + quoted + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, got);
-    const int status = pclose(pipe);
-    run.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 // The "Block length: N bytes" figures that tzxlist prints, in tape order.
 std::vector<int> block_lengths(const std::string& listing)

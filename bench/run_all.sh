@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release mode, runs every one of them and prints one Markdown table: operation,
+# Kestrel's figure, a reference figure and the ratio Kestrel / reference (for times: below 1, Kestrel is faster).
+# Usage: bench/run_all.sh
+# Environment:
+#   BENCH_IMAGES     images for the kestrel-cli runs against cat (default 1000; fewer for a quick run)
+#   BENCH_BUILD_DIR  build folder (default build-bench in the source tree)
+#   BENCH_IMAGE_DIR  where the generated images are kept between runs (default: a temporary folder, removed)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BENCH_BUILD_DIR:-$root/build-bench}
+export BENCH_IMAGES=${BENCH_IMAGES:-1000}
+
+results=$(mktemp -d)
+cleanup() { rm -rf "$results"; }
+if [ -z "${BENCH_IMAGE_DIR:-}" ]; then
+    export BENCH_IMAGE_DIR=$results/images
+fi
+trap cleanup EXIT
+
+echo "Building the Release benchmarks in $build ..." >&2
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_BENCH=ON -DKESTREL_BUILD_GUI=OFF \
+    -DKESTREL_WERROR=ON > "$results/configure.log" || { cat "$results/configure.log" >&2; exit 1; }
+cmake --build "$build" -j2 --target kestrel-cli make_images image_bench tape_bench inspect_bench \
+    > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
+
+for area in image tape inspect; do
+    echo "Running ${area}_bench ..." >&2
+    "$build/bench/${area}_bench" --benchmark_out="$results/$area.json" --benchmark_out_format=json \
+        > "$results/$area.txt" 2>&1 || { cat "$results/$area.txt" >&2; exit 1; }
+done
+echo "Running kestrel-cli against cat over $BENCH_IMAGES images ..." >&2
+"$root/bench/cli_vs_cat.sh" "$build" each list > "$results/cli_list.txt"
+"$root/bench/cli_vs_cat.sh" "$build" all check > "$results/cli_check.txt"
+"$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
+
+python3 - "$results" "$BENCH_IMAGES" << 'EOF'
+import json
+import re
+import sys
+
+folder, images = sys.argv[1], int(sys.argv[2])
+runs = {}
+for area in ("image", "tape", "inspect"):
+    with open(f"{folder}/{area}.json") as f:
+        for run in json.load(f)["benchmarks"]:
+            if run.get("run_type", "iteration") == "iteration":
+                runs[run["name"]] = run
+
+SECONDS_PER = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def seconds(name):
+    run = runs[name]
+    return run["real_time"] * SECONDS_PER[run["time_unit"]]
+
+
+def cli(name):
+    with open(f"{folder}/cli_{name}.txt") as f:
+        m = re.search(r"kestrel ([0-9.]+) s\s+cat ([0-9.]+) s", f.read())
+    return float(m.group(1)), float(m.group(2))
+
+
+def show_time(s):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6)):
+        if s >= scale:
+            break
+    else:
+        unit, scale = "ns", 1e-9
+    value = s / scale
+    digits = 0 if value >= 100 else 1 if value >= 10 else 2
+    return f"{value:.{digits}f} {unit}"
+
+
+rows = []
+
+
+def row(operation, kestrel, reference, kestrel_text=None, reference_text=None):
+    ratio = f"{kestrel / reference:.2f}" if reference else "—"
+    rows.append((operation, kestrel_text or show_time(kestrel),
+                 reference_text or (show_time(reference) if reference else "—"), ratio))
+
+
+n = f"{images:,}"
+k, c = cli("list")
+row(f"`kestrel-cli list`, {n} images, a process each (ref.: `cat` each)", k, c)
+k, c_all = cli("check")
+row(f"`kestrel-cli check`, {n} images in one process (ref.: one `cat` of all)", k, c_all)
+k, c = cli("tap")
+row(f"`kestrel-cli tap`, {n} images, a process each (ref.: `cat` each)", k, c)
+
+for arg, what in (("1", "the real screen of zx_screen.mgt"), ("0", "random bytes")):
+    row(f"screen decode by table, {what} (ref.: per pixel)",
+        seconds(f"BM_DecodeScreenWithTable/{arg}"), seconds(f"BM_DecodeScreenPerPixel/{arg}"))
+row("pixel table build (once per program run)", seconds("BM_BuildPixelTable"), None)
+
+listing = runs["BM_ReadDirectory"]
+row("directory read of a full image (80 entries)", seconds("BM_ReadDirectory"), None)
+# 80 entries of 256 bytes fill 40 sectors: the fewest reads a listing can make.
+row("sector reads per listing (ref.: the directory's sectors)", listing["reads_per_listing"], 40,
+    f"{listing['reads_per_listing']:.0f}", "40")
+
+cat_one = c_all / images
+row("extraction of a full disc, 80 files (ref.: `cat` per image in the all run)",
+    seconds("BM_ExtractAllFiles"), cat_one)
+# No reference: the conversion writes a 722,000-byte tape file as well, and cat to /dev/null writes nothing.
+row("conversion of a full disc to .tap, written to a file", seconds("BM_ConvertFullDisc"), None)
+scan = runs["BM_ScanFullImage"]
+row("integrity scan of a full image (ref.: `cat` per image in the all run)", seconds("BM_ScanFullImage"), cat_one)
+extract_reads = runs["BM_ExtractAllFiles"]["reads_per_disc"]
+row("sector reads per full-disc extraction", extract_reads, None, f"{extract_reads:,.0f}")
+row("sector reads per integrity scan", scan["sector_reads_per_scan"], None, f"{scan['sector_reads_per_scan']:,.0f}")
+
+print("| operation | Kestrel | reference | ratio |")
+print("|---|---:|---:|---:|")
+for r in rows:
+    print("| " + " | ".join(r) + " |")
+EOF

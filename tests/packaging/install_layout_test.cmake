@@ -1,0 +1,51 @@
+# Installs the build into a fresh folder and checks that the programs, the desktop entry and the icons land where
+# desktops look for them: each PNG in the hicolor folder named after its own size, the entry naming the installed
+# program and icon. Run by CTest as
+#   cmake -DBUILD_DIR=... -DPREFIX=... -DBINDIR=... -DDATADIR=... -P install_layout_test.cmake
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed:\n${output}")
+endif()
+
+set(icons ${PREFIX}/${DATADIR}/icons/hicolor)
+foreach(program kestrel kestrel-cli)
+    if(NOT EXISTS ${PREFIX}/${BINDIR}/${program} OR IS_DIRECTORY ${PREFIX}/${BINDIR}/${program})
+        message(FATAL_ERROR "${BINDIR}/${program} is not installed")
+    endif()
+endforeach()
+foreach(file ${DATADIR}/applications/kestrel.desktop ${DATADIR}/icons/hicolor/scalable/apps/kestrel.svg)
+    if(NOT EXISTS ${PREFIX}/${file})
+        message(FATAL_ERROR "${file} is not installed")
+    endif()
+endforeach()
+
+# A PNG's width and height are the big-endian words at offsets 16 and 20 (in its IHDR chunk).
+file(GLOB png_folders LIST_DIRECTORIES true RELATIVE ${icons} ${icons}/*x*)
+if(NOT png_folders)
+    message(FATAL_ERROR "no PNG icon below ${icons}")
+endif()
+foreach(folder ${png_folders})
+    set(png ${icons}/${folder}/apps/kestrel.png)
+    if(NOT EXISTS ${png})
+        message(FATAL_ERROR "${folder}/apps/kestrel.png is not installed")
+    endif()
+    file(READ ${png} signature LIMIT 8 HEX)
+    file(READ ${png} size_words OFFSET 16 LIMIT 8 HEX)
+    string(SUBSTRING ${size_words} 0 8 width)
+    string(SUBSTRING ${size_words} 8 8 height)
+    math(EXPR width "0x${width}")
+    math(EXPR height "0x${height}")
+    if(NOT signature STREQUAL "89504e470d0a1a0a" OR NOT folder STREQUAL "${width}x${height}")
+        message(FATAL_ERROR "${folder}/apps/kestrel.png is not a ${folder} PNG (read ${width}x${height})")
+    endif()
+endforeach()
+
+file(STRINGS ${PREFIX}/${DATADIR}/applications/kestrel.desktop entry)
+foreach(line "[Desktop Entry]" "Type=Application" "Name=Kestrel" "Exec=kestrel" "Icon=kestrel")
+    if(NOT line IN_LIST entry)
+        message(FATAL_ERROR "kestrel.desktop lacks the line '${line}'")
+    endif()
+endforeach()

@@ -1,0 +1,45 @@
+// Runs the Fuse emulator's tape utilities (tzxlist, listbasic) on files the tests wrote: they know the .tap format
+// independently of this program.
+#pragma once
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace testing_support {
+
+inline bool has_tool(const std::string& tool)
+{
+    return std::system(("command -v " + tool + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+struct ToolRun
+{
+    int status = -1; // exit status; -1 when the tool did not run or did not exit normally
+    std::string output;
+};
+
+// Runs `tool FILE` through the shell with stderr joined to stdout.
+inline ToolRun run_tool(const std::string& tool, const std::filesystem::path& file)
+{
+    std::string quoted = "'";
+    for (const char c : file.string())
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    quoted += "'";
+    ToolRun run;
+    std::FILE* pipe = popen((tool + " " + quoted + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, got);
+    const int status = pclose(pipe);
+    run.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace testing_support
