@@ -20,23 +20,12 @@ std::string read_text(const fs::path& path)
     return text.str();
 }
 
-std::vector<fs::path> real_images()
-{
-    std::vector<fs::path> images;
-    for (const auto& item : fs::directory_iterator(testing_support::real_images_dir())) {
-        if (image::layout_from_path(item.path().string()) != image::Layout::None)
-            images.push_back(item.path());
-    }
-    std::sort(images.begin(), images.end());
-    return images;
-}
-
 } // namespace
 
 TEST(RealImages, ListingsMatchTheKeptOutput)
 {
     const fs::path expected_dir = fs::path(KESTREL_TEST_DATA_DIR) / "expected";
-    const auto images = real_images();
+    const auto images = testing_support::real_images();
     ASSERT_GE(images.size(), 20u);
     for (const fs::path& image_path : images) {
         SCOPED_TRACE(image_path.filename().string());

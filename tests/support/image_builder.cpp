@@ -236,4 +236,15 @@ std::filesystem::path real_images_dir()
     return KESTREL_TEST_IMAGES_DIR;
 }
 
+std::vector<std::filesystem::path> real_images()
+{
+    std::vector<std::filesystem::path> images;
+    for (const auto& item : std::filesystem::directory_iterator(real_images_dir())) {
+        if (image::layout_from_path(item.path().string()) != image::Layout::None)
+            images.push_back(item.path());
+    }
+    std::sort(images.begin(), images.end());
+    return images;
+}
+
 } // namespace testing_support

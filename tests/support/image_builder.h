@@ -117,4 +117,7 @@ private:
 // Folder of the real disc images kept with the tests.
 std::filesystem::path real_images_dir();
 
+// The disc images in that folder (names ending in .mgt, .dsk or .img), sorted by path.
+std::vector<std::filesystem::path> real_images();
+
 } // namespace testing_support

@@ -33,17 +33,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::vector<fs::path> real_images()
-{
-    std::vector<fs::path> images;
-    for (const auto& item : fs::directory_iterator(testing_support::real_images_dir())) {
-        if (image::layout_from_path(item.path().string()) != image::Layout::None)
-            images.push_back(item.path());
-    }
-    std::sort(images.begin(), images.end());
-    return images;
-}
-
 std::string sha256_hex(const Bytes& bytes)
 {
     const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -116,7 +105,7 @@ std::size_t count_of(const std::string& text, const std::string& what)
 
 TEST(RealImages, TapesMatchTheKeptOutput)
 {
-    const auto images = real_images();
+    const auto images = testing_support::real_images();
     ASSERT_GE(images.size(), 20u);
     int nonempty_tapes = 0;
     for (const fs::path& image_path : images) {
@@ -159,7 +148,7 @@ TEST(RealImages, TzxlistAcceptsEveryTape)
 {
     if (!testing_support::has_tool("tzxlist"))
         GTEST_SKIP() << "tzxlist (fuse-emulator-utils) is not installed";
-    for (const fs::path& image_path : real_images()) {
+    for (const fs::path& image_path : testing_support::real_images()) {
         SCOPED_TRACE(image_path.filename().string());
         TempDir dir;
         const Conversion c = convert_copy(image_path, dir);
@@ -176,7 +165,7 @@ TEST(RealImages, TzxlistAcceptsEveryTape)
 
 TEST(RealImages, CommandsLeaveTheImageUnchanged)
 {
-    for (const fs::path& image_path : real_images()) {
+    for (const fs::path& image_path : testing_support::real_images()) {
         const std::string name = image_path.filename().string();
         SCOPED_TRACE(name);
         TempDir dir;
