@@ -82,6 +82,70 @@ std::optional<int> parse_slot(const std::string& text)
     return slot;
 }
 
+bool slot_listed(const image::Catalogue& catalogue, int slot)
+{
+    return std::any_of(catalogue.begin(), catalogue.end(),
+                       [slot](const image::CatalogueRow& row) { return row.slot == slot; });
+}
+
+ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err)
+    : m_command(std::move(command)), m_args(args), m_err(err), m_at(static_cast<std::size_t>(-1))
+{}
+
+bool ArgWalker::next()
+{
+    ++m_at;
+    return m_at < m_args.size();
+}
+
+std::optional<std::string> ArgWalker::value()
+{
+    if (m_at + 1 >= m_args.size()) {
+        usage_error(m_err, "option '" + arg() + "' needs a value");
+        return std::nullopt;
+    }
+    ++m_at;
+    return arg();
+}
+
+std::optional<int> ArgWalker::slot()
+{
+    const auto text = value();
+    if (!text)
+        return std::nullopt;
+    const auto slot = parse_slot(*text);
+    if (!slot)
+        usage_error(m_err, "invalid slot '" + *text + "' (0-79)");
+    return slot;
+}
+
+bool ArgWalker::once(bool given, const char* what)
+{
+    if (given)
+        usage_error(m_err, m_command + " takes one " + what);
+    return !given;
+}
+
+bool ArgWalker::image(std::optional<std::string>& target)
+{
+    if (arg().size() > 1 && arg().front() == '-') {
+        usage_error(m_err, "unknown option '" + arg() + "'");
+        return false;
+    }
+    if (target) {
+        usage_error(m_err, m_command + " takes exactly one IMAGE");
+        return false;
+    }
+    target = arg();
+    return true;
+}
+
+bool ArgWalker::missing(const char* what)
+{
+    usage_error(m_err, m_command + " needs " + what);
+    return false;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty())

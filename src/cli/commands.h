@@ -35,4 +35,38 @@ std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err
 // Parses a decimal slot number 0-79; std::nullopt for anything else.
 std::optional<int> parse_slot(const std::string& text);
 
+// Whether the catalogue lists a file in `slot`.
+bool slot_listed(const image::Catalogue& catalogue, int slot);
+
+// Walks the arguments after a command's name, so that every command reads its options alike and reports the same
+// usage errors in the same words. A method that meets bad input writes the usage error to err and returns false
+// or std::nullopt; the command then stops with EXIT_USAGE.
+class ArgWalker
+{
+public:
+    ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err);
+
+    // Moves to the next argument; false after the last one.
+    bool next();
+    const std::string& arg() const { return m_args[m_at]; }
+    bool is(const char* option) const { return arg() == option; }
+
+    // The value following the current option.
+    std::optional<std::string> value();
+    // The slot number following the current option.
+    std::optional<int> slot();
+    // False, with the usage error, when an option that may be given once (`what`) was already given.
+    bool once(bool given, const char* what);
+    // Takes the current argument as the command's one IMAGE: an unknown option or a second image is refused.
+    bool image(std::optional<std::string>& target);
+    // Reports that `what` is missing.
+    bool missing(const char* what);
+
+private:
+    std::string m_command;
+    const std::vector<std::string>& m_args;
+    std::ostream& m_err;
+    std::size_t m_at;
+};
+
 } // namespace cli

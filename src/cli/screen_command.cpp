@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QSaveFile>
 
-#include <algorithm>
 #include <optional>
 
 namespace cli {
@@ -20,50 +19,29 @@ struct ScreenArgs
     std::string output;
 };
 
+// Parses the arguments after "screen"; on failure reports the usage error and returns std::nullopt.
 std::optional<ScreenArgs> parse_screen_args(const std::vector<std::string>& args, std::ostream& err)
 {
-    ScreenArgs parsed;
-    bool has_slot = false;
-    bool has_output = false;
-    bool has_image = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool is_option = arg == "--slot" || arg == "-o";
-        if (is_option && i + 1 == args.size()) {
-            usage_error(err, arg + " needs a value");
-            return std::nullopt;
-        }
-        if (arg == "--slot") {
-            const auto slot = parse_slot(args[++i]);
-            if (!slot || has_slot) {
-                usage_error(err, has_slot ? "--slot given twice" : "--slot takes a number from 0 to 79");
+    ArgWalker walk("screen", args, err);
+    std::optional<std::string> image;
+    std::optional<std::string> output;
+    std::optional<int> slot;
+    while (walk.next()) {
+        if (walk.is("--slot")) {
+            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
                 return std::nullopt;
-            }
-            parsed.slot = *slot;
-            has_slot = true;
-        } else if (arg == "-o") {
-            if (has_output) {
-                usage_error(err, "-o given twice");
+        } else if (walk.is("-o") || walk.is("--output")) {
+            if (!walk.once(output.has_value(), "-o OUT.png") || !(output = walk.value()))
                 return std::nullopt;
-            }
-            parsed.output = args[++i];
-            has_output = true;
-        } else if (arg.size() > 1 && arg.front() == '-') {
-            usage_error(err, "unknown option '" + arg + "'");
+        } else if (!walk.image(image)) {
             return std::nullopt;
-        } else if (has_image) {
-            usage_error(err, "screen takes exactly one IMAGE");
-            return std::nullopt;
-        } else {
-            parsed.image = arg;
-            has_image = true;
         }
     }
-    if (!has_image || !has_slot || !has_output) {
-        usage_error(err, "screen needs IMAGE, --slot N and -o OUT.png");
+    if (!image || !slot || !output) {
+        walk.missing("IMAGE, --slot N and -o OUT.png");
         return std::nullopt;
     }
-    return parsed;
+    return ScreenArgs{*image, *slot, *output};
 }
 
 // The PNG goes to a temporary file beside `path` that only replaces it once complete, so a failed write leaves
@@ -100,8 +78,8 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
         return EXIT_USAGE;
     const auto& rows = loaded->catalogue;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (std::none_of(rows.begin(), rows.end(), [&](const image::CatalogueRow& r) { return r.slot == parsed->slot; })) {
-        report(err, parsed->image, slot_text + " holds no file");
+    if (!slot_listed(rows, parsed->slot)) {
+        report(err, parsed->image, "no file in " + slot_text);
         return EXIT_USAGE;
     }
 

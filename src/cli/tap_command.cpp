@@ -2,7 +2,6 @@
 #include "cli/commands.h"
 #include "tape/convert.h"
 
-#include <algorithm>
 #include <optional>
 #include <set>
 
@@ -12,7 +11,7 @@ namespace {
 struct TapOptions
 {
     std::string image;
-    std::optional<std::string> output;
+    std::string output;
     std::set<int> slots; // empty: every listed file
     bool rewrite_basic = true;
     bool force = false;
@@ -21,51 +20,33 @@ struct TapOptions
 // Parses the arguments after "tap"; on failure reports the usage error and returns std::nullopt.
 std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args, std::ostream& err)
 {
+    ArgWalker walk("tap", args, err);
     TapOptions options;
-    bool have_image = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool has_value = i + 1 < args.size();
-        if (arg == "-o" || arg == "--output") {
-            if (!has_value || options.output) {
-                usage_error(err, has_value ? "tap takes one -o OUT" : "option '" + arg + "' needs a file name");
+    std::optional<std::string> image;
+    std::optional<std::string> output;
+    while (walk.next()) {
+        if (walk.is("-o") || walk.is("--output")) {
+            if (!walk.once(output.has_value(), "-o OUT") || !(output = walk.value()))
                 return std::nullopt;
-            }
-            options.output = args[++i];
-        } else if (arg == "--slot") {
-            if (!has_value) {
-                usage_error(err, "option '--slot' needs a slot number");
+        } else if (walk.is("--slot")) {
+            const auto slot = walk.slot();
+            if (!slot)
                 return std::nullopt;
-            }
-            const auto slot = parse_slot(args[++i]);
-            if (!slot) {
-                usage_error(err, "invalid slot '" + args[i] + "' (0-79)");
-                return std::nullopt;
-            }
             options.slots.insert(*slot);
-        } else if (arg == "--no-rewrite") {
+        } else if (walk.is("--no-rewrite")) {
             options.rewrite_basic = false;
-        } else if (arg == "--force") {
+        } else if (walk.is("--force")) {
             options.force = true;
-        } else if (arg.size() > 1 && arg.front() == '-') {
-            usage_error(err, "unknown option '" + arg + "'");
+        } else if (!walk.image(image)) {
             return std::nullopt;
-        } else if (have_image) {
-            usage_error(err, "tap takes exactly one IMAGE");
-            return std::nullopt;
-        } else {
-            options.image = arg;
-            have_image = true;
         }
     }
-    if (!have_image) {
-        usage_error(err, "tap needs an IMAGE");
+    if (!image || !output) {
+        walk.missing(image ? "-o OUT" : "an IMAGE");
         return std::nullopt;
     }
-    if (!options.output) {
-        usage_error(err, "tap needs -o OUT");
-        return std::nullopt;
-    }
+    options.image = *image;
+    options.output = *output;
     return options;
 }
 
@@ -81,14 +62,12 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return EXIT_USAGE;
 
     for (const int slot : options->slots) {
-        const bool listed = std::any_of(loaded->catalogue.begin(), loaded->catalogue.end(),
-                                        [slot](const image::CatalogueRow& row) { return row.slot == slot; });
-        if (!listed) {
+        if (!slot_listed(loaded->catalogue, slot)) {
             report(err, options->image, "no file in slot " + std::to_string(slot));
             return EXIT_USAGE;
         }
     }
-    const std::string& tape_path = *options->output;
+    const std::string& tape_path = options->output;
     if (!options->force && tape::is_nonempty_file(tape_path)) {
         report(err, tape_path, "exists and is not empty (use --force to replace it)");
         return EXIT_USAGE;

@@ -67,6 +67,32 @@ TEST(Cli, UsageErrorsNameTheProgramAndPointToTheHelp)
     }
 }
 
+TEST(Cli, TapAndScreenReportTheSameOptionErrorsInTheSameWords)
+{
+    const auto first_line = [](const std::vector<std::string>& args) {
+        const auto r = run_cli(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.out, "");
+        return r.err.substr(0, r.err.find('\n'));
+    };
+    for (const std::string command : {"tap", "screen"}) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(first_line({command, "a.mgt", "--slot", "3", "-o", "x", "-o", "y"}),
+                  "kestrel-cli: " + command + " takes one -o OUT" + (command == "screen" ? ".png" : ""));
+        EXPECT_EQ(first_line({command, "a.mgt", "--slot"}), "kestrel-cli: option '--slot' needs a value");
+        EXPECT_EQ(first_line({command, "a.mgt", "--slot", "80", "-o", "x"}), "kestrel-cli: invalid slot '80' (0-79)");
+        EXPECT_EQ(first_line({command, "a.mgt", "--slot", "3", "-o", "x", "b.mgt"}),
+                  "kestrel-cli: " + command + " takes exactly one IMAGE");
+        EXPECT_EQ(first_line({command, "a.mgt", "--slot", "3", "-o", "x", "--fast"}),
+                  "kestrel-cli: unknown option '--fast'");
+    }
+    // A file name that is a lone dash is an image, not an option.
+    EXPECT_EQ(first_line({"screen", "-", "--slot", "1", "-o", "x.png"}),
+              "kestrel-cli: -: not a disc image (the name must end in .mgt, .dsk or .img)");
+    EXPECT_EQ(first_line({"screen", "a.mgt", "--slot", "1", "--slot", "2", "-o", "x.png"}),
+              "kestrel-cli: screen takes one --slot N");
+}
+
 TEST(Cli, OutputThatCannotBeWrittenIsReportedOnStderr)
 {
     FailingBuffer broken;
