@@ -3,6 +3,7 @@
 // was, that every tape block pair is well formed (a 19-byte header block, a data block as long as the header says,
 // both with a checksum that cancels out) and that a row gives at most one line and one failure.
 #include "fuzz_support.h"
+#include "support/image_builder.h"
 
 #include "common/bytes.h"
 #include "image/directory.h"
@@ -61,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool rewrite = img.selector & fuzz::selector::OPTION;
     const tape::ConversionResult result = tape::convert_files(img.path, img.layout, rows, rewrite, tape_path, ws);
 
-    fuzz::require(fuzz::read_whole_file(img.path) == image_before, "the image file is left unchanged");
-    const std::size_t pairs = check_tape(fuzz::read_whole_file(tape_path));
+    fuzz::require(testing_support::read_file(img.path) == image_before, "the image file is left unchanged");
+    const std::size_t pairs = check_tape(testing_support::read_file(tape_path));
     fuzz::require(result.failures >= 0 && pairs + static_cast<std::size_t>(result.failures) <= rows.size(),
                   "a row gives a block pair, a failure or nothing");
     fuzz::require(result.lines.size() <= rows.size(), "a row gives at most one line");

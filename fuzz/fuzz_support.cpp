@@ -1,9 +1,9 @@
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
+#include "support/image_builder.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::size_t MAX_EXTRA = 65536;
 constexpr auto IMAGE_SIZE = static_cast<std::size_t>(image::IMAGE_BYTES);
-constexpr std::size_t READ_CHUNK = 65536;
 
 // A deque keeps the paths handed out valid while more are added.
 std::deque<std::string>& temp_files()
@@ -82,28 +81,6 @@ const std::string& temp_path(std::string_view target, std::string_view suffix)
     return files.back();
 }
 
-void write_whole_file(const std::string& path, std::span<const std::uint8_t> bytes)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    require(file != nullptr, "the temporary file can be created");
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    require(std::fclose(file) == 0 && written, "the temporary file can be written");
-}
-
-std::vector<std::uint8_t> read_whole_file(const std::string& path)
-{
-    std::vector<std::uint8_t> bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return bytes;
-    std::array<std::uint8_t, READ_CHUNK> chunk{};
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0)
-        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
-    std::fclose(file);
-    return bytes;
-}
-
 FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target)
 {
     static std::vector<std::uint8_t> buffer(IMAGE_SIZE + MAX_EXTRA);
@@ -135,7 +112,7 @@ FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view targe
     else if ((result.selector & selector::SIZE_MASK) == selector::LONG)
         size = IMAGE_SIZE + 1 + param;
     result.bytes = std::span<const std::uint8_t>(buffer).first(size);
-    write_whole_file(result.path, result.bytes);
+    testing_support::write_file(result.path, result.bytes);
     return result;
 }
 

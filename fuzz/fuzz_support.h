@@ -43,9 +43,6 @@ void require(bool holds, const char* what);
 // A path in $TMPDIR (or /tmp) private to this process, with the given file name suffix; removed at exit.
 const std::string& temp_path(std::string_view target, std::string_view suffix);
 
-void write_whole_file(const std::string& path, std::span<const std::uint8_t> bytes);
-std::vector<std::uint8_t> read_whole_file(const std::string& path);
-
 struct FuzzImage
 {
     std::string path;

@@ -3,6 +3,7 @@
 // taken from the input come back from a written file whenever the key could be written as a key (not empty, no
 // line break, no "=", not starting like a comment or a group) and the values have no line breaks or outer blanks.
 #include "fuzz_support.h"
+#include "support/image_builder.h"
 
 #include "common/ini.h"
 #include "common/settings.h"
@@ -71,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& saved = fuzz::temp_path("ini", "-saved.ini");
     const std::string& written = fuzz::temp_path("ini", "-pairs.ini");
     const std::vector<std::uint8_t> input(data, data + size);
-    fuzz::write_whole_file(path, input);
+    testing_support::write_file(path, input);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::vector<Pair> pairs = writable_pairs(text);
 
@@ -87,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     common::Settings loaded = START;
     common::load_settings(path, loaded);
-    fuzz::require(fuzz::read_whole_file(path) == input, "reading leaves the file as it was");
+    fuzz::require(testing_support::read_file(path) == input, "reading leaves the file as it was");
     fuzz::require(common::save_settings(saved, loaded), "settings can be saved to a temporary file");
     common::Settings again = OTHER;
     common::load_settings(saved, again);

@@ -205,8 +205,14 @@ void write_file(const std::filesystem::path& path, std::span<const std::uint8_t>
 
 std::vector<std::uint8_t> read_file(const std::filesystem::path& path)
 {
+    // Read in large blocks: the fuzz targets read a whole image on every run.
+    constexpr std::size_t CHUNK = 65536;
     std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    std::vector<char> chunk(CHUNK);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0)
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + in.gcount());
+    return bytes;
 }
 
 TempDir::TempDir()
