@@ -5,22 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-} // namespace
 
 TEST(RealImages, ListingsMatchTheKeptOutput)
 {
@@ -34,7 +20,7 @@ TEST(RealImages, ListingsMatchTheKeptOutput)
         fs::copy_file(image_path, copy);
         const auto r = testing_support::run_cli({"list", copy.string()});
         EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.out, read_text(expected_dir / (image_path.filename().string() + ".list")));
+        EXPECT_EQ(r.out, testing_support::read_text(expected_dir / (image_path.filename().string() + ".list")));
     }
 }
 

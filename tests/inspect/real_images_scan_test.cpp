@@ -12,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -29,13 +27,10 @@ TEST(RealImages, ScansMatchTheKeptOutput)
         fs::copy_file(image_path, dir / name);
         const auto r = testing_support::run_cli({"check", (dir / name).string()});
 
-        std::ifstream in(expected_dir / (name + ".check"), std::ios::binary);
-        std::ostringstream expected;
-        expected << in.rdbuf();
         std::string out = r.out;
         for (std::size_t at; (at = out.find(dir.path().string() + "/")) != std::string::npos;)
             out.erase(at, dir.path().string().size() + 1);
-        EXPECT_EQ(out, expected.str());
+        EXPECT_EQ(out, testing_support::read_text(expected_dir / (name + ".check")));
         EXPECT_EQ(r.code, out.find("possible errors") == std::string::npos ? 0 : 1);
     }
     EXPECT_GE(images, 20);

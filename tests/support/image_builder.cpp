@@ -215,6 +215,12 @@ std::vector<std::uint8_t> read_file(const std::filesystem::path& path)
     return bytes;
 }
 
+std::string read_text(const std::filesystem::path& path)
+{
+    const std::vector<std::uint8_t> bytes = read_file(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();

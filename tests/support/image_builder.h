@@ -97,6 +97,8 @@ std::uint8_t tape_type_for(std::uint8_t type_code);
 void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 // Reads a whole file; empty when it cannot be read.
 std::vector<std::uint8_t> read_file(const std::filesystem::path& path);
+// Reads a whole file as text, bytes unchanged; empty when it cannot be read.
+std::string read_text(const std::filesystem::path& path);
 
 // A fresh folder below the system's temporary folder, removed with everything in it when destroyed.
 class TempDir

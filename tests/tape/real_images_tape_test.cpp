@@ -21,7 +21,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -50,16 +49,15 @@ struct KeptTape
 // Reads <image>.tap.txt; a file that is missing or not in the expected form gives a KeptTape that matches nothing.
 KeptTape read_kept_tape(const std::string& image_name)
 {
-    std::ifstream in(fs::path(KESTREL_TEST_DATA_DIR) / "expected" / (image_name + ".tap.txt"), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::istringstream lines(text.str());
+    const std::string text =
+        testing_support::read_text(fs::path(KESTREL_TEST_DATA_DIR) / "expected" / (image_name + ".tap.txt"));
+    std::istringstream lines(text);
     KeptTape kept;
     std::string exit_word, bytes_word, sha_word;
     if (!(lines >> exit_word >> kept.exit_code >> bytes_word >> kept.bytes >> sha_word >> kept.sha256) ||
         exit_word != "exit" || bytes_word != "bytes" || sha_word != "sha256" || lines.get() != '\n')
         return {};
-    kept.out = text.str().substr(static_cast<std::size_t>(lines.tellg()));
+    kept.out = text.substr(static_cast<std::size_t>(lines.tellg()));
     return kept;
 }
 
