@@ -1,0 +1,115 @@
+// One disc, whatever holds it: a raw image file, a buffer unpacked from an archive, a container, a floppy. Every
+// reader of a disc (directory, extraction, scan, screen, snapshots) takes an open source and reads the sectors it
+// needs through read_sector; nothing else reads image bytes. Sources are opened for one operation and closed when
+// destroyed.
+#pragma once
+
+#include "image/geometry.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace image {
+
+enum class SectorStatus
+{
+    Ok,         // the sector was read
+    Missing,    // the container has no such sector (reads as zeros)
+    Unreadable, // the sector exists but could not be read (reads as zeros)
+};
+
+using SectorSpan = std::span<std::uint8_t, SECTOR_SIZE>;
+
+class SectorSource
+{
+public:
+    virtual ~SectorSource() = default;
+
+    // Reads the sector at a track byte (bits 0-6 the track, bit 7 the side) and a sector index (0-9) into out.
+    // Out-of-range addresses are pulled onto the nearest valid sector, as sector_offset does. A sector that is
+    // missing or unreadable, and the part of one beyond the end of a short file, reads as zero bytes.
+    SectorStatus read_sector(std::uint8_t track_byte, int sector_index, SectorSpan out)
+    {
+        ++m_reads;
+        ++s_total_reads;
+        return read_clamped(static_cast<std::uint8_t>(std::min<int>(track_byte & TRACK_MASK, TRACKS_PER_SIDE - 1) |
+                                                      (track_byte & SIDE_BIT)),
+                            std::clamp(sector_index, 0, SECTORS_PER_TRACK - 1), out);
+    }
+
+    // Number of read_sector calls on this source.
+    long reads() const { return m_reads; }
+    // Number of read_sector calls on any source since the program started (for benchmarks).
+    static long total_reads() { return s_total_reads; }
+
+protected:
+    // Reads a sector whose track (0-79) and sector index (0-9) are in range.
+    virtual SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) = 0;
+
+private:
+    long m_reads = 0;
+    static inline long s_total_reads = 0;
+};
+
+// Bytes of a raw image, wherever they are kept.
+class ByteSource
+{
+public:
+    virtual ~ByteSource() = default;
+    // Copies up to out.size() bytes from `offset`; returns how many were delivered (fewer at the end of the data
+    // or on a read error).
+    virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+};
+
+// A raw image: the 1,600 sectors one after another in a layout, over any byte source.
+class RawImage : public SectorSource
+{
+public:
+    RawImage(std::unique_ptr<ByteSource> bytes, Layout layout);
+
+protected:
+    SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) override;
+
+private:
+    std::unique_ptr<ByteSource> m_bytes;
+    Layout m_layout;
+};
+
+// Bytes held in memory: an image unpacked from an archive, or one built by a writer.
+class MemoryBytes : public ByteSource
+{
+public:
+    explicit MemoryBytes(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// An image that open_image could open, with what the program needs to know of it.
+struct OpenImage
+{
+    std::unique_ptr<SectorSource> source;
+    Layout layout = Layout::None; // the layout of the raw bytes (of the inner file for archives)
+    // Whether the integrity scan applies: a raw image of exactly 819,200 bytes, or a container of that geometry.
+    bool scannable = false;
+    std::int64_t raw_size = 0; // size of the raw image file, or of the unpacked image
+};
+
+// Why a path could not be opened as an image, in words for the user ("size is 860416 bytes, not 819200").
+struct OpenFailure
+{
+    std::string reason;
+    bool not_an_image = false; // the name or the contents say it is no disc image at all (not a read error)
+};
+
+// Opens the image at `path`: the extension decides a raw layout (.mgt, .dsk interleaved; .img side after side).
+// Returns the open image, or why it cannot be read.
+std::variant<OpenImage, OpenFailure> open_image(const std::string& path);
+
+} // namespace image
