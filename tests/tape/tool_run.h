@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -22,15 +23,19 @@ struct ToolRun
     std::string output;
 };
 
-// Runs `tool FILE` through the shell with stderr joined to stdout.
-inline ToolRun run_tool(const std::string& tool, const std::filesystem::path& file)
+inline std::string shell_quoted(const std::string& text)
 {
     std::string quoted = "'";
-    for (const char c : file.string())
+    for (const char c : text)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    quoted += "'";
+    return quoted + "'";
+}
+
+// Runs a command line through the shell, stderr joined to stdout.
+inline ToolRun run_shell(const std::string& command)
+{
     ToolRun run;
-    std::FILE* pipe = popen((tool + " " + quoted + " 2>&1").c_str(), "r");
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe)
         return run;
     char buffer[4096];
@@ -40,6 +45,21 @@ inline ToolRun run_tool(const std::string& tool, const std::filesystem::path& fi
     const int status = pclose(pipe);
     run.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+// Runs `tool FILE`.
+inline ToolRun run_tool(const std::string& tool, const std::filesystem::path& file)
+{
+    return run_shell(tool + " " + shell_quoted(file.string()));
+}
+
+// Runs a program with arguments, each passed as it is.
+inline ToolRun run_command(const std::vector<std::string>& args)
+{
+    std::string command;
+    for (const std::string& arg : args)
+        command += (command.empty() ? "" : " ") + shell_quoted(arg);
+    return run_shell(command);
 }
 
 } // namespace testing_support

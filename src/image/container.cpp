@@ -1,0 +1,126 @@
+#include "image/container.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace image {
+
+namespace {
+
+constexpr std::size_t DISC_SECTORS = static_cast<std::size_t>(SIDES * TRACKS_PER_SIDE * SECTORS_PER_TRACK);
+
+std::string plural(int count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+} // namespace
+
+bool is_disc_geometry(const DiscGeometry& geometry)
+{
+    return geometry.tracks == TRACKS_PER_SIDE && geometry.sides == SIDES && geometry.sectors == SECTORS_PER_TRACK &&
+           geometry.sector_bytes == static_cast<int>(SECTOR_SIZE);
+}
+
+std::string foreign_geometry_text(std::string_view kind, const DiscGeometry& geometry)
+{
+    std::string text = std::string(kind) + " of " + plural(geometry.tracks, "track", "tracks");
+    if (geometry.sides != SIDES)
+        text += ", " + plural(geometry.sides, "side", "sides");
+    text += ", " + plural(geometry.sectors, "sector", "sectors") + " per track";
+    if (geometry.sector_bytes != static_cast<int>(SECTOR_SIZE))
+        text += " of " + std::to_string(geometry.sector_bytes) + " bytes";
+    return text + ": not an 800K +D/SAM disc";
+}
+
+std::string size_text(std::size_t bytes)
+{
+    constexpr std::size_t MIB = 1024 * 1024;
+    if (bytes >= MIB && bytes % MIB == 0)
+        return std::to_string(bytes / MIB) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+std::string track_text(int track, int side)
+{
+    return "track " + std::to_string(track) + " side " + std::to_string(side);
+}
+
+std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path, std::size_t cap)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return OpenFailure{open_error_text(errno != 0 ? errno : ENOENT)};
+    struct stat info
+    {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return OpenFailure{open_error_text(EISDIR)};
+    }
+    // One byte beyond the cap tells a file that is too large from one that just fits.
+    std::vector<std::uint8_t> bytes;
+    int error = 0;
+    constexpr std::size_t BLOCK = 64 * 1024;
+    while (bytes.size() <= cap) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + std::min(BLOCK, cap + 1 - at));
+        const ssize_t n = ::read(fd, bytes.data() + at, bytes.size() - at);
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(at);
+            continue;
+        }
+        if (n < 0)
+            error = errno;
+        bytes.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n <= 0)
+            break;
+    }
+    ::close(fd);
+    if (error != 0)
+        return OpenFailure{open_error_text(error)};
+    if (bytes.size() > cap)
+        return OpenFailure{"larger than " + size_text(cap) + ": too large for a disc image", true};
+    return bytes;
+}
+
+MemoryDisc::MemoryDisc()
+    : m_bytes(static_cast<std::size_t>(IMAGE_BYTES), 0), m_status(DISC_SECTORS, SectorStatus::Missing)
+{}
+
+std::size_t MemoryDisc::sector_number(int track, int side, int sector_index)
+{
+    assert(track >= 0 && track < TRACKS_PER_SIDE && side >= 0 && side < SIDES && sector_index >= 0 &&
+           sector_index < SECTORS_PER_TRACK);
+    return static_cast<std::size_t>((track * SIDES + side) * SECTORS_PER_TRACK + sector_index);
+}
+
+SectorSpan MemoryDisc::sector(int track, int side, int sector_index)
+{
+    return SectorSpan(m_bytes.data() + sector_number(track, side, sector_index) * SECTOR_SIZE, SECTOR_SIZE);
+}
+
+void MemoryDisc::set_status(int track, int side, int sector_index, SectorStatus status)
+{
+    m_status[sector_number(track, side, sector_index)] = status;
+}
+
+SectorStatus MemoryDisc::read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out)
+{
+    const int track = track_byte & TRACK_MASK;
+    const int side = (track_byte & SIDE_BIT) ? 1 : 0;
+    const std::size_t number = sector_number(track, side, sector_index);
+    const SectorStatus status = m_status[number];
+    if (status == SectorStatus::Ok)
+        std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(number * SECTOR_SIZE), SECTOR_SIZE, out.begin());
+    else
+        std::fill(out.begin(), out.end(), std::uint8_t{0});
+    return status;
+}
+
+} // namespace image

@@ -1,0 +1,117 @@
+#include "image/gzip_reader.h"
+
+#include "common/path_text.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include <zlib.h>
+
+namespace image {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 2> GZIP_MAGIC = {0x1F, 0x8B};
+constexpr std::string_view GZIP_SUFFIX = ".gz";
+// zlib's window bits plus 16: gzip wrapping only, no raw or zlib streams.
+constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
+constexpr std::size_t OUT_BLOCK = 64 * 1024;
+
+// Owns a zlib inflate stream.
+class Inflater
+{
+public:
+    Inflater() { m_ok = inflateInit2(&m_stream, GZIP_WINDOW_BITS) == Z_OK; }
+    ~Inflater()
+    {
+        if (m_ok)
+            inflateEnd(&m_stream);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    bool ok() const { return m_ok; }
+    z_stream& stream() { return m_stream; }
+
+private:
+    z_stream m_stream{};
+    bool m_ok = false;
+};
+
+std::string damage_text(const z_stream& stream)
+{
+    return std::string("packed data is damaged (") + (stream.msg != nullptr ? stream.msg : "invalid data") + ")";
+}
+
+} // namespace
+
+bool is_gzip(std::span<const std::uint8_t> head)
+{
+    return head.size() >= GZIP_MAGIC.size() && std::equal(GZIP_MAGIC.begin(), GZIP_MAGIC.end(), head.begin());
+}
+
+bool has_gzip_suffix(std::string_view name)
+{
+    return name.size() > GZIP_SUFFIX.size() &&
+           common::ascii_lower(name.substr(name.size() - GZIP_SUFFIX.size())) == GZIP_SUFFIX;
+}
+
+std::string name_inside_gzip(std::string_view name)
+{
+    if (!has_gzip_suffix(name))
+        return std::string(name);
+    return std::string(name.substr(0, name.size() - GZIP_SUFFIX.size()));
+}
+
+std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap)
+{
+    if (!is_gzip(packed))
+        return OpenFailure{"not gzip data", true};
+    Inflater inflater;
+    if (!inflater.ok())
+        return OpenFailure{"cannot start unpacking (out of memory)"};
+    z_stream& stream = inflater.stream();
+    std::vector<std::uint8_t> out;
+    std::array<std::uint8_t, OUT_BLOCK> block{};
+    std::size_t consumed = 0; // input handed to zlib so far
+    auto feed = [&] {
+        // zlib counts input in 32 bits; a larger span is handed over in pieces.
+        if (stream.avail_in == 0 && consumed < packed.size()) {
+            const std::size_t piece = std::min<std::size_t>(packed.size() - consumed, std::numeric_limits<uInt>::max());
+            stream.next_in = const_cast<Bytef*>(packed.data() + consumed); // zlib only reads it
+            stream.avail_in = static_cast<uInt>(piece);
+            consumed += piece;
+        }
+    };
+    // Every pass either takes input or gives output, and the output is capped, so the loop ends.
+    for (;;) {
+        feed();
+        stream.next_out = block.data();
+        stream.avail_out = static_cast<uInt>(block.size());
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        const std::size_t produced = block.size() - stream.avail_out;
+        if (out.size() + produced > cap)
+            return OpenFailure{"unpacks to more than " + size_text(cap) + ": too large for a disc image", true};
+        out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(produced));
+        if (result == Z_STREAM_END) {
+            const std::size_t rest = packed.size() - consumed + stream.avail_in;
+            const std::span<const std::uint8_t> after = packed.subspan(packed.size() - rest);
+            // Another member follows, or the end: bytes after the last member are ignored, as gzip itself does.
+            if (!is_gzip(after))
+                return out;
+            if (inflateReset(&stream) != Z_OK)
+                return OpenFailure{damage_text(stream)};
+            continue;
+        }
+        if (result == Z_OK)
+            continue;
+        if (result == Z_BUF_ERROR && stream.avail_in == 0 && consumed == packed.size())
+            return OpenFailure{"packed data ends early: the file is cut off"};
+        if (result == Z_MEM_ERROR)
+            return OpenFailure{"out of memory while unpacking"};
+        return OpenFailure{damage_text(stream)};
+    }
+}
+
+} // namespace image

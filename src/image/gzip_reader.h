@@ -1,0 +1,32 @@
+// gzip-compressed images (.mgt.gz, .dsk.gz, .img.gz, in any case): recognised by their first two bytes and unpacked
+// whole into memory with zlib, never beyond a cap, so that a small file that would unpack to gigabytes is refused
+// instead of filling memory. The checksum and length that end each gzip member are checked; several members one
+// after another (what `cat a.gz b.gz` makes) unpack as one.
+#pragma once
+
+#include "image/container.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace image {
+
+// Whether bytes start as a gzip file does (1F 8B).
+bool is_gzip(std::span<const std::uint8_t> head);
+
+// Whether a file name ends in ".gz" (any case).
+bool has_gzip_suffix(std::string_view name);
+
+// The name of the packed file: "GAME.MGT" for "GAME.MGT.gz"; the name unchanged when it has no .gz suffix.
+std::string name_inside_gzip(std::string_view name);
+
+// The unpacked bytes of a gzip file. Fails, saying why, when the data is damaged or cut off, or unpacks to more
+// than `cap` bytes.
+std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed,
+                                                            std::size_t cap = MAX_CONTAINER_BYTES);
+
+} // namespace image

@@ -1,0 +1,376 @@
+// The container readers: real containers made by other tools, the forms that gzip, zip and dsktrans make of every
+// real image (each must read sector for sector as the plain image), and built faults.
+#include "../tape/tool_run.h"
+#include "image/dsk_source.h"
+#include "image/gzip_reader.h"
+#include "image/sad_source.h"
+#include "image/zip_archive.h"
+#include "support/dsk_builder.h"
+#include "support/image_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using image::OpenFailure;
+using image::SectorStatus;
+using testing_support::TempDir;
+
+namespace {
+
+fs::path container(const std::string& name)
+{
+    return testing_support::real_images_dir() / "containers" / name;
+}
+
+template <class T> std::string failure_of(const std::variant<T, OpenFailure>& result)
+{
+    const auto* failure = std::get_if<OpenFailure>(&result);
+    return failure != nullptr ? failure->reason : "(opened)";
+}
+
+std::unique_ptr<image::MemoryDisc> decoded(std::variant<std::unique_ptr<image::MemoryDisc>, OpenFailure> result)
+{
+    auto* disc = std::get_if<std::unique_ptr<image::MemoryDisc>>(&result);
+    EXPECT_NE(disc, nullptr) << failure_of(result);
+    return disc != nullptr ? std::move(*disc) : nullptr;
+}
+
+Bytes unpacked(const std::variant<Bytes, OpenFailure>& result)
+{
+    EXPECT_TRUE(std::holds_alternative<Bytes>(result)) << failure_of(result);
+    return std::holds_alternative<Bytes>(result) ? std::get<Bytes>(result) : Bytes{};
+}
+
+std::uint8_t track_byte(int track, int side)
+{
+    return static_cast<std::uint8_t>(track | (side != 0 ? image::SIDE_BIT : 0));
+}
+
+// Counts the sectors a source reads differently from a plain image in `layout`, or with a status other than Ok.
+int sectors_unlike(image::SectorSource& source, const Bytes& plain, image::Layout layout)
+{
+    int unlike = 0;
+    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
+    for (int track = 0; track < image::TRACKS_PER_SIDE; ++track) {
+        for (int side = 0; side < image::SIDES; ++side) {
+            for (int index = 0; index < image::SECTORS_PER_TRACK; ++index) {
+                const SectorStatus status = source.read_sector(track_byte(track, side), index, sector);
+                const auto at = image::sector_offset(layout, track_byte(track, side), index);
+                if (status != SectorStatus::Ok || !std::equal(sector.begin(), sector.end(), plain.begin() + at))
+                    ++unlike;
+            }
+        }
+    }
+    return unlike;
+}
+
+// Sets the CRC and sizes of every entry record (local and central) of a zip the test made.
+void patch_zip(Bytes& zip, std::optional<std::uint32_t> crc, std::optional<std::uint32_t> size)
+{
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            zip[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    for (std::size_t at = 0; at + 4 <= zip.size(); ++at) {
+        if (zip[at] != 'P' || zip[at + 1] != 'K' || zip[at + 3] != zip[at + 2] + 1)
+            continue;
+        const std::size_t crc_at = zip[at + 2] == 3 ? at + 14 : zip[at + 2] == 1 ? at + 16 : 0;
+        if (crc_at == 0)
+            continue;
+        if (crc)
+            put32(crc_at, *crc);
+        if (size)
+            put32(crc_at + 8, *size);
+    }
+}
+
+void replace_all(Bytes& bytes, std::string_view from, std::string_view to)
+{
+    for (auto it = std::search(bytes.begin(), bytes.end(), from.begin(), from.end()); it != bytes.end();
+         it = std::search(it, bytes.end(), from.begin(), from.end()))
+        it = std::copy(to.begin(), to.end(), it);
+}
+
+} // namespace
+
+TEST(RealContainers, EachReadsOrIsRefusedWithItsReason)
+{
+    const Bytes dsk = testing_support::read_file(container("image.dsk"));
+    const auto disc = decoded(image::decode_dsk(dsk));
+    ASSERT_NE(disc, nullptr);
+    EXPECT_TRUE(disc->findings().empty());
+    EXPECT_EQ(unpacked(image::gunzip(testing_support::read_file(container("image.dsk.gz")))), dsk);
+
+    auto upper = image::open_zip(container("image_upper.zip").string());
+    ASSERT_TRUE(std::holds_alternative<image::ZipArchive>(upper)) << failure_of(upper);
+    auto& upper_zip = std::get<image::ZipArchive>(upper);
+    ASSERT_EQ(upper_zip.images().size(), 1u);
+    ASSERT_NE(upper_zip.find("image.mgt"), nullptr);
+    const Bytes mgt = unpacked(upper_zip.read(*upper_zip.find("image.mgt")));
+    // The same disc as the Extended DSK.
+    EXPECT_EQ(sectors_unlike(*disc, mgt, image::Layout::Interleaved), 0);
+
+    auto gz_zip = image::open_zip(container("image.mgt.gz.zip").string());
+    ASSERT_TRUE(std::holds_alternative<image::ZipArchive>(gz_zip)) << failure_of(gz_zip);
+    auto& gz = std::get<image::ZipArchive>(gz_zip);
+    ASSERT_EQ(gz.images().size(), 1u);
+    EXPECT_EQ(gz.images()[0].name, "image.mgt.gz");
+    EXPECT_EQ(unpacked(image::gunzip(unpacked(gz.read(gz.images()[0])))).size(), image::IMAGE_BYTES);
+
+    auto multiple_zip = image::open_zip(container("image_multiple.zip").string());
+    ASSERT_TRUE(std::holds_alternative<image::ZipArchive>(multiple_zip)) << failure_of(multiple_zip);
+    auto& multiple = std::get<image::ZipArchive>(multiple_zip);
+    ASSERT_EQ(multiple.images().size(), 2u);
+    EXPECT_EQ(failure_of(image::decode_sad(unpacked(multiple.read(*multiple.find("image.sad"))))),
+              "no \"Aley's disk backup\" header: not a SAD image");
+    EXPECT_EQ(failure_of(image::decode_dsk(unpacked(multiple.read(*multiple.find("image9.dsk"))))),
+              "Extended DSK of 80 tracks, 9 sectors per track: not an 800K +D/SAM disc");
+
+    const auto sad = image::decode_sad(testing_support::read_file(container("image.sad")));
+    EXPECT_TRUE(std::get<OpenFailure>(sad).not_an_image);
+}
+
+TEST(RealContainers, FormsMadeByTheRealToolsReadAsThePlainImage)
+{
+    for (const char* tool : {"gzip", "zip", "dsktrans"}) {
+        if (!testing_support::has_tool(tool))
+            GTEST_SKIP() << tool << " is not installed";
+    }
+    TempDir dir;
+    const auto images = testing_support::real_images();
+    ASSERT_GE(images.size(), 20u);
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const fs::path& path = images[i];
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const Bytes plain = testing_support::read_file(path);
+        const image::Layout layout = image::layout_from_path(name);
+
+        const fs::path gz = dir / (name + ".gz");
+        ASSERT_EQ(testing_support::run_shell("gzip -c " + testing_support::shell_quoted(path.string()) + " > " +
+                                             testing_support::shell_quoted(gz.string()))
+                      .status,
+                  0);
+        EXPECT_EQ(unpacked(image::gunzip(testing_support::read_file(gz))), plain);
+
+        // A zip of two images: this one and the next.
+        const fs::path zip = dir / (name + ".zip");
+        const fs::path& other = images[(i + 1) % images.size()];
+        ASSERT_EQ(testing_support::run_command({"zip", "-q", "-j", zip.string(), path.string(), other.string()}).status,
+                  0);
+        auto archive = image::open_zip(zip.string());
+        ASSERT_TRUE(std::holds_alternative<image::ZipArchive>(archive)) << failure_of(archive);
+        auto& opened = std::get<image::ZipArchive>(archive);
+        EXPECT_EQ(opened.images().size(), 2u);
+        ASSERT_NE(opened.find(name), nullptr);
+        EXPECT_EQ(unpacked(opened.read(*opened.find(name))), plain);
+
+        // dsktrans reads a raw image cylinder by cylinder ("raw") or side after side ("rawoo").
+        const fs::path edsk = dir / (name + ".edsk");
+        const std::string raw_type = layout == image::Layout::Sequential ? "rawoo" : "raw";
+        ASSERT_EQ(testing_support::run_command({"dsktrans", "-itype", raw_type, "-otype", "edsk", "-format", "mgt800",
+                                                path.string(), edsk.string()})
+                      .status,
+                  0);
+        const auto disc = decoded(image::decode_dsk(testing_support::read_file(edsk)));
+        ASSERT_NE(disc, nullptr);
+        EXPECT_TRUE(disc->findings().empty());
+        EXPECT_EQ(sectors_unlike(*disc, plain, layout), 0);
+    }
+}
+
+TEST(DskReader, SectorsAreFoundByTheirIds)
+{
+    Bytes plain(image::IMAGE_BYTES);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<std::uint8_t>(i * 7 + i / image::SECTOR_SIZE);
+
+    using testing_support::DskBuilder;
+    auto reordered = DskBuilder().ids(0, 0, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}).ids(7, 1, {1, 6, 2, 7, 3, 8, 4, 9, 5, 10});
+    auto cpcemu = DskBuilder(80, 2, 10, 2, false).ids(3, 0, {5, 4, 3, 2, 1, 10, 9, 8, 7, 6});
+    for (const Bytes& dsk : {reordered.build(plain), cpcemu.build(plain)}) {
+        const auto disc = decoded(image::decode_dsk(dsk));
+        ASSERT_NE(disc, nullptr);
+        EXPECT_TRUE(disc->findings().empty());
+        EXPECT_EQ(sectors_unlike(*disc, plain, image::Layout::Interleaved), 0);
+    }
+}
+
+TEST(DskReader, DamagedTracksReadWhatTheyHoldAndSayWhatIsWrong)
+{
+    using testing_support::DskBuilder;
+    const Bytes dsk = DskBuilder()
+                          .ids(5, 1, {1, 2, 3, 5, 6, 7, 8, 9, 10, 3})
+                          .status(5, 1, 7, 0x20, 0x20)
+                          .ids(6, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0, 200})
+                          .build();
+    const auto disc = decoded(image::decode_dsk(dsk));
+    ASSERT_NE(disc, nullptr);
+    EXPECT_EQ(disc->findings(), std::vector<std::string>{"track 5 side 1: sector 7 has a data error, sector 3 found "
+                                                         "twice (the first is read), sector 4 missing"});
+    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
+    const std::array<std::uint8_t, image::SECTOR_SIZE> zeros{};
+    EXPECT_EQ(disc->read_sector(track_byte(5, 1), 3, sector), SectorStatus::Missing);
+    EXPECT_EQ(sector, zeros);
+    EXPECT_EQ(disc->read_sector(track_byte(5, 1), 6, sector), SectorStatus::Unreadable);
+    EXPECT_EQ(sector, zeros);
+    EXPECT_EQ(disc->read_sector(track_byte(5, 1), 2, sector), SectorStatus::Ok);
+    EXPECT_EQ(sector[0], testing_support::dsk_pattern_byte(5, 1, 3)); // the first copy, not the repeat's 0xEE
+    EXPECT_EQ(disc->read_sector(track_byte(6, 0), 9, sector), SectorStatus::Ok); // IDs 11, 0, 200 are ignored
+    EXPECT_EQ(sector[0], testing_support::dsk_pattern_byte(6, 0, 10));
+}
+
+TEST(DskReader, FileCutShortOrTrackTableBeyondItsEnd)
+{
+    const Bytes whole = testing_support::DskBuilder().build();
+    // Cut inside the data of track 2 side 0 (the fifth track), then a table claiming larger tracks than there are.
+    Bytes cut(whole.begin(), whole.begin() + 256 + 4 * 5376 + 256 + 3 * 512 + 100);
+    Bytes oversized = whole;
+    std::fill_n(oversized.begin() + image::dsk_disc::TRACK_SIZES, 160, std::uint8_t{0xFF});
+
+    const auto cut_disc = decoded(image::decode_dsk(cut));
+    ASSERT_NE(cut_disc, nullptr);
+    EXPECT_EQ(cut_disc->findings(),
+              (std::vector<std::string>{"track 2 side 0: sector 4 holds 100 bytes, sector 5 holds 0 bytes, sector 6 "
+                                        "holds 0 bytes, sector 7 holds 0 bytes, sector 8 holds 0 bytes, sector 9 holds "
+                                        "0 bytes, sector 10 holds 0 bytes",
+                                        "the file ends before track 2 side 1: 155 tracks read as missing"}));
+    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
+    EXPECT_EQ(cut_disc->read_sector(track_byte(2, 0), 2, sector), SectorStatus::Ok);
+    EXPECT_EQ(cut_disc->read_sector(track_byte(79, 1), 9, sector), SectorStatus::Missing);
+
+    const auto oversized_disc = decoded(image::decode_dsk(oversized));
+    ASSERT_NE(oversized_disc, nullptr);
+    EXPECT_EQ(oversized_disc->findings().back(), "the file ends before track 7 side 0: 146 tracks read as missing");
+    EXPECT_EQ(oversized_disc->read_sector(0, 0, sector), SectorStatus::Ok);
+}
+
+TEST(DskReader, OtherGeometriesAreRefusedByName)
+{
+    struct Case
+    {
+        testing_support::DskBuilder builder;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {{40, 2, 9}, "Extended DSK of 40 tracks, 9 sectors per track: not an 800K +D/SAM disc"},
+        {{80, 1, 10}, "Extended DSK of 80 tracks, 1 side, 10 sectors per track: not an 800K +D/SAM disc"},
+        {{80, 2, 16, 1, false}, "CPCEMU DSK of 80 tracks, 16 sectors per track of 256 bytes: not an 800K +D/SAM disc"},
+        {{0, 2, 10}, "Extended DSK holds no readable track: cut off or damaged"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(failure_of(image::decode_dsk(c.builder.build())), c.reason);
+}
+
+TEST(SadReader, SectorsSideAfterSideBehindTheHeader)
+{
+    const std::string signature = "Aley's disk backup";
+    Bytes plain(image::IMAGE_BYTES);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<std::uint8_t>(i * 5 + i / image::SECTOR_SIZE);
+    auto sad = [&](std::uint8_t sides, std::uint8_t tracks, std::uint8_t sectors, std::uint8_t size_64) {
+        Bytes bytes(signature.begin(), signature.end());
+        bytes.insert(bytes.end(), {sides, tracks, sectors, size_64});
+        bytes.insert(bytes.end(), plain.begin(), plain.end());
+        return bytes;
+    };
+    const auto disc = decoded(image::decode_sad(sad(2, 80, 10, 8)));
+    ASSERT_NE(disc, nullptr);
+    EXPECT_EQ(sectors_unlike(*disc, plain, image::Layout::Sequential), 0);
+
+    Bytes cut = sad(2, 80, 10, 8);
+    cut.resize(cut.size() - image::SIDE_BYTES);
+    const auto cut_disc = decoded(image::decode_sad(cut));
+    ASSERT_NE(cut_disc, nullptr);
+    EXPECT_EQ(cut_disc->findings(),
+              std::vector<std::string>{"the file is 409622 bytes, not 819222: the sectors it lacks read as missing"});
+    EXPECT_EQ(sectors_unlike(*cut_disc, plain, image::Layout::Sequential), 800);
+
+    EXPECT_EQ(failure_of(image::decode_sad(sad(1, 80, 9, 8))),
+              "SAD image of 80 tracks, 1 side, 9 sectors per track: not an 800K +D/SAM disc");
+}
+
+TEST(GzipReader, BombsCutsAndDamageAreRefused)
+{
+    TempDir dir;
+    auto gzip = [&](const std::string& input_command) {
+        const fs::path out = dir / "out.gz";
+        EXPECT_EQ(testing_support::run_shell(input_command + " | gzip -c > " + out.string()).status, 0);
+        return testing_support::read_file(out);
+    };
+    const Bytes bomb = gzip("head -c 5000000 /dev/zero");
+    EXPECT_EQ(failure_of(image::gunzip(bomb)), "unpacks to more than 4 MiB: too large for a disc image");
+    const Bytes good = gzip("seq 1 100000");
+    EXPECT_EQ(unpacked(image::gunzip(good)).size(), 588895u);
+    EXPECT_EQ(failure_of(image::gunzip(Bytes(good.begin(), good.end() - 100))),
+              "packed data ends early: the file is cut off");
+    Bytes bad_crc = good;
+    bad_crc[bad_crc.size() - 8] ^= 1;
+    EXPECT_EQ(failure_of(image::gunzip(bad_crc)), "packed data is damaged (incorrect data check)");
+    // Members one after another unpack as one, as `gzip -d` does.
+    Bytes twice = good;
+    twice.insert(twice.end(), good.begin(), good.end());
+    EXPECT_EQ(unpacked(image::gunzip(twice)).size(), 2 * 588895u);
+}
+
+TEST(ZipReader, HostileAndDamagedArchivesAreRefused)
+{
+    TempDir dir;
+    const fs::path image_path = testing_support::real_images_dir() / "zx_screen.mgt";
+    fs::create_directories(dir / "ab");
+    fs::copy_file(image_path, dir / "ab" / "x.mgt");
+    auto zip = [&](const std::string& options, const std::string& files) {
+        fs::remove(dir / "out.zip");
+        EXPECT_EQ(
+            testing_support::run_shell("cd " + dir.path().string() + " && zip -q " + options + " out.zip " + files)
+                .status,
+            0);
+        return testing_support::read_file(dir / "out.zip");
+    };
+    auto entry_problem = [](Bytes bytes) {
+        auto archive = image::open_zip(std::move(bytes));
+        if (auto* failure = std::get_if<OpenFailure>(&archive))
+            return "open: " + failure->reason;
+        auto& opened = std::get<image::ZipArchive>(archive);
+        if (opened.images().size() != 1)
+            return std::string("images: ") + std::to_string(opened.images().size());
+        return failure_of(opened.read(opened.images().front()));
+    };
+
+    const Bytes plain = zip("", "ab/x.mgt");
+    EXPECT_EQ(entry_problem(plain), "(opened)");
+    Bytes climbing = plain;
+    replace_all(climbing, "ab/x.mgt", "../x.mgt");
+    Bytes absolute = plain;
+    replace_all(absolute, "ab/x.mgt", "/b/x.mgt");
+    Bytes bad_crc = plain;
+    patch_zip(bad_crc, 0x12345678, std::nullopt);
+    Bytes huge = plain;
+    patch_zip(huge, std::nullopt, 5000000);
+    Bytes inflated = plain;
+    patch_zip(inflated, std::nullopt, 2000000);
+    Bytes longer = plain;
+    patch_zip(longer, std::nullopt, 819300);
+    Bytes shorter = plain;
+    patch_zip(shorter, std::nullopt, 1000);
+
+    const std::string leaves = "../x.mgt: the name leaves the archive's folder (an absolute path or ..)";
+    EXPECT_EQ(entry_problem(climbing), leaves);
+    EXPECT_EQ(entry_problem(absolute), "/b/x.mgt: the name leaves the archive's folder (an absolute path or ..)");
+    EXPECT_EQ(entry_problem(zip("-P secret", "ab/x.mgt")), "ab/x.mgt: encrypted");
+    EXPECT_EQ(entry_problem(bad_crc), "ab/x.mgt: CRC error: the archive is damaged");
+    EXPECT_EQ(entry_problem(huge), "ab/x.mgt: declares 5000000 bytes: too large for a disc image");
+    EXPECT_EQ(entry_problem(inflated).substr(0, 42), "ab/x.mgt: declares 2000000 bytes, more tha");
+    EXPECT_EQ(entry_problem(longer), "ab/x.mgt: holds 819200 bytes, not the 819300 it declares");
+    EXPECT_EQ(entry_problem(shorter), "ab/x.mgt: holds more than the 1000 bytes it declares");
+    EXPECT_EQ(entry_problem(Bytes(plain.begin(), plain.end() - 30)), "open: not a zip archive, or its end is cut off");
+
+    for (int i = 0; i <= 1000; ++i)
+        testing_support::write_file(dir / ("f" + std::to_string(i) + ".txt"), Bytes{1});
+    EXPECT_EQ(entry_problem(zip("", "f*.txt")), "open: the archive holds 1001 entries, more than the 1000 read here");
+}
