@@ -4,6 +4,7 @@
 #include "support/image_builder.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -127,6 +128,22 @@ std::vector<std::uint8_t> encode_image(std::span<const std::uint8_t> image, imag
         input.insert(input.end(), sector.begin(), sector.end());
     }
     return input;
+}
+
+void check_disc(image::MemoryDisc& disc)
+{
+    require(disc.findings().size() <= static_cast<std::size_t>(image::SIDES * image::TRACKS_PER_SIDE) + 1,
+            "at most one finding per track and one more");
+    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
+    for (int track_byte = 0; track_byte <= 0xFF; ++track_byte) {
+        for (int index = 0; index < image::SECTORS_PER_TRACK; ++index) {
+            sector.fill(0xA5);
+            const image::SectorStatus status = disc.read_sector(static_cast<std::uint8_t>(track_byte), index, sector);
+            if (status != image::SectorStatus::Ok)
+                require(std::all_of(sector.begin(), sector.end(), [](std::uint8_t b) { return b == 0; }),
+                        "a sector that is not Ok reads as zeros");
+        }
+    }
 }
 
 } // namespace fuzz

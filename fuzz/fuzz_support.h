@@ -9,6 +9,7 @@
 // sectors it does not reach are zero or a fixed pseudo-random pattern, as the selector says.
 #pragma once
 
+#include "image/container.h"
 #include "image/directory.h"
 #include "image/geometry.h"
 
@@ -39,6 +40,10 @@ inline constexpr std::size_t DIRECTORY_SECTORS = image::DIRECTORY_TRACKS * image
 
 // Stops the process so that libFuzzer keeps the input, naming the broken invariant.
 void require(bool holds, const char* what);
+
+// Reads every sector of a decoded disc: one that is not Ok must read as zeros, and the findings stay within one
+// line per track and one more.
+void check_disc(image::MemoryDisc& disc);
 
 // A path in $TMPDIR (or /tmp) private to this process, with the given file name suffix; removed at exit.
 const std::string& temp_path(std::string_view target, std::string_view suffix);

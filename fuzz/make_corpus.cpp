@@ -1,13 +1,17 @@
 // Writes the seed inputs of every fuzz target into FOLDER/<target>/: images made by the test image builder (clean
 // files of every kind, and the faults the unit tests name: a looped chain, links off the disc, a shared sector, a
-// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, and settings files.
+// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, settings files, and
+// containers: gzip files, the real zip archives kept with the tests, the first tracks of DSK and SAD images.
 // Usage: make_corpus FOLDER
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
 #include "common/settings.h"
 #include "image/directory.h"
+#include "support/dsk_builder.h"
 #include "support/image_builder.h"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -200,6 +204,70 @@ std::vector<Seed> image_seeds()
     return seeds;
 }
 
+// A gzip file of `bytes`, packed with zlib.
+Bytes gzip(const Bytes& bytes)
+{
+    z_stream stream{};
+    constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
+    constexpr int MEMORY_LEVEL = 8;
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, GZIP_WINDOW_BITS, MEMORY_LEVEL, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
+    stream.next_in = const_cast<Bytef*>(bytes.data());
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+Bytes first_bytes(Bytes bytes, std::size_t count)
+{
+    bytes.resize(std::min(bytes.size(), count));
+    return bytes;
+}
+
+std::vector<std::pair<std::string, Bytes>> container_seeds(const char* target)
+{
+    constexpr std::size_t DSK_SEED = 32768;
+    constexpr std::size_t SAD_SEED = 8192;
+    ImageBuilder b;
+    b.add_zx_file(0, 4, "code", pattern(3000, 4), 32768);
+    const Bytes image = b.bytes();
+    std::vector<std::pair<std::string, Bytes>> seeds;
+    const std::string_view name = target;
+    if (name == "gzip") {
+        seeds.push_back({"image", gzip(image)});
+        seeds.push_back({"two-members", gzip(pattern(700, 1)) + gzip(pattern(900, 2))});
+        seeds.push_back({"cut", first_bytes(gzip(pattern(5000, 3)), 200)});
+    } else if (name == "zip") {
+        for (const char* file : {"image_upper.zip", "image.mgt.gz.zip", "image_multiple.zip"})
+            seeds.push_back(
+                {file, testing_support::read_file(testing_support::real_images_dir() / "containers" / file)});
+    } else if (name == "dsk") {
+        using testing_support::DskBuilder;
+        seeds.push_back({"edsk", first_bytes(DskBuilder().build(image), DSK_SEED)});
+        seeds.push_back({"cpcemu", first_bytes(DskBuilder(80, 2, 10, 2, false).build(image), DSK_SEED)});
+        seeds.push_back({"edsk-9-sectors", first_bytes(DskBuilder(80, 2, 9).build(), DSK_SEED)});
+        seeds.push_back({"edsk-damaged", first_bytes(DskBuilder()
+                                                         .ids(0, 0, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1})
+                                                         .ids(0, 1, {1, 2, 2, 4, 5, 6, 7, 8, 9})
+                                                         .status(1, 0, 3, 0x20, 0x20)
+                                                         .build(image),
+                                                     DSK_SEED)});
+    } else if (name == "sad") {
+        const std::string signature = "Aley's disk backup";
+        for (const std::uint8_t sectors : {std::uint8_t{10}, std::uint8_t{9}}) {
+            Bytes sad(signature.begin(), signature.end());
+            sad.insert(sad.end(), {2, 80, sectors, 8});
+            sad.insert(sad.end(), image.begin(), image.begin() + SAD_SEED);
+            seeds.push_back({"sad-" + std::to_string(sectors), sad});
+        }
+    }
+    return seeds;
+}
+
 void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
 {
     std::filesystem::create_directories(folder);
@@ -226,5 +294,9 @@ int main(int argc, char** argv)
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));
+    for (const char* target : {"gzip", "zip", "dsk", "sad"}) {
+        for (const auto& [name, bytes] : container_seeds(target))
+            write_seed(root / target, name, bytes);
+    }
     return 0;
 }
