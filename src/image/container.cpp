@@ -1,5 +1,7 @@
 #include "image/container.h"
 
+#include "image/file_bytes.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -110,11 +112,21 @@ void MemoryDisc::set_status(int track, int side, int sector_index, SectorStatus 
     m_status[sector_number(track, side, sector_index)] = status;
 }
 
+std::size_t MemoryDisc::sector_number(std::uint8_t track_byte, int sector_index)
+{
+    return sector_number(track_byte & TRACK_MASK, (track_byte & SIDE_BIT) ? 1 : 0, sector_index);
+}
+
+const std::uint8_t* MemoryDisc::view_clamped(std::uint8_t track_byte, int sector_index)
+{
+    const std::size_t number = sector_number(track_byte, sector_index);
+    // A sector that is not Ok reads as zeros, which read_clamped gives.
+    return m_status[number] == SectorStatus::Ok ? m_bytes.data() + number * SECTOR_SIZE : nullptr;
+}
+
 SectorStatus MemoryDisc::read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out)
 {
-    const int track = track_byte & TRACK_MASK;
-    const int side = (track_byte & SIDE_BIT) ? 1 : 0;
-    const std::size_t number = sector_number(track, side, sector_index);
+    const std::size_t number = sector_number(track_byte, sector_index);
     const SectorStatus status = m_status[number];
     if (status == SectorStatus::Ok)
         std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(number * SECTOR_SIZE), SECTOR_SIZE, out.begin());

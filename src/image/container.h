@@ -62,9 +62,11 @@ public:
 
 protected:
     SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) override;
+    const std::uint8_t* view_clamped(std::uint8_t track_byte, int sector_index) override;
 
 private:
     static std::size_t sector_number(int track, int side, int sector_index);
+    static std::size_t sector_number(std::uint8_t track_byte, int sector_index);
 
     std::vector<std::uint8_t> m_bytes; // cylinder by cylinder, as a .mgt
     std::vector<SectorStatus> m_status;

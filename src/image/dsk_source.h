@@ -19,6 +19,7 @@ namespace image {
 // Offsets within the disc header.
 namespace dsk_disc {
 inline constexpr std::size_t SIZE = 0x100;
+inline constexpr std::size_t SIGNATURE_BYTES = 16; // enough for is_dsk
 inline constexpr std::size_t TRACKS = 0x30;
 inline constexpr std::size_t SIDES = 0x31;
 inline constexpr std::size_t TRACK_SIZE = 0x32;  // CPCEMU DSK: every track's size, low byte first

@@ -1,45 +1,115 @@
 #include "image/zip_archive.h"
 
 #include "common/path_text.h"
+#include "image/file_bytes.h"
 #include "image/gzip_reader.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <utility>
 
-#include <zip.h>
+#include <fcntl.h>
+#include <minizip/unzip.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace image {
+
+// An open file (read with pread) or bytes in memory, with the position minizip reads at.
+struct ZipInput
+{
+    int fd = -1;
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t size = 0;
+    std::uint64_t position = 0;
+
+    ZipInput() = default;
+    ZipInput(const ZipInput&) = delete;
+    ZipInput& operator=(const ZipInput&) = delete;
+    ~ZipInput()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
 
 namespace {
 
 constexpr std::array<std::uint8_t, 4> LOCAL_RECORD = {'P', 'K', 3, 4};
 constexpr std::array<std::uint8_t, 4> END_RECORD = {'P', 'K', 5, 6}; // an archive with no entries
+constexpr std::array<std::string_view, 4> IMAGE_EXTENSIONS = {"mgt", "dsk", "img", "sad"};
+constexpr unsigned long ENCRYPTED_FLAG = 0x01;
+constexpr unsigned long STORED = 0;
 // Deflate cannot unpack to more than 1032 times its packed size (a 258-byte match in two bits), so a declared size
 // beyond that is false; the slack covers block headers of tiny entries.
 constexpr std::uint64_t MAX_DEFLATE_RATIO = 1032;
 constexpr std::uint64_t DEFLATE_SLACK = 4096;
-constexpr std::array<std::string_view, 4> IMAGE_EXTENSIONS = {"mgt", "dsk", "img", "sad"};
+constexpr std::string_view DAMAGED = "the zip archive is damaged or cut off";
 
-std::string zip_error_text(zip_error_t* error)
+// minizip's file functions over a ZipInput; the stream is the ZipInput itself.
+voidpf input_open(voidpf opaque, const void*, int)
 {
-    switch (zip_error_code_zip(error)) {
-    case ZIP_ER_NOZIP:
-        return "not a zip archive, or its end is cut off";
-    case ZIP_ER_INCONS:
-        return "the zip archive is inconsistent: damaged or cut off";
-    case ZIP_ER_CRC:
-        return "CRC error: the archive is damaged";
-    case ZIP_ER_MEMORY:
-        return "out of memory";
-    case ZIP_ER_OPEN:
-    case ZIP_ER_READ:
-        if (zip_error_code_system(error) != 0)
-            return open_error_text(zip_error_code_system(error));
-        break;
-    default:
-        break;
+    return opaque;
+}
+
+uLong input_read(voidpf, voidpf stream, void* buffer, uLong size)
+{
+    ZipInput& input = *static_cast<ZipInput*>(stream);
+    if (input.position >= input.size)
+        return 0;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, input.size - input.position));
+    std::size_t got = 0;
+    if (input.fd < 0) {
+        std::memcpy(buffer, input.bytes.data() + input.position, wanted);
+        got = wanted;
+    } else {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        while (got < wanted) {
+            const ssize_t n = ::pread(input.fd, out + got, wanted - got, static_cast<off_t>(input.position + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
     }
-    return zip_error_strerror(error);
+    input.position += got;
+    return static_cast<uLong>(got);
+}
+
+uLong input_write(voidpf, voidpf, const void*, uLong)
+{
+    return 0;
+}
+
+ZPOS64_T input_tell(voidpf, voidpf stream)
+{
+    return static_cast<ZipInput*>(stream)->position;
+}
+
+long input_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    ZipInput& input = *static_cast<ZipInput*>(stream);
+    const std::uint64_t base = origin == ZLIB_FILEFUNC_SEEK_CUR   ? input.position
+                               : origin == ZLIB_FILEFUNC_SEEK_END ? input.size
+                                                                  : 0;
+    if (offset > input.size || base > input.size - offset)
+        return -1;
+    input.position = base + offset;
+    return 0;
+}
+
+int input_close(voidpf, voidpf)
+{
+    return 0;
+}
+
+int input_error(voidpf, voidpf)
+{
+    return 0;
 }
 
 // Names are only shown, never used as paths, but one that climbs out of the archive's folder marks a hostile
@@ -58,40 +128,23 @@ bool is_safe_name(std::string_view name)
     return true;
 }
 
-std::string entry_problem(const zip_stat_t& stat, std::string_view name)
+std::string entry_problem(const unz_file_info64& info, std::string_view name)
 {
     if (!is_safe_name(name))
         return "the name leaves the archive's folder (an absolute path or ..)";
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE)
+    if (info.flag & ENCRYPTED_FLAG)
         return "encrypted";
-    if (!(stat.valid & ZIP_STAT_SIZE) || !(stat.valid & ZIP_STAT_COMP_SIZE) || !(stat.valid & ZIP_STAT_COMP_METHOD))
-        return "the archive does not say how large it is";
-    if (!zip_compression_method_supported(stat.comp_method, 0))
-        return "packed with method " + std::to_string(stat.comp_method) + ", which cannot be unpacked here";
-    if (stat.size > MAX_CONTAINER_BYTES)
-        return "declares " + std::to_string(stat.size) + " bytes: too large for a disc image";
-    if (stat.comp_method == ZIP_CM_STORE && stat.size != stat.comp_size)
-        return "stored unpacked, but declares " + std::to_string(stat.size) + " bytes in " +
-               std::to_string(stat.comp_size);
-    if (stat.comp_method == ZIP_CM_DEFLATE && stat.size > stat.comp_size * MAX_DEFLATE_RATIO + DEFLATE_SLACK)
-        return "declares " + std::to_string(stat.size) + " bytes, more than its " + std::to_string(stat.comp_size) +
-               " packed bytes can hold";
+    if (info.compression_method != STORED && info.compression_method != Z_DEFLATED)
+        return "packed with method " + std::to_string(info.compression_method) + ", which cannot be unpacked here";
+    if (info.uncompressed_size > MAX_CONTAINER_BYTES)
+        return "declares " + std::to_string(info.uncompressed_size) + " bytes: too large for a disc image";
+    if (info.compression_method == STORED && info.uncompressed_size != info.compressed_size)
+        return "stored unpacked, but declares " + std::to_string(info.uncompressed_size) + " bytes in " +
+               std::to_string(info.compressed_size);
+    if (info.uncompressed_size > info.compressed_size * MAX_DEFLATE_RATIO + DEFLATE_SLACK)
+        return "declares " + std::to_string(info.uncompressed_size) + " bytes, more than its " +
+               std::to_string(info.compressed_size) + " packed bytes can hold";
     return {};
-}
-
-// Opens an archive over a source (which the archive then owns) and clears the error.
-std::variant<zip_t*, OpenFailure> open_source(zip_source_t* source, zip_error_t& error)
-{
-    zip_t* archive = source != nullptr ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
-    if (archive != nullptr) {
-        zip_error_fini(&error);
-        return archive;
-    }
-    if (source != nullptr)
-        zip_source_free(source);
-    OpenFailure failure{zip_error_text(&error), zip_error_code_zip(&error) == ZIP_ER_NOZIP};
-    zip_error_fini(&error);
-    return failure;
 }
 
 } // namespace
@@ -110,59 +163,85 @@ bool is_image_name(std::string_view name)
     return std::find(IMAGE_EXTENSIONS.begin(), IMAGE_EXTENSIONS.end(), extension) != IMAGE_EXTENSIONS.end();
 }
 
-void ZipArchive::Closer::operator()(zip* archive) const
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept
+    : m_input(std::move(other.m_input)), m_zip(std::exchange(other.m_zip, nullptr)), m_images(std::move(other.m_images))
+{}
+
+ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept
 {
-    zip_discard(archive);
+    if (this != &other) {
+        if (m_zip != nullptr)
+            unzClose(m_zip);
+        m_zip = std::exchange(other.m_zip, nullptr);
+        m_input = std::move(other.m_input);
+        m_images = std::move(other.m_images);
+    }
+    return *this;
 }
 
-ZipArchive::ZipArchive(ZipArchive&&) noexcept = default;
-ZipArchive& ZipArchive::operator=(ZipArchive&&) noexcept = default;
-ZipArchive::~ZipArchive() = default;
-
-std::variant<ZipArchive, OpenFailure> ZipArchive::list(zip* archive, std::vector<std::uint8_t> bytes)
+ZipArchive::~ZipArchive()
 {
-    ZipArchive result;
-    result.m_bytes = std::move(bytes);
-    result.m_zip.reset(archive);
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    if (count < 0)
-        return OpenFailure{zip_error_text(zip_get_error(archive))};
-    if (static_cast<std::uint64_t>(count) > MAX_ZIP_ENTRIES)
-        return OpenFailure{"the archive holds " + std::to_string(count) + " entries, more than the " +
+    if (m_zip != nullptr)
+        unzClose(m_zip);
+}
+
+std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput> input)
+{
+    zlib_filefunc64_def functions{input_open, input_read,  input_write, input_tell,
+                                  input_seek, input_close, input_error, input.get()};
+    ZipArchive archive;
+    archive.m_zip = unzOpen2_64(nullptr, &functions);
+    archive.m_input = std::move(input);
+    if (archive.m_zip == nullptr)
+        return OpenFailure{"not a zip archive, or damaged or cut off", true};
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(archive.m_zip, &global) != UNZ_OK)
+        return OpenFailure{std::string(DAMAGED)};
+    if (global.number_entry > MAX_ZIP_ENTRIES)
+        return OpenFailure{"the archive holds " + std::to_string(global.number_entry) + " entries, more than the " +
                            std::to_string(MAX_ZIP_ENTRIES) + " read here"};
-    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME) || stat.name == nullptr)
-            continue;
-        const std::string_view name = stat.name;
-        if (!is_image_name(name))
-            continue;
-        result.m_images.push_back({std::string(name), index, stat.size, entry_problem(stat, name)});
+    int step = global.number_entry > 0 ? unzGoToFirstFile(archive.m_zip) : UNZ_END_OF_LIST_OF_FILE;
+    for (std::uint64_t index = 0; step == UNZ_OK && index < global.number_entry;
+         ++index, step = unzGoToNextFile(archive.m_zip)) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(archive.m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return OpenFailure{std::string(DAMAGED)};
+        // The stored length is a 16-bit field.
+        std::string name(info.size_filename, '\0');
+        unz64_file_pos position{};
+        if (unzGetCurrentFileInfo64(archive.m_zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
+                                    nullptr, 0) != UNZ_OK ||
+            unzGetFilePos64(archive.m_zip, &position) != UNZ_OK)
+            return OpenFailure{std::string(DAMAGED)};
+        if (is_image_name(name))
+            archive.m_images.push_back({name, position.num_of_file, position.pos_in_zip_directory,
+                                        info.uncompressed_size, entry_problem(info, name)});
     }
-    return result;
+    if (step != UNZ_OK && step != UNZ_END_OF_LIST_OF_FILE)
+        return OpenFailure{std::string(DAMAGED)};
+    return archive;
 }
 
 std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    auto opened = open_source(zip_source_file_create(path.c_str(), 0, -1, &error), error);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
-        return std::move(*failure);
-    return ZipArchive::list(std::get<zip_t*>(opened), {});
+    auto input = std::make_unique<ZipInput>();
+    input->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info
+    {};
+    if (input->fd < 0 || ::fstat(input->fd, &info) != 0)
+        return OpenFailure{open_error_text(errno != 0 ? errno : ENOENT)};
+    if (S_ISDIR(info.st_mode))
+        return OpenFailure{open_error_text(EISDIR)};
+    input->size = static_cast<std::uint64_t>(info.st_size);
+    return ZipArchive::open(std::move(input));
 }
 
 std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes)
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    // The source reads the vector's buffer in place; the archive keeps the vector, and a move leaves its buffer
-    // where it is.
-    auto opened = open_source(zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error), error);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
-        return std::move(*failure);
-    return ZipArchive::list(std::get<zip_t*>(opened), std::move(bytes));
+    auto input = std::make_unique<ZipInput>();
+    input->size = bytes.size();
+    input->bytes = std::move(bytes);
+    return ZipArchive::open(std::move(input));
 }
 
 const ZipEntry* ZipArchive::find(std::string_view name) const
@@ -181,36 +260,39 @@ const ZipEntry* ZipArchive::find(std::string_view name) const
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
 {
-    auto failure = [&](std::string why) {
-        return OpenFailure{entry.name + ": " + why};
+    auto failure = [&](std::string_view why) {
+        return OpenFailure{entry.name + ": " + std::string(why)};
     };
     if (!entry.problem.empty())
         return failure(entry.problem);
     if (entry.size > cap)
         return failure("declares " + std::to_string(entry.size) + " bytes: too large for a disc image");
-    std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(m_zip.get(), entry.index, 0), zip_fclose);
-    if (!file)
-        return failure(zip_error_text(zip_get_error(m_zip.get())));
+    const unz64_file_pos position{entry.directory_offset, entry.index};
+    if (unzGoToFilePos64(m_zip, &position) != UNZ_OK)
+        return failure(DAMAGED);
+    // minizip checks the entry's local record against the directory here.
+    if (unzOpenCurrentFile(m_zip) != UNZ_OK)
+        return failure("its record does not match the archive's directory: the archive is damaged");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.size));
     std::size_t got = 0;
-    while (got < bytes.size()) {
-        const zip_int64_t n = zip_fread(file.get(), bytes.data() + got, bytes.size() - got);
-        if (n < 0)
-            return failure(zip_error_text(zip_file_get_error(file.get())));
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
+    int result = 1;
+    while (got < bytes.size() && result > 0) {
+        const auto wanted = static_cast<unsigned>(std::min<std::size_t>(bytes.size() - got, INT_MAX));
+        result = unzReadCurrentFile(m_zip, bytes.data() + got, wanted);
+        got += result > 0 ? static_cast<std::size_t>(result) : 0;
     }
+    // Closing after the last byte checks the CRC. minizip never reads beyond the declared size: more data than
+    // that shows as a CRC error.
+    const int closed = unzCloseCurrentFile(m_zip);
+    if (result < 0)
+        return failure("packed data is damaged");
     if (got < bytes.size())
         return failure("holds " + std::to_string(got) + " bytes, not the " + std::to_string(entry.size) +
                        " it declares");
-    // Reading on to the end makes libzip check the CRC, and finds data beyond the declared size.
-    std::array<std::uint8_t, 1> extra{};
-    const zip_int64_t n = zip_fread(file.get(), extra.data(), extra.size());
-    if (n < 0)
-        return failure(zip_error_text(zip_file_get_error(file.get())));
-    if (n > 0)
-        return failure("holds more than the " + std::to_string(entry.size) + " bytes it declares");
+    if (closed == UNZ_CRCERROR)
+        return failure("CRC error: the archive is damaged");
+    if (closed != UNZ_OK)
+        return failure(DAMAGED);
     return bytes;
 }
 

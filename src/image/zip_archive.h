@@ -1,7 +1,8 @@
-// Zip archives of disc images, read with libzip. The archive's listing is read once when it is opened; only the
-// entries whose names are disc images of a kind the program reads are offered, each with the reason it cannot be
-// read when it cannot (encrypted, a name that would leave the archive's folder, a size no disc image has). An entry
-// is read whole into memory, never beyond a cap, and its CRC is checked. Nothing is ever unpacked to disc.
+// Zip archives of disc images, read with minizip (zlib's own zip reader, which Debian ships as a static archive for
+// the static kestrel-cli). The archive's directory is walked once when it is opened; only the entries whose names
+// are disc images of a kind the program reads are offered, each with the reason it cannot be read when it cannot
+// (encrypted, a name that would leave the archive's folder, a size no disc image has). An entry is read whole into
+// memory, never beyond a cap, and its CRC is checked. Nothing is ever unpacked to disc.
 #pragma once
 
 #include "image/container.h"
@@ -14,8 +15,6 @@
 #include <variant>
 #include <vector>
 
-struct zip; // libzip's archive handle
-
 namespace image {
 
 // An archive with more entries than this is refused: no collection of discs needs more, and each entry costs
@@ -25,10 +24,11 @@ inline constexpr std::uint64_t MAX_ZIP_ENTRIES = 1000;
 // An entry of an archive that names a disc image.
 struct ZipEntry
 {
-    std::string name; // as stored, folders included
-    std::uint64_t index = 0;
-    std::uint64_t size = 0; // unpacked size, as the archive declares it
-    std::string problem;    // why it cannot be read ("encrypted"); empty when it can
+    std::string name;                   // as stored, folders included
+    std::uint64_t index = 0;            // its place in the archive's directory
+    std::uint64_t directory_offset = 0; // where its record in the directory starts
+    std::uint64_t size = 0;             // unpacked size, as the archive declares it
+    std::string problem;                // why it cannot be read ("encrypted"); empty when it can
 };
 
 // Whether bytes start as a zip archive does ("PK" and a local or end-of-archive record).
@@ -38,11 +38,13 @@ bool is_zip(std::span<const std::uint8_t> head);
 // gzipped (".mgt.gz"), in any case.
 bool is_image_name(std::string_view name);
 
+struct ZipInput; // where minizip reads an archive from: a file or bytes in memory
+
 class ZipArchive
 {
 public:
-    ZipArchive(ZipArchive&&) noexcept;
-    ZipArchive& operator=(ZipArchive&&) noexcept;
+    ZipArchive(ZipArchive&& other) noexcept;
+    ZipArchive& operator=(ZipArchive&& other) noexcept;
     ~ZipArchive();
 
     // The entries that name disc images, in the archive's order.
@@ -58,19 +60,14 @@ public:
                                                               std::size_t cap = MAX_CONTAINER_BYTES);
 
 private:
-    struct Closer
-    {
-        void operator()(zip* archive) const;
-    };
-
     ZipArchive() = default;
-    // Takes over an open archive (and the bytes it was opened from) and lists its image entries.
-    static std::variant<ZipArchive, OpenFailure> list(zip* archive, std::vector<std::uint8_t> bytes);
+    // Opens the archive minizip reads from `input` and lists its image entries.
+    static std::variant<ZipArchive, OpenFailure> open(std::unique_ptr<ZipInput> input);
     friend std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path);
     friend std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes);
 
-    std::vector<std::uint8_t> m_bytes; // the archive itself when it was opened from memory
-    std::unique_ptr<zip, Closer> m_zip;
+    std::unique_ptr<ZipInput> m_input;
+    void* m_zip = nullptr; // minizip's handle
     std::vector<ZipEntry> m_images;
 };
 

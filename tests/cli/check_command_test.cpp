@@ -35,7 +35,7 @@ TEST(CliCheck, ExitCodeIsTheWorstOfAllImagesAndStdoutKeepsTheirLines)
 
     for (const auto& [name, reason] : std::vector<std::pair<std::string, std::string>>{
              {"short.dsk", "size is 1000 bytes, not 819200"},
-             {"disc.tap", "not a disc image (the name must end in .mgt, .dsk or .img)"},
+             {"disc.tap", "not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)"},
              {"./missing.MGT", "No such file or directory"},
              {"folder.mgt", "Is a directory"},
          }) {

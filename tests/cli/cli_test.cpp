@@ -88,7 +88,7 @@ TEST(Cli, TapAndScreenReportTheSameOptionErrorsInTheSameWords)
     }
     // A file name that is a lone dash is an image, not an option.
     EXPECT_EQ(first_line({"screen", "-", "--slot", "1", "-o", "x.png"}),
-              "kestrel-cli: -: not a disc image (the name must end in .mgt, .dsk or .img)");
+              "kestrel-cli: -: not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)");
     EXPECT_EQ(first_line({"screen", "a.mgt", "--slot", "1", "--slot", "2", "-o", "x.png"}),
               "kestrel-cli: screen takes one --slot N");
 }
