@@ -32,7 +32,8 @@ int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostr
         const inspect::ScanResult scan = inspect::scan_image(*image.source, path);
         for (const std::string& line : scan.lines)
             out << line << '\n';
-        if (scan.problems > 0)
+        report_findings(err, path, image);
+        if (scan.problems > 0 || !image.findings.empty())
             code = std::max(code, EXIT_PROBLEM);
     }
     return code;

@@ -16,6 +16,8 @@ constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
 Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes). Images are never changed.
+An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or ARCHIVE.zip/NAME for one
+of several images in it), an Extended DSK (whatever its name) or a SAD image, of the 800K geometry.
 
 Commands:
   list IMAGE
@@ -29,6 +31,9 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  image IMAGE -o OUT.mgt|OUT.img [--force]
+      Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
+      cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -56,6 +61,12 @@ int usage_error(std::ostream& err, const std::string& reason)
     return EXIT_USAGE;
 }
 
+void report_findings(std::ostream& err, const std::string& path, const image::OpenImage& image)
+{
+    for (const std::string& finding : image.findings)
+        report(err, path, finding);
+}
+
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
 {
     auto opened = image::open_image(path);
@@ -64,6 +75,7 @@ std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err
         return std::nullopt;
     }
     LoadedImage loaded{path, std::get<image::OpenImage>(std::move(opened)), {}};
+    report_findings(err, path, loaded.image);
     loaded.catalogue = image::read_directory(loaded.disc());
     return loaded;
 }
@@ -154,7 +166,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"image", run_image}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

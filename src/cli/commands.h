@@ -14,6 +14,7 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_screen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
@@ -31,7 +32,11 @@ struct LoadedImage
     image::SectorSource& disc() { return *image.source; }
 };
 
-// Opens the image and reads its catalogue; on failure reports on err and returns std::nullopt.
+// Reports the damage a container's reader met (image.findings), one line each, on err.
+void report_findings(std::ostream& err, const std::string& path, const image::OpenImage& image);
+
+// Opens the image and reads its catalogue; on failure reports on err and returns std::nullopt. Damage met while
+// opening a container is reported on err too.
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err);
 
 // Parses a decimal slot number 0-79; std::nullopt for anything else.

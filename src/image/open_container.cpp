@@ -87,10 +87,11 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
         entry = &images.front();
     }
     auto bytes = archive.read(*entry);
-    if (auto* failure = std::get_if<OpenFailure>(&bytes))
-        return std::move(*failure);
-    Opened result = open_bytes(entry->name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
-    if (auto* failure = std::get_if<OpenFailure>(&result))
+    Opened result = std::holds_alternative<OpenFailure>(bytes)
+                        ? Opened(std::get<OpenFailure>(std::move(bytes)))
+                        : open_bytes(entry->name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
+    // An image the archive's one image was taken for is named; one the path names already is.
+    if (auto* failure = std::get_if<OpenFailure>(&result); failure != nullptr && !inner)
         failure->reason = entry->name + ": " + failure->reason;
     return result;
 }

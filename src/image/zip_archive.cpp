@@ -260,8 +260,8 @@ const ZipEntry* ZipArchive::find(std::string_view name) const
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
 {
-    auto failure = [&](std::string_view why) {
-        return OpenFailure{entry.name + ": " + std::string(why)};
+    auto failure = [](std::string_view why) {
+        return OpenFailure{std::string(why)};
     };
     if (!entry.problem.empty())
         return failure(entry.problem);

@@ -54,7 +54,7 @@ public:
     // nullptr when there is none.
     const ZipEntry* find(std::string_view name) const;
 
-    // The unpacked bytes of an entry. Fails, naming the entry and why, when it has a problem, is damaged (CRC
+    // The unpacked bytes of an entry. Fails, saying why, when it has a problem, is damaged (CRC
     // error), holds more or fewer bytes than it declares, or would unpack to more than `cap` bytes.
     std::variant<std::vector<std::uint8_t>, OpenFailure> read(const ZipEntry& entry,
                                                               std::size_t cap = MAX_CONTAINER_BYTES);
