@@ -119,6 +119,8 @@ row("screen decode by cell colours as `kestrel-cli screen` does, real screen (re
 
 listing = runs["BM_ReadDirectory"]
 row("directory read of a full image (80 entries)", seconds("BM_ReadDirectory"), None)
+row("listing a full .mgt.gz in-process, open and unpack included (ref.: the plain .mgt, opened and listed)",
+    seconds("BM_ListImage/1"), seconds("BM_ListImage/0"))
 # 80 entries of 256 bytes fill 40 sectors: the fewest reads a listing can make.
 row("sector reads per listing (ref.: the directory's sectors)", listing["reads_per_listing"], 40,
     f"{listing['reads_per_listing']:.0f}", "40")

@@ -10,8 +10,7 @@
 #include "image/directory.h"
 #include "support/dsk_builder.h"
 #include "support/image_builder.h"
-
-#include <zlib.h>
+#include "support/packing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -204,24 +203,6 @@ std::vector<Seed> image_seeds()
     return seeds;
 }
 
-// A gzip file of `bytes`, packed with zlib.
-Bytes gzip(const Bytes& bytes)
-{
-    z_stream stream{};
-    constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
-    constexpr int MEMORY_LEVEL = 8;
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, GZIP_WINDOW_BITS, MEMORY_LEVEL, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&stream, static_cast<uLong>(bytes.size())));
-    stream.next_in = const_cast<Bytef*>(bytes.data());
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
 Bytes first_bytes(Bytes bytes, std::size_t count)
 {
     bytes.resize(std::min(bytes.size(), count));
@@ -237,6 +218,9 @@ std::vector<std::pair<std::string, Bytes>> container_seeds(const char* target)
     const Bytes image = b.bytes();
     std::vector<std::pair<std::string, Bytes>> seeds;
     const std::string_view name = target;
+    const auto gzip = [](const Bytes& bytes) {
+        return testing_support::gzip_bytes(bytes);
+    };
     if (name == "gzip") {
         seeds.push_back({"image", gzip(image)});
         seeds.push_back({"two-members", gzip(pattern(700, 1)) + gzip(pattern(900, 2))});

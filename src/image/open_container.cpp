@@ -100,6 +100,9 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
 // .zip is one, that part and the rest.
 std::optional<std::pair<std::string, std::string>> split_archive_path(const std::string& path)
 {
+    // Most paths name no archive: no file system call for them.
+    if (common::ascii_lower(path).find(".zip/") == std::string::npos)
+        return std::nullopt;
     struct stat info
     {};
     if (::stat(path.c_str(), &info) == 0)
