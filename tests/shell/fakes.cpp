@@ -1,6 +1,7 @@
 #include "fakes.h"
 
 #include <QFileInfo>
+#include <QTest>
 
 namespace testing_support {
 
@@ -19,6 +20,8 @@ QString ScriptedRequester::answer(const Question& question)
     }
     if (m_script.empty() || m_script.front().first != question.kind) {
         m_unexpected << question.kind + ": " + question.title;
+        // The test fails here, whether or not it looks at unexpected() later.
+        QTest::qFail(qPrintable("unexpected question " + m_unexpected.back()), __FILE__, __LINE__);
         return {};
     }
     QString reply = m_script.front().second;

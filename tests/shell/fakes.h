@@ -1,5 +1,5 @@
 // Scripted stand-ins for the platform services: every question the window asks is answered from a script and
-// recorded; a question nobody scripted is recorded as unexpected and answered with "no" / "".
+// recorded; a question nobody scripted fails the running test and is answered with "no" / "".
 #pragma once
 
 #include "shell/interfaces.h"
