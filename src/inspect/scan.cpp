@@ -28,7 +28,12 @@ constexpr std::size_t PAGE_COUNT = 7;
 
 // Snapshots (5, 9), OpenType (10), Execute (11), UniDos Create (13) and the unnamed 14 and 15 carry no header
 // that mirrors the entry, so only these ZX codes are compared.
-constexpr std::array<int, 8> ZX_HEADER_TYPES = {1, 2, 3, 4, 6, 7, 8, 12};
+constexpr std::array<int, 7> ZX_HEADER_TYPES = {1, 2, 3, 4, 6, 7, 8};
+
+// Subdirectories: UNI-DOS (12) gives one a run of sectors holding 256-byte directory entries, whose last bytes
+// are entry bytes, not links, and counts the sectors of the files inside it; MasterDOS (21) gives one no sectors
+// at all and names the directory sector of its own entry as its first. Neither has a file header or a chain.
+constexpr std::array<int, 2> SUBDIRECTORY_TYPES = {12, 21};
 
 // A walk may run this many reads past the sector count before it is cut off as a loop.
 constexpr int WALK_SLACK = 2;
@@ -50,9 +55,18 @@ bool is_scannable(const std::string& path)
     return !ec && size == static_cast<std::uintmax_t>(image::IMAGE_BYTES);
 }
 
+bool is_subdirectory(int code)
+{
+    return std::find(SUBDIRECTORY_TYPES.begin(), SUBDIRECTORY_TYPES.end(), code) != SUBDIRECTORY_TYPES.end();
+}
+
 bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t> first_sector)
 {
     const int code = e.type_code();
+    // Track 0 is the directory: a first sector there holds entries, never a file header, and an entry that has
+    // sectors but names none gets the count line from its walk.
+    if (is_subdirectory(code) || e.first_track == 0)
+        return false;
     if (code >= image::FIRST_SAM_TYPE) {
         const std::uint16_t length = common::get_le16(first_sector, disc_header::LENGTH);
         return (first_sector[disc_header::TYPE] & image::TYPE_MASK) != code ||
@@ -90,6 +104,8 @@ public:
         m_file.read_sector(e.first_track, e.first_sector - 1, m_sector);
         if (is_header_bad(e, m_sector))
             add_problem(name + BAD_HEADER);
+        if (is_subdirectory(e.type_code()))
+            return;
 
         int walked = 0;
         bool broken = false;
