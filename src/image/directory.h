@@ -102,6 +102,7 @@ struct CatalogueRow
     std::int64_t length = 0;
     std::string attributes;
     std::string type_text;
+    std::int32_t type_code = 0; // not a column: for the commands that act on a row
     std::int32_t start_sector = 0;
     std::int32_t start_track = 0;
     std::int32_t sectors = 0;

@@ -1,6 +1,7 @@
 // The main window: the file browser and the catalogue list side by side in a splitter, eight command buttons,
 // the message pane and a status bar, placed by hand at fixed positions that follow every resize. Each event
-// runs one handler to its end; the handlers call the core and show its results.
+// runs one handler to its end; the handlers call the core and show its results. The status bar says in one
+// line what a command did or why it did nothing, until the next browser event.
 #pragma once
 
 #include "common/settings.h"
@@ -72,6 +73,8 @@ private:
     void check_drive_buttons();
     void load_image(const std::string& path, image::Layout layout);
     void fill_list();
+    bool is_listed_image(const std::string& path) const;
+    void show_status(const QString& text);
     void append_lines(const std::vector<std::string>& lines);
     void show_samdisk_hint();
     void run_samdisk(const QString& arguments);

@@ -88,11 +88,13 @@ ConversionResult convert_files(const std::string& image_path, image::Layout layo
             blocks.clear();
             write_tap_blocks(blocks, ws.header, data);
             tape.write(blocks);
+            ++result.written;
         }
     }
     if (!tape.close()) {
         result.lines.push_back(cannot_write(tape_path));
         ++result.failures;
+        result.written = 0;
     }
     return result;
 }

@@ -24,6 +24,7 @@ struct ConversionResult
 {
     std::vector<std::string> lines; // in the order they happened
     int failures = 0;               // lines that report a file not converted or a tape not written
+    int written = 0;                // files on the tape; 0 when the tape could not be written
 };
 
 // Creates (or replaces) the tape file and converts the rows in order. A tape file that cannot be created, or

@@ -34,9 +34,10 @@ QString ScriptedRequester::ask_save_file(const QString& title, const QString& pr
     return answer({"save", title, proposed_path, filters});
 }
 
-QString ScriptedRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters)
+QString ScriptedRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                                         const QString& selected_filter)
 {
-    return answer({"open", title, proposed_path, filters});
+    return answer({"open", title, proposed_path, filters, selected_filter});
 }
 
 bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon)
@@ -54,12 +55,13 @@ QString ScriptedRequester::ask_text(const QString& title, const QString& prompt,
     return answer({"text", title, prompt, initial});
 }
 
-void FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
+bool FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
                                     bool wait)
 {
     m_runs.append({program, arguments, working_folder, wait});
     if (wait)
         m_clock += m_duration;
+    return starts;
 }
 
 bool FakeSystemInfo::is_removable_drive(const QString& drive)

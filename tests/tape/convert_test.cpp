@@ -123,6 +123,7 @@ TEST(ConvertFiles, FilesThatYieldNothingGetALineTypesWithoutTapeFormAreSkipped)
     EXPECT_EQ(result.lines, (Lines{"gone not converted, error occured", "snap not converted, error occured",
                                    "empty not converted, error occured"}));
     EXPECT_EQ(result.failures, 3);
+    EXPECT_EQ(result.written, 1);
     EXPECT_EQ(f.tape_bytes().size(), 25 + 30u);
 
     const auto unreadable =
@@ -172,6 +173,7 @@ TEST(ConvertFiles, WriteErrorIsReportedAfterTheFileLines)
     const auto both = f.convert({{"prog", 0}, {"x", 9}, {"big", 1}});
     EXPECT_EQ(both.lines, expected);
     EXPECT_EQ(both.failures, 2);
+    EXPECT_EQ(both.written, 0); // the blocks of prog and big did not all reach the tape
 }
 
 TEST(IsNonemptyFile, OnlyARegularFileWithBytes)
