@@ -8,11 +8,11 @@
 #include "image/directory.h"
 #include "shell/file_browser.h"
 #include "shell/interfaces.h"
-#include "tape/extract.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QMenu;
@@ -39,9 +39,9 @@ class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // The settings, buffers and pixel table live as long as the program; the window reads and changes them, and
-    // writes the settings to `settings_path` when it closes.
-    MainWindow(common::Settings& settings, std::string settings_path, Services services, tape::Workspace& workspace,
+    // The settings and pixel table live as long as the program; the window reads and changes the settings, and
+    // writes them to `settings_path` when it closes.
+    MainWindow(common::Settings& settings, std::string settings_path, Services services,
                const inspect::PixelTable& pixels, QWidget* parent = nullptr);
 
     // Places the controls for an inner area of width x height.
@@ -71,7 +71,9 @@ protected:
 private:
     void create_controls();
     void check_drive_buttons();
-    void load_image(const std::string& path, image::Layout layout);
+    void load_image(const std::string& path);
+    // The listed image, opened for one command.
+    std::unique_ptr<image::SectorSource> open_listed_image() const;
     void fill_list();
     bool is_listed_image(const std::string& path) const;
     void show_status(const QString& text);
@@ -82,7 +84,6 @@ private:
     common::Settings& m_settings;
     std::string m_settings_path;
     Services m_services;
-    tape::Workspace& m_workspace;
     const inspect::PixelTable& m_pixels;
 
     std::string m_current_image_path;
@@ -90,7 +91,6 @@ private:
     image::Catalogue m_catalogue;
     // The image the list was read from: the list's commands act on it, whatever the browser shows since.
     std::string m_catalogue_path;
-    image::Layout m_catalogue_layout = image::Layout::None;
     QString m_samdisk_command;
     QString m_grab_target;
 

@@ -254,8 +254,8 @@ void TransferTest::stand_in_samdisk_receives_the_arguments()
     f.settings.SAMDisk = write_stand_in_samdisk(f, log, "0").toStdString();
     f.write_image("my disc.mgt", ImageBuilder());
     platform::QtProcessRunner real_runner;
-    f.window = std::make_unique<shell::MainWindow>(
-        f.settings, f.settings_path(), shell::Services{f.requester, real_runner, f.system}, f.workspace, f.pixels);
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, f.system}, f.pixels);
     f.window->show();
     f.pick(f.path("my disc.mgt"));
     f.requester.expect("yesno", "yes");
@@ -279,8 +279,8 @@ void TransferTest::stand_in_samdisk_on_the_real_clock()
     f.settings.SAMDisk = write_stand_in_samdisk(f, log, "0.2").toStdString();
     platform::QtProcessRunner real_runner;
     FastClock clock;
-    f.window = std::make_unique<shell::MainWindow>(
-        f.settings, f.settings_path(), shell::Services{f.requester, real_runner, clock}, f.workspace, f.pixels);
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, clock}, f.pixels);
     f.window->show();
     f.wait_for_browser();
     // A run of more than three seconds brings no hint.
