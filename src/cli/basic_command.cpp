@@ -48,7 +48,7 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const auto parsed = parse_basic_args(args, err);
     if (!parsed)
         return EXIT_USAGE;
-    const auto loaded = load_image(parsed->image, err);
+    auto loaded = load_image(parsed->image, err);
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
@@ -57,17 +57,15 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return EXIT_USAGE;
     }
 
-    tape::Workspace ws;
-    const std::int32_t length = tape::extract_file(loaded->path, loaded->layout, parsed->slot, ws);
-    if (length == 0 || ws.header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
+    std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
+    if (!x || x->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
         report(err, parsed->image, slot_text + ": not a ZX BASIC program");
         return EXIT_PROBLEM;
     }
-    const auto data = std::span<std::uint8_t>(ws.data).first(static_cast<std::size_t>(length));
     // The conversion rewrites the whole data block, variables included; so does this, to list what the tape holds.
     if (parsed->rewrite)
-        tape::rewrite_basic_loader(data);
-    const basic::Listing listing = basic::list_program(data, common::get_le16(ws.header, tape::header::PARAM2));
+        tape::rewrite_basic_loader(x->data);
+    const basic::Listing listing = basic::list_program(x->data, common::get_le16(x->header, tape::header::PARAM2));
     for (const std::string& line : listing.lines)
         out << line << '\n';
     if (listing.damage) {
