@@ -21,7 +21,7 @@ trap cleanup EXIT
 echo "Building the Release benchmarks in $build ..." >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_BENCH=ON -DKESTREL_BUILD_GUI=OFF \
     -DKESTREL_WERROR=ON > "$results/configure.log" || { cat "$results/configure.log" >&2; exit 1; }
-cmake --build "$build" -j2 --target kestrel-cli make_images image_bench tape_bench inspect_bench basic_bench \
+cmake --build "$build" -j2 --target kestrel-cli make_images floor_reader image_bench tape_bench inspect_bench basic_bench \
     > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
 
 for area in image tape inspect basic; do
@@ -31,8 +31,16 @@ for area in image tape inspect basic; do
 done
 echo "Running kestrel-cli against cat over $BENCH_IMAGES images ..." >&2
 "$root/bench/cli_vs_cat.sh" "$build" each list > "$results/cli_list.txt"
+PROGRAM="$build/bench/floor_reader" "$root/bench/cli_vs_cat.sh" "$build" each list > "$results/cli_floor.txt"
 "$root/bench/cli_vs_cat.sh" "$build" all check > "$results/cli_check.txt"
 "$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
+# Peak memory of one run on one full image, as /usr/bin/time -v reports it (package "time").
+one=$(ls "$BENCH_IMAGE_DIR"/*.mgt | head -n 1)
+for command in list check; do
+    /usr/bin/time -v "$build/kestrel-cli" "$command" "$one" 2>&1 > /dev/null |
+        awk '/Maximum resident set size/ { print $NF }' > "$results/rss_$command.txt"
+done
+/usr/bin/time -v cat "$one" 2>&1 > /dev/null | awk '/Maximum resident set size/ { print $NF }' > "$results/rss_cat.txt"
 
 python3 - "$results" "$BENCH_IMAGES" << 'EOF'
 import json
@@ -84,15 +92,30 @@ def row(operation, kestrel, reference, kestrel_text=None, reference_text=None):
 n = f"{images:,}"
 k, c = cli("list")
 row(f"`kestrel-cli list`, {n} images, a process each (ref.: `cat` each)", k, c)
+k, c = cli("floor")
+row(f"floor: a minimal C++ program reading the 40 directory sectors, {n} images, a process each (ref.: `cat` each)",
+    k, c)
 k, c_all = cli("check")
 row(f"`kestrel-cli check`, {n} images in one process (ref.: one `cat` of all)", k, c_all)
 k, c = cli("tap")
 row(f"`kestrel-cli tap`, {n} images, a process each (ref.: `cat` each)", k, c)
 
+def rss(name):
+    with open(f"{folder}/rss_{name}.txt") as f:
+        return int(f.read().strip())
+
+
+for command in ("list", "check"):
+    k, c = rss(command), rss("cat")
+    row(f"peak memory of `kestrel-cli {command}` on one image (ref.: `cat`)", k, c, f"{k / 1024:.1f} MB",
+        f"{c / 1024:.1f} MB")
+
 for arg, what in (("1", "the real screen of zx_screen.mgt"), ("0", "random bytes")):
     row(f"screen decode by table, {what} (ref.: per pixel)",
         seconds(f"BM_DecodeScreenWithTable/{arg}"), seconds(f"BM_DecodeScreenPerPixel/{arg}"))
-row("pixel table build (once per program run)", seconds("BM_BuildPixelTable"), None)
+row("pixel table build (once per window start)", seconds("BM_BuildPixelTable"), None)
+row("screen decode by cell colours as `kestrel-cli screen` does, real screen (ref.: table build + decode)",
+    seconds("BM_DecodeScreenByCell/1"), seconds("BM_BuildPixelTable") + seconds("BM_DecodeScreenWithTable/1"))
 
 listing = runs["BM_ReadDirectory"]
 row("directory read of a full image (80 entries)", seconds("BM_ReadDirectory"), None)
