@@ -14,7 +14,7 @@ namespace {
 namespace line {
 constexpr std::size_t NUMBER = 0;
 constexpr std::size_t LENGTH = 2;
-constexpr std::size_t TEXT = 4;
+constexpr std::size_t TEXT = LINE_HEADER;
 } // namespace line
 
 constexpr std::size_t NUMBER_WIDTH = 5;

@@ -25,7 +25,7 @@ namespace basic {
 
 // The highest line number a Spectrum program can hold; larger numbers are damage.
 inline constexpr std::uint16_t MAX_LINE_NUMBER = 9999;
-// Line number field, length field and ENTER: the bytes of a line besides its text.
+// The line number field and the length field in front of a line's text.
 inline constexpr std::size_t LINE_HEADER = 4;
 inline constexpr std::uint8_t ENTER = 0x0D;
 
