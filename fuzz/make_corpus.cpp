@@ -221,8 +221,13 @@ int main(int argc, char** argv)
             write_seed(root / target, seed.name, seed.input);
     }
     const std::vector<Bytes> programs = basic_programs();
-    for (std::size_t i = 0; i < programs.size(); ++i)
+    for (std::size_t i = 0; i < programs.size(); ++i) {
         write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);
+        // The listing's input leads with the program length, here the whole program.
+        Bytes listing_input;
+        common::append_le16(listing_input, static_cast<std::uint16_t>(programs[i].size()));
+        write_seed(root / "basic_listing", "program-" + std::to_string(i), listing_input + programs[i]);
+    }
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));

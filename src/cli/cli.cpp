@@ -29,6 +29,10 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  basic IMAGE --slot N [--rewrite]
+      Lists the ZX BASIC program in slot N (the variables after it are not listed); with --rewrite,
+      as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
+      damage ends the listing with a line "** damage at byte N: ...".
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -154,7 +158,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"basic", run_basic}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";
