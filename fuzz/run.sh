@@ -8,11 +8,11 @@
 #   -t SECONDS  run each target for this long instead (libFuzzer's -max_total_time)
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
-#   TARGET      directory scan extract convert basic_rewrite ini (default: all)
+#   TARGET      directory scan extract convert basic_rewrite ini tape_reader (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(directory scan extract convert basic_rewrite ini)
+all_targets=(directory scan extract convert basic_rewrite ini tape_reader)
 usage() {
     sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
     exit 2
