@@ -29,6 +29,10 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force]
+      Makes a new +D disc image OUT (.mgt/.dsk or .img) of the files on the .tap/.tzx tapes, one line per
+      file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
+      (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -158,7 +162,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"make", run_make}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

@@ -1,8 +1,10 @@
 #include "tape/make_disc.h"
 
 #include "common/bytes.h"
+#include "common/path_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
@@ -28,6 +30,28 @@ constexpr std::uint16_t NO_EXECUTE_ADDRESS = 0;
 // the program-length field, above it 0xFF.
 constexpr int NAME_SHIFT = 8;
 constexpr std::uint16_t ARRAY_NAME_FILL = 0xFF00;
+
+constexpr std::string_view SYSTEM_PREFIX = "+sys"; // compared in lower case
+
+bool is_system_name(const image::DirectoryEntry& e)
+{
+    const std::string name(e.raw_name.begin(), e.raw_name.begin() + SYSTEM_PREFIX.size());
+    return common::ascii_lower(name) == SYSTEM_PREFIX;
+}
+
+// The place of a sector in the +D's order (image/disc_writer.h); std::nullopt for directory sectors and addresses
+// off the disc.
+std::optional<std::size_t> data_sector_index(std::uint8_t track_byte, int number)
+{
+    const int track = track_byte & image::TRACK_MASK;
+    const bool side1 = (track_byte & image::SIDE_BIT) != 0;
+    if (track >= image::TRACKS_PER_SIDE || number < 1 || number > image::SECTORS_PER_TRACK ||
+        (!side1 && track < image::DIRECTORY_TRACKS))
+        return std::nullopt;
+    const int tracks_before =
+        side1 ? image::TRACKS_PER_SIDE - image::DIRECTORY_TRACKS + track : track - image::DIRECTORY_TRACKS;
+    return static_cast<std::size_t>(tracks_before * image::SECTORS_PER_TRACK + number - 1);
+}
 
 bool same_name(const image::EntryBytes& a, const image::EntryBytes& b)
 {
@@ -107,6 +131,55 @@ std::variant<TapeInput, std::string> read_tape_file(const std::string& path)
         std::fread(&extra, 1, 1, in.get()) != 0)
         return std::string("cannot read the file whole");
     return tape;
+}
+
+std::variant<SystemFile, std::string> read_system_file(const std::string& image_path, std::optional<int> slot)
+{
+    const image::Layout layout = image::layout_from_path(image_path);
+    if (layout == image::Layout::None)
+        return std::string("not a disc image (the name must end in .mgt, .dsk or .img)");
+    image::ImageFile file(image_path, layout);
+    if (!file.is_open())
+        return image::open_error_text(file.open_error());
+    image::EntryBytes entry{};
+    int found = -1;
+    if (slot) {
+        entry = image::read_entry_bytes(file, *slot);
+        if (!image::decode_directory_entry(entry).is_used())
+            return "no file in slot " + std::to_string(*slot);
+        found = *slot;
+    }
+    for (int s = 0; s < image::DIRECTORY_SLOTS && found < 0; ++s) {
+        entry = image::read_entry_bytes(file, s);
+        const image::DirectoryEntry e = image::decode_directory_entry(entry);
+        if (e.is_used() && is_system_name(e))
+            found = s;
+    }
+    if (found < 0)
+        return std::string("no file whose name starts with +SYS");
+
+    const image::DirectoryEntry e = image::decode_directory_entry(entry);
+    const std::string where = "slot " + std::to_string(found);
+    if (e.sector_count == 0 || e.sector_count > image::DATA_SECTORS)
+        return where + ": a sector count of " + std::to_string(e.sector_count) + " is no file's";
+    SystemFile system{{entry, {}}, image_path + " " + where};
+    std::vector<bool> seen(image::DATA_SECTORS, false);
+    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
+    std::uint8_t track = e.first_track;
+    int number = e.first_sector;
+    for (int n = 0; n < e.sector_count; ++n) {
+        const auto index = data_sector_index(track, number);
+        if (!index || seen[*index])
+            return where + ": the chain " + (index ? "comes back to a sector" : "leaves the data sectors") + " after " +
+                   std::to_string(n) + " of its " + std::to_string(e.sector_count) + " sectors";
+        seen[*index] = true;
+        file.read_sector(track, number - 1, sector);
+        system.file.body.insert(system.file.body.end(), sector.begin(),
+                                sector.begin() + image::data_sector::DATA_BYTES);
+        track = sector[image::data_sector::LINK_TRACK];
+        number = sector[image::data_sector::LINK_SECTOR];
+    }
+    return system;
 }
 
 std::variant<MadeDisc, std::string> make_disc(std::span<const TapeInput> tapes, image::Layout layout,

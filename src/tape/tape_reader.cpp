@@ -165,7 +165,8 @@ private:
     void data_block(int number, std::span<const std::uint8_t> data, bool checksum_ok)
     {
         if (!m_pending) {
-            problem(number, std::to_string(data.size()) + " bytes of data without a header");
+            problem(number, "data block without a header (" + std::to_string(data.size()) +
+                                (data.size() == 1 ? " byte)" : " bytes)"));
             return;
         }
         const Pending p = *m_pending;

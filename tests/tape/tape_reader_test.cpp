@@ -92,7 +92,7 @@ TEST(TapeReader, FilesAndSkippedBlocksByNumberAndName)
     const Bytes unknown = {0x7F, 2, 0, 0, 0, 'x', 'y'};
     const Case cases[] = {
         {"pair", tap({header(0, "prog", 3), data(3)}), {"prog"}, {}},
-        {"data alone", tap({data(3)}), {}, {"block #0: 3 bytes of data without a header, skipped"}},
+        {"data alone", tap({data(3)}), {}, {"block #0: data block without a header (3 bytes), skipped"}},
         {"header alone",
          tap({header(3, "a", 1), header(3, "b", 1), data(1)}),
          {"b"},
