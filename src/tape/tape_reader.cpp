@@ -196,7 +196,11 @@ private:
         m_out.problems.push_back(block_label(number) + what + ", skipped");
     }
 
-    static std::string quoted(const TapeHeader& header) { return "\"" + shown_name(header) + "\": "; }
+    // Built by appending: GCC 12 at -O3 gives a false -Wrestrict warning on "\"" + std::string.
+    static std::string quoted(const TapeHeader& header)
+    {
+        return std::string(1, '"').append(shown_name(header)).append("\": ");
+    }
 
     TapeContents& m_out;
     std::optional<Pending> m_pending;
