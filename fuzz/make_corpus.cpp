@@ -262,13 +262,19 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path root = argv[1];
     const std::vector<Seed> images = image_seeds();
-    for (const char* target : {"directory", "scan", "extract", "convert"}) {
+    for (const char* target : {"directory", "scan", "extract", "convert", "system_file"}) {
         for (const Seed& seed : images)
             write_seed(root / target, seed.name, seed.input);
     }
     const std::vector<Bytes> programs = basic_programs();
     for (std::size_t i = 0; i < programs.size(); ++i)
         write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);
+    {
+        ImageBuilder b;
+        const auto basic = b.add_zx_file(0, 1, "boot", basic_programs()[0]);
+        const auto system = b.add_zx_file(1, 4, "+SYS 2a", pattern(6656, 21), 32768);
+        write_seed(root / "system_file", "system", image_seed("system", b, {basic, system}).input);
+    }
     for (const Seed& seed : tape_seeds())
         write_seed(root / "tape_reader", seed.name, seed.input);
     const std::vector<std::string> inis = settings_files();

@@ -1,9 +1,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "tape/make_disc.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <filesystem>
 #include <optional>
@@ -64,19 +62,6 @@ bool is_same_file(const std::string& a, const std::string& b)
     return std::filesystem::equivalent(a, b, ignored);
 }
 
-// The image goes to a temporary file beside `path` that only replaces it once complete.
-bool write_image(const std::vector<std::uint8_t>& bytes, const std::string& path, std::ostream& err)
-{
-    QSaveFile file(QFile::decodeName(path.c_str()));
-    const QByteArray data = QByteArray::fromRawData(static_cast<const char*>(static_cast<const void*>(bytes.data())),
-                                                    static_cast<qsizetype>(bytes.size()));
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        report(err, path, file.errorString().toStdString());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -107,7 +92,10 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     std::optional<tape::SystemFile> system;
     if (parsed->system) {
-        auto found = tape::read_system_file(*parsed->system, parsed->system_slot);
+        auto loaded = load_image(*parsed->system, err);
+        if (!loaded)
+            return EXIT_USAGE;
+        auto found = tape::read_system_file(loaded->disc(), parsed->system_slot, *parsed->system);
         if (const auto* reason = std::get_if<std::string>(&found)) {
             report(err, *parsed->system, *reason);
             return EXIT_USAGE;
@@ -132,8 +120,10 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto& disc = std::get<tape::MadeDisc>(made);
     for (const std::string& problem : disc.problems)
         err << PROGRAM_NAME << ": " << problem << '\n';
-    if (!write_image(disc.bytes, path, err))
+    if (const auto failure = common::write_file_atomically(path, disc.bytes)) {
+        report(err, path, *failure);
         return EXIT_PROBLEM;
+    }
     for (const std::string& line : disc.placed)
         out << line << '\n';
     return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;

@@ -38,6 +38,16 @@ SectorAddress data_sector_address(int index)
     return {static_cast<std::uint8_t>((track - SIDE0_DATA_TRACKS) | SIDE_BIT), number};
 }
 
+std::optional<int> data_sector_index(std::uint8_t track_byte, int number)
+{
+    const int track = track_byte & TRACK_MASK;
+    const bool side1 = (track_byte & SIDE_BIT) != 0;
+    if (track >= TRACKS_PER_SIDE || number < 1 || number > SECTORS_PER_TRACK || (!side1 && track < DIRECTORY_TRACKS))
+        return std::nullopt;
+    const int tracks_before = side1 ? SIDE0_DATA_TRACKS + track : track - DIRECTORY_TRACKS;
+    return tracks_before * SECTORS_PER_TRACK + number - 1;
+}
+
 int sectors_for(std::size_t body_bytes)
 {
     const std::size_t sectors = (body_bytes + data_sector::DATA_BYTES - 1) / data_sector::DATA_BYTES;

@@ -12,6 +12,7 @@
 #include "image/geometry.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -51,6 +52,9 @@ struct SectorAddress
     std::uint8_t number = 0; // 1-10
 };
 SectorAddress data_sector_address(int index);
+
+// The place (0-1559) of a sector in that order; std::nullopt for a directory sector or an address off the disc.
+std::optional<int> data_sector_index(std::uint8_t track_byte, int number);
 
 // Number of sectors a chain of `body_bytes` bytes takes; at least 1, so every file has a first sector.
 int sectors_for(std::size_t body_bytes);

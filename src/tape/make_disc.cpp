@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "common/path_text.h"
+#include "image/chain.h"
 
 #include <algorithm>
 #include <array>
@@ -16,11 +17,10 @@
 namespace tape {
 namespace {
 
-// Directory type codes of the ZX files a tape can give, by tape type 0-3.
-constexpr std::array<std::uint8_t, 4> TYPE_CODE_OF_TAPE_TYPE = {1, 2, 3, 4};
-constexpr std::uint8_t SCREEN_TYPE_CODE = 7;
+// Directory type codes of the ZX files a tape can give, by tape type 0-3: the inverse of image::file_type's tape.
+constexpr std::array<int, 4> TYPE_CODE_OF_TAPE_TYPE = {image::TYPE_ZX_BASIC, image::TYPE_ZX_NUMBER_ARRAY,
+                                                       image::TYPE_ZX_STRING_ARRAY, image::TYPE_ZX_CODE};
 constexpr std::uint16_t SCREEN_START = 16384;
-constexpr std::uint16_t SCREEN_LENGTH = 6912;
 // The +D keeps a BASIC program's address (PROG of a 48K Spectrum) as its start, and 0xFFFF / 0 in the two fields
 // code has no use for; seen so on solo-forth-boot.mgt and the mgtdisklib images.
 constexpr std::uint16_t BASIC_START = 0x5CCB;
@@ -37,20 +37,6 @@ bool is_system_name(const image::DirectoryEntry& e)
 {
     const std::string name(e.raw_name.begin(), e.raw_name.begin() + SYSTEM_PREFIX.size());
     return common::ascii_lower(name) == SYSTEM_PREFIX;
-}
-
-// The place of a sector in the +D's order (image/disc_writer.h); std::nullopt for directory sectors and addresses
-// off the disc.
-std::optional<std::size_t> data_sector_index(std::uint8_t track_byte, int number)
-{
-    const int track = track_byte & image::TRACK_MASK;
-    const bool side1 = (track_byte & image::SIDE_BIT) != 0;
-    if (track >= image::TRACKS_PER_SIDE || number < 1 || number > image::SECTORS_PER_TRACK ||
-        (!side1 && track < image::DIRECTORY_TRACKS))
-        return std::nullopt;
-    const int tracks_before =
-        side1 ? image::TRACKS_PER_SIDE - image::DIRECTORY_TRACKS + track : track - image::DIRECTORY_TRACKS;
-    return static_cast<std::size_t>(tracks_before * image::SECTORS_PER_TRACK + number - 1);
 }
 
 bool same_name(const image::EntryBytes& a, const image::EntryBytes& b)
@@ -85,8 +71,8 @@ image::DiscFile disc_file(const TapeFile& file)
 
     image::DiscFile out;
     image::EntryBytes& entry = out.entry;
-    const bool is_screen = tape_type == TAPE_BYTES && length == SCREEN_LENGTH && param1 == SCREEN_START;
-    entry[e::STATUS] = is_screen ? SCREEN_TYPE_CODE : TYPE_CODE_OF_TAPE_TYPE[tape_type];
+    const bool is_screen = tape_type == TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
+    entry[e::STATUS] = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : TYPE_CODE_OF_TAPE_TYPE[tape_type]);
     std::copy_n(h.begin() + header::NAME, header::NAME_LEN, entry.begin() + e::NAME);
     entry[e::TAPE_TYPE] = tape_type;
     common::put_le16(entry, e::ZX_LENGTH, length);
@@ -133,24 +119,19 @@ std::variant<TapeInput, std::string> read_tape_file(const std::string& path)
     return tape;
 }
 
-std::variant<SystemFile, std::string> read_system_file(const std::string& image_path, std::optional<int> slot)
+std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc, std::optional<int> slot,
+                                                       const std::string& shown_name)
 {
-    const image::Layout layout = image::layout_from_path(image_path);
-    if (layout == image::Layout::None)
-        return std::string("not a disc image (the name must end in .mgt, .dsk or .img)");
-    image::ImageFile file(image_path, layout);
-    if (!file.is_open())
-        return image::open_error_text(file.open_error());
     image::EntryBytes entry{};
     int found = -1;
     if (slot) {
-        entry = image::read_entry_bytes(file, *slot);
+        entry = image::read_entry_bytes(disc, *slot);
         if (!image::decode_directory_entry(entry).is_used())
             return "no file in slot " + std::to_string(*slot);
         found = *slot;
     }
     for (int s = 0; s < image::DIRECTORY_SLOTS && found < 0; ++s) {
-        entry = image::read_entry_bytes(file, s);
+        entry = image::read_entry_bytes(disc, s);
         const image::DirectoryEntry e = image::decode_directory_entry(entry);
         if (e.is_used() && is_system_name(e))
             found = s;
@@ -160,25 +141,30 @@ std::variant<SystemFile, std::string> read_system_file(const std::string& image_
 
     const image::DirectoryEntry e = image::decode_directory_entry(entry);
     const std::string where = "slot " + std::to_string(found);
-    if (e.sector_count == 0 || e.sector_count > image::DATA_SECTORS)
-        return where + ": a sector count of " + std::to_string(e.sector_count) + " is no file's";
-    SystemFile system{{entry, {}}, image_path + " " + where};
+    const int count = e.sector_count;
+    if (count == 0 || count > image::DATA_SECTORS)
+        return where + ": a sector count of " + std::to_string(count) + " is no file's";
+    SystemFile system{{entry, {}}, shown_name + " " + where};
     std::vector<bool> seen(image::DATA_SECTORS, false);
-    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
-    std::uint8_t track = e.first_track;
-    int number = e.first_sector;
-    for (int n = 0; n < e.sector_count; ++n) {
-        const auto index = data_sector_index(track, number);
-        if (!index || seen[*index])
-            return where + ": the chain " + (index ? "comes back to a sector" : "leaves the data sectors") + " after " +
-                   std::to_string(n) + " of its " + std::to_string(e.sector_count) + " sectors";
-        seen[*index] = true;
-        file.read_sector(track, number - 1, sector);
+    image::ChainLink at{e.first_track, e.first_sector};
+    std::string broken;
+    const int walked = image::walk_chain(disc, at, {count}, [&](image::SectorView sector, int n) {
+        const auto index = image::data_sector_index(at.track_byte, at.sector_number);
+        if (!index || seen[static_cast<std::size_t>(*index)]) {
+            broken = std::string(index ? "comes back to a sector" : "leaves the data sectors") + " after " +
+                     std::to_string(n) + " of its " + std::to_string(count) + " sectors";
+            return false;
+        }
+        seen[static_cast<std::size_t>(*index)] = true;
         system.file.body.insert(system.file.body.end(), sector.begin(),
                                 sector.begin() + image::data_sector::DATA_BYTES);
-        track = sector[image::data_sector::LINK_TRACK];
-        number = sector[image::data_sector::LINK_SECTOR];
-    }
+        at = image::link_of(sector);
+        return true;
+    });
+    if (broken.empty() && walked < count)
+        broken = "ends after " + std::to_string(walked) + " of its " + std::to_string(count) + " sectors";
+    if (!broken.empty())
+        return where + ": the chain " + broken;
     return system;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "image/disc_writer.h"
+#include "image/sector_source.h"
 #include "tape/tape_reader.h"
 
 #include <optional>
@@ -46,10 +47,11 @@ image::DiscFile disc_file(const TapeFile& file);
 // Reads a tape file whole; the error text when it cannot be read or is larger than MAX_TAPE_BYTES.
 std::variant<TapeInput, std::string> read_tape_file(const std::string& path);
 
-// The system file to copy from the image at `image_path`: the file in `slot`, or else the first whose name starts
-// with "+SYS" (in any case), its entry and the whole of its chain. The error text when the image cannot be read,
-// there is no such file, or its chain ends before its sector count or leaves the disc's data sectors.
-std::variant<SystemFile, std::string> read_system_file(const std::string& image_path, std::optional<int> slot);
+// The system file to copy from a disc: the file in `slot`, or else the first whose name starts with "+SYS" (in any
+// case), its entry and the whole of its chain; `shown_name` names the disc in its line. The error text when there
+// is no such file, or its chain ends before its sector count, leaves the data sectors or comes back to a sector.
+std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc, std::optional<int> slot,
+                                                       const std::string& shown_name);
 
 // Builds the image from the tapes' files in `layout`. Fails, with the message and no image, when there is nothing
 // to place, more than 80 files or more than 1,560 sectors' worth.

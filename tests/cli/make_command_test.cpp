@@ -122,6 +122,16 @@ TEST(CliMake, SystemFileComesFirstAndWholeFromTheGivenImage)
     EXPECT_EQ(none.code, 2);
     EXPECT_EQ(none.err, "kestrel-cli: " + success.string() + ": no file whose name starts with +SYS\n");
     EXPECT_FALSE(fs::exists(dir / "none.mgt"));
+    // The damaged images of mgtdisklib: a chain is copied whole or not at all.
+    for (const auto& [name, why] : {std::pair{"chain_bad.mgt", "leaves the data sectors after 10"},
+                                    std::pair{"chain_loop.mgt", "comes back to a sector after 10"},
+                                    std::pair{"chain_short.mgt", "ends after 10"}}) {
+        const std::string damaged = (testing_support::real_images_dir() / name).string();
+        const auto r = run_cli({"make", (dir / "none.mgt").string(), tap, "--system", damaged, "--system-slot", "0"});
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err, "kestrel-cli: " + damaged + ": slot 0: the chain " + why + " of its 49 sectors\n");
+    }
+    EXPECT_FALSE(fs::exists(dir / "none.mgt"));
 }
 
 TEST(CliMake, RefusalsLeaveNoFileAndAnExistingOneAlone)

@@ -42,7 +42,11 @@ TEST(DiscWriter, SectorOrderRunsFromTrackFourOfSideZeroToTheLastTrackOfSideOne)
         const image::SectorAddress at = image::data_sector_address(c.index);
         EXPECT_EQ(at.track_byte, c.track_byte) << c.index;
         EXPECT_EQ(at.number, c.number) << c.index;
+        EXPECT_EQ(image::data_sector_index(c.track_byte, c.number), c.index);
     }
+    EXPECT_EQ(image::data_sector_index(3, 10), std::nullopt); // the directory
+    EXPECT_EQ(image::data_sector_index(0x80 | 80, 1), std::nullopt);
+    EXPECT_EQ(image::data_sector_index(4, 0), std::nullopt);
 }
 
 TEST(DiscWriter, FileFillingTheWholeDiscEndsOnItsLastSectorInEitherLayout)
