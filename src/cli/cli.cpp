@@ -15,7 +15,8 @@ constexpr const char* VERSION = "0.14";
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
-Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes). Images are never changed.
+Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes) and makes new ones from tapes.
+Images are never changed.
 
 Commands:
   list IMAGE

@@ -1,12 +1,10 @@
 #include "tape/make_disc.h"
 
 #include "common/bytes.h"
-#include "tape/tap_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <variant>
 
 namespace {
 
@@ -30,14 +28,6 @@ tape::TapeFile tape_file(std::uint8_t type, const std::string& name, std::uint16
     common::put_le16(f.header, tape::header::PARAM2, param2);
     f.data.assign(length, 0x42);
     return f;
-}
-
-Bytes tap_of(const std::vector<tape::TapeFile>& files)
-{
-    Bytes out;
-    for (const tape::TapeFile& f : files)
-        tape::write_tap_blocks(out, f.header, f.data);
-    return out;
 }
 
 } // namespace
@@ -74,29 +64,4 @@ TEST(MakeDisc, EntryOfEachTapeTypeAsThePlusDWritesIt)
             << name;
         EXPECT_EQ(d.body, c.header + c.file.data) << name;
     }
-}
-
-TEST(MakeDisc, SameNameTwiceIsPlacedTwiceAndSaid)
-{
-    const std::vector<tape::TapeInput> tapes = {
-        {"one.tap", tap_of({tape_file(3, "game", 600, 32768, 32768)})},
-        {"two.tap", tap_of({tape_file(0, "other", 5, 0, 5), tape_file(3, "game", 10, 32768, 32768)}) + Bytes{1}},
-    };
-    const auto made = tape::make_disc(tapes, image::Layout::Interleaved, std::nullopt);
-    ASSERT_TRUE(std::holds_alternative<tape::MadeDisc>(made));
-    const auto& disc = std::get<tape::MadeDisc>(made);
-    EXPECT_EQ(disc.placed,
-              (std::vector<std::string>{
-                  "slot 0: \"game\" ZX Code (4), 600 bytes, 2 sectors from track 4 sector 1 (one.tap block #0)",
-                  "slot 1: \"other\" ZX Basic (1), 5 bytes, 1 sector from track 4 sector 3 (two.tap block #0)",
-                  "slot 2: \"game\" ZX Code (4), 10 bytes, 1 sector from track 4 sector 4 (two.tap block #2); "
-                  "same name as slot 0",
-              }));
-    EXPECT_EQ(disc.problems,
-              (std::vector<std::string>{
-                  "two.tap: block #4: cut off (2 bytes announced, 1 left); the rest of the tape is not read"}));
-    const std::vector<tape::TapeInput> empty = {{"empty.tap", {}}};
-    const auto nothing = tape::make_disc(empty, image::Layout::Interleaved, std::nullopt);
-    ASSERT_TRUE(std::holds_alternative<std::string>(nothing));
-    EXPECT_EQ(std::get<std::string>(nothing), "no file to place: the tapes hold no file a standard loader reads");
 }
