@@ -8,6 +8,7 @@
 #include "common/settings.h"
 #include "image/directory.h"
 #include "support/image_builder.h"
+#include "tape/tap_writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -200,6 +201,51 @@ std::vector<Seed> image_seeds()
     return seeds;
 }
 
+// A ZX tape header record: flag 0, type, name padded with blanks, length and the two parameters.
+tape::TapeHeader tape_header(std::uint8_t type, std::string_view name, std::uint16_t length, std::uint16_t param1,
+                             std::uint16_t param2)
+{
+    tape::TapeHeader h{};
+    h[tape::header::TYPE] = type;
+    std::fill_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), tape::header::NAME_LEN), h.begin() + tape::header::NAME);
+    common::put_le16(h, tape::header::LENGTH, length);
+    common::put_le16(h, tape::header::PARAM1, param1);
+    common::put_le16(h, tape::header::PARAM2, param2);
+    return h;
+}
+
+// Tapes for the tape reader: a clean .tap of every ZX type, the same blocks in a .tzx between informational and
+// turbo blocks, and a .tap with a bad checksum, data without a header and a block cut off.
+std::vector<Seed> tape_seeds()
+{
+    const Bytes program = basic_programs()[0];
+    const auto program_size = static_cast<std::uint16_t>(program.size());
+    Bytes tap;
+    tape::write_tap_blocks(tap, tape_header(0, "loader", program_size, 10, program_size), program);
+    tape::write_tap_blocks(tap, tape_header(1, "numbers", 20, 0x9800, 0x8000), pattern(20, 2));
+    tape::write_tap_blocks(tap, tape_header(2, "letters", 12, 0xC100, 0x8000), pattern(12, 3));
+    tape::write_tap_blocks(tap, tape_header(3, "screen", SCREEN_BYTES, SCREEN_START, 0x8000), pattern(SCREEN_BYTES, 7));
+
+    // TZX: a text description, a pause, the blocks as standard-speed blocks, then a small turbo block.
+    Bytes tzx = ascii("ZXTape!\x1A") + Bytes{1, 20, 0x30, 4} + ascii("demo") + Bytes{0x20, 0xE8, 0x03};
+    for (std::size_t at = 0; at + 2 <= tap.size();) {
+        const std::size_t length = common::get_le16(tap, at);
+        tzx = tzx + Bytes{0x10, 0xE8, 0x03} +
+              Bytes(tap.begin() + static_cast<std::ptrdiff_t>(at),
+                    tap.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
+        at += 2 + length;
+    }
+    tzx = tzx + Bytes{0x11} + Bytes(15, 1) + Bytes{3, 0, 0, 0xFF, 1, 2};
+
+    Bytes damaged;
+    tape::write_tap_blocks(damaged, tape_header(3, "bad sum", 100, 32768, 32768), pattern(100, 5));
+    damaged[damaged.size() - 1] ^= 1;
+    const Bytes orphan = {5, 0, 0xFF, 1, 2, 3, 0xFD};
+    damaged = damaged + orphan + Bytes{0x40, 0x00, 0x00};
+    return {{"tap", tap}, {"tzx", tzx}, {"damaged-tap", damaged}};
+}
+
 void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
 {
     std::filesystem::create_directories(folder);
@@ -216,7 +262,7 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path root = argv[1];
     const std::vector<Seed> images = image_seeds();
-    for (const char* target : {"directory", "scan", "extract", "convert"}) {
+    for (const char* target : {"directory", "scan", "extract", "convert", "system_file"}) {
         for (const Seed& seed : images)
             write_seed(root / target, seed.name, seed.input);
     }
@@ -228,6 +274,14 @@ int main(int argc, char** argv)
         common::append_le16(listing_input, static_cast<std::uint16_t>(programs[i].size()));
         write_seed(root / "basic_listing", "program-" + std::to_string(i), listing_input + programs[i]);
     }
+    {
+        ImageBuilder b;
+        const auto basic = b.add_zx_file(0, 1, "boot", basic_programs()[0]);
+        const auto system = b.add_zx_file(1, 4, "+SYS 2a", pattern(6656, 21), 32768);
+        write_seed(root / "system_file", "system", image_seed("system", b, {basic, system}).input);
+    }
+    for (const Seed& seed : tape_seeds())
+        write_seed(root / "tape_reader", seed.name, seed.input);
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));
