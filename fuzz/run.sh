@@ -8,11 +8,11 @@
 #   -t SECONDS  run each target for this long instead (libFuzzer's -max_total_time)
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
-#   TARGET      directory scan extract convert basic_rewrite ini (default: all)
+#   TARGET      directory scan extract convert basic_rewrite ini snapshot (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(directory scan extract convert basic_rewrite ini)
+all_targets=(directory scan extract convert basic_rewrite ini snapshot)
 usage() {
     sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
     exit 2
@@ -67,6 +67,8 @@ run_target() {
     # Image inputs hold the 20 KB directory before the first data sector.
     case $target in
     directory | scan | extract | convert) limit=(-max_len=49152) ;;
+    # A directory entry and the largest snapshot file with its last sector whole.
+    snapshot) limit=(-max_len=131836) ;;
     esac
     mkdir -p "$out/corpus/$target"
     "$out/fuzz/${target}_fuzz" "${budget[@]}" "${limit[@]}" -print_final_stats=1 \

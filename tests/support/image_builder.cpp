@@ -200,7 +200,8 @@ std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code,
 
 PlusdSnapshotFile plusd_snapshot_file(const SnapRegisters& regs, std::vector<std::uint8_t> ram, std::uint8_t paging)
 {
-    assert(ram.size() == snap::RAM_48K || ram.size() == snap::RAM_128K);
+    if (ram.size() != snap::RAM_48K && ram.size() != snap::RAM_128K)
+        throw std::invalid_argument("a snapshot holds 48 or 128 KiB of RAM");
     const bool is_128k = ram.size() == snap::RAM_128K;
     // Where an address lies in `ram`: a 48K holds 0x4000 upwards; a 128K shows banks 5, 2 and the paged one.
     const auto ram_offset = [&](std::uint16_t address) -> std::ptrdiff_t {
