@@ -29,6 +29,9 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
+      Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
+      snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -158,7 +161,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"snap", run_snap}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

@@ -6,6 +6,8 @@
 #include "support/image_builder.h"
 #include "tape/tool_run.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -67,6 +69,29 @@ inline std::string sha1_of(std::span<const std::uint8_t> bytes)
     const TempDir dir;
     write_file(dir / "page", bytes);
     return run_tool("sha1sum <", dir / "page").output.substr(0, 40);
+}
+
+// Checks a .z80 and a .sna of one snapshot against the Fuse utilities: snapdump shows `registers` and `pages` in
+// both, snapconv turns the .z80 into this very .sna, and the .sna back into a .z80 of the same registers and RAM.
+inline void expect_fuse_tools_agree(const std::filesystem::path& z80, const std::filesystem::path& sna,
+                                    const std::map<std::string, std::string>& registers,
+                                    const std::map<int, std::string>& pages)
+{
+    const SnapDump from_z80 = snapdump(z80);
+    EXPECT_EQ(from_z80.registers, registers) << from_z80.output;
+    EXPECT_EQ(from_z80.pages, pages);
+    const SnapDump from_sna = snapdump(sna);
+    EXPECT_EQ(from_sna.registers, registers) << from_sna.output;
+    EXPECT_EQ(from_sna.pages, pages);
+
+    const auto converted_sna = z80.parent_path() / (z80.stem().string() + "-conv.sna");
+    ASSERT_TRUE(snapconv(z80, converted_sna));
+    EXPECT_EQ(read_file(converted_sna), read_file(sna));
+    const auto back = z80.parent_path() / (z80.stem().string() + "-back.z80");
+    ASSERT_TRUE(snapconv(sna, back));
+    const SnapDump round_trip = snapdump(back);
+    EXPECT_EQ(round_trip.registers, registers);
+    EXPECT_EQ(round_trip.pages, pages);
 }
 
 } // namespace testing_support
