@@ -13,6 +13,7 @@ constexpr std::uint8_t I_OF_THE_ROM = 0x3F;
 constexpr std::uint16_t BORDCR = 23624; // system variable: bits 3-5 the border colour
 constexpr int BORDCR_SHIFT = 3;
 constexpr std::uint8_t COLOUR_MASK = 0x07;
+constexpr int BYTE_BITS = 8;
 
 std::string hex16(std::uint16_t value)
 {
@@ -33,7 +34,8 @@ std::string model_name(int type_code)
 
 std::uint16_t peek16(const Snapshot& snap, std::uint16_t address)
 {
-    return static_cast<std::uint16_t>(peek(snap, address) | (peek(snap, static_cast<std::uint16_t>(address + 1)) << 8));
+    return static_cast<std::uint16_t>(peek(snap, address) |
+                                      (peek(snap, static_cast<std::uint16_t>(address + 1)) << BYTE_BITS));
 }
 
 } // namespace
@@ -61,7 +63,8 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
                                                           std::span<const std::uint8_t> file)
 {
     if (entry.size() < plusd::ENTRY_SIZE)
-        return DecodeError{"the directory entry is " + std::to_string(entry.size()) + " bytes, not 256"};
+        return DecodeError{"the directory entry is " + std::to_string(entry.size()) + " bytes, not " +
+                           std::to_string(plusd::ENTRY_SIZE)};
     const int type = entry[plusd::TYPE] & plusd::TYPE_MASK;
     if (!is_plusd_snapshot_type(type))
         return DecodeError{"type " + std::to_string(type) + " is no snapshot (48K snapshots are type 5, 128K type 9)"};
@@ -82,8 +85,9 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
     } else {
         snap.model = Model::Spectrum128K;
         // Bits 6 and 7 mean nothing to the 128K; a stray BANKM may carry them, and the emulators need not see them.
-        snap.paging = file[0] & paging::USED_BITS;
-        snap.ram.assign(file.begin() + 1, file.begin() + 1 + static_cast<std::ptrdiff_t>(RAM_BYTES_128K));
+        snap.paging = file[plusd::FILE_PAGING] & paging::USED_BITS;
+        const auto banks = file.subspan(plusd::FILE_BANKS, RAM_BYTES_128K);
+        snap.ram.assign(banks.begin(), banks.end());
     }
 
     // The interface pushed AF and the PC onto the program's stack; with SP in ROM those pushes went nowhere, and

@@ -41,10 +41,14 @@ inline constexpr std::uint16_t STACK_PC = 4;
 inline constexpr std::uint16_t STACK_BYTES = 6;
 inline constexpr std::uint8_t IFF2_FLAG = 0x04;
 
+// A 128K file: the paging byte, then the banks.
+inline constexpr std::size_t FILE_PAGING = 0;
+inline constexpr std::size_t FILE_BANKS = 1;
+
 inline constexpr int TYPE_48K = 5;
 inline constexpr int TYPE_128K = 9;
-inline constexpr std::size_t FILE_BYTES_48K = RAM_BYTES_48K;       // 49,152: 97 sectors
-inline constexpr std::size_t FILE_BYTES_128K = 1 + RAM_BYTES_128K; // 131,073: 258 sectors
+inline constexpr std::size_t FILE_BYTES_48K = RAM_BYTES_48K;                // 49,152: 97 sectors
+inline constexpr std::size_t FILE_BYTES_128K = FILE_BANKS + RAM_BYTES_128K; // 131,073: 258 sectors
 inline constexpr std::size_t SECTOR_DATA_BYTES = 510;
 } // namespace plusd
 

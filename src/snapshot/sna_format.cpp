@@ -40,7 +40,7 @@ void put_header(std::span<std::uint8_t> h, const Snapshot& snap, std::uint16_t s
 std::vector<std::uint8_t> encode_48k(const Snapshot& snap)
 {
     const auto sp = static_cast<std::uint16_t>(snap.regs.sp - PC_BYTES);
-    assert(sp >= RAM_START && sp <= 0xFFFE);
+    assert(sp >= RAM_START && sp < UINT16_MAX);
     std::vector<std::uint8_t> out(sna::HEADER_SIZE, 0);
     put_header(out, snap, sp);
     append(out, snap.ram);

@@ -17,16 +17,17 @@ std::span<const std::uint8_t> bank(const Snapshot& snap, int n)
 std::span<const std::uint8_t> page_at(const Snapshot& snap, std::uint16_t address)
 {
     assert(address >= RAM_START);
-    const int slot = address / PAGE_BYTES; // 1, 2 or 3: the quarter of the address space
+    // The quarter of the address space: 1 (0x4000), 2 (0x8000) or 3 (0xC000).
+    const std::size_t quarter = address / PAGE_BYTES;
+    constexpr std::size_t QUARTER_4000 = RAM_START / PAGE_BYTES;
+    constexpr std::size_t QUARTER_8000 = QUARTER_4000 + 1;
     if (snap.model == Model::Spectrum48K) {
         assert(snap.ram.size() == RAM_BYTES_48K);
-        return std::span<const std::uint8_t>(snap.ram).subspan(static_cast<std::size_t>(slot - 1) * PAGE_BYTES,
-                                                               PAGE_BYTES);
+        return std::span<const std::uint8_t>(snap.ram).subspan((quarter - QUARTER_4000) * PAGE_BYTES, PAGE_BYTES);
     }
-    constexpr int SLOT_8000 = 2;
-    if (slot == 1)
+    if (quarter == QUARTER_4000)
         return bank(snap, BANK_AT_4000);
-    if (slot == SLOT_8000)
+    if (quarter == QUARTER_8000)
         return bank(snap, BANK_AT_8000);
     return bank(snap, snap.paging & paging::BANK_MASK);
 }

@@ -33,14 +33,17 @@ void put_pair(std::span<std::uint8_t> h, std::size_t at, std::uint16_t value)
     common::put_le16(h, at, value);
 }
 
+constexpr int BYTE_BITS = 8;
+constexpr std::uint16_t LOW_BYTE = 0xFF;
+
 std::uint8_t high(std::uint16_t value)
 {
-    return static_cast<std::uint8_t>(value >> 8);
+    return static_cast<std::uint8_t>(value >> BYTE_BITS);
 }
 
 std::uint8_t low(std::uint16_t value)
 {
-    return static_cast<std::uint8_t>(value & 0xFF);
+    return static_cast<std::uint8_t>(value & LOW_BYTE);
 }
 
 void append_block(std::vector<std::uint8_t>& out, std::uint8_t page, std::span<const std::uint8_t> data)
