@@ -16,13 +16,13 @@ void BM_ReadDirectory(benchmark::State& state)
         b.add_zx_file(slot, 4, std::string("f").append(std::to_string(slot)), data);
     const std::string path = b.write(dir / "full.mgt").string();
 
-    const long before = image::ImageFile::total_reads();
+    const long before = image::SectorSource::total_reads();
     for (auto _ : state) {
-        auto rows = image::read_directory(path, image::Layout::Interleaved);
+        auto rows = image::read_directory(*testing_support::open_source(path));
         benchmark::DoNotOptimize(rows);
     }
     state.counters["reads_per_listing"] = benchmark::Counter(
-        static_cast<double>(image::ImageFile::total_reads() - before) / static_cast<double>(state.iterations()));
+        static_cast<double>(image::SectorSource::total_reads() - before) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_ReadDirectory)->Unit(benchmark::kMicrosecond);
 

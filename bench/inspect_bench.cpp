@@ -32,13 +32,13 @@ void BM_ScanFullImage(benchmark::State& state)
         b.add_zx_file(static_cast<int>(slot), 4, std::string("f").append(std::to_string(slot)), data);
     const std::string path = b.write(dir / "full.mgt").string();
 
-    const long before = image::ImageFile::total_reads();
+    const long before = image::SectorSource::total_reads();
     for (auto _ : state) {
-        auto result = inspect::scan_image(path);
+        auto result = inspect::scan_image(*testing_support::open_source(path), path);
         benchmark::DoNotOptimize(result);
     }
     state.counters["sector_reads_per_scan"] = benchmark::Counter(
-        static_cast<double>(image::ImageFile::total_reads() - before) / static_cast<double>(state.iterations()));
+        static_cast<double>(image::SectorSource::total_reads() - before) / static_cast<double>(state.iterations()));
     state.SetBytesProcessed(state.iterations() * image::IMAGE_BYTES);
 }
 BENCHMARK(BM_ScanFullImage)->Unit(benchmark::kMicrosecond);
@@ -57,10 +57,10 @@ std::vector<std::uint8_t> real_screen()
 {
     testing_support::TempDir dir;
     std::filesystem::copy_file(testing_support::real_images_dir() / "zx_screen.mgt", dir / "zx_screen.mgt");
-    tape::Workspace ws;
-    if (tape::extract_file((dir / "zx_screen.mgt").string(), image::Layout::Interleaved, 0, ws) == 0)
+    const auto x = tape::extract_file(*testing_support::open_source(dir / "zx_screen.mgt"), 0);
+    if (!x || x->data.size() < inspect::SCREEN_BYTES)
         return random_screen();
-    return std::vector<std::uint8_t>(ws.data.begin(), ws.data.begin() + inspect::SCREEN_BYTES);
+    return x->data;
 }
 
 // Arg 0: random bytes, the worst case for a per-pixel branch; arg 1: a real screen.

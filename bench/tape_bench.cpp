@@ -36,27 +36,29 @@ struct FullDisc
 void BM_ExtractAllFiles(benchmark::State& state)
 {
     FullDisc disc;
-    tape::Workspace ws;
-    const long before = image::ImageFile::total_reads();
+    const long before = image::SectorSource::total_reads();
     for (auto _ : state) {
-        std::int64_t total = 0;
-        for (const tape::SelectedRow& row : disc.rows)
-            total += tape::extract_file(disc.path, image::Layout::Interleaved, row.slot, ws);
+        std::size_t total = 0;
+        const auto source = testing_support::open_source(disc.path);
+        for (const tape::SelectedRow& row : disc.rows) {
+            if (const auto x = tape::extract_file(*source, row.slot))
+                total += x->data.size();
+        }
         benchmark::DoNotOptimize(total);
     }
     state.SetBytesProcessed(state.iterations() * image::DIRECTORY_SLOTS * static_cast<std::int64_t>(FILE_SIZE));
     state.counters["reads_per_disc"] = benchmark::Counter(
-        static_cast<double>(image::ImageFile::total_reads() - before) / static_cast<double>(state.iterations()));
+        static_cast<double>(image::SectorSource::total_reads() - before) / static_cast<double>(state.iterations()));
 }
 BENCHMARK(BM_ExtractAllFiles)->Unit(benchmark::kMicrosecond);
 
 void BM_ConvertFullDisc(benchmark::State& state)
 {
     FullDisc disc;
-    tape::Workspace ws;
     const std::string tape_path = (disc.dir / "full.tap").string();
     for (auto _ : state) {
-        auto result = tape::convert_files(disc.path, image::Layout::Interleaved, disc.rows, true, tape_path, ws);
+        auto result =
+            tape::convert_files(*testing_support::open_source(disc.path), disc.path, disc.rows, true, tape_path);
         benchmark::DoNotOptimize(result);
     }
     state.SetBytesProcessed(state.iterations() * image::DIRECTORY_SLOTS * static_cast<std::int64_t>(FILE_SIZE));

@@ -49,18 +49,17 @@ std::size_t check_tape(std::span<const std::uint8_t> tap)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static tape::Workspace ws;
     const fuzz::FuzzImage img = fuzz::make_image({data, size}, "convert");
     const std::vector<std::uint8_t> image_before(img.bytes.begin(), img.bytes.end());
-    const auto catalogue = image::read_directory(img.path, img.layout);
-    fuzz::require(catalogue.has_value(), "an existing image opens");
+    image::OpenImage opened = fuzz::open_image(img);
+    const image::Catalogue catalogue = image::read_directory(*opened.source);
     std::vector<tape::SelectedRow> rows;
-    for (const image::CatalogueRow& row : *catalogue)
+    for (const image::CatalogueRow& row : catalogue)
         rows.push_back({row.name, row.slot});
 
     const std::string& tape_path = fuzz::temp_path("convert", ".tap");
     const bool rewrite = img.selector & fuzz::selector::OPTION;
-    const tape::ConversionResult result = tape::convert_files(img.path, img.layout, rows, rewrite, tape_path, ws);
+    const tape::ConversionResult result = tape::convert_files(*opened.source, img.path, rows, rewrite, tape_path);
 
     fuzz::require(testing_support::read_file(img.path) == image_before, "the image file is left unchanged");
     const std::size_t pairs = check_tape(testing_support::read_file(tape_path));

@@ -7,11 +7,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const fuzz::FuzzImage img = fuzz::make_image({data, size}, "directory");
-    int error = -1;
-    const auto catalogue = image::read_directory(img.path, img.layout, &error);
-    fuzz::require(catalogue.has_value() && error == 0, "an existing image opens");
+    const image::Catalogue catalogue = image::read_directory(*fuzz::open_image(img).source);
     int previous = -1;
-    for (const image::CatalogueRow& row : *catalogue) {
+    for (const image::CatalogueRow& row : catalogue) {
         fuzz::require(row.slot > previous && row.slot < image::DIRECTORY_SLOTS, "rows follow the slots in order");
         fuzz::require(row.length >= 0 && row.start >= 0, "lengths and starts are not negative");
         // The column texts are made for the sanitizers' sake; their values are the unit tests' business.

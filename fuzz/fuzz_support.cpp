@@ -129,4 +129,11 @@ std::vector<std::uint8_t> encode_image(std::span<const std::uint8_t> image, imag
     return input;
 }
 
+image::OpenImage open_image(const FuzzImage& img)
+{
+    auto opened = image::open_image(img.path);
+    require(std::holds_alternative<image::OpenImage>(opened), "an existing image opens");
+    return std::get<image::OpenImage>(std::move(opened));
+}
+
 } // namespace fuzz

@@ -1,6 +1,6 @@
 // What the fuzz targets share: the turn of fuzzer bytes into a disc image file, its inverse for the seed
-// generator, and one temporary file per target and process. The core reads images by path, so each run writes
-// the image to the same file, reused across runs and removed at exit.
+// generator, and one temporary file per target and process. Images are read through the same file source as the
+// program's, so each run writes the image to the same file, reused across runs and removed at exit.
 //
 // An image input is a selector byte, a two-byte size parameter (high byte first) and then the image's sectors in
 // disc order: side 0 tracks 0-79, then side 1, sectors 1-10 of each track, 512 bytes each, placed by the layout's
@@ -11,6 +11,7 @@
 
 #include "image/directory.h"
 #include "image/geometry.h"
+#include "image/sector_source.h"
 
 #include <cstdint>
 #include <span>
@@ -53,6 +54,9 @@ struct FuzzImage
 
 // Builds the image an input describes and writes it to the target's temporary .mgt or .img file.
 FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target);
+
+// The image file opened as the program opens it; stops the process if it does not open.
+image::OpenImage open_image(const FuzzImage& img);
 
 // The input that make_image turns back into `image` (819,200 bytes in `layout`) when the image's data sectors
 // after the first `sectors` in disc order are zero; the selector's layout bit is taken from `layout`.

@@ -9,12 +9,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const fuzz::FuzzImage img = fuzz::make_image({data, size}, "scan");
-    const inspect::ScanResult result = inspect::scan_image(img.path);
-    if (img.bytes.size() != static_cast<std::size_t>(image::IMAGE_BYTES)) {
-        fuzz::require(result.lines.empty() && !result.completed, "only images of exactly 819,200 bytes are scanned");
+    image::OpenImage opened = fuzz::open_image(img);
+    fuzz::require(opened.scannable == (img.bytes.size() == static_cast<std::size_t>(image::IMAGE_BYTES)),
+                  "only images of exactly 819,200 bytes are scanned");
+    if (!opened.scannable)
         return 0;
-    }
-    fuzz::require(result.completed && result.open_error == 0, "a scan of a readable image completes");
+    const inspect::ScanResult result = inspect::scan_image(*opened.source, img.path);
+    fuzz::require(result.completed, "a scan of a readable image completes");
     fuzz::require(result.lines.size() == static_cast<std::size_t>(result.problems) + 3,
                   "one line per problem between the first line and the summary");
     fuzz::require(result.lines.back().empty(), "the last line is empty");

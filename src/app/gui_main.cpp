@@ -1,4 +1,4 @@
-// kestrel: the main window. Start-up prepares the shared buffers and tables, reads kestrel.ini from the working
+// kestrel: the main window. Start-up prepares the pixel table, reads kestrel.ini from the working
 // folder, and opens the window; the window writes the settings back when it closes.
 #include "common/settings.h"
 #include "inspect/screen.h"
@@ -6,14 +6,12 @@
 #include "platform/qt_requester.h"
 #include "platform/qt_system_info.h"
 #include "shell/main_window.h"
-#include "tape/extract.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    tape::Workspace workspace;
     common::Settings settings = common::default_settings();
     const inspect::PixelTable pixels = inspect::build_pixel_table();
     common::load_settings(std::string(common::SETTINGS_FILE), settings);
@@ -21,8 +19,7 @@ int main(int argc, char** argv)
     platform::QtRequester requester;
     platform::QtProcessRunner runner;
     platform::QtSystemInfo system;
-    shell::MainWindow window(settings, std::string(common::SETTINGS_FILE), {requester, runner, system}, workspace,
-                             pixels);
+    shell::MainWindow window(settings, std::string(common::SETTINGS_FILE), {requester, runner, system}, pixels);
     requester.set_owner(&window);
     window.show();
     QApplication::exec();

@@ -61,18 +61,14 @@ int usage_error(std::ostream& err, const std::string& reason)
 
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
 {
-    const image::Layout layout = image::layout_from_path(path);
-    if (layout == image::Layout::None) {
-        report(err, path, "not a disc image (the name must end in .mgt, .dsk or .img)");
+    auto opened = image::open_image(path);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+        report(err, path, failure->reason);
         return std::nullopt;
     }
-    int open_error = 0;
-    auto catalogue = image::read_directory(path, layout, &open_error);
-    if (!catalogue) {
-        report(err, path, image::open_error_text(open_error));
-        return std::nullopt;
-    }
-    return LoadedImage{path, layout, std::move(*catalogue)};
+    LoadedImage loaded{path, std::get<image::OpenImage>(std::move(opened)), {}};
+    loaded.catalogue = image::read_directory(loaded.disc());
+    return loaded;
 }
 
 std::optional<int> parse_slot(const std::string& text)

@@ -22,15 +22,17 @@ void report(std::ostream& err, const std::string& subject, const std::string& re
 // Writes a usage error for the command and returns EXIT_USAGE.
 int usage_error(std::ostream& err, const std::string& reason);
 
-// An image path with its catalogue, or a message already written to err.
+// An open image with its catalogue.
 struct LoadedImage
 {
     std::string path;
-    image::Layout layout = image::Layout::None;
+    image::OpenImage image;
     image::Catalogue catalogue;
+
+    image::SectorSource& disc() { return *image.source; }
 };
 
-// Checks the extension and reads the catalogue; on failure reports on err and returns std::nullopt.
+// Opens the image and reads its catalogue; on failure reports on err and returns std::nullopt.
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err);
 
 // Parses a decimal slot number 0-79; std::nullopt for anything else.

@@ -1,11 +1,9 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "inspect/png_writer.h"
 #include "inspect/screen.h"
 #include "tape/extract.h"
-
-#include <QFile>
-#include <QImage>
-#include <QSaveFile>
 
 #include <optional>
 
@@ -48,19 +46,13 @@ std::optional<ScreenArgs> parse_screen_args(const std::vector<std::string>& args
 // neither a half-written picture nor a damaged older one.
 bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, std::ostream& err)
 {
-    constexpr QRgb OPAQUE_ALPHA = 0xFF000000;
-    QImage picture(inspect::SCREEN_WIDTH, inspect::SCREEN_HEIGHT, QImage::Format_RGB32);
-    for (int y = 0; y < inspect::SCREEN_HEIGHT; ++y) {
-        for (int x = 0; x < inspect::SCREEN_WIDTH; ++x)
-            picture.setPixel(x, y, OPAQUE_ALPHA | pixels[static_cast<std::size_t>(y * inspect::SCREEN_WIDTH + x)]);
-    }
-    QSaveFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        report(err, path, file.errorString().toStdString());
+    const auto png = inspect::encode_png(pixels);
+    if (!png) {
+        report(err, path, "cannot encode the picture");
         return false;
     }
-    if (!picture.save(&file, "PNG") || !file.commit()) {
-        report(err, path, "cannot write the picture: " + file.errorString().toStdString());
+    if (const auto error = common::write_file_atomically(path, *png)) {
+        report(err, path, "cannot write the picture: " + *error);
         return false;
     }
     return true;
@@ -73,7 +65,7 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     const auto parsed = parse_screen_args(args, err);
     if (!parsed)
         return EXIT_USAGE;
-    const auto loaded = load_image(parsed->image, err);
+    auto loaded = load_image(parsed->image, err);
     if (!loaded)
         return EXIT_USAGE;
     const auto& rows = loaded->catalogue;
@@ -83,16 +75,16 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
         return EXIT_USAGE;
     }
 
-    // Whatever the file's length, the picture is made of the first 6,912 bytes of the data buffer.
-    tape::Workspace ws;
-    if (tape::extract_file(loaded->path, loaded->layout, parsed->slot, ws) == 0) {
+    std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
+    if (!x) {
         report(err, parsed->image,
                slot_text + ": nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
         return EXIT_PROBLEM;
     }
-    const inspect::PixelTable table = inspect::build_pixel_table();
+    // Whatever the file's length, the picture is made of its first 6,912 bytes, zeros after a shorter file's end.
+    x->data.resize(std::max(x->data.size(), inspect::SCREEN_BYTES), 0);
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
-    inspect::decode_screen(table, ws.data, pixels);
+    inspect::decode_screen(inspect::zx_palette(), x->data, pixels);
     return write_png(pixels, parsed->output, err) ? EXIT_OK : EXIT_PROBLEM;
 }
 

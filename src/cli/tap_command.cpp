@@ -57,7 +57,7 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const auto options = parse_tap_options(args, err);
     if (!options)
         return EXIT_USAGE;
-    const auto loaded = load_image(options->image, err);
+    auto loaded = load_image(options->image, err);
     if (!loaded)
         return EXIT_USAGE;
 
@@ -78,9 +78,8 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (options->slots.empty() || options->slots.contains(row.slot))
             rows.push_back({row.name, row.slot});
     }
-    tape::Workspace ws;
     const tape::ConversionResult result =
-        tape::convert_files(loaded->path, loaded->layout, rows, options->rewrite_basic, tape_path, ws);
+        tape::convert_files(loaded->disc(), loaded->path, rows, options->rewrite_basic, tape_path);
     for (const std::string& line : result.lines)
         out << line << '\n';
     // The conversion's lines are the message pane's: a tape that could not be written shows there only as the last

@@ -97,78 +97,19 @@ std::string read_whole_file(const std::string& path)
     return failed ? std::string() : text;
 }
 
-// A file the user made read-only stays as it is, although the folder would let us rename over it.
-bool may_replace(const std::string& path)
-{
-    return ::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), W_OK) == 0;
-}
-
-bool write_all(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return true;
-}
-
-// The replacement keeps the mode of the file it replaces; a new file gets the mode a plain create would give,
-// not mkstemp's owner-only one.
-void give_mode(int fd, const std::string& target)
-{
-    struct stat info
-    {};
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
-    } else {
-        // The mask can only be read by setting it. Files are created from one thread only, so no file
-        // is made during the moment it is zero.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-}
-
-// Makes the rename itself durable; a failure here does not undo a rename that has happened.
-void sync_folder(const std::string& target)
-{
-    std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    if (folder.empty())
-        folder = ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
-IniDocument::~IniDocument()
-{
-    discard_temp_file();
-}
-
+// A moved-from document is closed, so that only one of the two can still write the file.
 IniDocument::IniDocument(IniDocument&& other) noexcept
     : m_lines(std::move(other.m_lines)), m_selection(other.m_selection), m_group_line(other.m_group_line),
       m_pending_group(std::move(other.m_pending_group)), m_encoding(other.m_encoding), m_written(other.m_written),
       m_bound(std::exchange(other.m_bound, false)), m_path(std::move(other.m_path)),
-      m_temp_fd(std::exchange(other.m_temp_fd, -1)), m_temp_path(std::move(other.m_temp_path))
-{
-    other.m_temp_path.clear();
-}
+      m_file(std::exchange(other.m_file, std::nullopt))
+{}
 
 IniDocument& IniDocument::operator=(IniDocument&& other) noexcept
 {
     if (this != &other) {
-        discard_temp_file();
         m_lines = std::move(other.m_lines);
         m_selection = other.m_selection;
         m_group_line = other.m_group_line;
@@ -177,21 +118,9 @@ IniDocument& IniDocument::operator=(IniDocument&& other) noexcept
         m_written = other.m_written;
         m_bound = std::exchange(other.m_bound, false);
         m_path = std::move(other.m_path);
-        m_temp_fd = std::exchange(other.m_temp_fd, -1);
-        m_temp_path = std::move(other.m_temp_path);
-        other.m_temp_path.clear();
+        m_file = std::exchange(other.m_file, std::nullopt);
     }
     return *this;
-}
-
-void IniDocument::discard_temp_file()
-{
-    if (m_temp_fd >= 0)
-        ::close(m_temp_fd);
-    if (!m_temp_path.empty())
-        ::unlink(m_temp_path.c_str());
-    m_temp_fd = -1;
-    m_temp_path.clear();
 }
 
 std::string IniDocument::file_text() const
@@ -266,14 +195,10 @@ IniDocument ini_open(const std::string& path)
 IniDocument ini_create(const std::string& path)
 {
     IniDocument ini;
-    if (!may_replace(path))
+    AtomicFile file(path);
+    if (!file.is_open())
         return ini;
-    std::string temp_path = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp_path.data());
-    if (fd < 0)
-        return ini;
-    ini.m_temp_fd = fd;
-    ini.m_temp_path = std::move(temp_path);
+    ini.m_file.emplace(std::move(file));
     ini.m_bound = true;
     ini.m_path = path;
     return ini;
@@ -335,23 +260,12 @@ void ini_write_number(IniDocument& ini, std::string_view key, std::int32_t numbe
 bool ini_close(IniDocument& ini)
 {
     IniDocument released = std::move(ini);
-    if (!released.m_bound || !released.m_written || !may_replace(released.m_path))
+    if (!released.m_bound || !released.m_written)
         return false;
-    if (released.m_temp_fd < 0) {
-        std::string temp_path = released.m_path + ".XXXXXX";
-        released.m_temp_fd = ::mkstemp(temp_path.data());
-        if (released.m_temp_fd < 0)
-            return false;
-        released.m_temp_path = std::move(temp_path);
-    }
-    give_mode(released.m_temp_fd, released.m_path);
-    const bool written = write_all(released.m_temp_fd, released.file_text()) && ::fsync(released.m_temp_fd) == 0 &&
-                         ::close(std::exchange(released.m_temp_fd, -1)) == 0;
-    if (!written || std::rename(released.m_temp_path.c_str(), released.m_path.c_str()) != 0)
-        return false; // the destructor of `released` removes the temporary file
-    released.m_temp_path.clear();
-    sync_folder(released.m_path);
-    return true;
+    if (!released.m_file || !released.m_file->is_open())
+        released.m_file.emplace(released.m_path);
+    released.m_file->write(released.file_text());
+    return released.m_file->commit();
 }
 
 } // namespace common

@@ -6,7 +6,10 @@
 // so an interrupted or failed write never leaves a short or empty file behind. POSIX file calls only.
 #pragma once
 
+#include "common/atomic_file.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +28,6 @@ class IniDocument
 {
 public:
     IniDocument() = default;
-    ~IniDocument();
     IniDocument(IniDocument&& other) noexcept;
     IniDocument& operator=(IniDocument&& other) noexcept;
     IniDocument(const IniDocument&) = delete;
@@ -63,7 +65,6 @@ private:
 
     std::size_t find_entry(std::string_view key) const;
     std::string file_text() const;
-    void discard_temp_file();
 
     std::vector<Line> m_lines;
     Selection m_selection = Selection::None;
@@ -73,8 +74,7 @@ private:
     bool m_written = false;
     bool m_bound = false; // false for a closed document and one whose file could not be created
     std::string m_path;
-    int m_temp_fd = -1;
-    std::string m_temp_path;
+    std::optional<AtomicFile> m_file; // the replacement being written
 };
 
 // Reads the file at path into a new document; a missing or unreadable file gives an empty one. Creates nothing.

@@ -8,16 +8,6 @@
 namespace image {
 namespace {
 
-constexpr std::array<std::string_view, 21> TYPE_NAMES = {
-    "",           "ZX Basic",   "ZX NumArray",  "ZX $Array",    "ZX Code",    "ZX 48K Snap",   "ZX MD File",
-    "ZX Screen$", "ZX Special", "ZX 128K Snap", "ZX OpenType",  "ZX Execute", "UniDos SubDir", "UniDos Create",
-    "",           "",           "SAM Basic",    "SAM NumArray", "SAM $Array", "SAM Code",      "SAM Screen",
-};
-
-constexpr int TYPE_ZX_LAST = 11;
-constexpr int TYPE_SAM_BASIC = 16;
-constexpr int TYPE_SAM_CODE = 19;
-constexpr int TYPE_SAM_LAST = 20;
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
 
 std::int64_t sam_length(std::int64_t page_count, std::uint16_t last_page_length)
@@ -41,11 +31,11 @@ SlotAddress slot_address(int slot)
             static_cast<std::size_t>(slot % 2) * entry::SIZE};
 }
 
-EntryBytes read_entry_bytes(ImageFile& file, int slot)
+EntryBytes read_entry_bytes(SectorSource& disc, int slot)
 {
     const SlotAddress at = slot_address(slot);
-    std::array<std::uint8_t, SECTOR_SIZE> sector{};
-    file.read_sector(at.track_byte, at.sector_index, sector);
+    std::array<std::uint8_t, SECTOR_SIZE> scratch{};
+    const SectorView sector = disc.view_sector(at.track_byte, at.sector_index, scratch);
     EntryBytes bytes;
     std::copy_n(sector.begin() + static_cast<std::ptrdiff_t>(at.offset), entry::SIZE, bytes.begin());
     return bytes;
@@ -77,20 +67,19 @@ DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes)
 
 std::string_view type_name(int type_code)
 {
-    if (type_code < 0 || static_cast<std::size_t>(type_code) >= TYPE_NAMES.size())
-        return {};
-    return TYPE_NAMES[static_cast<std::size_t>(type_code)];
+    return file_type(type_code).name;
 }
 
 CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
 {
     CatalogueRow row;
     const int code = e.type_code();
+    const FileType& type = file_type(code);
     row.name = e.name();
-    if (code >= 1 && code <= TYPE_ZX_LAST) {
+    if (type.zx) {
         row.start = e.zx_start;
         row.length = e.zx_length;
-    } else if (code >= TYPE_SAM_BASIC && code <= TYPE_SAM_LAST) {
+    } else if (type.sam) {
         const auto page = static_cast<std::uint8_t>(e.sam_start_page + 1);
         if (code == TYPE_SAM_BASIC) {
             // SAM Basic keeps its last-page length in the ZX length field and has no start address.
@@ -120,18 +109,13 @@ std::array<std::string, CATALOGUE_COLUMNS> cell_texts(const CatalogueRow& row)
         row.type_text, std::to_string(row.start_sector), std::to_string(row.start_track), std::to_string(row.sectors)};
 }
 
-std::optional<Catalogue> read_directory(const std::string& path, Layout layout, int* open_error)
+Catalogue read_directory(SectorSource& disc)
 {
-    ImageFile file(path, layout);
-    if (open_error)
-        *open_error = file.open_error();
-    if (!file.is_open())
-        return std::nullopt;
     Catalogue rows;
-    std::array<std::uint8_t, SECTOR_SIZE> sector{};
+    std::array<std::uint8_t, SECTOR_SIZE> scratch{};
     for (int slot = 0; slot < DIRECTORY_SLOTS; slot += 2) {
         const SlotAddress at = slot_address(slot);
-        file.read_sector(at.track_byte, at.sector_index, sector);
+        const SectorView sector = disc.view_sector(at.track_byte, at.sector_index, scratch);
         for (int half = 0; half < 2; ++half) {
             const auto bytes = std::span<const std::uint8_t>(sector).subspan(
                 static_cast<std::size_t>(half) * entry::SIZE, entry::SIZE);

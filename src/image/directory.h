@@ -3,7 +3,9 @@
 // integrity scan's work.
 #pragma once
 
+#include "image/file_types.h"
 #include "image/geometry.h"
+#include "image/sector_source.h"
 
 #include <array>
 #include <cstdint>
@@ -49,7 +51,6 @@ inline constexpr std::size_t FILE_HEADER_SIZE = 9;
 inline constexpr std::uint8_t TYPE_MASK = 0x3F;
 inline constexpr std::uint8_t HIDDEN_BIT = 0x80;
 inline constexpr std::uint8_t PROTECTED_BIT = 0x40;
-inline constexpr int FIRST_SAM_TYPE = 16;
 inline constexpr std::int64_t SAM_PAGE_BYTES = 16384;
 inline constexpr std::uint16_t SAM_OFFSET_MASK = 0x3FFF;
 
@@ -86,7 +87,7 @@ struct DirectoryEntry
 using EntryBytes = std::array<std::uint8_t, entry::SIZE>;
 
 // Reads the directory sector of a slot afresh and returns the slot's 256 entry bytes.
-EntryBytes read_entry_bytes(ImageFile& file, int slot);
+EntryBytes read_entry_bytes(SectorSource& disc, int slot);
 
 // Decodes one entry from at least entry::SIZE bytes.
 DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes);
@@ -117,8 +118,13 @@ CatalogueRow catalogue_row(const DirectoryEntry& entry, int slot);
 
 using Catalogue = std::vector<CatalogueRow>;
 
-// Reads the 40 directory sectors and returns a row for every used entry in directory order;
-// std::nullopt when the image cannot be opened (errno in *open_error when given).
-std::optional<Catalogue> read_directory(const std::string& path, Layout layout, int* open_error = nullptr);
+// Reads the 40 directory sectors and returns a row for every used entry in directory order.
+Catalogue read_directory(SectorSource& disc);
+
+// Whether a listed file is shown as a screen: its length is that of a screen, whatever its type.
+inline bool is_screen(const CatalogueRow& row)
+{
+    return row.length == SCREEN_LENGTH;
+}
 
 } // namespace image

@@ -7,6 +7,7 @@
 #include "image/geometry.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -24,6 +25,7 @@ enum class SectorStatus
 };
 
 using SectorSpan = std::span<std::uint8_t, SECTOR_SIZE>;
+using SectorView = std::span<const std::uint8_t, SECTOR_SIZE>;
 
 class SectorSource
 {
@@ -37,9 +39,23 @@ public:
     {
         ++m_reads;
         ++s_total_reads;
-        return read_clamped(static_cast<std::uint8_t>(std::min<int>(track_byte & TRACK_MASK, TRACKS_PER_SIDE - 1) |
-                                                      (track_byte & SIDE_BIT)),
-                            std::clamp(sector_index, 0, SECTORS_PER_TRACK - 1), out);
+        return read_clamped(clamp_track(track_byte), clamp_sector(sector_index), out);
+    }
+
+    // The same sector for reading only: where the source holds the sector in memory (a mapped file, a buffer) the
+    // view points there and nothing is copied, so a reader that looks at a few bytes of a sector (the chain links)
+    // touches only those; otherwise the sector is read into `scratch` and the view points there. The view is valid
+    // until the next read into `scratch` and while the source lives.
+    SectorView view_sector(std::uint8_t track_byte, int sector_index, SectorSpan scratch)
+    {
+        ++m_reads;
+        ++s_total_reads;
+        const std::uint8_t track = clamp_track(track_byte);
+        const int sector = clamp_sector(sector_index);
+        if (const std::uint8_t* held = view_clamped(track, sector))
+            return SectorView(held, SECTOR_SIZE);
+        read_clamped(track, sector, scratch);
+        return scratch;
     }
 
     // Number of read_sector calls on this source.
@@ -50,8 +66,17 @@ public:
 protected:
     // Reads a sector whose track (0-79) and sector index (0-9) are in range.
     virtual SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) = 0;
+    // The whole sector where it lies in memory, if it does; nullptr otherwise.
+    virtual const std::uint8_t* view_clamped(std::uint8_t, int) { return nullptr; }
 
 private:
+    static std::uint8_t clamp_track(std::uint8_t track_byte)
+    {
+        return static_cast<std::uint8_t>(std::min<int>(track_byte & TRACK_MASK, TRACKS_PER_SIDE - 1) |
+                                         (track_byte & SIDE_BIT));
+    }
+    static int clamp_sector(int sector_index) { return std::clamp(sector_index, 0, SECTORS_PER_TRACK - 1); }
+
     long m_reads = 0;
     static inline long s_total_reads = 0;
 };
@@ -64,6 +89,8 @@ public:
     // Copies up to out.size() bytes from `offset`; returns how many were delivered (fewer at the end of the data
     // or on a read error).
     virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+    // The `size` bytes at `offset` where they lie in memory, when all of them do; nullptr otherwise.
+    virtual const std::uint8_t* view_at(std::uint64_t, std::size_t) { return nullptr; }
 };
 
 // A raw image: the 1,600 sectors one after another in a layout, over any byte source.
@@ -74,6 +101,7 @@ public:
 
 protected:
     SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) override;
+    const std::uint8_t* view_clamped(std::uint8_t track_byte, int sector_index) override;
 
 private:
     std::unique_ptr<ByteSource> m_bytes;
@@ -86,6 +114,7 @@ class MemoryBytes : public ByteSource
 public:
     explicit MemoryBytes(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
     std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override;
+    const std::uint8_t* view_at(std::uint64_t offset, std::size_t size) override;
 
 private:
     std::vector<std::uint8_t> m_bytes;
@@ -106,7 +135,11 @@ struct OpenFailure
 {
     std::string reason;
     bool not_an_image = false; // the name or the contents say it is no disc image at all (not a read error)
+    std::int64_t size = -1;    // size of a regular file that exists but could not be opened; -1 otherwise
 };
+
+// The reason given for an image that is not scanned because of its size.
+std::string size_reason(std::int64_t size);
 
 // Opens the image at `path`: the extension decides a raw layout (.mgt, .dsk interleaved; .img side after side).
 // Returns the open image, or why it cannot be read.

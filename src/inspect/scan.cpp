@@ -2,15 +2,14 @@
 
 #include "common/bytes.h"
 #include "common/path_text.h"
+#include "image/chain.h"
 #include "image/directory.h"
-#include "image/geometry.h"
+#include "image/file_types.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <span>
-#include <system_error>
 
 namespace inspect {
 namespace {
@@ -26,10 +25,6 @@ constexpr std::size_t START = 3;
 constexpr std::size_t PAGE_COUNT = 7;
 } // namespace disc_header
 
-// Snapshots (5, 9), OpenType (10), Execute (11), UniDos Create (13) and the unnamed 14 and 15 carry no header
-// that mirrors the entry, so only these ZX codes are compared.
-constexpr std::array<int, 8> ZX_HEADER_TYPES = {1, 2, 3, 4, 6, 7, 8, 12};
-
 // A walk may run this many reads past the sector count before it is cut off as a loop.
 constexpr int WALK_SLACK = 2;
 
@@ -40,26 +35,17 @@ constexpr const char* BAD_COUNT = " Wrong sector count, this is a critical probl
 
 using SectorBuffer = std::array<std::uint8_t, image::SECTOR_SIZE>;
 
-bool is_scannable(const std::string& path)
-{
-    const std::string extension = common::lower_extension(path);
-    if (extension != "mgt" && extension != "img" && extension != "dsk")
-        return false;
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    return !ec && size == static_cast<std::uintmax_t>(image::IMAGE_BYTES);
-}
-
 bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t> first_sector)
 {
     const int code = e.type_code();
-    if (code >= image::FIRST_SAM_TYPE) {
+    const image::HeaderCheck check = image::file_type(code).header_check;
+    if (check == image::HeaderCheck::Sam) {
         const std::uint16_t length = common::get_le16(first_sector, disc_header::LENGTH);
         return (first_sector[disc_header::TYPE] & image::TYPE_MASK) != code ||
                (length & image::SAM_OFFSET_MASK) != (e.sam_length & image::SAM_OFFSET_MASK) ||
                first_sector[disc_header::PAGE_COUNT] != e.sam_page_count;
     }
-    if (std::find(ZX_HEADER_TYPES.begin(), ZX_HEADER_TYPES.end(), code) == ZX_HEADER_TYPES.end())
+    if (check != image::HeaderCheck::Zx)
         return false;
     return common::get_le16(first_sector, disc_header::LENGTH) != e.zx_length ||
            common::get_le16(first_sector, disc_header::START) != e.zx_start;
@@ -77,41 +63,36 @@ bool is_bad_track(std::uint8_t track_byte)
 class Scanner
 {
 public:
-    Scanner(image::ImageFile& file, ScanResult& result) : m_file(file), m_result(result) {}
+    Scanner(image::SectorSource& disc, ScanResult& result) : m_disc(disc), m_result(result) {}
 
     void scan_slot(int slot)
     {
-        const image::DirectoryEntry e = image::decode_directory_entry(image::read_entry_bytes(m_file, slot));
+        const image::DirectoryEntry e = image::decode_directory_entry(image::read_entry_bytes(m_disc, slot));
         if (!e.is_used())
             return;
         ++m_result.files;
         const std::string name = e.name();
 
-        m_file.read_sector(e.first_track, e.first_sector - 1, m_sector);
-        if (is_header_bad(e, m_sector))
+        if (is_header_bad(e, m_disc.view_sector(e.first_track, e.first_sector - 1, m_scratch)))
             add_problem(name + BAD_HEADER);
 
-        int walked = 0;
+        // A walk may run WALK_SLACK reads past the sector count before it is cut off as a loop. A sector number
+        // of 0 passes: the sector read pulls index -1 onto the track's first sector.
         bool broken = false;
-        std::uint8_t track = e.first_track;
-        int sector_index = e.first_sector - 1;
-        while (track != 0 && walked <= e.sector_count + WALK_SLACK) {
-            m_file.read_sector(track, sector_index, m_sector);
-            track = m_sector[image::data_sector::LINK_TRACK];
-            sector_index = m_sector[image::data_sector::LINK_SECTOR] - 1;
-            if (is_bad_track(track)) {
-                add_problem(name + BAD_TRACK);
-                broken = true;
-            }
-            // A sector number of 0 passes: the sector read pulls index -1 onto the track's first sector.
-            if (m_sector[image::data_sector::LINK_SECTOR] > LAST_SECTOR_NUMBER) {
-                add_problem(name + BAD_SECTOR);
-                broken = true;
-            }
-            ++walked;
-            if (broken)
-                break;
-        }
+        const image::ChainRules rules{e.sector_count + WALK_SLACK + 1, false};
+        const int walked = image::walk_chain(m_disc, {e.first_track, e.first_sector}, rules,
+                                             [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
+                                                 const image::ChainLink next = image::link_of(sector);
+                                                 if (is_bad_track(next.track_byte)) {
+                                                     add_problem(name + BAD_TRACK);
+                                                     broken = true;
+                                                 }
+                                                 if (next.sector_number > LAST_SECTOR_NUMBER) {
+                                                     add_problem(name + BAD_SECTOR);
+                                                     broken = true;
+                                                 }
+                                                 return !broken;
+                                             });
         if (broken || walked != e.sector_count)
             add_problem(name + BAD_COUNT);
     }
@@ -123,34 +104,32 @@ private:
         ++m_result.problems;
     }
 
-    image::ImageFile& m_file;
+    image::SectorSource& m_disc;
     ScanResult& m_result;
-    SectorBuffer m_sector{};
+    SectorBuffer m_scratch{};
 };
 
 } // namespace
 
-ScanResult scan_image(const std::string& path)
+std::string scan_first_line(std::string_view shown_name)
+{
+    return "Scanning file: " + common::without_extension(shown_name) + " ...";
+}
+
+ScanResult scan_image(image::SectorSource& disc, std::string_view shown_name)
 {
     ScanResult result;
-    if (!is_scannable(path))
-        return result;
-    result.lines.push_back("Scanning file: " + common::without_extension(path) + " ...");
-
-    image::ImageFile file(path, image::layout_from_path(path));
-    if (!file.is_open()) {
-        result.open_error = file.open_error();
-        return result;
-    }
-    Scanner scanner(file, result);
+    result.lines.push_back(scan_first_line(shown_name));
+    Scanner scanner(disc, result);
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot)
         scanner.scan_slot(slot);
 
+    const std::string shown(shown_name);
     if (result.problems > 0) {
-        result.lines.push_back("On image " + path + " " + std::to_string(result.problems) +
+        result.lines.push_back("On image " + shown + " " + std::to_string(result.problems) +
                                " possible errors has been found");
     } else {
-        result.lines.push_back("On image " + path + " no errors has been found. " + std::to_string(result.files) +
+        result.lines.push_back("On image " + shown + " no errors has been found. " + std::to_string(result.files) +
                                " files found");
     }
     result.lines.emplace_back();

@@ -1,10 +1,14 @@
 // The integrity scan of one disc image: for every used directory slot, the disc's own file header in the file's
 // first sector is compared with the entry, and the sector chain is followed to check its links and its length.
 // Findings come back as the lines the message pane shows, in order and with their exact texts (the long-standing
-// grammar of the summaries included). Only files of exactly 819,200 bytes named .mgt, .dsk or .img are scanned.
+// grammar of the summaries included). Only images that open_image calls scannable (819,200 bytes) are scanned;
+// the caller decides that.
 #pragma once
 
+#include "image/sector_source.h"
+
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace inspect {
@@ -15,11 +19,13 @@ struct ScanResult
     bool completed = false;         // the summary was reached
     int problems = 0;
     int files = 0;
-    int open_error = 0; // errno when the image was of the right size but could not be opened
 };
 
-// Scans the image at `path`. Returns no line at all for a wrong extension, a wrong size, a missing file or a
-// folder, and the first line alone when the file cannot be opened; damage never stops the scan.
-ScanResult scan_image(const std::string& path);
+// The scan's first line for an image shown as `shown_name` (the path as the user gave or clicked it). It is all
+// that is shown of a scan when an image of the right size cannot be opened.
+std::string scan_first_line(std::string_view shown_name);
+
+// Scans the disc; damage never stops the scan.
+ScanResult scan_image(image::SectorSource& disc, std::string_view shown_name);
 
 } // namespace inspect

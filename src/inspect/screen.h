@@ -94,4 +94,8 @@ PixelTable build_pixel_table();
 // least SCREEN_BYTES bytes and `pixels` at least SCREEN_PIXELS entries.
 void decode_screen(const PixelTable& table, std::span<const std::uint8_t> screen, std::span<Pixel> pixels);
 
+// The same decode without the table, working out each cell's two colours: for a single screen this costs less than
+// building the table (the command line decodes one screen per run).
+void decode_screen(const Palette& palette, std::span<const std::uint8_t> screen, std::span<Pixel> pixels);
+
 } // namespace inspect

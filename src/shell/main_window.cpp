@@ -8,6 +8,7 @@
 #include "shell/screen_viewer.h"
 #include "shell/text.h"
 #include "tape/convert.h"
+#include "tape/extract.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -48,8 +49,6 @@ constexpr int UI_FONT_PIXELS = 11;
 constexpr std::array<int, image::CATALOGUE_COLUMNS> COLUMN_WIDTHS = {100, 50, 50, 50, 80, 50, 50, 50};
 constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {"Filename", "Start",  "Length", "Attr",
                                                                              "Type",     "StartS", "StartT", "Sect"};
-constexpr int LENGTH_COLUMN = 2;
-constexpr const char* SCREEN_LENGTH_TEXT = "6912";
 const QColor EVEN_ROW(255, 255, 255);
 const QColor ODD_ROW(223, 223, 223);
 
@@ -71,11 +70,11 @@ QPushButton* make_button(const char* text, const char* name, QWidget* parent)
 } // namespace
 
 MainWindow::MainWindow(common::Settings& settings, std::string settings_path, Services services,
-                       tape::Workspace& workspace, const inspect::PixelTable& pixels, QWidget* parent)
+                       const inspect::PixelTable& pixels, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_settings(settings), m_settings_path(std::move(settings_path)), m_services(services), m_workspace(workspace),
-      m_pixels(pixels), m_samdisk_command(from_path(common::samdisk_command(settings)))
+      m_settings(settings), m_settings_path(std::move(settings_path)), m_services(services), m_pixels(pixels),
+      m_samdisk_command(from_path(common::samdisk_command(settings)))
 {
     setObjectName("mainWindow");
     setWindowTitle(TITLE);
@@ -255,20 +254,40 @@ void MainWindow::on_browser_event(FileBrowser::Event kind)
     const image::Layout layout = image::layout_from_path(m_current_image_path);
     if (layout != image::Layout::None) {
         m_layout = layout;
-        load_image(m_current_image_path, layout);
+        load_image(m_current_image_path);
     }
     drain_pending_events();
     if (kind == FileBrowser::Event::RightClick)
         m_browser_menu->exec(QCursor::pos() - QPoint(1, 1));
 }
 
-void MainWindow::load_image(const std::string& path, image::Layout layout)
+void MainWindow::load_image(const std::string& path)
 {
-    m_catalogue = image::read_directory(path, layout).value_or(image::Catalogue{});
+    m_catalogue.clear();
     m_catalogue_path = path;
-    m_catalogue_layout = layout;
+    auto opened = image::open_image(path);
+    if (auto* image = std::get_if<image::OpenImage>(&opened)) {
+        m_catalogue = image::read_directory(*image->source);
+        fill_list();
+        if (image->scannable)
+            append_lines(inspect::scan_image(*image->source, path).lines);
+        return;
+    }
     fill_list();
-    append_lines(inspect::scan_image(path).lines);
+    // An image of the right size that cannot be opened shows the scan's first line.
+    if (std::get<image::OpenFailure>(opened).size == image::IMAGE_BYTES)
+        append_lines({inspect::scan_first_line(path)});
+}
+
+std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
+{
+    auto opened = image::open_image(m_catalogue_path);
+    if (auto* image = std::get_if<image::OpenImage>(&opened))
+        return std::move(image->source);
+    // An image that went away since it was listed reads as a blank disc: every file then reports that it could
+    // not be converted.
+    return std::make_unique<image::RawImage>(std::make_unique<image::MemoryBytes>(std::vector<std::uint8_t>{}),
+                                             image::Layout::Interleaved);
 }
 
 void MainWindow::fill_list()
@@ -324,27 +343,29 @@ void MainWindow::convert_to_tap()
         if (item->isSelected())
             rows.push_back({m_catalogue[static_cast<std::size_t>(i)].name, item->data(0, Qt::UserRole).toInt()});
     }
-    const tape::ConversionResult result = tape::convert_files(
-        m_catalogue_path, m_catalogue_layout, rows, m_settings.BasStrip != 0, m_settings.savefile, m_workspace);
+    const auto disc = open_listed_image();
+    const tape::ConversionResult result =
+        tape::convert_files(*disc, m_catalogue_path, rows, m_settings.BasStrip != 0, m_settings.savefile);
     append_lines(result.lines);
 }
 
 void MainWindow::view_selected_screen()
 {
-    const QTreeWidgetItem* first_selected = nullptr;
-    for (int i = 0; i < m_list->topLevelItemCount() && !first_selected; ++i) {
+    int first_selected = -1;
+    for (int i = 0; i < m_list->topLevelItemCount() && first_selected < 0; ++i) {
         if (m_list->topLevelItem(i)->isSelected())
-            first_selected = m_list->topLevelItem(i);
+            first_selected = i;
     }
-    if (!first_selected || first_selected->text(LENGTH_COLUMN) != SCREEN_LENGTH_TEXT)
+    if (first_selected < 0 || !image::is_screen(m_catalogue[static_cast<std::size_t>(first_selected)]))
         return;
-    const int slot = first_selected->data(0, Qt::UserRole).toInt();
-    if (tape::extract_file(m_catalogue_path, m_catalogue_layout, slot, m_workspace) == 0)
+    const int slot = m_catalogue[static_cast<std::size_t>(first_selected)].slot;
+    std::optional<tape::Extracted> file = tape::extract_file(*open_listed_image(), slot);
+    if (!file)
         return;
+    file->data.resize(std::max(file->data.size(), inspect::SCREEN_BYTES), 0);
     QImage picture(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(SCREEN_WIDTH * SCREEN_HEIGHT));
-    inspect::decode_screen(m_pixels, std::span<const std::uint8_t>(m_workspace.data).first(inspect::SCREEN_BYTES),
-                           pixels);
+    inspect::decode_screen(m_pixels, file->data, pixels);
     for (int y = 0; y < SCREEN_HEIGHT; ++y) {
         auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
         for (int x = 0; x < SCREEN_WIDTH; ++x)

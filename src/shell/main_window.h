@@ -7,11 +7,11 @@
 #include "image/directory.h"
 #include "shell/file_browser.h"
 #include "shell/interfaces.h"
-#include "tape/extract.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QMenu;
@@ -38,9 +38,9 @@ class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // The settings, buffers and pixel table live as long as the program; the window reads and changes them, and
-    // writes the settings to `settings_path` when it closes.
-    MainWindow(common::Settings& settings, std::string settings_path, Services services, tape::Workspace& workspace,
+    // The settings and pixel table live as long as the program; the window reads and changes the settings, and
+    // writes them to `settings_path` when it closes.
+    MainWindow(common::Settings& settings, std::string settings_path, Services services,
                const inspect::PixelTable& pixels, QWidget* parent = nullptr);
 
     // Places the controls for an inner area of width x height.
@@ -70,7 +70,9 @@ protected:
 private:
     void create_controls();
     void check_drive_buttons();
-    void load_image(const std::string& path, image::Layout layout);
+    void load_image(const std::string& path);
+    // The listed image, opened for one command.
+    std::unique_ptr<image::SectorSource> open_listed_image() const;
     void fill_list();
     void append_lines(const std::vector<std::string>& lines);
     void show_samdisk_hint();
@@ -79,7 +81,6 @@ private:
     common::Settings& m_settings;
     std::string m_settings_path;
     Services m_services;
-    tape::Workspace& m_workspace;
     const inspect::PixelTable& m_pixels;
 
     std::string m_current_image_path;
@@ -87,7 +88,6 @@ private:
     image::Catalogue m_catalogue;
     // The image the list was read from: the list's commands act on it, whatever the browser shows since.
     std::string m_catalogue_path;
-    image::Layout m_catalogue_layout = image::Layout::None;
     QString m_samdisk_command;
     QString m_grab_target;
 

@@ -4,7 +4,7 @@
 // message pane shows; nothing here asks questions or touches widgets.
 #pragma once
 
-#include "image/geometry.h"
+#include "image/sector_source.h"
 #include "tape/extract.h"
 
 #include <span>
@@ -26,11 +26,12 @@ struct ConversionResult
     int failures = 0;               // lines that report a file not converted or a tape not written
 };
 
-// Creates (or replaces) the tape file and converts the rows in order. A tape file that cannot be created, or
-// that is the image itself, gives the single line "Cannot write " + tape_path and nothing else happens; a write
-// error adds that line after the files' lines.
-ConversionResult convert_files(const std::string& image_path, image::Layout layout, std::span<const SelectedRow> rows,
-                               bool rewrite_basic, const std::string& tape_path, Workspace& ws);
+// Converts the rows of `disc` in order into a new tape file that replaces `tape_path` once it is complete. A tape
+// file that cannot be created, or that is the image file itself (`image_path`), gives the single line
+// "Cannot write " + tape_path and nothing else happens; a write error adds that line after the files' lines,
+// and any earlier file at tape_path is kept.
+ConversionResult convert_files(image::SectorSource& disc, const std::string& image_path,
+                               std::span<const SelectedRow> rows, bool rewrite_basic, const std::string& tape_path);
 
 // True when `path` names an existing regular file of at least one byte: one that a conversion would overwrite.
 bool is_nonempty_file(const std::string& path);

@@ -1,6 +1,7 @@
 #include "tape/extract.h"
 
 #include "common/bytes.h"
+#include "image/chain.h"
 #include "image/directory.h"
 
 #include <algorithm>
@@ -10,11 +11,6 @@ namespace tape {
 namespace {
 
 constexpr std::uint16_t ARRAY_AND_BYTES_PARAM2 = 0x8000;
-
-bool has_tape_form(int type_code)
-{
-    return type_code == 1 || type_code == 2 || type_code == 3 || type_code == 4 || type_code == 7;
-}
 
 } // namespace
 
@@ -43,40 +39,32 @@ void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header)
     }
 }
 
-std::int32_t extract_file(const std::string& image_path, image::Layout layout, int slot, Workspace& ws)
+std::optional<Extracted> extract_file(image::SectorSource& disc, int slot)
 {
-    assert(ws.work.size() >= WORK_BUFFER_SIZE && ws.data.size() >= DATA_BUFFER_SIZE);
-    image::ImageFile file(image_path, layout);
-    if (!file.is_open())
-        return 0;
-    const image::EntryBytes entry = image::read_entry_bytes(file, slot);
+    const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    if (!has_tape_form(decoded.type_code()))
-        return 0;
-
-    int count = decoded.sector_count;
-    std::uint8_t track = decoded.first_track;
-    int sector = decoded.first_sector - 1;
     const std::size_t length = decoded.zx_length;
-    fill_tape_header(entry, ws.header);
+    if (!image::has_tape_form(decoded.type_code()) || length == 0)
+        return std::nullopt;
 
-    // Whatever the chain does not deliver reads as zero, never as bytes of an earlier operation.
-    std::fill_n(ws.work.begin(), image::FILE_HEADER_SIZE + length, std::uint8_t{0});
-    // Each sector lands over the link bytes of the one before, so the file becomes one stream of 510-byte
-    // pieces. The walk ends on the sector count or a zero link, never on the length, and a damaged count
-    // (up to 65,535 over a looping chain) stops where the work buffer ends.
+    Extracted x;
+    fill_tape_header(entry, x.header);
+    // The stream starts with the disc's 9-byte file header. Each sector lands over the link bytes of the one
+    // before, so the file becomes one stream of 510-byte pieces, and the last sector's link bytes stay in it.
+    // Whatever the chain does not deliver stays zero. The walk ends on the sector count or a zero link, never on
+    // the length; it stops reading once the bytes wanted are final, since later sectors only land beyond them.
+    const std::size_t wanted = image::FILE_HEADER_SIZE + length;
+    std::vector<std::uint8_t> stream(wanted + image::SECTOR_SIZE, 0);
     std::size_t pos = 0;
-    while (count >= 1 && sector >= 0 && track != 0 && pos + image::SECTOR_SIZE <= WORK_BUFFER_SIZE) {
-        const auto dest = std::span<std::uint8_t>(ws.work).subspan(pos, image::SECTOR_SIZE);
-        file.read_sector(track, sector, dest);
-        track = dest[image::data_sector::LINK_TRACK];
-        sector = dest[image::data_sector::LINK_SECTOR] - 1;
-        pos += image::data_sector::DATA_BYTES;
-        --count;
-    }
-
-    std::copy_n(ws.work.begin() + image::FILE_HEADER_SIZE, length, ws.data.begin());
-    return static_cast<std::int32_t>(length);
+    const image::ChainRules rules{std::min<int>(decoded.sector_count, MAX_CHAIN_SECTORS), true};
+    image::walk_chain(disc, {decoded.first_track, decoded.first_sector}, rules,
+                      [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
+                          std::copy(sector.begin(), sector.end(), stream.begin() + static_cast<std::ptrdiff_t>(pos));
+                          pos += image::data_sector::DATA_BYTES;
+                          return pos < wanted;
+                      });
+    x.data.assign(stream.begin() + image::FILE_HEADER_SIZE, stream.begin() + static_cast<std::ptrdiff_t>(wanted));
+    return x;
 }
 
 } // namespace tape

@@ -1,5 +1,6 @@
 #include "cli_test_util.h"
 #include "image/directory.h"
+#include "support/file_size_limit.h"
 #include "support/image_builder.h"
 #include "tape/basic_program.h"
 
@@ -146,11 +147,22 @@ TEST(CliTap, TapeThatCannotBeWrittenIsAlsoReportedOnStderr)
     EXPECT_EQ(r.out, "Cannot write " + nowhere + "\n");
     EXPECT_EQ(r.err, "kestrel-cli: " + nowhere + ": cannot write the tape file\n");
 
-    // Opened, but every write fails: the files' lines come first, the failure last.
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full to make writes fail";
-    r = run_cli({"tap", d.image, "-o", "/dev/full"});
+    // Opened, but the writes fail (a full disc): the files' lines come first, the failure last.
+    const std::string full = (d.dir / "full.tap").string();
+    {
+        testing_support::FileSizeLimit limit(10);
+        r = run_cli({"tap", d.image, "-o", full});
+    }
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, "loader     syntax changes: 1\nsnap       not converted, error occured\nCannot write /dev/full\n");
-    EXPECT_EQ(r.err, "kestrel-cli: /dev/full: cannot write the tape file\n");
+    EXPECT_EQ(r.out,
+              "loader     syntax changes: 1\nsnap       not converted, error occured\nCannot write " + full + "\n");
+    EXPECT_EQ(r.err, "kestrel-cli: " + full + ": cannot write the tape file\n");
+    EXPECT_FALSE(std::filesystem::exists(full));
+
+    // A device is never replaced by a tape file.
+    if (std::filesystem::exists("/dev/full")) {
+        r = run_cli({"tap", d.image, "-o", "/dev/full", "--force"});
+        EXPECT_EQ(r.out, "Cannot write /dev/full\n");
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+    }
 }

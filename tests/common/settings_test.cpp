@@ -1,5 +1,6 @@
 #include "common/settings.h"
 
+#include "support/file_size_limit.h"
 #include "support/image_builder.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,20 @@ TEST(SaveSettings, NonAsciiPathBytesSurviveARoundTrip)
     Settings from_utf8;
     common::load_settings(path, from_utf8);
     EXPECT_EQ(from_utf8, original);
+}
+
+TEST(SaveSettings, AWriteThatFailsHalfWayKeepsTheOldFile)
+{
+    TempDir dir;
+    const auto path = dir / "kestrel.ini";
+    const std::string original = "[Main]\r\nCurrentdir = /old/\r\n";
+    put(path, original);
+    {
+        testing_support::FileSizeLimit limit(8); // as on a full disc
+        EXPECT_FALSE(common::save_settings(path.string(), START));
+    }
+    EXPECT_EQ(get(path), original);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1); // no temporary file left
 }
 
 TEST(SaveSettings, AWriteProtectedFolderOrFileKeepsTheOldFile)

@@ -1,5 +1,6 @@
 #include "image/directory.h"
 
+#include "image/file_bytes.h"
 #include "support/image_builder.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,7 @@ namespace {
 image::Catalogue list(const ImageBuilder& builder, const TempDir& dir, const std::string& name = "disc.mgt")
 {
     const auto path = builder.write(dir / name);
-    auto rows = image::read_directory(path.string(), image::layout_from_path(name));
-    EXPECT_TRUE(rows.has_value());
-    return rows.value_or(image::Catalogue{});
+    return image::read_directory(*testing_support::open_source(path));
 }
 
 std::array<std::string, 8> cells(const CatalogueRow& row)
@@ -218,10 +217,9 @@ TEST(ReadDirectory, DirectorySectorsFollowTheLayout)
         EXPECT_EQ(rows[0].slot, 45);
         EXPECT_EQ(rows[0].type_text, "ZX Screen$ (7)");
         // The same bytes read in the other layout do not hold that entry at that place.
-        const auto other = image::read_directory(
-            (dir / name).string(), layout == Layout::Interleaved ? Layout::Sequential : Layout::Interleaved);
-        ASSERT_TRUE(other.has_value());
-        EXPECT_TRUE(other->empty() || other->front().slot != 45);
+        const auto other = image::read_directory(*testing_support::open_raw(
+            dir / name, layout == Layout::Interleaved ? Layout::Sequential : Layout::Interleaved));
+        EXPECT_TRUE(other.empty() || other.front().slot != 45);
     }
 }
 
@@ -238,7 +236,7 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].slot, 0);
 
-    int error = 0;
-    EXPECT_FALSE(image::read_directory((dir / "missing.mgt").string(), Layout::Interleaved, &error).has_value());
-    EXPECT_EQ(error, ENOENT);
+    const auto missing = image::open_image((dir / "missing.mgt").string());
+    ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(missing));
+    EXPECT_EQ(std::get<image::OpenFailure>(missing).reason, image::open_error_text(ENOENT));
 }

@@ -1,5 +1,6 @@
 #include "image/geometry.h"
 
+#include "image/file_bytes.h"
 #include "support/image_builder.h"
 
 #include <gtest/gtest.h>
@@ -105,25 +106,51 @@ TEST(ReadSector, ReadsTheSectorAtItsOffsetInEitherLayout)
     const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES));
     testing_support::write_file(dir / "x.mgt", bytes);
     for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
-        image::ImageFile file((dir / "x.mgt").string(), layout);
-        ASSERT_TRUE(file.is_open());
+        const auto file = testing_support::open_raw(dir / "x.mgt", layout);
         std::array<std::uint8_t, 512> dest{};
-        file.read_sector(133, 2, dest);
+        EXPECT_EQ(file->read_sector(133, 2, dest), image::SectorStatus::Ok);
         const auto offset = static_cast<std::size_t>(image::sector_offset(layout, 133, 2));
         EXPECT_TRUE(std::equal(dest.begin(), dest.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset)));
     }
 }
 
-TEST(ReadSector, NoneLayoutLeavesDestinationUntouched)
+TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
 {
     TempDir dir;
-    testing_support::write_file(dir / "x.mgt", numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES)));
-    image::ImageFile file((dir / "x.mgt").string(), Layout::None);
-    std::array<std::uint8_t, 512> dest;
-    dest.fill(0xA5);
-    file.read_sector(4, 0, dest);
-    EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0xA5; }));
-    EXPECT_EQ(file.reads(), 0);
+    testing_support::write_file(dir / "x.tap", numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES)));
+    std::filesystem::create_directory(dir / "folder.mgt");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"x.tap", "not a disc image (the name must end in .mgt, .dsk or .img)"},
+        {"none.mgt", "No such file or directory"},
+        {"folder.mgt", "Is a directory"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const auto opened = image::open_image((dir / name).string());
+        ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(opened)) << name;
+        EXPECT_EQ(std::get<image::OpenFailure>(opened).reason, reason) << name;
+    }
+}
+
+TEST(ReadSector, MemoryAndFileSourcesReadTheSameSectors)
+{
+    TempDir dir;
+    const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES) - 700);
+    testing_support::write_file(dir / "x.img", bytes);
+    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
+        const auto file = testing_support::open_raw(dir / "x.img", layout);
+        image::RawImage memory(std::make_unique<image::MemoryBytes>(bytes), layout);
+        std::array<std::uint8_t, 512> a{};
+        std::array<std::uint8_t, 512> b{};
+        for (int track_byte : {0, 5, 79, 0x80, 0xCF, 0xFF, 200}) {
+            for (int sector : {-1, 0, 9, 10}) {
+                a.fill(1);
+                b.fill(2);
+                file->read_sector(static_cast<std::uint8_t>(track_byte), sector, a);
+                memory.read_sector(static_cast<std::uint8_t>(track_byte), sector, b);
+                ASSERT_EQ(a, b) << track_byte << " " << sector;
+            }
+        }
+    }
 }
 
 TEST(ReadSector, PartBeyondEndOfShortFileReadsAsZero)
@@ -132,30 +159,30 @@ TEST(ReadSector, PartBeyondEndOfShortFileReadsAsZero)
     // The file ends 100 bytes into track 1 sector 1 (interleaved offset 10,240).
     const auto bytes = numbered_image(10240 + 100);
     testing_support::write_file(dir / "short.mgt", bytes);
-    image::ImageFile file((dir / "short.mgt").string(), Layout::Interleaved);
+    const auto file = testing_support::open_raw(dir / "short.mgt", Layout::Interleaved);
     std::array<std::uint8_t, 512> dest;
 
     dest.fill(0xEE);
-    file.read_sector(1, 0, dest);
+    file->read_sector(1, 0, dest);
     EXPECT_TRUE(std::equal(dest.begin(), dest.begin() + 100, bytes.begin() + 10240));
     EXPECT_TRUE(std::all_of(dest.begin() + 100, dest.end(), [](std::uint8_t b) { return b == 0; }));
 
     // A sector wholly beyond the end, after a full read: nothing of the earlier read survives.
-    file.read_sector(0, 0, dest);
+    file->read_sector(0, 0, dest);
     dest[0] = 0xEE;
-    file.read_sector(40, 0, dest);
+    file->read_sector(40, 0, dest);
     EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
-TEST(ImageFile, MissingFileAndFolderDoNotOpen)
+TEST(FileBytes, MissingFileAndFolderDoNotOpen)
 {
     TempDir dir;
-    image::ImageFile missing((dir / "none.mgt").string(), Layout::Interleaved);
+    image::FileBytes missing((dir / "none.mgt").string());
     EXPECT_FALSE(missing.is_open());
     EXPECT_NE(missing.open_error(), 0);
 
     std::filesystem::create_directory(dir / "folder.mgt");
-    image::ImageFile folder((dir / "folder.mgt").string(), Layout::Interleaved);
+    image::FileBytes folder((dir / "folder.mgt").string());
     EXPECT_FALSE(folder.is_open());
     EXPECT_EQ(folder.open_error(), EISDIR);
 }
@@ -167,14 +194,14 @@ TEST(ReadSector, EverySectorInAnyOrderMatchesTheFile)
     const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES) - 256);
     testing_support::write_file(dir / "all.img", bytes);
     for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
-        image::ImageFile file((dir / "all.img").string(), layout);
+        const auto file = testing_support::open_raw(dir / "all.img", layout);
         std::array<std::uint8_t, 512> dest{};
         // Stride through the disc so that reads jump between distant parts of the file and come back.
         for (int n = 0, k = 0; n < 1600; ++n, k = (k + 797) % 1600) {
             const auto track_byte = static_cast<std::uint8_t>((k / 10) % 80 | (k >= 800 ? 0x80 : 0));
             const int sector = k % 10;
             dest.fill(0xEE);
-            file.read_sector(track_byte, sector, dest);
+            file->read_sector(track_byte, sector, dest);
             const auto offset = static_cast<std::size_t>(image::sector_offset(layout, track_byte, sector));
             for (std::size_t i = 0; i < dest.size(); ++i) {
                 const std::uint8_t expected = offset + i < bytes.size() ? bytes[offset + i] : 0;

@@ -37,7 +37,7 @@ protected:
     inspect::ScanResult scan(const ImageBuilder& b, const std::string& name = "disc.mgt")
     {
         m_path = b.write(m_dir.path() / name).string();
-        return inspect::scan_image(m_path);
+        return inspect::scan_image(*testing_support::open_source(m_path), m_path);
     }
 
     testing_support::TempDir m_dir;
@@ -70,9 +70,12 @@ TEST_F(ScanImage, OnlyImageFilesOfExactlyTheRightSizeAreScanned)
     ImageBuilder().write(m_dir / "disc.tap");
     std::filesystem::create_directory(m_dir / "folder.mgt");
     for (const char* name : {"short.mgt", "long.mgt", "disc.tap", "missing.mgt", "folder.mgt"}) {
-        const auto r = inspect::scan_image((m_dir / name).string());
-        EXPECT_TRUE(r.lines.empty() && !r.completed) << name;
+        const auto opened = image::open_image((m_dir / name).string());
+        const auto* image = std::get_if<image::OpenImage>(&opened);
+        EXPECT_TRUE(!image || !image->scannable) << name;
     }
+    EXPECT_TRUE(
+        std::get<image::OpenImage>(image::open_image(ImageBuilder().write(m_dir / "full.mgt").string())).scannable);
 }
 
 // Each case damages a ZX code file "F" of three sectors in slot 0.
@@ -119,12 +122,12 @@ TEST_F(ScanImage, HeaderAndChainFindings)
             common::put_le16(b.entry_bytes(0), entry::ZX_LENGTH, 0x2046);
             common::put_le16(b.entry_bytes(0), entry::ZX_START, 0x2020);
         }
-        const long before = image::ImageFile::total_reads();
+        const long before = image::SectorSource::total_reads();
         const auto r = scan(b);
         EXPECT_EQ(findings(r), c.lines) << c.what;
         EXPECT_EQ(r.problems, static_cast<int>(c.lines.size())) << c.what;
         // Every slot reads its directory sector afresh, and the header read comes on top of the walk.
-        EXPECT_EQ(image::ImageFile::total_reads() - before, image::DIRECTORY_SLOTS + 1 + c.walk) << c.what;
+        EXPECT_EQ(image::SectorSource::total_reads() - before, image::DIRECTORY_SLOTS + 1 + c.walk) << c.what;
     }
 }
 
@@ -143,7 +146,7 @@ TEST_F(ScanImage, TracksOutsideTheDataAreaBreakTheWalk)
 TEST_F(ScanImage, HeaderIsComparedForSomeZxTypesAndAllSamTypes)
 {
     const std::vector<int> zx_checked = {1, 2, 3, 4, 6, 7, 8, 12};
-    for (int code = 1; code < image::FIRST_SAM_TYPE; ++code) {
+    for (int code = 1; code < image::TYPE_SAM_BASIC; ++code) {
         ImageBuilder b;
         b.sector(b.add_zx_file(0, static_cast<std::uint8_t>(code), "F", DATA, 32768)[0])[4] = 0;
         const bool checked = std::find(zx_checked.begin(), zx_checked.end(), code) != zx_checked.end();

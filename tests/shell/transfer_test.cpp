@@ -249,8 +249,8 @@ void TransferTest::stand_in_samdisk_receives_the_arguments()
     f.settings.SAMDisk = write_stand_in_samdisk(f, log, "0").toStdString();
     f.write_image("my disc.mgt", ImageBuilder());
     platform::QtProcessRunner real_runner;
-    f.window = std::make_unique<shell::MainWindow>(
-        f.settings, f.settings_path(), shell::Services{f.requester, real_runner, f.system}, f.workspace, f.pixels);
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, f.system}, f.pixels);
     f.window->show();
     f.pick(f.path("my disc.mgt"));
     f.requester.expect("yesno", "yes");
@@ -267,8 +267,8 @@ void TransferTest::stand_in_samdisk_on_the_real_clock()
     f.settings.SAMDisk = write_stand_in_samdisk(f, log, "3.2").toStdString();
     platform::QtProcessRunner real_runner;
     platform::QtSystemInfo real_system;
-    f.window = std::make_unique<shell::MainWindow>(
-        f.settings, f.settings_path(), shell::Services{f.requester, real_runner, real_system}, f.workspace, f.pixels);
+    f.window = std::make_unique<shell::MainWindow>(f.settings, f.settings_path(),
+                                                   shell::Services{f.requester, real_runner, real_system}, f.pixels);
     f.window->show();
     f.wait_for_browser();
     // A run of more than three seconds brings no hint.

@@ -36,7 +36,7 @@ public:
     shell::MainWindow& open()
     {
         window = std::make_unique<shell::MainWindow>(settings, settings_path(),
-                                                     shell::Services{requester, runner, system}, workspace, pixels);
+                                                     shell::Services{requester, runner, system}, pixels);
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
             qWarning("the main window was not exposed");
@@ -75,7 +75,6 @@ public:
     ScriptedRequester requester;
     FakeSystemInfo system;
     FakeProcessRunner runner{system.clock};
-    tape::Workspace workspace;
     inspect::PixelTable pixels = inspect::build_pixel_table();
     std::unique_ptr<shell::MainWindow> window;
 };

@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "image/directory.h"
+#include "image/file_bytes.h"
 
 #include <algorithm>
 #include <cassert>
@@ -325,6 +326,19 @@ std::vector<std::filesystem::path> real_images()
     }
     std::sort(images.begin(), images.end());
     return images;
+}
+
+std::unique_ptr<image::SectorSource> open_source(const std::filesystem::path& path)
+{
+    auto opened = image::open_image(path.string());
+    if (auto* image = std::get_if<image::OpenImage>(&opened))
+        return std::move(image->source);
+    throw std::runtime_error(path.string() + ": " + std::get<image::OpenFailure>(opened).reason);
+}
+
+std::unique_ptr<image::SectorSource> open_raw(const std::filesystem::path& path, image::Layout layout)
+{
+    return std::make_unique<image::RawImage>(std::make_unique<image::FileBytes>(path.string()), layout);
 }
 
 } // namespace testing_support

@@ -4,10 +4,12 @@
 #pragma once
 
 #include "image/geometry.h"
+#include "image/sector_source.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -155,6 +157,11 @@ private:
 
 // Folder of the real disc images kept with the tests.
 std::filesystem::path real_images_dir();
+
+// The image at `path` opened as the program opens it; throws (failing the test) when it does not open.
+std::unique_ptr<image::SectorSource> open_source(const std::filesystem::path& path);
+// The file at `path` read as a raw image in `layout`, whatever its name.
+std::unique_ptr<image::SectorSource> open_raw(const std::filesystem::path& path, image::Layout layout);
 
 // The disc images in that folder (names ending in .mgt, .dsk or .img), sorted by path.
 std::vector<std::filesystem::path> real_images();

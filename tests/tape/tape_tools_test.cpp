@@ -58,13 +58,12 @@ protected:
         const auto image = b.write(m_dir / (name + ".mgt"));
         const auto tape_path = m_dir / (name + ".tap");
         const auto result =
-            tape::convert_files(image.string(), image::Layout::Interleaved, rows, true, tape_path.string(), m_ws);
+            tape::convert_files(*testing_support::open_source(image), image.string(), rows, true, tape_path.string());
         EXPECT_EQ(result.failures, 0) << name;
         return tape_path;
     }
 
     TempDir m_dir;
-    tape::Workspace m_ws;
 };
 
 } // namespace

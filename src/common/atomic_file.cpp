@@ -1,0 +1,165 @@
+#include "common/atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace common {
+namespace {
+
+// A file the user made read-only stays as it is, although the folder would let us rename over it.
+bool may_replace(const std::string& path)
+{
+    return ::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), W_OK) == 0;
+}
+
+// The replacement keeps the mode of the file it replaces; a new file gets the mode a plain create would give,
+// not mkstemp's owner-only one.
+void give_mode(int fd, const std::string& target)
+{
+    struct stat info
+    {};
+    mode_t mode = 0;
+    if (::stat(target.c_str(), &info) == 0) {
+        mode = info.st_mode & 07777;
+    } else {
+        // The mask can only be read by setting it. Files are created from one thread only, so no file
+        // is made during the moment it is zero.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+}
+
+// Makes the rename itself durable; a failure here does not undo a rename that has happened.
+void sync_folder(const std::string& target)
+{
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    if (folder.empty())
+        folder = ".";
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path) : m_path(std::move(path))
+{
+    struct stat info
+    {};
+    if (m_path.empty()) {
+        m_error = ENOENT;
+        return;
+    }
+    // A rename would put a regular file in place of a folder, a device or a pipe: those are never replaced.
+    if (::stat(m_path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        m_error = S_ISDIR(info.st_mode) ? EISDIR : EPERM;
+        return;
+    }
+    if (!may_replace(m_path)) {
+        m_error = EACCES;
+        return;
+    }
+    m_temp_path = m_path + ".XXXXXX";
+    m_fd = ::mkostemp(m_temp_path.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        m_error = errno;
+        m_temp_path.clear();
+    }
+}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+AtomicFile::AtomicFile(AtomicFile&& other) noexcept
+    : m_path(std::move(other.m_path)), m_temp_path(std::exchange(other.m_temp_path, {})),
+      m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error)
+{}
+
+AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_path = std::move(other.m_path);
+        m_temp_path = std::exchange(other.m_temp_path, {});
+        m_fd = std::exchange(other.m_fd, -1);
+        m_error = other.m_error;
+    }
+    return *this;
+}
+
+void AtomicFile::discard()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temp_path.empty())
+        ::unlink(m_temp_path.c_str());
+    m_fd = -1;
+    m_temp_path.clear();
+}
+
+void AtomicFile::write_bytes(const void* data, std::size_t size)
+{
+    const auto* at = static_cast<const char*>(data);
+    while (m_fd >= 0 && m_error == 0 && size > 0) {
+        const ssize_t done = ::write(m_fd, at, size);
+        if (done < 0) {
+            if (errno != EINTR)
+                m_error = errno;
+            continue;
+        }
+        at += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
+void AtomicFile::write(std::span<const std::uint8_t> bytes)
+{
+    write_bytes(bytes.data(), bytes.size());
+}
+
+void AtomicFile::write(std::string_view text)
+{
+    write_bytes(text.data(), text.size());
+}
+
+bool AtomicFile::commit()
+{
+    if (m_fd < 0 || m_error != 0) {
+        discard();
+        return false;
+    }
+    give_mode(m_fd, m_path);
+    if (::fsync(m_fd) != 0 || ::close(std::exchange(m_fd, -1)) != 0 ||
+        std::rename(m_temp_path.c_str(), m_path.c_str()) != 0) {
+        m_error = errno != 0 ? errno : EIO;
+        discard();
+        return false;
+    }
+    m_temp_path.clear();
+    sync_folder(m_path);
+    return true;
+}
+
+std::optional<std::string> write_file_atomically(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    AtomicFile file(path);
+    file.write(bytes);
+    if (file.commit())
+        return std::nullopt;
+    return std::strerror(file.error() != 0 ? file.error() : EIO);
+}
+
+} // namespace common

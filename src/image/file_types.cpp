@@ -1,0 +1,43 @@
+#include "image/file_types.h"
+
+namespace image {
+namespace {
+
+constexpr std::array<FileType, TYPE_CODES> make_table()
+{
+    using H = HeaderCheck;
+    std::array<FileType, TYPE_CODES> t{};
+    t[1] = {"ZX Basic", TAPE_PROGRAM, H::Zx, true};
+    t[2] = {"ZX NumArray", TAPE_NUMBER_ARRAY, H::Zx, true};
+    t[3] = {"ZX $Array", TAPE_CHARACTER_ARRAY, H::Zx, true};
+    t[4] = {"ZX Code", TAPE_BYTES, H::Zx, true};
+    t[5] = {"ZX 48K Snap", std::nullopt, H::None, true, false, true};
+    t[6] = {"ZX MD File", std::nullopt, H::Zx, true};
+    t[7] = {"ZX Screen$", TAPE_BYTES, H::Zx, true};
+    t[8] = {"ZX Special", std::nullopt, H::Zx, true};
+    t[9] = {"ZX 128K Snap", std::nullopt, H::None, true, false, true};
+    t[10] = {"ZX OpenType", std::nullopt, H::None, true};
+    t[11] = {"ZX Execute", std::nullopt, H::None, true};
+    t[12] = {"UniDos SubDir", std::nullopt, H::Zx};
+    t[13] = {"UniDos Create", std::nullopt, H::None};
+    t[16] = {"SAM Basic", std::nullopt, H::Sam, false, true};
+    t[17] = {"SAM NumArray", std::nullopt, H::Sam, false, true};
+    t[18] = {"SAM $Array", std::nullopt, H::Sam, false, true};
+    t[19] = {"SAM Code", std::nullopt, H::Sam, false, true};
+    t[20] = {"SAM Screen", std::nullopt, H::Sam, false, true};
+    // 14, 15 and 21-63 have no name; the scan compares the SAM fields of every code from 16 up.
+    for (int code = 21; code < TYPE_CODES; ++code)
+        t[static_cast<std::size_t>(code)].header_check = H::Sam;
+    return t;
+}
+
+constexpr std::array<FileType, TYPE_CODES> TYPES = make_table();
+
+} // namespace
+
+const FileType& file_type(int code)
+{
+    return TYPES[code >= 0 && code < TYPE_CODES ? static_cast<std::size_t>(code) : 0];
+}
+
+} // namespace image

@@ -1,0 +1,58 @@
+// What the directory's type codes mean, stated once: the list's type name, whether the file has a tape form,
+// which comparison the integrity scan makes between the entry and the file's own header, and whether the file is
+// a ZX or a SAM file or a snapshot. Codes are the low six bits of an entry's first byte (0 a free entry).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace image {
+
+enum class HeaderCheck
+{
+    None, // the file has no header that mirrors the entry
+    Zx,   // length and start against the ZX fields of the entry
+    Sam,  // type, last-page length and page count against the SAM fields
+};
+
+struct FileType
+{
+    std::string_view name;            // "" for codes without a name
+    std::optional<std::uint8_t> tape; // the tape header type of a file with a tape form
+    HeaderCheck header_check = HeaderCheck::None;
+    bool zx = false;       // ZX file: start and length in the ZX fields
+    bool sam = false;      // SAM file: start and length in the SAM fields
+    bool snapshot = false; // a snapshot saved by the interface's button
+};
+
+// Types in a ZX tape header.
+inline constexpr std::uint8_t TAPE_PROGRAM = 0;
+inline constexpr std::uint8_t TAPE_NUMBER_ARRAY = 1;
+inline constexpr std::uint8_t TAPE_CHARACTER_ARRAY = 2;
+inline constexpr std::uint8_t TAPE_BYTES = 3;
+
+inline constexpr int TYPE_CODES = 64;
+inline constexpr int TYPE_ZX_BASIC = 1;
+inline constexpr int TYPE_ZX_NUMBER_ARRAY = 2;
+inline constexpr int TYPE_ZX_STRING_ARRAY = 3;
+inline constexpr int TYPE_ZX_CODE = 4;
+inline constexpr int TYPE_ZX_SNAP_48K = 5;
+inline constexpr int TYPE_ZX_SCREEN = 7;
+inline constexpr int TYPE_ZX_SNAP_128K = 9;
+inline constexpr int TYPE_SAM_BASIC = 16;
+inline constexpr int TYPE_SAM_CODE = 19;
+
+// A file of exactly this many bytes is a screen (the list's Length reads "6912").
+inline constexpr std::int64_t SCREEN_LENGTH = 6912;
+
+// The type of a code; codes outside 0-63 read as code 0.
+const FileType& file_type(int code);
+
+inline bool has_tape_form(int code)
+{
+    return file_type(code).tape.has_value();
+}
+
+} // namespace image
