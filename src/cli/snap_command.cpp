@@ -1,9 +1,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 #include "snapshot/plusd_snapshot.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <filesystem>
 #include <optional>
@@ -54,44 +52,6 @@ std::optional<SnapArgs> parse_snap_args(const std::vector<std::string>& args, st
     return SnapArgs{*image, *slot, *output, *format, force};
 }
 
-// The file's bytes along its chain from the entry, as the disc links them, whatever the entry's sector count
-// says (counts are often wrong on real discs). The walk stops at the chain's end or one sector past what a
-// snapshot fills, so a longer chain shows as such without being read further.
-std::vector<std::uint8_t> read_chain(const std::string& path, image::Layout layout, int slot, image::EntryBytes& entry)
-{
-    image::ImageFile file(path, layout);
-    entry = image::read_entry_bytes(file, slot);
-    const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    const std::size_t most = snapshot::plusd_sectors_for(snapshot::plusd_file_bytes(decoded.type_code())) + 1;
-    std::vector<std::uint8_t> bytes;
-    std::array<std::uint8_t, image::SECTOR_SIZE> sector{};
-    std::uint8_t track = decoded.first_track;
-    int index = decoded.first_sector - 1;
-    for (std::size_t n = 0; n < most && track != 0 && index >= 0; ++n) {
-        file.read_sector(track, index, sector);
-        bytes.insert(bytes.end(), sector.begin(), sector.begin() + image::data_sector::DATA_BYTES);
-        track = sector[image::data_sector::LINK_TRACK];
-        index = sector[image::data_sector::LINK_SECTOR] - 1;
-    }
-    return bytes;
-}
-
-// The file goes to a temporary file beside `path` that only replaces it once complete.
-bool write_snapshot(const std::vector<std::uint8_t>& bytes, const std::string& path, std::ostream& err)
-{
-    QSaveFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        report(err, path, file.errorString().toStdString());
-        return false;
-    }
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size || !file.commit()) {
-        report(err, path, "cannot write the snapshot: " + file.errorString().toStdString());
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
@@ -99,7 +59,7 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
     const auto parsed = parse_snap_args(args, err);
     if (!parsed)
         return EXIT_USAGE;
-    const auto loaded = load_image(parsed->image, err);
+    auto loaded = load_image(parsed->image, err);
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
@@ -113,15 +73,17 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
         return EXIT_USAGE;
     }
 
-    image::EntryBytes entry{};
-    const std::vector<std::uint8_t> file = read_chain(loaded->path, loaded->layout, parsed->slot, entry);
-    const auto decoded = snapshot::decode_plusd_snapshot(entry, file);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&decoded)) {
+    const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
+    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
         report(err, parsed->image, slot_text + ": " + error->reason);
         return EXIT_PROBLEM;
     }
-    const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(decoded), parsed->format);
-    return write_snapshot(bytes, parsed->output, err) ? EXIT_OK : EXIT_PROBLEM;
+    const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), parsed->format);
+    if (const auto failure = common::write_file_atomically(parsed->output, bytes)) {
+        report(err, parsed->output, *failure);
+        return EXIT_PROBLEM;
+    }
+    return EXIT_OK;
 }
 
 } // namespace cli

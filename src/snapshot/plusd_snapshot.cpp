@@ -1,6 +1,8 @@
 #include "snapshot/plusd_snapshot.h"
 
 #include "common/bytes.h"
+#include "image/chain.h"
+#include "image/directory.h"
 
 #include <algorithm>
 
@@ -42,7 +44,7 @@ std::uint16_t peek16(const Snapshot& snap, std::uint16_t address)
 
 bool is_plusd_snapshot_type(int type_code)
 {
-    return type_code == plusd::TYPE_48K || type_code == plusd::TYPE_128K;
+    return image::file_type(type_code).snapshot;
 }
 
 std::size_t plusd_file_bytes(int type_code)
@@ -127,6 +129,23 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
     // itself usually rewrites it every frame, so this is right at once or soon after.
     snap.border = static_cast<std::uint8_t>((peek(snap, BORDCR) >> BORDCR_SHIFT) & COLOUR_MASK);
     return snap;
+}
+
+std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot)
+{
+    const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
+    const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
+    const std::size_t sectors = plusd_sectors_for(plusd_file_bytes(decoded.type_code()));
+    if (sectors == 0)
+        return decode_plusd_snapshot(entry, {});
+    std::vector<std::uint8_t> file;
+    file.reserve((sectors + 1) * plusd::SECTOR_DATA_BYTES);
+    const image::ChainRules rules{static_cast<int>(sectors) + 1, true};
+    image::walk_chain(disc, {decoded.first_track, decoded.first_sector}, rules, [&](image::SectorView sector, int) {
+        file.insert(file.end(), sector.begin(), sector.begin() + plusd::SECTOR_DATA_BYTES);
+        return true;
+    });
+    return decode_plusd_snapshot(entry, file);
 }
 
 } // namespace snapshot

@@ -7,6 +7,8 @@
 // Checked against the two snapshot discs kept with the tests: both stacks hold exactly this.
 #pragma once
 
+#include "image/file_types.h"
+#include "image/sector_source.h"
 #include "snapshot/snapshot.h"
 
 #include <cstdint>
@@ -45,8 +47,8 @@ inline constexpr std::uint8_t IFF2_FLAG = 0x04;
 inline constexpr std::size_t FILE_PAGING = 0;
 inline constexpr std::size_t FILE_BANKS = 1;
 
-inline constexpr int TYPE_48K = 5;
-inline constexpr int TYPE_128K = 9;
+inline constexpr int TYPE_48K = image::TYPE_ZX_SNAP_48K;
+inline constexpr int TYPE_128K = image::TYPE_ZX_SNAP_128K;
 inline constexpr std::size_t FILE_BYTES_48K = RAM_BYTES_48K;                // 49,152: 97 sectors
 inline constexpr std::size_t FILE_BYTES_128K = FILE_BANKS + RAM_BYTES_128K; // 131,073: 258 sectors
 inline constexpr std::size_t SECTOR_DATA_BYTES = 510;
@@ -74,5 +76,11 @@ std::size_t plusd_sectors_for(std::size_t file_bytes);
 // shorter or longer than a snapshot, or a stack pointer whose pushed registers cannot be read.
 std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::uint8_t> entry,
                                                           std::span<const std::uint8_t> file);
+
+// Reads and decodes the snapshot in a directory slot (0-79) of a disc: the entry, and the file along its chain as
+// the links lead, whatever the entry's sector count says (counts are often wrong on real discs). The walk ends at
+// the chain's end or one sector past what a snapshot fills, so a longer chain shows as such without being read
+// further. Returns what decode_plusd_snapshot returns.
+std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot);
 
 } // namespace snapshot
