@@ -204,7 +204,8 @@ std::vector<Seed> image_seeds()
 }
 
 // Snapshot inputs: a +D directory entry, then the file's bytes. 48K and 128K files with their stacks in each part
-// of memory, one with bank 5 paged (the .sna then repeats it), and a file one byte short.
+// of memory, one with bank 5 paged (the .sna then repeats it), and a file one byte short; and a disc image ("disc")
+// holding a 48K and a 128K snapshot.
 std::vector<Seed> snapshot_seeds()
 {
     using testing_support::SnapRegisters;
@@ -229,6 +230,11 @@ std::vector<Seed> snapshot_seeds()
         seeds.push_back(
             {"128k-paging-" + std::to_string(paging), input(plusd_snapshot_file(regs, pattern(RAM_128K, 22), paging))});
     }
+    ImageBuilder b;
+    const std::vector<std::vector<Sector>> chains = {
+        b.add_plusd_snapshot(0, "snap48", plusd_snapshot_file(regs, pattern(RAM_48K, 23))),
+        b.add_plusd_snapshot(1, "snap128", plusd_snapshot_file(regs, pattern(RAM_128K, 24), 0x11))};
+    seeds.push_back(image_seed("disc", b, chains));
     Bytes short_file = input(plusd_snapshot_file(regs, Bytes(RAM_48K, 0xED)));
     short_file.pop_back();
     seeds.push_back({"48k-short", short_file});
@@ -259,7 +265,9 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < programs.size(); ++i)
         write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);
     for (const Seed& seed : snapshot_seeds())
-        write_seed(root / "snapshot", seed.name, seed.input);
+        write_seed(root / (seed.name == "disc" ? "snapshot_disc" : "snapshot"), seed.name, seed.input);
+    for (const Seed& seed : images)
+        write_seed(root / "snapshot_disc", seed.name, seed.input);
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));
