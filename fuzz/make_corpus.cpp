@@ -1,6 +1,7 @@
 // Writes the seed inputs of every fuzz target into FOLDER/<target>/: images made by the test image builder (clean
 // files of every kind, and the faults the unit tests name: a looped chain, links off the disc, a shared sector, a
-// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, and settings files.
+// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, settings files, and +D
+// snapshot entries with their files.
 // Usage: make_corpus FOLDER
 #include "fuzz_support.h"
 
@@ -11,6 +12,7 @@
 #include "tape/tap_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -20,6 +22,7 @@
 namespace {
 
 using testing_support::ImageBuilder;
+using testing_support::plusd_snapshot_file;
 using testing_support::Sector;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -246,6 +249,44 @@ std::vector<Seed> tape_seeds()
     return {{"tap", tap}, {"tzx", tzx}, {"damaged-tap", damaged}};
 }
 
+// Snapshot inputs: a +D directory entry, then the file's bytes. 48K and 128K files with their stacks in each part
+// of memory, one with bank 5 paged (the .sna then repeats it), and a file one byte short; and a disc image ("disc")
+// holding a 48K and a 128K snapshot.
+std::vector<Seed> snapshot_seeds()
+{
+    using testing_support::SnapRegisters;
+    constexpr std::size_t RAM_48K = 49152;
+    constexpr std::size_t RAM_128K = 131072;
+    const auto input = [](const testing_support::PlusdSnapshotFile& file) {
+        return file.entry + file.stream;
+    };
+    std::vector<Seed> seeds;
+    SnapRegisters regs;
+    regs.af = 0x1234;
+    regs.pc = 0x8000;
+    regs.i = 0x3F;
+    regs.interrupts_enabled = true;
+    for (const std::uint16_t sp : std::array<std::uint16_t, 3>{0x5F00, 0xFF40, 0x0000}) {
+        regs.sp = sp;
+        seeds.push_back({"48k-sp-" + std::to_string(sp), input(plusd_snapshot_file(regs, pattern(RAM_48K, 21)))});
+    }
+    regs.i = 0xFE;
+    for (const std::uint8_t paging : std::array<std::uint8_t, 3>{0x10, 0x03, 0x15}) {
+        regs.sp = 0xC100;
+        seeds.push_back(
+            {"128k-paging-" + std::to_string(paging), input(plusd_snapshot_file(regs, pattern(RAM_128K, 22), paging))});
+    }
+    ImageBuilder b;
+    const std::vector<std::vector<Sector>> chains = {
+        b.add_plusd_snapshot(0, "snap48", plusd_snapshot_file(regs, pattern(RAM_48K, 23))),
+        b.add_plusd_snapshot(1, "snap128", plusd_snapshot_file(regs, pattern(RAM_128K, 24), 0x11))};
+    seeds.push_back(image_seed("disc", b, chains));
+    Bytes short_file = input(plusd_snapshot_file(regs, Bytes(RAM_48K, 0xED)));
+    short_file.pop_back();
+    seeds.push_back({"48k-short", short_file});
+    return seeds;
+}
+
 void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
 {
     std::filesystem::create_directories(folder);
@@ -282,6 +323,10 @@ int main(int argc, char** argv)
     }
     for (const Seed& seed : tape_seeds())
         write_seed(root / "tape_reader", seed.name, seed.input);
+    for (const Seed& seed : snapshot_seeds())
+        write_seed(root / (seed.name == "disc" ? "snapshot_disc" : "snapshot"), seed.name, seed.input);
+    for (const Seed& seed : images)
+        write_seed(root / "snapshot_disc", seed.name, seed.input);
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));

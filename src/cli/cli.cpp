@@ -38,6 +38,9 @@ Commands:
       Makes a new +D disc image OUT (.mgt/.dsk or .img) of the files on the .tap/.tzx tapes, one line per
       file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
       (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
+  snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
+      Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
+      snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -164,7 +167,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
         {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}};
+        {"make", run_make}, {"snap", run_snap}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";
