@@ -52,10 +52,8 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(loaded->catalogue, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
+    if (!require_listed(*loaded, parsed->slot, err))
         return EXIT_USAGE;
-    }
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x || x->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {

@@ -90,10 +90,13 @@ std::optional<int> parse_slot(const std::string& text)
     return slot;
 }
 
-bool slot_listed(const image::Catalogue& catalogue, int slot)
+bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err)
 {
-    return std::any_of(catalogue.begin(), catalogue.end(),
-                       [slot](const image::CatalogueRow& row) { return row.slot == slot; });
+    const auto& rows = loaded.catalogue;
+    if (std::any_of(rows.begin(), rows.end(), [slot](const image::CatalogueRow& row) { return row.slot == slot; }))
+        return true;
+    report(err, loaded.path, "no file in slot " + std::to_string(slot));
+    return false;
 }
 
 ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err)

@@ -40,8 +40,8 @@ std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err
 // Parses a decimal slot number 0-79; std::nullopt for anything else.
 std::optional<int> parse_slot(const std::string& text);
 
-// Whether the catalogue lists a file in `slot`.
-bool slot_listed(const image::Catalogue& catalogue, int slot);
+// Whether the image lists a file in `slot`; if not, reports "no file in slot N" on err.
+bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err);
 
 // Walks the arguments after a command's name, so that every command reads its options alike and reports the same
 // usage errors in the same words. A method that meets bad input writes the usage error to err and returns false

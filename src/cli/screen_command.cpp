@@ -68,12 +68,9 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     auto loaded = load_image(parsed->image, err);
     if (!loaded)
         return EXIT_USAGE;
-    const auto& rows = loaded->catalogue;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(rows, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
+    if (!require_listed(*loaded, parsed->slot, err))
         return EXIT_USAGE;
-    }
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x) {

@@ -63,10 +63,8 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(loaded->catalogue, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
+    if (!require_listed(*loaded, parsed->slot, err))
         return EXIT_USAGE;
-    }
     std::error_code ignored;
     if (!parsed->force && std::filesystem::exists(parsed->output, ignored)) {
         report(err, parsed->output, "exists (use --force to replace it)");
