@@ -15,9 +15,10 @@ constexpr const char* VERSION = "0.14";
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
-Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes). Images are never changed.
-An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or ARCHIVE.zip/NAME for one
-of several images in it), an Extended DSK (whatever its name) or a SAD image, of the 800K geometry.
+Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes) and makes new ones from tapes.
+Images are never changed. An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or
+ARCHIVE.zip/NAME for one of several images in it), an Extended DSK (whatever its name) or a SAD image, of the
+800K geometry.
 
 Commands:
   list IMAGE
@@ -34,6 +35,17 @@ Commands:
   image IMAGE -o OUT.mgt|OUT.img [--force]
       Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
       cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
+  basic IMAGE --slot N [--rewrite]
+      Lists the ZX BASIC program in slot N (the variables after it are not listed); with --rewrite,
+      as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
+      damage ends the listing with a line "** damage at byte N: ...".
+  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force]
+      Makes a new +D disc image OUT (.mgt/.dsk or .img) of the files on the .tap/.tzx tapes, one line per
+      file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
+      (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
+  snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
+      Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
+      snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -90,10 +102,13 @@ std::optional<int> parse_slot(const std::string& text)
     return slot;
 }
 
-bool slot_listed(const image::Catalogue& catalogue, int slot)
+bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err)
 {
-    return std::any_of(catalogue.begin(), catalogue.end(),
-                       [slot](const image::CatalogueRow& row) { return row.slot == slot; });
+    const auto& rows = loaded.catalogue;
+    if (std::any_of(rows.begin(), rows.end(), [slot](const image::CatalogueRow& row) { return row.slot == slot; }))
+        return true;
+    report(err, loaded.path, "no file in slot " + std::to_string(slot));
+    return false;
 }
 
 ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err)
@@ -154,6 +169,53 @@ bool ArgWalker::missing(const char* what)
     return false;
 }
 
+bool SlotArgs::has(const std::string& flag) const
+{
+    return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::vector<std::string>& args,
+                                        std::ostream& err)
+{
+    ArgWalker walk(command.name, args, err);
+    SlotArgs parsed;
+    std::optional<std::string> image;
+    std::optional<std::string> output;
+    std::optional<int> slot;
+    const std::string output_option = std::string("-o ") + (command.output ? command.output : "");
+    while (walk.next()) {
+        if (walk.is("--slot")) {
+            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
+                return std::nullopt;
+        } else if (command.output && (walk.is("-o") || walk.is("--output"))) {
+            if (!walk.once(output.has_value(), output_option.c_str()) || !(output = walk.value()))
+                return std::nullopt;
+        } else if (command.force && walk.is("--force")) {
+            parsed.force = true;
+        } else if (std::find(command.flags.begin(), command.flags.end(), walk.arg()) != command.flags.end()) {
+            parsed.flags.push_back(walk.arg());
+        } else if (!walk.image(image)) {
+            return std::nullopt;
+        }
+    }
+    if (!image || !slot || (command.output && !output)) {
+        walk.missing(command.output ? ("IMAGE, --slot N and " + output_option).c_str() : "IMAGE and --slot N");
+        return std::nullopt;
+    }
+    parsed.image = *image;
+    parsed.slot = *slot;
+    parsed.output = output.value_or("");
+    return parsed;
+}
+
+std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
+{
+    auto loaded = load_image(args.image, err);
+    if (!loaded || !require_listed(*loaded, args.slot, err))
+        return std::nullopt;
+    return loaded;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty())
@@ -166,7 +228,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"image", run_image}};
+        {"list", run_list},   {"check", run_check}, {"tap", run_tap},   {"screen", run_screen},
+        {"basic", run_basic}, {"make", run_make},   {"snap", run_snap}, {"image", run_image}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

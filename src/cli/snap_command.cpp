@@ -1,0 +1,43 @@
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "snapshot/plusd_snapshot.h"
+
+#include <filesystem>
+#include <optional>
+#include <variant>
+
+namespace cli {
+
+int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+{
+    const auto parsed = parse_slot_args({"snap", "OUT.z80 or OUT.sna", true, {}}, args, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    const auto format = snapshot::format_from_path(parsed->output);
+    if (!format)
+        return usage_error(err, "snap writes .z80 or .sna files, not '" + parsed->output + "'");
+    auto loaded = load_slot(*parsed, err);
+    if (!loaded)
+        return EXIT_USAGE;
+    const std::string slot_text = "slot " + std::to_string(parsed->slot);
+    std::error_code ignored;
+    if (!parsed->force && std::filesystem::exists(parsed->output, ignored)) {
+        report(err, parsed->output, "exists (use --force to replace it)");
+        return EXIT_USAGE;
+    }
+
+    const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
+    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
+        report(err, parsed->image, slot_text + ": " + error->reason);
+        return EXIT_PROBLEM;
+    }
+    const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
+    if (const auto failure = common::write_file_atomically(parsed->output, bytes)) {
+        report(err, parsed->output, *failure);
+        return EXIT_PROBLEM;
+    }
+    return EXIT_OK;
+}
+
+} // namespace cli
