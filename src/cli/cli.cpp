@@ -29,6 +29,14 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  disc read A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]
+      Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT (.mgt, .dsk or .img
+      decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
+      sectors writes no image. An existing OUT is only replaced with --force.
+  disc write IMAGE A:|B: [--device PATH] [--driver NAME]
+      Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.
+      --device and --driver name another device or libdsk driver (default: floppy); a file driver
+      such as raw, rawoo, dsk or edsk makes the file a stand-in for the drive.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -154,7 +162,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"disc", run_disc}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

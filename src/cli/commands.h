@@ -14,6 +14,7 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_screen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
