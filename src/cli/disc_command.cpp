@@ -189,7 +189,8 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
         report(err, device, result.failure + "; no image written");
         return EXIT_PROBLEM;
     }
-    const std::string damage = std::to_string(result.unreadable.size()) + " unreadable sectors";
+    const std::size_t damaged = result.unreadable.size();
+    const std::string damage = std::to_string(damaged) + (damaged == 1 ? " unreadable sector" : " unreadable sectors");
     if (!result.unreadable.empty() && !options.keep_damaged) {
         report(err, options.image, "not written: " + damage + " (--keep-damaged keeps the image with zeros there)");
         return EXIT_PROBLEM;
