@@ -22,9 +22,9 @@ echo "Building the Release benchmarks in $build ..." >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_BENCH=ON -DKESTREL_BUILD_GUI=OFF \
     -DKESTREL_WERROR=ON > "$results/configure.log" || { cat "$results/configure.log" >&2; exit 1; }
 cmake --build "$build" -j2 --target kestrel-cli make_images floor_reader image_bench tape_bench inspect_bench \
-    > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
+    basic_bench make_bench > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
 
-for area in image tape inspect; do
+for area in image tape inspect basic make; do
     echo "Running ${area}_bench ..." >&2
     "$build/bench/${area}_bench" --benchmark_out="$results/$area.json" --benchmark_out_format=json \
         > "$results/$area.txt" 2>&1 || { cat "$results/$area.txt" >&2; exit 1; }
@@ -49,7 +49,7 @@ import sys
 
 folder, images = sys.argv[1], int(sys.argv[2])
 runs = {}
-for area in ("image", "tape", "inspect"):
+for area in ("image", "tape", "inspect", "basic", "make"):
     with open(f"{folder}/{area}.json") as f:
         for run in json.load(f)["benchmarks"]:
             if run.get("run_type", "iteration") == "iteration":
@@ -130,9 +130,12 @@ row("extraction of a full disc, 80 files (ref.: `cat` per image in the all run)"
 row("conversion of a full disc to .tap, written to a file", seconds("BM_ConvertFullDisc"), None)
 scan = runs["BM_ScanFullImage"]
 row("integrity scan of a full image (ref.: `cat` per image in the all run)", seconds("BM_ScanFullImage"), cat_one)
+row("new disc of 80 files from a .tap file (`make`, up to writing the image)", seconds("BM_MakeFullDisc"), None)
 extract_reads = runs["BM_ExtractAllFiles"]["reads_per_disc"]
 row("sector reads per full-disc extraction", extract_reads, None, f"{extract_reads:,.0f}")
 row("sector reads per integrity scan", scan["sector_reads_per_scan"], None, f"{scan['sector_reads_per_scan']:,.0f}")
+row("BASIC listing of a 40 KB program (ref.: the loader rewrite over the same bytes)", seconds("BM_ListBasic40K"),
+    seconds("BM_RewriteBasic40K"))
 
 print("| operation | Kestrel | reference | ratio |")
 print("|---|---:|---:|---:|")

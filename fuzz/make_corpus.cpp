@@ -1,6 +1,7 @@
 // Writes the seed inputs of every fuzz target into FOLDER/<target>/: images made by the test image builder (clean
 // files of every kind, and the faults the unit tests name: a looped chain, links off the disc, a shared sector, a
-// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, and settings files.
+// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, settings files, and +D
+// snapshot entries with their files.
 // Usage: make_corpus FOLDER
 #include "fuzz_support.h"
 
@@ -8,8 +9,10 @@
 #include "common/settings.h"
 #include "image/directory.h"
 #include "support/image_builder.h"
+#include "tape/tap_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -19,6 +22,7 @@
 namespace {
 
 using testing_support::ImageBuilder;
+using testing_support::plusd_snapshot_file;
 using testing_support::Sector;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -200,6 +204,89 @@ std::vector<Seed> image_seeds()
     return seeds;
 }
 
+// A ZX tape header record: flag 0, type, name padded with blanks, length and the two parameters.
+tape::TapeHeader tape_header(std::uint8_t type, std::string_view name, std::uint16_t length, std::uint16_t param1,
+                             std::uint16_t param2)
+{
+    tape::TapeHeader h{};
+    h[tape::header::TYPE] = type;
+    std::fill_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), tape::header::NAME_LEN), h.begin() + tape::header::NAME);
+    common::put_le16(h, tape::header::LENGTH, length);
+    common::put_le16(h, tape::header::PARAM1, param1);
+    common::put_le16(h, tape::header::PARAM2, param2);
+    return h;
+}
+
+// Tapes for the tape reader: a clean .tap of every ZX type, the same blocks in a .tzx between informational and
+// turbo blocks, and a .tap with a bad checksum, data without a header and a block cut off.
+std::vector<Seed> tape_seeds()
+{
+    const Bytes program = basic_programs()[0];
+    const auto program_size = static_cast<std::uint16_t>(program.size());
+    Bytes tap;
+    tape::write_tap_blocks(tap, tape_header(0, "loader", program_size, 10, program_size), program);
+    tape::write_tap_blocks(tap, tape_header(1, "numbers", 20, 0x9800, 0x8000), pattern(20, 2));
+    tape::write_tap_blocks(tap, tape_header(2, "letters", 12, 0xC100, 0x8000), pattern(12, 3));
+    tape::write_tap_blocks(tap, tape_header(3, "screen", SCREEN_BYTES, SCREEN_START, 0x8000), pattern(SCREEN_BYTES, 7));
+
+    // TZX: a text description, a pause, the blocks as standard-speed blocks, then a small turbo block.
+    Bytes tzx = ascii("ZXTape!\x1A") + Bytes{1, 20, 0x30, 4} + ascii("demo") + Bytes{0x20, 0xE8, 0x03};
+    for (std::size_t at = 0; at + 2 <= tap.size();) {
+        const std::size_t length = common::get_le16(tap, at);
+        tzx = tzx + Bytes{0x10, 0xE8, 0x03} +
+              Bytes(tap.begin() + static_cast<std::ptrdiff_t>(at),
+                    tap.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
+        at += 2 + length;
+    }
+    tzx = tzx + Bytes{0x11} + Bytes(15, 1) + Bytes{3, 0, 0, 0xFF, 1, 2};
+
+    Bytes damaged;
+    tape::write_tap_blocks(damaged, tape_header(3, "bad sum", 100, 32768, 32768), pattern(100, 5));
+    damaged[damaged.size() - 1] ^= 1;
+    const Bytes orphan = {5, 0, 0xFF, 1, 2, 3, 0xFD};
+    damaged = damaged + orphan + Bytes{0x40, 0x00, 0x00};
+    return {{"tap", tap}, {"tzx", tzx}, {"damaged-tap", damaged}};
+}
+
+// Snapshot inputs: a +D directory entry, then the file's bytes. 48K and 128K files with their stacks in each part
+// of memory, one with bank 5 paged (the .sna then repeats it), and a file one byte short; and a disc image ("disc")
+// holding a 48K and a 128K snapshot.
+std::vector<Seed> snapshot_seeds()
+{
+    using testing_support::SnapRegisters;
+    constexpr std::size_t RAM_48K = 49152;
+    constexpr std::size_t RAM_128K = 131072;
+    const auto input = [](const testing_support::PlusdSnapshotFile& file) {
+        return file.entry + file.stream;
+    };
+    std::vector<Seed> seeds;
+    SnapRegisters regs;
+    regs.af = 0x1234;
+    regs.pc = 0x8000;
+    regs.i = 0x3F;
+    regs.interrupts_enabled = true;
+    for (const std::uint16_t sp : std::array<std::uint16_t, 3>{0x5F00, 0xFF40, 0x0000}) {
+        regs.sp = sp;
+        seeds.push_back({"48k-sp-" + std::to_string(sp), input(plusd_snapshot_file(regs, pattern(RAM_48K, 21)))});
+    }
+    regs.i = 0xFE;
+    for (const std::uint8_t paging : std::array<std::uint8_t, 3>{0x10, 0x03, 0x15}) {
+        regs.sp = 0xC100;
+        seeds.push_back(
+            {"128k-paging-" + std::to_string(paging), input(plusd_snapshot_file(regs, pattern(RAM_128K, 22), paging))});
+    }
+    ImageBuilder b;
+    const std::vector<std::vector<Sector>> chains = {
+        b.add_plusd_snapshot(0, "snap48", plusd_snapshot_file(regs, pattern(RAM_48K, 23))),
+        b.add_plusd_snapshot(1, "snap128", plusd_snapshot_file(regs, pattern(RAM_128K, 24), 0x11))};
+    seeds.push_back(image_seed("disc", b, chains));
+    Bytes short_file = input(plusd_snapshot_file(regs, Bytes(RAM_48K, 0xED)));
+    short_file.pop_back();
+    seeds.push_back({"48k-short", short_file});
+    return seeds;
+}
+
 void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
 {
     std::filesystem::create_directories(folder);
@@ -216,13 +303,30 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path root = argv[1];
     const std::vector<Seed> images = image_seeds();
-    for (const char* target : {"directory", "scan", "extract", "convert"}) {
+    for (const char* target : {"directory", "scan", "extract", "convert", "system_file"}) {
         for (const Seed& seed : images)
             write_seed(root / target, seed.name, seed.input);
     }
     const std::vector<Bytes> programs = basic_programs();
-    for (std::size_t i = 0; i < programs.size(); ++i)
+    for (std::size_t i = 0; i < programs.size(); ++i) {
         write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);
+        // The listing's input leads with the program length, here the whole program.
+        Bytes listing_input;
+        common::append_le16(listing_input, static_cast<std::uint16_t>(programs[i].size()));
+        write_seed(root / "basic_listing", "program-" + std::to_string(i), listing_input + programs[i]);
+    }
+    {
+        ImageBuilder b;
+        const auto basic = b.add_zx_file(0, 1, "boot", basic_programs()[0]);
+        const auto system = b.add_zx_file(1, 4, "+SYS 2a", pattern(6656, 21), 32768);
+        write_seed(root / "system_file", "system", image_seed("system", b, {basic, system}).input);
+    }
+    for (const Seed& seed : tape_seeds())
+        write_seed(root / "tape_reader", seed.name, seed.input);
+    for (const Seed& seed : snapshot_seeds())
+        write_seed(root / (seed.name == "disc" ? "snapshot_disc" : "snapshot"), seed.name, seed.input);
+    for (const Seed& seed : images)
+        write_seed(root / "snapshot_disc", seed.name, seed.input);
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));

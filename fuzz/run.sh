@@ -8,11 +8,12 @@
 #   -t SECONDS  run each target for this long instead (libFuzzer's -max_total_time)
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
-#   TARGET      directory scan extract convert basic_rewrite ini (default: all)
+#   TARGET      directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file
+#               snapshot snapshot_disc (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(directory scan extract convert basic_rewrite ini)
+all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc)
 usage() {
     sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
     exit 2
@@ -66,7 +67,11 @@ run_target() {
     local limit=()
     # Image inputs hold the 20 KB directory before the first data sector.
     case $target in
-    directory | scan | extract | convert) limit=(-max_len=49152) ;;
+    directory | scan | extract | convert | system_file) limit=(-max_len=49152) ;;
+    # A directory entry and the largest snapshot file with its last sector whole.
+    snapshot) limit=(-max_len=131836) ;;
+    # The directory and the sectors of a 48K and a 128K snapshot.
+    snapshot_disc) limit=(-max_len=202752) ;;
     esac
     mkdir -p "$out/corpus/$target"
     "$out/fuzz/${target}_fuzz" "${budget[@]}" "${limit[@]}" -print_final_stats=1 \

@@ -15,7 +15,8 @@ constexpr const char* VERSION = "0.14";
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
-Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes). Images are never changed.
+Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes) and makes new ones from tapes.
+Images are never changed.
 
 Commands:
   list IMAGE
@@ -29,6 +30,17 @@ Commands:
       replaced with --force.
   screen IMAGE --slot N -o OUT.png
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  basic IMAGE --slot N [--rewrite]
+      Lists the ZX BASIC program in slot N (the variables after it are not listed); with --rewrite,
+      as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
+      damage ends the listing with a line "** damage at byte N: ...".
+  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force]
+      Makes a new +D disc image OUT (.mgt/.dsk or .img) of the files on the .tap/.tzx tapes, one line per
+      file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
+      (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
+  snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
+      Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
+      snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
   disc read A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]
       Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT (.mgt, .dsk or .img
       decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
@@ -162,7 +174,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"disc", run_disc}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"basic", run_basic},
+        {"make", run_make}, {"snap", run_snap}, {"disc", run_disc}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

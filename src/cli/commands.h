@@ -14,6 +14,9 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_screen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_snap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.

@@ -95,6 +95,7 @@ CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
     if (e.status & PROTECTED_BIT)
         row.attributes += 'P';
     row.type_text = std::string(type_name(code)) + " (" + std::to_string(code) + ")";
+    row.type_code = code;
     row.start_sector = e.first_sector;
     row.start_track = e.first_track;
     row.sectors = e.sector_count;

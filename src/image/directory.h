@@ -28,7 +28,11 @@ inline constexpr std::size_t NAME_LEN = 10;
 inline constexpr std::size_t SECTOR_COUNT = 11; // big-endian
 inline constexpr std::size_t FIRST_TRACK = 13;
 inline constexpr std::size_t FIRST_SECTOR = 14;
+inline constexpr std::size_t SECTOR_MAP = 15; // one bit per data sector, in the order of image/disc_writer.h
+inline constexpr std::size_t SECTOR_MAP_LEN = 195;
+inline constexpr std::size_t LENGTH_HIGH = 210; // 64K units of the file length; 0 for ZX files
 inline constexpr std::size_t TAPE_TYPE = 211;
+inline constexpr std::size_t FILE_HEADER = 211; // bytes 211-219 mirror the file's nine-byte disc header
 inline constexpr std::size_t ZX_LENGTH = 212;
 inline constexpr std::size_t ZX_START = 214;
 inline constexpr std::size_t ZX_PROGRAM_LENGTH = 216;
@@ -103,6 +107,7 @@ struct CatalogueRow
     std::int64_t length = 0;
     std::string attributes;
     std::string type_text;
+    std::int32_t type_code = 0; // not a column: for the commands that act on a row
     std::int32_t start_sector = 0;
     std::int32_t start_track = 0;
     std::int32_t sectors = 0;

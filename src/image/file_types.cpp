@@ -18,16 +18,19 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
     t[9] = {"ZX 128K Snap", std::nullopt, H::None, true, false, true};
     t[10] = {"ZX OpenType", std::nullopt, H::None, true};
     t[11] = {"ZX Execute", std::nullopt, H::None, true};
-    t[12] = {"UniDos SubDir", std::nullopt, H::Zx};
+    t[12] = {"UniDos SubDir", std::nullopt, H::None};
+    t[12].subdirectory = true;
     t[13] = {"UniDos Create", std::nullopt, H::None};
     t[16] = {"SAM Basic", std::nullopt, H::Sam, false, true};
     t[17] = {"SAM NumArray", std::nullopt, H::Sam, false, true};
     t[18] = {"SAM $Array", std::nullopt, H::Sam, false, true};
     t[19] = {"SAM Code", std::nullopt, H::Sam, false, true};
     t[20] = {"SAM Screen", std::nullopt, H::Sam, false, true};
-    // 14, 15 and 21-63 have no name; the scan compares the SAM fields of every code from 16 up.
-    for (int code = 21; code < TYPE_CODES; ++code)
+    // 14, 15 and 21-63 have no name; the scan compares the SAM fields of every code from 16 up but the
+    // MasterDOS subdirectory.
+    for (int code = 22; code < TYPE_CODES; ++code)
         t[static_cast<std::size_t>(code)].header_check = H::Sam;
+    t[21].subdirectory = true;
     return t;
 }
 

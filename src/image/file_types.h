@@ -25,6 +25,11 @@ struct FileType
     bool zx = false;       // ZX file: start and length in the ZX fields
     bool sam = false;      // SAM file: start and length in the SAM fields
     bool snapshot = false; // a snapshot saved by the interface's button
+    // A subdirectory: UNI-DOS (12) gives one a run of sectors holding 256-byte directory entries, whose last bytes
+    // are entry bytes, not links, and counts the sectors of the files inside it; MasterDOS (21) gives one no
+    // sectors at all and names the directory sector of its own entry as its first. Neither has a file header or a
+    // chain to walk.
+    bool subdirectory = false;
 };
 
 // Types in a ZX tape header.

@@ -38,6 +38,10 @@ using SectorBuffer = std::array<std::uint8_t, image::SECTOR_SIZE>;
 bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t> first_sector)
 {
     const int code = e.type_code();
+    // Track 0 is the directory: a first sector there holds entries, never a file header, and an entry that has
+    // sectors but names none gets the count line from its walk.
+    if (e.first_track == 0)
+        return false;
     const image::HeaderCheck check = image::file_type(code).header_check;
     if (check == image::HeaderCheck::Sam) {
         const std::uint16_t length = common::get_le16(first_sector, disc_header::LENGTH);
@@ -75,6 +79,8 @@ public:
 
         if (is_header_bad(e, m_disc.view_sector(e.first_track, e.first_sector - 1, m_scratch)))
             add_problem(name + BAD_HEADER);
+        if (image::file_type(e.type_code()).subdirectory)
+            return;
 
         // A walk may run WALK_SLACK reads past the sector count before it is cut off as a loop. A sector number
         // of 0 passes: the sector read pulls index -1 onto the track's first sector.

@@ -18,27 +18,22 @@ QString unquoted(QString program)
     return program;
 }
 
-void open_with_desktop(const QString& program)
+bool open_with_desktop(const QString& program)
 {
-    QDesktopServices::openUrl(QUrl::fromUserInput(unquoted(program)));
+    return QDesktopServices::openUrl(QUrl::fromUserInput(unquoted(program)));
 }
 
 } // namespace
 
-void QtProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
+bool QtProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
                                   bool wait)
 {
     QStringList parts = shell::split_command_line(shell::command_line(program, arguments));
-    if (parts.isEmpty() || parts.front().isEmpty()) {
-        open_with_desktop(program);
-        return;
-    }
+    if (parts.isEmpty() || parts.front().isEmpty())
+        return open_with_desktop(program);
     const QString executable = parts.takeFirst();
-    if (!wait) {
-        if (!QProcess::startDetached(executable, parts, working_folder))
-            open_with_desktop(program);
-        return;
-    }
+    if (!wait)
+        return QProcess::startDetached(executable, parts, working_folder) || open_with_desktop(program);
     QProcess process;
     process.setProgram(executable);
     process.setArguments(parts);
@@ -56,7 +51,8 @@ void QtProcessRunner::run_program(const QString& program, const QString& argumen
     if (process.state() != QProcess::NotRunning)
         shell::run_without_input(loop);
     if (process.error() == QProcess::FailedToStart)
-        open_with_desktop(program);
+        return open_with_desktop(program);
+    return true;
 }
 
 } // namespace platform

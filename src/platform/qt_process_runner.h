@@ -9,7 +9,7 @@ namespace platform {
 class QtProcessRunner : public shell::ProcessRunner
 {
 public:
-    void run_program(const QString& program, const QString& arguments, const QString& working_folder,
+    bool run_program(const QString& program, const QString& arguments, const QString& working_folder,
                      bool wait) override;
 };
 

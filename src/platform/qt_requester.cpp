@@ -37,14 +37,20 @@ QStringList qt_name_filters(const QString& filters)
     return out;
 }
 
-QString QtRequester::ask_file(const QString& title, const QString& proposed_path, const QString& filters, bool save)
+QString QtRequester::ask_file(const QString& title, const QString& proposed_path, const QString& filters,
+                              const QString& selected_filter, bool save)
 {
     QFileDialog dialog(m_owner, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilters(qt_name_filters(filters));
+    const QStringList name_filters = qt_name_filters(filters);
+    dialog.setNameFilters(name_filters);
+    for (const QString& name_filter : name_filters) {
+        if (!selected_filter.isEmpty() && name_filter.startsWith(selected_filter + " ("))
+            dialog.selectNameFilter(name_filter);
+    }
     if (!proposed_path.isEmpty()) {
         const QFileInfo proposed(proposed_path);
         dialog.setDirectory(proposed.absolutePath());
@@ -59,12 +65,13 @@ QString QtRequester::ask_file(const QString& title, const QString& proposed_path
 
 QString QtRequester::ask_save_file(const QString& title, const QString& proposed_path, const QString& filters)
 {
-    return ask_file(title, proposed_path, filters, true);
+    return ask_file(title, proposed_path, filters, QString(), true);
 }
 
-QString QtRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters)
+QString QtRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                                   const QString& selected_filter)
 {
-    return ask_file(title, proposed_path, filters, false);
+    return ask_file(title, proposed_path, filters, selected_filter, false);
 }
 
 bool QtRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon icon)

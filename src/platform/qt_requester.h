@@ -15,13 +15,15 @@ public:
     void set_owner(QWidget* owner) { m_owner = owner; }
 
     QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) override;
-    QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters) override;
+    QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                          const QString& selected_filter) override;
     bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
 
 private:
-    QString ask_file(const QString& title, const QString& proposed_path, const QString& filters, bool save);
+    QString ask_file(const QString& title, const QString& proposed_path, const QString& filters,
+                     const QString& selected_filter, bool save);
 
     QWidget* m_owner = nullptr;
 };

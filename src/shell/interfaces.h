@@ -23,8 +23,10 @@ public:
     // Save-file requester. `filters` is a "|"-separated list of name and pattern pairs, the first one selected.
     // It asks no overwrite question and adds no extension. Returns the chosen path, or "" when cancelled.
     virtual QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) = 0;
-    // Open-file requester, as ask_save_file. Returns the chosen path, or "" when cancelled.
-    virtual QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters) = 0;
+    // Open-file requester, as ask_save_file, but opening with the filter named `selected_filter` chosen ("": the
+    // first). Returns the chosen path, or "" when cancelled.
+    virtual QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                                  const QString& selected_filter) = 0;
     // Message box with Yes and No; true only for Yes.
     virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon) = 0;
     // Message box with an OK button.
@@ -39,8 +41,9 @@ public:
     virtual ~ProcessRunner() = default;
     // Starts `program` with the argument text (see command_line()); an empty working folder means the current
     // one. With `wait` it returns when the program has ended, the windows painting meanwhile but taking no
-    // input. A program that cannot be started is handed to the desktop to open (web addresses).
-    virtual void run_program(const QString& program, const QString& arguments, const QString& working_folder,
+    // input. A program that cannot be started is handed to the desktop to open (web addresses). Returns false
+    // when neither the program started nor the desktop took it (no web browser, for an address).
+    virtual bool run_program(const QString& program, const QString& arguments, const QString& working_folder,
                              bool wait) = 0;
 };
 

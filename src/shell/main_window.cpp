@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -58,6 +59,19 @@ constexpr qint64 SAMDISK_MAX_SIZE = 25000;
 constexpr qint64 HINT_THRESHOLD_MS = 3000;
 constexpr const char* SAMDISK_HINT = "If SamDisc2 does not start, you shall\nstart cmd with administrator privilegues "
                                      "and\nuse samdisk2.exe /install to activate the system driver";
+
+// The status line after a conversion: how many of the selected files reached which tape, and why the SAM files
+// among them did not.
+QString conversion_status(int written, int selected, int sam_files, const QString& tape)
+{
+    constexpr const char* NO_SAM_TAPE = "SAM files have no tape form";
+    if (written == 0 && sam_files == selected)
+        return QString("0 of %1 files: %2").arg(selected).arg(NO_SAM_TAPE);
+    QString text = QString("%1 of %2 files written to %3").arg(written).arg(selected).arg(tape);
+    if (sam_files > 0)
+        text += QString("; %1").arg(NO_SAM_TAPE);
+    return text;
+}
 
 QPushButton* make_button(const char* text, const char* name, QWidget* parent)
 {
@@ -151,8 +165,10 @@ void MainWindow::create_controls()
     connect(m_grab_b, &QPushButton::clicked, this, [this] { grab_disc('B'); });
     connect(m_write_a, &QPushButton::clicked, this, [this] { write_disc('A'); });
     connect(m_write_b, &QPushButton::clicked, this, [this] { write_disc('B'); });
-    connect(m_donate, &QPushButton::clicked, this,
-            [this] { m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false); });
+    connect(m_donate, &QPushButton::clicked, this, [this] {
+        if (!m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false))
+            show_status(QString("No web browser could be started; the donation page is ") + DONATE_ADDRESS);
+    });
     connect(m_view, &QPushButton::clicked, this, &MainWindow::view_selected_screen);
 
     check_drive_buttons();
@@ -224,10 +240,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        // Control+A selects every row, whichever control or window has the focus. The key event reaches the
-        // filter once per receiving object; only the first delivery (the focus widget's window) counts.
+        // Control+A selects every row, whichever control of this window has the focus; in a requester or any
+        // other window it stays theirs. The key event reaches the filter once per receiving object; only the
+        // first delivery (the focus widget) counts.
         if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier) && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched) == QApplication::focusWidget())
+            static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
+            static_cast<QWidget*>(watched)->window() == this)
             select_all_rows();
     }
     return QWidget::eventFilter(watched, event);
@@ -249,6 +267,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::on_browser_event(FileBrowser::Event kind)
 {
     m_pane->clear();
+    m_status->clearMessage();
     m_current_image_path = to_path(m_browser->selected_path());
     m_settings.Currentdir = common::folder_part(m_current_image_path);
     const image::Layout layout = image::layout_from_path(m_current_image_path);
@@ -266,17 +285,23 @@ void MainWindow::load_image(const std::string& path)
     m_catalogue.clear();
     m_catalogue_path = path;
     auto opened = image::open_image(path);
-    if (auto* image = std::get_if<image::OpenImage>(&opened)) {
+    auto* image = std::get_if<image::OpenImage>(&opened);
+    if (image)
         m_catalogue = image::read_directory(*image->source);
-        fill_list();
-        if (image->scannable)
-            append_lines(inspect::scan_image(*image->source, path).lines);
+    fill_list();
+    if (image && image->scannable) {
+        append_lines(inspect::scan_image(*image->source, path).lines);
         return;
     }
-    fill_list();
+    const std::int64_t size = image ? image->raw_size : std::get<image::OpenFailure>(opened).size;
     // An image of the right size that cannot be opened shows the scan's first line.
-    if (std::get<image::OpenFailure>(opened).size == image::IMAGE_BYTES)
+    if (size == image::IMAGE_BYTES)
         append_lines({inspect::scan_first_line(path)});
+    else if (size >= 0)
+        show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
+                        .arg(from_path(common::file_part(path)))
+                        .arg(size)
+                        .arg(image::IMAGE_BYTES));
 }
 
 std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
@@ -288,6 +313,19 @@ std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
     // not be converted.
     return std::make_unique<image::RawImage>(std::make_unique<image::MemoryBytes>(std::vector<std::uint8_t>{}),
                                              image::Layout::Interleaved);
+}
+
+bool MainWindow::is_listed_image(const std::string& path) const
+{
+    if (m_catalogue_path.empty())
+        return false;
+    const QString listed = QFileInfo(from_path(m_catalogue_path)).canonicalFilePath();
+    return !listed.isEmpty() && listed == QFileInfo(from_path(path)).canonicalFilePath();
+}
+
+void MainWindow::show_status(const QString& text)
+{
+    m_status->showMessage(text);
 }
 
 void MainWindow::fill_list()
@@ -326,6 +364,10 @@ void MainWindow::append_lines(const std::vector<std::string>& lines)
 void MainWindow::convert_to_tap()
 {
     m_current_image_path = to_path(m_browser->selected_path());
+    if (m_list->selectedItems().isEmpty()) {
+        show_status("Select the files to convert first");
+        return;
+    }
     m_pane->clear();
     const QString answer =
         m_services.requester.ask_save_file("Enter Save Filename", from_path(m_settings.savefile), "TAP Files|*.tap");
@@ -338,15 +380,20 @@ void MainWindow::convert_to_tap()
         return;
 
     std::vector<tape::SelectedRow> rows;
+    int sam_files = 0;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        if (item->isSelected())
-            rows.push_back({m_catalogue[static_cast<std::size_t>(i)].name, item->data(0, Qt::UserRole).toInt()});
+        const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
+        if (item->isSelected()) {
+            rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
+            sam_files += row.type_code >= image::TYPE_SAM_BASIC ? 1 : 0;
+        }
     }
     const auto disc = open_listed_image();
     const tape::ConversionResult result =
         tape::convert_files(*disc, m_catalogue_path, rows, m_settings.BasStrip != 0, m_settings.savefile);
     append_lines(result.lines);
+    show_status(conversion_status(result.written, static_cast<int>(rows.size()), sam_files, answer));
 }
 
 void MainWindow::view_selected_screen()
@@ -356,12 +403,21 @@ void MainWindow::view_selected_screen()
         if (m_list->topLevelItem(i)->isSelected())
             first_selected = i;
     }
-    if (first_selected < 0 || !image::is_screen(m_catalogue[static_cast<std::size_t>(first_selected)]))
+    if (first_selected < 0) {
+        show_status("Select a screen file (6912 bytes) to view");
         return;
-    const int slot = m_catalogue[static_cast<std::size_t>(first_selected)].slot;
-    std::optional<tape::Extracted> file = tape::extract_file(*open_listed_image(), slot);
-    if (!file)
+    }
+    const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(first_selected)];
+    const QString name = from_disc(row.name).trimmed();
+    if (!image::is_screen(row)) {
+        show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
         return;
+    }
+    std::optional<tape::Extracted> file = tape::extract_file(*open_listed_image(), row.slot);
+    if (!file) {
+        show_status(name + " could not be read as a ZX screen");
+        return;
+    }
     file->data.resize(std::max(file->data.size(), inspect::SCREEN_BYTES), 0);
     QImage picture(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(SCREEN_WIDTH * SCREEN_HEIGHT));
@@ -378,6 +434,7 @@ void MainWindow::view_selected_screen()
 void MainWindow::show_options()
 {
     OptionsWindow options(m_settings, m_services, this);
+    connect(&options, &OptionsWindow::status_message, this, &MainWindow::show_status);
     run_modal(options);
 }
 
@@ -434,16 +491,25 @@ void MainWindow::rename_image_file()
                                                          from_path(common::file_part(old_path)));
     const std::string new_path = common::folder_part(old_path) + to_path(answer);
     m_current_image_path = new_path;
-    // Never replaces an existing file; a failure is not reported.
-    QFile::rename(from_path(old_path), from_path(new_path));
+    const bool listed = is_listed_image(old_path);
+    // Never replaces an existing file; a failure is not reported. The list follows its image to the new name.
+    if (QFile::rename(from_path(old_path), from_path(new_path)) && listed)
+        m_catalogue_path = new_path;
     refresh_browser();
 }
 
 void MainWindow::delete_image_file()
 {
     const QString path = m_browser->selected_path();
-    if (m_services.requester.ask_yes_no("Are you sure?", "Deleting " + path, Icon::Question))
-        QFile::remove(path);
+    if (m_services.requester.ask_yes_no("Are you sure?", "Deleting " + path, Icon::Question)) {
+        const bool listed = is_listed_image(to_path(path));
+        // The list of a deleted image would only lead to empty tapes: it goes with the file.
+        if (QFile::remove(path) && listed) {
+            m_catalogue.clear();
+            m_catalogue_path.clear();
+            fill_list();
+        }
+    }
     refresh_browser();
 }
 

@@ -1,6 +1,7 @@
 // The main window: the file browser and the catalogue list side by side in a splitter, eight command buttons,
 // the message pane and a status bar, placed by hand at fixed positions that follow every resize. Each event
-// runs one handler to its end; the handlers call the core and show its results.
+// runs one handler to its end; the handlers call the core and show its results. The status bar says in one
+// line what a command did or why it did nothing, until the next browser event.
 #pragma once
 
 #include "common/settings.h"
@@ -74,6 +75,8 @@ private:
     // The listed image, opened for one command.
     std::unique_ptr<image::SectorSource> open_listed_image() const;
     void fill_list();
+    bool is_listed_image(const std::string& path) const;
+    void show_status(const QString& text);
     void append_lines(const std::vector<std::string>& lines);
     void show_samdisk_hint();
     void run_samdisk(const QString& arguments);

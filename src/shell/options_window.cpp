@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,8 +20,14 @@ constexpr QRect PATH_RECT(70, 5, 180, 19);
 constexpr QRect BROWSE_RECT(255, 5, 30, 19);
 constexpr QRect WEB_RECT(290, 5, 30, 19);
 constexpr QRect CHECK_RECT(5, 25, 160, 19);
-// Open-file filters: executables on Windows carry .exe; elsewhere they have no extension at all.
+// Open-file filters: executables on Windows carry .exe; elsewhere they have no extension at all, so the
+// requester opens with every file shown.
 constexpr const char* SAMDISK_FILTERS = "Executable Files|*.exe|All Files|*";
+#ifdef _WIN32
+constexpr const char* SAMDISK_FILTER_CHOSEN = "";
+#else
+constexpr const char* SAMDISK_FILTER_CHOSEN = "All Files";
+#endif
 
 } // namespace
 
@@ -55,8 +62,10 @@ OptionsWindow::OptionsWindow(common::Settings& settings, Services services, QWid
     m_web->setObjectName("webButton");
     m_web->setToolTip("Visit SAMDisk website");
     m_web->setGeometry(WEB_RECT);
-    connect(m_web, &QPushButton::clicked, this,
-            [this] { m_services.runner.run_program(SAMDISK_ADDRESS, QString(), QString(), false); });
+    connect(m_web, &QPushButton::clicked, this, [this] {
+        if (!m_services.runner.run_program(SAMDISK_ADDRESS, QString(), QString(), false))
+            emit status_message(QString("No web browser could be started; the SAMDisk page is ") + SAMDISK_ADDRESS);
+    });
 
     m_rewrite = new QCheckBox("Modify BASIC Loader", this);
     m_rewrite->setObjectName("rewriteCheck");
@@ -72,8 +81,8 @@ OptionsWindow::OptionsWindow(common::Settings& settings, Services services, QWid
 
 void OptionsWindow::browse()
 {
-    const QString answer =
-        m_services.requester.ask_open_file("Select SAMDisk file", from_path(m_settings.SAMDisk), SAMDISK_FILTERS);
+    const QString answer = m_services.requester.ask_open_file("Select SAMDisk file", from_path(m_settings.SAMDisk),
+                                                              SAMDISK_FILTERS, SAMDISK_FILTER_CHOSEN);
     // A cancelled requester changes nothing.
     if (answer.isEmpty())
         return;
@@ -85,6 +94,15 @@ void OptionsWindow::closeEvent(QCloseEvent* event)
 {
     m_settings.SAMDisk = to_path(m_path->text());
     event->accept();
+}
+
+void OptionsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace shell

@@ -1,5 +1,6 @@
 // The options window: the SAMDisk path and the BASIC loader switch. Changes take effect in the settings at the
-// moment the user acts; text typed into the path field is taken over when the window closes.
+// moment the user acts; text typed into the path field is taken over when the window closes, by its close box or
+// by Escape.
 #pragma once
 
 #include "common/settings.h"
@@ -21,8 +22,13 @@ class OptionsWindow : public QWidget
 public:
     OptionsWindow(common::Settings& settings, Services services, QWidget* owner);
 
+signals:
+    // A line for the main window's status bar: the web page could not be opened.
+    void status_message(const QString& text);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void browse();

@@ -52,11 +52,13 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
             blocks.clear();
             write_tap_blocks(blocks, x->header, x->data);
             tape.write(blocks);
+            ++result.written;
         }
     }
     if (!tape.commit()) {
         result.lines.push_back(cannot_write(tape_path));
         ++result.failures;
+        result.written = 0;
     }
     return result;
 }

@@ -24,6 +24,7 @@ struct ConversionResult
 {
     std::vector<std::string> lines; // in the order they happened
     int failures = 0;               // lines that report a file not converted or a tape not written
+    int written = 0;                // files on the tape; 0 when the tape could not be written
 };
 
 // Converts the rows of `disc` in order into a new tape file that replaces `tape_path` once it is complete. A tape

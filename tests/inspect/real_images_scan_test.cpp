@@ -2,10 +2,10 @@
 // which is what `kestrel-cli check NAME` prints in the images folder.
 //
 // Checked against the bytes by hand: chain_bad (sector byte 255 after ten sectors), chain_loop (sector 10 of
-// track 4 links to itself: cut after 49 + 3 reads), chain_short (ends after 10 of 49 sectors), dir (a code-21
-// entry with first track 0 compares the directory sector as its SAM header), unidos_dir (a UniDos subdirectory
-// has directory entries, not a header, in its first sector and no chain links), and two files of
-// solo-forth-library-blocks. Every other image scans clean.
+// track 4 links to itself: cut after 49 + 3 reads), chain_short (ends after 10 of 49 sectors), and two files of
+// solo-forth-library-blocks. Every other image scans clean, the two subdirectories included: dir (a MasterDOS
+// one, code 21, no sectors, first sector 0/1 where its own entry lies) and unidos_dir (a UNI-DOS one, code 12,
+// ten sectors of directory entries on track 4 plus the 14 of the screen inside it, no links).
 #include "../cli/cli_test_util.h"
 #include "support/image_builder.h"
 

@@ -1,6 +1,7 @@
 #include "fakes.h"
 
 #include <QFileInfo>
+#include <QTest>
 
 namespace testing_support {
 
@@ -19,6 +20,8 @@ QString ScriptedRequester::answer(const Question& question)
     }
     if (m_script.empty() || m_script.front().first != question.kind) {
         m_unexpected << question.kind + ": " + question.title;
+        // The test fails here, whether or not it looks at unexpected() later.
+        QTest::qFail(qPrintable("unexpected question " + m_unexpected.back()), __FILE__, __LINE__);
         return {};
     }
     QString reply = m_script.front().second;
@@ -31,9 +34,10 @@ QString ScriptedRequester::ask_save_file(const QString& title, const QString& pr
     return answer({"save", title, proposed_path, filters});
 }
 
-QString ScriptedRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters)
+QString ScriptedRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                                         const QString& selected_filter)
 {
-    return answer({"open", title, proposed_path, filters});
+    return answer({"open", title, proposed_path, filters, selected_filter});
 }
 
 bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon)
@@ -51,12 +55,13 @@ QString ScriptedRequester::ask_text(const QString& title, const QString& prompt,
     return answer({"text", title, prompt, initial});
 }
 
-void FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
+bool FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
                                     bool wait)
 {
     m_runs.append({program, arguments, working_folder, wait});
     if (wait)
         m_clock += m_duration;
+    return starts;
 }
 
 bool FakeSystemInfo::is_removable_drive(const QString& drive)

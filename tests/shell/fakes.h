@@ -1,5 +1,5 @@
 // Scripted stand-ins for the platform services: every question the window asks is answered from a script and
-// recorded; a question nobody scripted is recorded as unexpected and answered with "no" / "".
+// recorded; a question nobody scripted fails the running test and is answered with "no" / "".
 #pragma once
 
 #include "shell/interfaces.h"
@@ -19,6 +19,7 @@ struct Question
     QString title;
     QString text;  // the proposed path, the question, the prompt
     QString extra; // the filters, or the initial text
+    QString selected_filter = {};
 };
 
 class ScriptedRequester : public shell::Requester
@@ -34,7 +35,8 @@ public:
     const QStringList& unexpected() const { return m_unexpected; }
 
     QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) override;
-    QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters) override;
+    QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
+                          const QString& selected_filter) override;
     bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
@@ -56,15 +58,18 @@ struct ProgramRun
     bool wait;
 };
 
-// Records program starts; each "takes" the given number of milliseconds on the fake clock.
+// Records program starts; each "takes" the given number of milliseconds on the fake clock, and starts (or
+// reaches a web browser) unless `starts` is false.
 class FakeProcessRunner : public shell::ProcessRunner
 {
 public:
     explicit FakeProcessRunner(qint64& clock) : m_clock(clock) {}
     void set_duration(qint64 milliseconds) { m_duration = milliseconds; }
     const QList<ProgramRun>& runs() const { return m_runs; }
-    void run_program(const QString& program, const QString& arguments, const QString& working_folder,
+    bool run_program(const QString& program, const QString& arguments, const QString& working_folder,
                      bool wait) override;
+
+    bool starts = true;
 
 private:
     qint64& m_clock;

@@ -5,6 +5,7 @@
 #include "shell/screen_viewer.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -43,6 +44,11 @@ QPushButton* button(const WindowFixture& f, const char* name)
     return f.window->findChild<QPushButton*>(name);
 }
 
+QString status_text(const WindowFixture& f)
+{
+    return f.window->findChild<QStatusBar*>("statusBar")->currentMessage();
+}
+
 } // namespace
 
 class MainWindowTest : public QObject
@@ -60,6 +66,11 @@ private slots:
     void view_screen_shows_a_6912_byte_file();
     void view_screen_ignores_other_rows();
     void control_a_selects_every_row();
+    void control_a_in_a_requester_stays_there();
+    void convert_with_nothing_selected_asks_nothing();
+    void status_bar_says_what_a_conversion_did();
+    void status_bar_says_why_nothing_was_shown();
+    void renaming_or_deleting_the_listed_image_takes_the_list_along();
     void closing_writes_the_settings();
     void close_request_while_viewer_is_open_closes_the_viewer();
 };
@@ -329,6 +340,149 @@ void MainWindowTest::control_a_selects_every_row()
     f.pane()->setFocus();
     QTest::keyClick(f.pane(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(f.list()->selectedItems().size(), 3);
+}
+
+void MainWindowTest::control_a_in_a_requester_stays_there()
+{
+    WindowFixture f;
+    f.write_image("d.mgt", three_files());
+    f.open();
+    f.pick(f.path("d.mgt"));
+    f.list()->topLevelItem(2)->setSelected(true);
+    // The save requester's name field takes Control+A to select the proposed name.
+    QLineEdit name_field("disc.tap");
+    f.requester.on_next_question([&] {
+        name_field.show();
+        name_field.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&name_field));
+        name_field.setFocus();
+        QCOMPARE(QApplication::focusWidget(), &name_field);
+        QTest::keyClick(&name_field, Qt::Key_A, Qt::ControlModifier);
+    });
+    f.requester.expect("save", f.path("out.tap"));
+    QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+    QCOMPARE(name_field.selectedText(), QString("disc.tap"));
+    QCOMPARE(f.list()->selectedItems().size(), 1);
+    QCOMPARE(testing_support::read_file(f.path("out.tap").toStdString()).size(), std::size_t{1025});
+}
+
+void MainWindowTest::convert_with_nothing_selected_asks_nothing()
+{
+    WindowFixture f;
+    f.write_image("d.mgt", three_files());
+    f.open();
+    f.pick(f.path("d.mgt"));
+    QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+    QVERIFY(f.requester.asked().isEmpty());
+    QVERIFY(!QFile::exists(f.path("disc.tap")));
+    QCOMPARE(status_text(f), QString("Select the files to convert first"));
+}
+
+void MainWindowTest::status_bar_says_what_a_conversion_did()
+{
+    WindowFixture f;
+    ImageBuilder b = three_files();
+    b.add_sam_file(9, 19, "samcode", bytes(2000, 1));
+    f.write_image("d.mgt", b);
+    ImageBuilder sam;
+    sam.add_sam_file(0, 16, "prog", bytes(300, 2));
+    sam.add_sam_file(1, 19, "code", bytes(900, 3));
+    f.write_image("sam.mgt", sam);
+    f.open();
+
+    const QString tape = f.path("out.tap");
+    f.pick(f.path("d.mgt"));
+    f.list()->topLevelItem(0)->setSelected(true);
+    f.requester.expect("save", tape);
+    QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), "1 of 1 files written to " + tape);
+
+    f.window->select_all_rows();
+    f.requester.expect("save", tape);
+    f.requester.expect("yesno", "yes");
+    QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), "3 of 4 files written to " + tape + "; SAM files have no tape form");
+
+    f.pick(f.path("sam.mgt"));
+    QCOMPARE(status_text(f), QString()); // a browser event clears the line
+    f.window->select_all_rows();
+    f.requester.expect("save", tape);
+    f.requester.expect("yesno", "yes");
+    QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), QString("0 of 2 files: SAM files have no tape form"));
+    // The message pane keeps its own lines.
+    QCOMPARE(f.pane_lines(),
+             QStringList({"prog       not converted, error occured", "code       not converted, error occured"}));
+}
+
+void MainWindowTest::status_bar_says_why_nothing_was_shown()
+{
+    WindowFixture f;
+    f.write_image("d.mgt", three_files());
+    f.write_image("short.mgt", three_files().resize(819199));
+    f.open();
+
+    f.pick(f.path("d.mgt"));
+    QTest::mouseClick(button(f, "viewButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), QString("Select a screen file (6912 bytes) to view"));
+    f.list()->topLevelItem(2)->setSelected(true);
+    QTest::mouseClick(button(f, "viewButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), QString("code is 1000 bytes long, not a 6912-byte screen"));
+
+    f.pick(f.path("short.mgt"));
+    QCOMPARE(f.list()->topLevelItemCount(), 3);
+    QCOMPARE(f.pane()->toPlainText(), QString());
+    QCOMPARE(status_text(f), QString("short.mgt listed but not checked: 819199 bytes, not the 819200 of a disc image"));
+
+    f.runner.starts = false;
+    QTest::mouseClick(button(f, "donateButton"), Qt::LeftButton);
+    QCOMPARE(status_text(f), QString("No web browser could be started; the donation page is ") + shell::DONATE_ADDRESS);
+}
+
+void MainWindowTest::renaming_or_deleting_the_listed_image_takes_the_list_along()
+{
+    WindowFixture f;
+    f.write_image("d.mgt", three_files());
+    f.write_image("other.mgt", ImageBuilder());
+    f.open();
+    const auto convert_code_file = [&] {
+        f.list()->clearSelection();
+        f.list()->topLevelItem(2)->setSelected(true);
+        f.requester.expect("save", f.path("x.tap"));
+        if (QFile(f.path("x.tap")).size() > 0)
+            f.requester.expect("yesno", "yes");
+        QTest::mouseClick(button(f, "convertButton"), Qt::LeftButton);
+        return testing_support::read_file(f.path("x.tap").toStdString()).size();
+    };
+
+    f.pick(f.path("d.mgt"));
+    f.requester.expect("text", "e.mgt");
+    f.window->rename_image_file();
+    QCOMPARE(convert_code_file(), std::size_t{1025});
+    QCOMPARE(f.pane()->toPlainText(), QString());
+
+    // Another file selected in the browser (the list not following the selection): the list stays as it is.
+    {
+        const QSignalBlocker quiet(f.browser());
+        f.pick(f.path("other.mgt"));
+    }
+    f.requester.expect("text", "other2.mgt");
+    f.window->rename_image_file();
+    QVERIFY(QFile::exists(f.path("other2.mgt")));
+    QCOMPARE(convert_code_file(), std::size_t{1025});
+    {
+        const QSignalBlocker quiet(f.browser());
+        f.pick(f.path("other2.mgt"));
+    }
+    f.requester.expect("yesno", "yes");
+    f.window->delete_image_file();
+    QCOMPARE(f.list()->topLevelItemCount(), 3);
+
+    f.pick(f.path("e.mgt"));
+    f.requester.expect("yesno", "yes");
+    f.window->delete_image_file();
+    QCOMPARE(f.list()->topLevelItemCount(), 0);
+    QVERIFY(f.window->catalogue().empty());
 }
 
 void MainWindowTest::closing_writes_the_settings()

@@ -28,6 +28,15 @@ public:
         settings.savefile = folder().toStdString() + "/disc.tap";
     }
 
+    // An answer scripted but never asked for fails the test, as an unscripted question does.
+    ~WindowFixture()
+    {
+        if (!requester.exhausted())
+            QTest::qFail("a scripted answer was never asked for", __FILE__, __LINE__);
+    }
+    WindowFixture(const WindowFixture&) = delete;
+    WindowFixture& operator=(const WindowFixture&) = delete;
+
     QString folder() const { return dir.path(); }
     QString path(const QString& name) const { return dir.filePath(name); }
     std::string settings_path() const { return path("kestrel.ini").toStdString(); }

@@ -20,6 +20,21 @@ using image::data_sector::LINK_TRACK;
 constexpr int FIRST_DATA_TRACK = image::DIRECTORY_TRACKS;
 constexpr int DATA_TRACKS_PER_SIDE = image::TRACKS_PER_SIDE - FIRST_DATA_TRACK;
 
+// The +D snapshot layout, written out here on its own so that the tests do not take it from the reader.
+namespace snap {
+constexpr std::uint8_t TYPE_48K = 5;
+constexpr std::uint8_t TYPE_128K = 9;
+constexpr std::size_t RAM_48K = 49152;
+constexpr std::size_t RAM_128K = 131072;
+constexpr std::size_t BANK = 16384;
+constexpr std::size_t DUMP = 220; // IY IX DE' BC' HL' AF' DE BC HL (spare, I) SP
+constexpr std::size_t DUMP_END = 242;
+constexpr std::size_t I = 239;
+constexpr std::uint16_t PUSHED = 6; // flags and R, AF, PC
+constexpr std::uint8_t IFF_FLAG = 0x04;
+constexpr std::uint16_t RAM_START = 0x4000;
+} // namespace snap
+
 } // namespace
 
 std::uint8_t tape_type_for(std::uint8_t type_code)
@@ -182,6 +197,59 @@ std::vector<Sector> ImageBuilder::add_sam_file(int slot, std::uint8_t type_code,
     stream[8] = start_page;
     stream.insert(stream.end(), data.begin(), data.end());
     return place_file(slot, fields, stream);
+}
+
+PlusdSnapshotFile plusd_snapshot_file(const SnapRegisters& regs, std::vector<std::uint8_t> ram, std::uint8_t paging)
+{
+    if (ram.size() != snap::RAM_48K && ram.size() != snap::RAM_128K)
+        throw std::invalid_argument("a snapshot holds 48 or 128 KiB of RAM");
+    const bool is_128k = ram.size() == snap::RAM_128K;
+    // Where an address lies in `ram`: a 48K holds 0x4000 upwards; a 128K shows banks 5, 2 and the paged one.
+    const auto ram_offset = [&](std::uint16_t address) -> std::ptrdiff_t {
+        if (address < snap::RAM_START)
+            return -1;
+        if (!is_128k)
+            return address - snap::RAM_START;
+        const std::size_t banks[] = {0, 5, 2, static_cast<std::size_t>(paging & 7)};
+        return static_cast<std::ptrdiff_t>(banks[address / snap::BANK] * snap::BANK + address % snap::BANK);
+    };
+    const auto stored_sp = static_cast<std::uint16_t>(regs.sp - snap::PUSHED);
+    const std::uint8_t pushed[snap::PUSHED] = {static_cast<std::uint8_t>(regs.interrupts_enabled ? snap::IFF_FLAG : 0),
+                                               regs.r,
+                                               static_cast<std::uint8_t>(regs.af & 0xFF),
+                                               static_cast<std::uint8_t>(regs.af >> 8),
+                                               static_cast<std::uint8_t>(regs.pc & 0xFF),
+                                               static_cast<std::uint8_t>(regs.pc >> 8)};
+    for (std::uint16_t n = 0; n < snap::PUSHED; ++n) {
+        const std::ptrdiff_t at = ram_offset(static_cast<std::uint16_t>(stored_sp + n));
+        if (at >= 0)
+            ram[static_cast<std::size_t>(at)] = pushed[n];
+    }
+
+    PlusdSnapshotFile file;
+    file.entry.assign(image::entry::SIZE, 0);
+    file.entry[image::entry::STATUS] = is_128k ? snap::TYPE_128K : snap::TYPE_48K;
+    const std::uint16_t dump[] = {regs.iy, regs.ix, regs.de_alt, regs.bc_alt, regs.hl_alt, regs.af_alt,
+                                  regs.de, regs.bc, regs.hl,     0,           stored_sp};
+    for (std::size_t n = 0; n < std::size(dump); ++n)
+        common::put_le16(file.entry, snap::DUMP + 2 * n, dump[n]);
+    file.entry[snap::I] = regs.i;
+    if (is_128k)
+        file.stream.push_back(paging);
+    file.stream.insert(file.stream.end(), ram.begin(), ram.end());
+    return file;
+}
+
+std::vector<Sector> ImageBuilder::add_plusd_snapshot(int slot, const std::string& name, const PlusdSnapshotFile& file)
+{
+    EntryFields fields;
+    fields.status = file.entry[image::entry::STATUS];
+    fields.name = name;
+    const std::vector<Sector> chain = place_file(slot, fields, file.stream);
+    const auto dump = file.entry.begin() + static_cast<std::ptrdiff_t>(snap::DUMP);
+    std::copy(dump, file.entry.begin() + static_cast<std::ptrdiff_t>(snap::DUMP_END),
+              entry_bytes(slot).begin() + static_cast<std::ptrdiff_t>(snap::DUMP));
+    return chain;
 }
 
 ImageBuilder& ImageBuilder::resize(std::size_t size)

@@ -43,6 +43,40 @@ struct Sector
     std::uint8_t number; // 1-10
 };
 
+// The registers of a program at the moment the +D or DISCiPLE snapshot button was pressed.
+struct SnapRegisters
+{
+    std::uint16_t af = 0;
+    std::uint16_t bc = 0;
+    std::uint16_t de = 0;
+    std::uint16_t hl = 0;
+    std::uint16_t af_alt = 0;
+    std::uint16_t bc_alt = 0;
+    std::uint16_t de_alt = 0;
+    std::uint16_t hl_alt = 0;
+    std::uint16_t ix = 0;
+    std::uint16_t iy = 0;
+    std::uint16_t sp = 0;
+    std::uint16_t pc = 0;
+    std::uint8_t i = 0;
+    std::uint8_t r = 0;
+    bool interrupts_enabled = false;
+};
+
+// A snapshot file as the interface saves it: the 256-byte directory entry (type 5 or 9, the register dump at
+// bytes 220-241, no name or chain yet) and the file's bytes (48 KiB of RAM from 0x4000; or the paging byte and
+// banks 0-7), with the flags and R, AF and the PC pushed below the program's SP where that is RAM.
+struct PlusdSnapshotFile
+{
+    std::vector<std::uint8_t> entry;
+    std::vector<std::uint8_t> stream;
+};
+
+// Builds the file from the registers and RAM_BYTES of 49,152 (48K) or 131,072 (128K, banks 0-7, with `paging` as
+// the port 0x7FFD value).
+PlusdSnapshotFile plusd_snapshot_file(const SnapRegisters& regs, std::vector<std::uint8_t> ram,
+                                      std::uint8_t paging = 0);
+
 class ImageBuilder
 {
 public:
@@ -72,6 +106,9 @@ public:
     std::vector<Sector> add_sam_file(int slot, std::uint8_t type_code, const std::string& name,
                                      std::span<const std::uint8_t> data, std::uint8_t start_page = 1,
                                      std::uint16_t offset = 0x8000);
+
+    // A +D snapshot along a fresh chain, with its entry in `slot`. Returns the chain.
+    std::vector<Sector> add_plusd_snapshot(int slot, const std::string& name, const PlusdSnapshotFile& file);
 
     // Changes the size of the image (shorter or longer than 819,200 bytes) for odd-size tests.
     ImageBuilder& resize(std::size_t size);

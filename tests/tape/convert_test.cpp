@@ -123,6 +123,7 @@ TEST(ConvertFiles, FilesThatYieldNothingGetALineTypesWithoutTapeFormAreSkipped)
     EXPECT_EQ(result.lines, (Lines{"gone not converted, error occured", "snap not converted, error occured",
                                    "empty not converted, error occured"}));
     EXPECT_EQ(result.failures, 3);
+    EXPECT_EQ(result.written, 1);
     EXPECT_EQ(f.tape_bytes().size(), 25 + 30u);
 
     image::RawImage blank(std::make_unique<image::MemoryBytes>(Bytes{}), image::Layout::Interleaved);
@@ -172,6 +173,7 @@ TEST(ConvertFiles, WriteErrorIsReportedAfterTheFileLinesAndKeepsTheOldTape)
     const auto both = f.convert({{"prog", 0}, {"x", 9}, {"big", 1}});
     EXPECT_EQ(both.lines, expected);
     EXPECT_EQ(both.failures, 2);
+    EXPECT_EQ(both.written, 0); // the blocks of prog and big did not all reach the tape
     EXPECT_EQ(f.tape_bytes(), old_tape);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.path()), {}), 2); // no temporary left
 }

@@ -1,0 +1,57 @@
+// Listing of ZX Spectrum BASIC programs: the bytes of a tape data block, up to the program length from the tape
+// header (the variables after it are not listed), turned into text lines as the Spectrum shows them. A line is
+// its number (high byte first), its length (low byte first) and that many bytes ending in ENTER (0x0D).
+//
+// The text is plain ASCII in the escapes the Spectrum tools share: keywords of the 48K ROM (0xA5-0xFF) and of the
+// 128K ROM (0xA3 SPECTRUM and 0xA4 PLAY outside strings, the UDGs T and U inside them) with the ROM's spacing;
+// "\\" for a backslash, "\*" for the copyright sign, "`" for the pound sign, "\a" to "\u" for the user-defined
+// graphics, and for a block graphic a backslash and two characters, left and right half, each ' ' (empty), '\''
+// (top), '.' (bottom) or ':' (both). The hidden five-byte numbers after 0x0E are left out. Colour and position
+// codes appear with their parameter bytes as "\{INK 2}", "\{AT 3,4}", "\{TAB 5,0}", any other control byte as
+// "\{0x06}". Disc syntax (LOAD d1"name"CODE, POKE @, LOAD p*) is listed as the bytes stand.
+//
+// Damage stops the listing: the lines before it are listed, the damaged line as far as its bytes go, and one mark
+// line says at which byte of the data the damage starts and what it is. Nothing outside the data is ever read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace basic {
+
+// The highest line number a Spectrum program can hold; larger numbers are damage.
+inline constexpr std::uint16_t MAX_LINE_NUMBER = 9999;
+// The line number field and the length field in front of a line's text.
+inline constexpr std::size_t LINE_HEADER = 4;
+inline constexpr std::uint8_t ENTER = 0x0D;
+
+// Where the damage of a program starts (a byte offset in the data) and what it is.
+struct Damage
+{
+    std::size_t offset = 0;
+    std::string reason;
+};
+
+struct Listing
+{
+    // One entry per program line: the number right-aligned in five columns, then the text; after the last line
+    // listed, the damage mark if there is damage.
+    std::vector<std::string> lines;
+    std::optional<Damage> damage;
+};
+
+// The mark line for a damage: "** damage at byte N: reason".
+std::string damage_mark(const Damage& damage);
+
+// Lists the program part of `data` (its first `program_length` bytes; all of it when that is larger, which is
+// damage). Never fails: damage ends the listing with its mark.
+Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length);
+
+// The text of one line from the bytes after its four-byte header, without the final ENTER.
+std::string line_text(std::span<const std::uint8_t> text);
+
+} // namespace basic

@@ -1,0 +1,132 @@
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "tape/make_disc.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace cli {
+namespace {
+
+struct MakeArgs
+{
+    std::string output;
+    std::vector<std::string> tapes;
+    std::optional<std::string> system;
+    std::optional<int> system_slot;
+    bool force = false;
+};
+
+// Parses the arguments after "make"; on failure reports the usage error and returns std::nullopt.
+std::optional<MakeArgs> parse_make_args(const std::vector<std::string>& args, std::ostream& err)
+{
+    ArgWalker walk("make", args, err);
+    MakeArgs parsed;
+    std::optional<std::string> output;
+    while (walk.next()) {
+        if (walk.is("--system")) {
+            if (!walk.once(parsed.system.has_value(), "--system IMAGE") || !(parsed.system = walk.value()))
+                return std::nullopt;
+        } else if (walk.is("--system-slot")) {
+            if (!walk.once(parsed.system_slot.has_value(), "--system-slot N") || !(parsed.system_slot = walk.slot()))
+                return std::nullopt;
+        } else if (walk.is("--force")) {
+            parsed.force = true;
+        } else if (!output) {
+            if (!walk.image(output))
+                return std::nullopt;
+        } else if (walk.arg().size() > 1 && walk.arg().front() == '-') {
+            usage_error(err, "unknown option '" + walk.arg() + "'");
+            return std::nullopt;
+        } else {
+            parsed.tapes.push_back(walk.arg());
+        }
+    }
+    if (!output || parsed.tapes.empty()) {
+        walk.missing("OUT and at least one TAPE");
+        return std::nullopt;
+    }
+    if (parsed.system_slot && !parsed.system) {
+        usage_error(err, "--system-slot needs --system IMAGE");
+        return std::nullopt;
+    }
+    parsed.output = *output;
+    return parsed;
+}
+
+bool is_same_file(const std::string& a, const std::string& b)
+{
+    std::error_code ignored;
+    return std::filesystem::equivalent(a, b, ignored);
+}
+
+} // namespace
+
+int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    const auto parsed = parse_make_args(args, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    const std::string& path = parsed->output;
+    const image::Layout layout = image::layout_from_path(path);
+    if (layout == image::Layout::None) {
+        report(err, path, "not a disc image name (it must end in .mgt, .dsk or .img)");
+        return EXIT_USAGE;
+    }
+    std::error_code error;
+    if (!parsed->force && std::filesystem::exists(path, error)) {
+        report(err, path, "exists (use --force to replace it)");
+        return EXIT_USAGE;
+    }
+
+    std::vector<std::string> inputs = parsed->tapes;
+    if (parsed->system)
+        inputs.push_back(*parsed->system);
+    for (const std::string& input : inputs) {
+        if (is_same_file(input, path)) {
+            report(err, path, "is also an input (" + input + ")");
+            return EXIT_USAGE;
+        }
+    }
+    std::optional<tape::SystemFile> system;
+    if (parsed->system) {
+        auto loaded = load_image(*parsed->system, err);
+        if (!loaded)
+            return EXIT_USAGE;
+        auto found = tape::read_system_file(loaded->disc(), parsed->system_slot, *parsed->system);
+        if (const auto* reason = std::get_if<std::string>(&found)) {
+            report(err, *parsed->system, *reason);
+            return EXIT_USAGE;
+        }
+        system = std::move(std::get<tape::SystemFile>(found));
+    }
+    std::vector<tape::TapeInput> tapes;
+    for (const std::string& tape_path : parsed->tapes) {
+        auto tape = tape::read_tape_file(tape_path);
+        if (const auto* reason = std::get_if<std::string>(&tape)) {
+            report(err, tape_path, *reason);
+            return EXIT_USAGE;
+        }
+        tapes.push_back(std::move(std::get<tape::TapeInput>(tape)));
+    }
+
+    const auto made = tape::make_disc(tapes, layout, system);
+    if (const auto* reason = std::get_if<std::string>(&made)) {
+        report(err, path, *reason);
+        return EXIT_PROBLEM;
+    }
+    const auto& disc = std::get<tape::MadeDisc>(made);
+    for (const std::string& problem : disc.problems)
+        err << PROGRAM_NAME << ": " << problem << '\n';
+    if (const auto failure = common::write_file_atomically(path, disc.bytes)) {
+        report(err, path, *failure);
+        return EXIT_PROBLEM;
+    }
+    for (const std::string& line : disc.placed)
+        out << line << '\n';
+    return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;
+}
+
+} // namespace cli

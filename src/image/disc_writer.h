@@ -1,0 +1,66 @@
+// Building a new, formatted +D disc image in memory. The directory (80 entries in tracks 0-3 of side 0) holds the
+// files given, in slots 0, 1, 2, ... in that order, and is empty after them. Each file lies on a chain of whole
+// sectors: 510 bytes of the file, then the link to the next sector (track byte, sector number 1-10), the last
+// link 0, 0. Sectors are handed out as the +D does on an empty disc: the lowest free one in its sector order, which
+// is also the order of the bits of an entry's sector map (bytes 15-209, bit 0 of byte 15 first): side 0 tracks
+// 4-79, then side 1 tracks 0-79, sectors 1-10 of each track, 1,560 sectors in all. The writer sets an entry's
+// sector count (big-endian), first track and sector and sector map; every other entry byte is the caller's.
+// Sectors no file uses are zero, as on an emulator's freshly formatted disc.
+#pragma once
+
+#include "image/directory.h"
+#include "image/geometry.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace image {
+
+inline constexpr int DATA_SECTORS = 1560;
+
+// A file to write: its entry (status, name and the bytes from 210 on as they should stand; the writer fills in
+// bytes 11-209) and the bytes its chain holds (a ZX file: the nine-byte disc header, then the data).
+struct DiscFile
+{
+    EntryBytes entry{};
+    std::vector<std::uint8_t> body;
+};
+
+// Where a file went.
+struct PlacedFile
+{
+    int slot = 0;
+    int sectors = 0;
+    std::uint8_t first_track = 0;
+    std::uint8_t first_sector = 0; // 1-10
+};
+
+struct WrittenDisc
+{
+    std::vector<std::uint8_t> bytes; // 819,200 bytes in the layout asked for
+    std::vector<PlacedFile> placed;  // one per file, in the order given
+};
+
+// The sector address of data sector `index` (0-1559) in the +D's order.
+struct SectorAddress
+{
+    std::uint8_t track_byte = 0;
+    std::uint8_t number = 0; // 1-10
+};
+SectorAddress data_sector_address(int index);
+
+// The place (0-1559) of a sector in that order; std::nullopt for a directory sector or an address off the disc.
+std::optional<int> data_sector_index(std::uint8_t track_byte, int number);
+
+// Number of sectors a chain of `body_bytes` bytes takes; at least 1, so every file has a first sector.
+int sectors_for(std::size_t body_bytes);
+
+// Lays the files out on a new disc in `layout` (Interleaved or Sequential). Fails, with a message and nothing
+// built, when there are more than 80 files or they need more than 1,560 sectors together.
+std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> files, Layout layout);
+
+} // namespace image

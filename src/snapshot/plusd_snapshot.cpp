@@ -1,0 +1,151 @@
+#include "snapshot/plusd_snapshot.h"
+
+#include "common/bytes.h"
+#include "image/chain.h"
+#include "image/directory.h"
+
+#include <algorithm>
+
+namespace snapshot {
+namespace {
+
+constexpr std::uint16_t STACK_TOP_LIMIT = 0x10000 - plusd::STACK_BYTES; // highest SP whose pushes stay in RAM
+constexpr std::uint8_t I_AFTER_RESET = 0x00;
+constexpr std::uint8_t I_OF_THE_ROM = 0x3F;
+constexpr std::uint16_t BORDCR = 23624; // system variable: bits 3-5 the border colour
+constexpr int BORDCR_SHIFT = 3;
+constexpr std::uint8_t COLOUR_MASK = 0x07;
+constexpr int BYTE_BITS = 8;
+
+std::string hex16(std::uint16_t value)
+{
+    constexpr std::string_view DIGITS = "0123456789ABCDEF";
+    constexpr int NIBBLES = 4;
+    constexpr int NIBBLE_BITS = 4;
+    constexpr unsigned NIBBLE_MASK = 0xF;
+    std::string text = "0x";
+    for (int shift = (NIBBLES - 1) * NIBBLE_BITS; shift >= 0; shift -= NIBBLE_BITS)
+        text += DIGITS[(static_cast<unsigned>(value) >> shift) & NIBBLE_MASK];
+    return text;
+}
+
+std::string model_name(int type_code)
+{
+    return type_code == plusd::TYPE_48K ? "48K" : "128K";
+}
+
+std::uint16_t peek16(const Snapshot& snap, std::uint16_t address)
+{
+    return static_cast<std::uint16_t>(peek(snap, address) |
+                                      (peek(snap, static_cast<std::uint16_t>(address + 1)) << BYTE_BITS));
+}
+
+} // namespace
+
+bool is_plusd_snapshot_type(int type_code)
+{
+    return image::file_type(type_code).snapshot;
+}
+
+std::size_t plusd_file_bytes(int type_code)
+{
+    if (type_code == plusd::TYPE_48K)
+        return plusd::FILE_BYTES_48K;
+    if (type_code == plusd::TYPE_128K)
+        return plusd::FILE_BYTES_128K;
+    return 0;
+}
+
+std::size_t plusd_sectors_for(std::size_t file_bytes)
+{
+    return (file_bytes + plusd::SECTOR_DATA_BYTES - 1) / plusd::SECTOR_DATA_BYTES;
+}
+
+std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::uint8_t> entry,
+                                                          std::span<const std::uint8_t> file)
+{
+    if (entry.size() < plusd::ENTRY_SIZE)
+        return DecodeError{"the directory entry is " + std::to_string(entry.size()) + " bytes, not " +
+                           std::to_string(plusd::ENTRY_SIZE)};
+    const int type = entry[plusd::TYPE] & plusd::TYPE_MASK;
+    if (!is_plusd_snapshot_type(type))
+        return DecodeError{"type " + std::to_string(type) + " is no snapshot (48K snapshots are type 5, 128K type 9)"};
+    const std::string name = model_name(type) + " snapshot";
+    const std::size_t needed = plusd_file_bytes(type);
+    const std::size_t sectors = plusd_sectors_for(needed);
+    if (file.size() < needed)
+        return DecodeError{"the file holds " + std::to_string(file.size()) + " bytes, but a " + name + " needs " +
+                           std::to_string(needed)};
+    if (file.size() > sectors * plusd::SECTOR_DATA_BYTES)
+        return DecodeError{"the file runs to " + std::to_string(plusd_sectors_for(file.size())) + " sectors, but a " +
+                           name + " fills " + std::to_string(sectors)};
+
+    Snapshot snap;
+    if (type == plusd::TYPE_48K) {
+        snap.model = Model::Spectrum48K;
+        snap.ram.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(RAM_BYTES_48K));
+    } else {
+        snap.model = Model::Spectrum128K;
+        // Bits 6 and 7 mean nothing to the 128K; a stray BANKM may carry them, and the emulators need not see them.
+        snap.paging = file[plusd::FILE_PAGING] & paging::USED_BITS;
+        const auto banks = file.subspan(plusd::FILE_BANKS, RAM_BYTES_128K);
+        snap.ram.assign(banks.begin(), banks.end());
+    }
+
+    // The interface pushed AF and the PC onto the program's stack; with SP in ROM those pushes went nowhere, and
+    // near the top of memory they wrapped round into ROM, so neither can be recovered.
+    const std::uint16_t sp = common::get_le16(entry, plusd::SP);
+    if (sp < RAM_START)
+        return DecodeError{"the stack pointer " + hex16(sp) +
+                           " lies in ROM, so AF and the PC that the interface pushed there are lost"};
+    if (sp > STACK_TOP_LIMIT)
+        return DecodeError{"the stack pointer " + hex16(sp) +
+                           " is at the top of memory, so AF and the PC that the interface pushed there are lost"};
+
+    Registers& r = snap.regs;
+    r.iy = common::get_le16(entry, plusd::IY);
+    r.ix = common::get_le16(entry, plusd::IX);
+    r.de_alt = common::get_le16(entry, plusd::DE_ALT);
+    r.bc_alt = common::get_le16(entry, plusd::BC_ALT);
+    r.hl_alt = common::get_le16(entry, plusd::HL_ALT);
+    // A DISCiPLE ROM that misses an EX AF,AF' saves no AF' here; the field is kept as it is, there being no other.
+    r.af_alt = common::get_le16(entry, plusd::AF_ALT);
+    r.de = common::get_le16(entry, plusd::DE);
+    r.bc = common::get_le16(entry, plusd::BC);
+    r.hl = common::get_le16(entry, plusd::HL);
+    r.i = entry[plusd::I];
+    r.af = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_AF));
+    r.pc = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_PC));
+    // R was read a few instructions into the interface's handler; the refresh counter has no truer value to give.
+    r.r = peek(snap, static_cast<std::uint16_t>(sp + plusd::STACK_R));
+    // After an NMI, IFF2 holds the interrupt state of the program; the handler's LD A,I copied it into P/V.
+    r.iff1 = r.iff2 = (peek(snap, static_cast<std::uint16_t>(sp + plusd::STACK_FLAGS)) & plusd::IFF2_FLAG) != 0;
+    // The interrupt mode is not saved. The interface's own reload sets IM 1 when I holds 0 or 63 (the values the
+    // ROMs leave) and IM 2 otherwise, since only a program with its own vector table moves I; the same is done here.
+    r.interrupt_mode = (r.i == I_AFTER_RESET || r.i == I_OF_THE_ROM) ? 1 : 2;
+    // SP 0xFFFA leaves 0x0000 here: the stack then grows down from the top of memory, as on the machine.
+    r.sp = static_cast<std::uint16_t>(sp + plusd::STACK_BYTES);
+    // The border is not saved either. BORDCR holds the colour BASIC last set; a program that sets the border
+    // itself usually rewrites it every frame, so this is right at once or soon after.
+    snap.border = static_cast<std::uint8_t>((peek(snap, BORDCR) >> BORDCR_SHIFT) & COLOUR_MASK);
+    return snap;
+}
+
+std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot)
+{
+    const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
+    const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
+    const std::size_t sectors = plusd_sectors_for(plusd_file_bytes(decoded.type_code()));
+    if (sectors == 0)
+        return decode_plusd_snapshot(entry, {});
+    std::vector<std::uint8_t> file;
+    file.reserve((sectors + 1) * plusd::SECTOR_DATA_BYTES);
+    const image::ChainRules rules{static_cast<int>(sectors) + 1, true};
+    image::walk_chain(disc, {decoded.first_track, decoded.first_sector}, rules, [&](image::SectorView sector, int) {
+        file.insert(file.end(), sector.begin(), sector.begin() + plusd::SECTOR_DATA_BYTES);
+        return true;
+    });
+    return decode_plusd_snapshot(entry, file);
+}
+
+} // namespace snapshot

@@ -1,0 +1,78 @@
+#include "snapshot/sna_format.h"
+
+#include "common/bytes.h"
+
+#include <cassert>
+
+namespace snapshot {
+namespace {
+
+constexpr std::uint8_t BORDER_MASK = 0x07;
+constexpr std::uint8_t MODE_MASK = 0x03;
+constexpr std::uint16_t PC_BYTES = 2;
+
+void append(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
+{
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+void put_header(std::span<std::uint8_t> h, const Snapshot& snap, std::uint16_t sp)
+{
+    const Registers& r = snap.regs;
+    h[sna::I] = r.i;
+    common::put_le16(h, sna::HL_ALT, r.hl_alt);
+    common::put_le16(h, sna::DE_ALT, r.de_alt);
+    common::put_le16(h, sna::BC_ALT, r.bc_alt);
+    common::put_le16(h, sna::AF_ALT, r.af_alt);
+    common::put_le16(h, sna::HL, r.hl);
+    common::put_le16(h, sna::DE, r.de);
+    common::put_le16(h, sna::BC, r.bc);
+    common::put_le16(h, sna::IY, r.iy);
+    common::put_le16(h, sna::IX, r.ix);
+    h[sna::IFF] = r.iff2 ? sna::IFF2_BIT : 0;
+    h[sna::R] = r.r;
+    common::put_le16(h, sna::AF, r.af);
+    common::put_le16(h, sna::SP, sp);
+    h[sna::MODE] = r.interrupt_mode & MODE_MASK;
+    h[sna::BORDER] = snap.border & BORDER_MASK;
+}
+
+std::vector<std::uint8_t> encode_48k(const Snapshot& snap)
+{
+    const auto sp = static_cast<std::uint16_t>(snap.regs.sp - PC_BYTES);
+    assert(sp >= RAM_START && sp < UINT16_MAX);
+    std::vector<std::uint8_t> out(sna::HEADER_SIZE, 0);
+    put_header(out, snap, sp);
+    append(out, snap.ram);
+    common::put_le16(std::span<std::uint8_t>(out).subspan(sna::HEADER_SIZE), static_cast<std::size_t>(sp - RAM_START),
+                     snap.regs.pc);
+    return out;
+}
+
+std::vector<std::uint8_t> encode_128k(const Snapshot& snap)
+{
+    std::vector<std::uint8_t> out(sna::HEADER_SIZE, 0);
+    put_header(out, snap, snap.regs.sp);
+    const int paged = snap.paging & paging::BANK_MASK;
+    append(out, bank(snap, BANK_AT_4000));
+    append(out, bank(snap, BANK_AT_8000));
+    append(out, bank(snap, paged));
+    common::append_le16(out, snap.regs.pc);
+    out.push_back(snap.paging);
+    out.push_back(0); // TR-DOS not paged
+    // Six banks follow when bank 5 or 2 is the paged one (it then came twice above), five otherwise.
+    for (int n = 0; n < BANKS_128K; ++n) {
+        if (n != BANK_AT_4000 && n != BANK_AT_8000 && n != paged)
+            append(out, bank(snap, n));
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encode_sna(const Snapshot& snap)
+{
+    return snap.model == Model::Spectrum128K ? encode_128k(snap) : encode_48k(snap);
+}
+
+} // namespace snapshot

@@ -1,0 +1,50 @@
+// The .sna emulator snapshot. A 27-byte header of registers, then the 48 KiB from 0x4000. The 48K form has no
+// field for the PC: it lies on the stack, and the header's SP points at it. The 128K form keeps the real SP and
+// follows the 48 KiB (banks 5, 2 and the one paged at 0xC000) with the PC, the port 0x7FFD value, a TR-DOS byte
+// and the other banks in ascending order (six of them when bank 5 or 2 is the paged one, which then comes twice
+// in the 48 KiB).
+#pragma once
+
+#include "snapshot/snapshot.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace snapshot {
+
+namespace sna {
+inline constexpr std::size_t I = 0;
+inline constexpr std::size_t HL_ALT = 1;
+inline constexpr std::size_t DE_ALT = 3;
+inline constexpr std::size_t BC_ALT = 5;
+inline constexpr std::size_t AF_ALT = 7;
+inline constexpr std::size_t HL = 9;
+inline constexpr std::size_t DE = 11;
+inline constexpr std::size_t BC = 13;
+inline constexpr std::size_t IY = 15;
+inline constexpr std::size_t IX = 17;
+inline constexpr std::size_t IFF = 19; // bit 2: IFF2
+inline constexpr std::size_t R = 20;
+inline constexpr std::size_t AF = 21;
+inline constexpr std::size_t SP = 23;
+inline constexpr std::size_t MODE = 25;
+inline constexpr std::size_t BORDER = 26;
+inline constexpr std::size_t HEADER_SIZE = 27;
+inline constexpr std::size_t SIZE_48K = HEADER_SIZE + RAM_BYTES_48K; // 49,179
+
+// After the 48 KiB of a 128K file.
+inline constexpr std::size_t PC = 0;
+inline constexpr std::size_t PORT_7FFD = 2;
+inline constexpr std::size_t TRDOS_PAGED = 3;
+inline constexpr std::size_t EXTENSION_SIZE = 4;
+inline constexpr std::size_t SIZE_128K = SIZE_48K + EXTENSION_SIZE + 5 * PAGE_BYTES; // 131,103
+inline constexpr std::size_t SIZE_128K_REPEATED = SIZE_128K + PAGE_BYTES;            // 147,487
+inline constexpr std::uint8_t IFF2_BIT = 0x04;
+} // namespace sna
+
+// The snapshot as a .sna file. The 48K form stores the PC in the two bytes below SP, as every .sna reader
+// expects, so those bytes must be RAM (SP from 0x4002 to 0xFFFF, or 0x0000); a snapshot read from a +D disc has
+// its PC there already.
+std::vector<std::uint8_t> encode_sna(const Snapshot& snap);
+
+} // namespace snapshot

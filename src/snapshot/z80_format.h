@@ -1,0 +1,70 @@
+// The .z80 emulator snapshot, version 3: a 30-byte header of registers (its PC field zero), a 54-byte extension
+// with the PC, the machine (48K or 128K) and the 128K paging, then each RAM page as a block of its own, packed
+// with the format's run-length code. Pages of a 48K are numbered 8 (0x4000), 4 (0x8000) and 5 (0xC000); bank n of
+// a 128K is page n + 3.
+#pragma once
+
+#include "snapshot/snapshot.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace snapshot {
+
+namespace z80 {
+inline constexpr std::size_t A = 0;
+inline constexpr std::size_t F = 1;
+inline constexpr std::size_t BC = 2;
+inline constexpr std::size_t HL = 4;
+inline constexpr std::size_t PC_V1 = 6; // zero: the header continues with an extension
+inline constexpr std::size_t SP = 8;
+inline constexpr std::size_t I = 10;
+inline constexpr std::size_t R = 11;     // bits 0-6
+inline constexpr std::size_t FLAGS = 12; // bit 0: bit 7 of R; bits 1-3: border
+inline constexpr std::size_t DE = 13;
+inline constexpr std::size_t BC_ALT = 15;
+inline constexpr std::size_t DE_ALT = 17;
+inline constexpr std::size_t HL_ALT = 19;
+inline constexpr std::size_t A_ALT = 21;
+inline constexpr std::size_t F_ALT = 22;
+inline constexpr std::size_t IY = 23;
+inline constexpr std::size_t IX = 25;
+inline constexpr std::size_t IFF1 = 27;
+inline constexpr std::size_t IFF2 = 28;
+inline constexpr std::size_t MODE = 29; // bits 0-1: interrupt mode
+inline constexpr std::size_t V1_SIZE = 30;
+inline constexpr std::size_t EXTENSION_LENGTH = 30;
+inline constexpr std::size_t PC = 32;
+inline constexpr std::size_t MACHINE = 34;
+inline constexpr std::size_t PORT_7FFD = 35;
+inline constexpr std::size_t TSTATES_LOW = 55;
+inline constexpr std::size_t TSTATES_HIGH = 57;
+inline constexpr std::size_t ROM_0000_WRITABLE = 61; // 0xFF: ROM
+inline constexpr std::size_t ROM_2000_WRITABLE = 62;
+inline constexpr std::size_t V3_EXTENSION = 54;
+inline constexpr std::size_t V3_SIZE = V1_SIZE + 2 + V3_EXTENSION;
+
+inline constexpr std::uint8_t MACHINE_48K = 0;
+inline constexpr std::uint8_t MACHINE_128K = 4;
+
+// A page block: a 2-byte length of the packed data (0xFFFF: 16,384 bytes as they are), a page number, the data.
+inline constexpr std::size_t BLOCK_LENGTH = 0;
+inline constexpr std::size_t BLOCK_PAGE = 2;
+inline constexpr std::size_t BLOCK_HEADER = 3;
+inline constexpr std::uint16_t UNPACKED_BLOCK = 0xFFFF;
+
+inline constexpr std::uint8_t PAGE_4000_48K = 8;
+inline constexpr std::uint8_t PAGE_8000_48K = 4;
+inline constexpr std::uint8_t PAGE_C000_48K = 5;
+inline constexpr std::uint8_t FIRST_BANK_PAGE = 3;
+} // namespace z80
+
+// Packs bytes with the .z80 run-length code: a run of five or more equal bytes, or of two or more 0xED bytes,
+// becomes ED ED count byte; a single ED is followed by the next byte as it is, so the two never read as a run.
+std::vector<std::uint8_t> pack_z80_block(std::span<const std::uint8_t> data);
+
+// The snapshot as a version-3 .z80 file.
+std::vector<std::uint8_t> encode_z80(const Snapshot& snap);
+
+} // namespace snapshot

@@ -1,0 +1,222 @@
+#include "tape/make_disc.h"
+
+#include "common/bytes.h"
+#include "common/path_text.h"
+#include "image/chain.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace tape {
+namespace {
+
+// Directory type codes of the ZX files a tape can give, by tape type 0-3: the inverse of image::file_type's tape.
+constexpr std::array<int, 4> TYPE_CODE_OF_TAPE_TYPE = {image::TYPE_ZX_BASIC, image::TYPE_ZX_NUMBER_ARRAY,
+                                                       image::TYPE_ZX_STRING_ARRAY, image::TYPE_ZX_CODE};
+constexpr std::uint16_t SCREEN_START = 16384;
+// The +D keeps a BASIC program's address (PROG of a 48K Spectrum) as its start, and 0xFFFF / 0 in the two fields
+// code has no use for; seen so on solo-forth-boot.mgt and the mgtdisklib images.
+constexpr std::uint16_t BASIC_START = 0x5CCB;
+constexpr std::uint16_t UNUSED_WORD = 0xFFFF;
+constexpr std::uint16_t NO_EXECUTE_ADDRESS = 0;
+// An array's variable name is the high byte of the tape's first parameter; the +D keeps it in the low byte of
+// the program-length field, above it 0xFF.
+constexpr int NAME_SHIFT = 8;
+constexpr std::uint16_t ARRAY_NAME_FILL = 0xFF00;
+
+constexpr std::string_view SYSTEM_PREFIX = "+sys"; // compared in lower case
+
+bool is_system_name(const image::DirectoryEntry& e)
+{
+    const std::string name(e.raw_name.begin(), e.raw_name.begin() + SYSTEM_PREFIX.size());
+    return common::ascii_lower(name) == SYSTEM_PREFIX;
+}
+
+bool same_name(const image::EntryBytes& a, const image::EntryBytes& b)
+{
+    return std::equal(a.begin() + image::entry::NAME, a.begin() + image::entry::NAME + image::entry::NAME_LEN,
+                      b.begin() + image::entry::NAME);
+}
+
+std::string placed_line(const image::EntryBytes& entry, const image::PlacedFile& at, const std::string& origin)
+{
+    const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
+    TapeHeader shown{};
+    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + header::NAME);
+    const image::CatalogueRow row = image::catalogue_row(decoded, at.slot);
+    return "slot " + std::to_string(at.slot) + ": \"" + shown_name(shown) + "\" " + row.type_text + ", " +
+           std::to_string(row.length) + " bytes, " + std::to_string(at.sectors) +
+           (at.sectors == 1 ? " sector" : " sectors") + " from track " + std::to_string(at.first_track) + " sector " +
+           std::to_string(at.first_sector) + " (" + origin + ")";
+}
+
+} // namespace
+
+image::DiscFile disc_file(const TapeFile& file)
+{
+    namespace e = image::entry;
+    const TapeHeader& h = file.header;
+    const std::uint8_t tape_type = h[header::TYPE];
+    assert(tape_type <= TAPE_BYTES);
+    const std::uint16_t length = common::get_le16(h, header::LENGTH);
+    const std::uint16_t param1 = common::get_le16(h, header::PARAM1);
+    const std::uint16_t param2 = common::get_le16(h, header::PARAM2);
+
+    image::DiscFile out;
+    image::EntryBytes& entry = out.entry;
+    const bool is_screen = tape_type == TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
+    entry[e::STATUS] = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : TYPE_CODE_OF_TAPE_TYPE[tape_type]);
+    std::copy_n(h.begin() + header::NAME, header::NAME_LEN, entry.begin() + e::NAME);
+    entry[e::TAPE_TYPE] = tape_type;
+    common::put_le16(entry, e::ZX_LENGTH, length);
+    if (tape_type == TAPE_PROGRAM) {
+        common::put_le16(entry, e::ZX_START, BASIC_START);
+        common::put_le16(entry, e::ZX_PROGRAM_LENGTH, param2);
+        common::put_le16(entry, e::ZX_AUTOSTART, param1);
+    } else if (tape_type == TAPE_BYTES) {
+        common::put_le16(entry, e::ZX_START, param1);
+        common::put_le16(entry, e::ZX_PROGRAM_LENGTH, UNUSED_WORD);
+        common::put_le16(entry, e::ZX_AUTOSTART, NO_EXECUTE_ADDRESS);
+    } else {
+        common::put_le16(entry, e::ZX_START, param1);
+        common::put_le16(entry, e::ZX_PROGRAM_LENGTH,
+                         static_cast<std::uint16_t>(ARRAY_NAME_FILL | (param1 >> NAME_SHIFT)));
+        common::put_le16(entry, e::ZX_AUTOSTART, UNUSED_WORD);
+    }
+    out.body.reserve(image::FILE_HEADER_SIZE + file.data.size());
+    out.body.assign(entry.begin() + e::FILE_HEADER, entry.begin() + e::FILE_HEADER + image::FILE_HEADER_SIZE);
+    out.body.insert(out.body.end(), file.data.begin(), file.data.end());
+    return out;
+}
+
+std::variant<TapeInput, std::string> read_tape_file(const std::string& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return std::string("is a folder, not a tape");
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        return error.message();
+    if (size > MAX_TAPE_BYTES)
+        return "size is " + std::to_string(size) + " bytes, more than a tape file holds (" +
+               std::to_string(MAX_TAPE_BYTES) + ")";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!in)
+        return std::string(std::strerror(errno));
+    TapeInput tape{path, std::vector<std::uint8_t>(static_cast<std::size_t>(size))};
+    // One byte more than the size asks for tells a file that grew since it was measured.
+    std::uint8_t extra = 0;
+    if (std::fread(tape.bytes.data(), 1, tape.bytes.size(), in.get()) != tape.bytes.size() ||
+        std::fread(&extra, 1, 1, in.get()) != 0)
+        return std::string("cannot read the file whole");
+    return tape;
+}
+
+std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc, std::optional<int> slot,
+                                                       const std::string& shown_name)
+{
+    image::EntryBytes entry{};
+    int found = -1;
+    if (slot) {
+        entry = image::read_entry_bytes(disc, *slot);
+        if (!image::decode_directory_entry(entry).is_used())
+            return "no file in slot " + std::to_string(*slot);
+        found = *slot;
+    }
+    for (int s = 0; s < image::DIRECTORY_SLOTS && found < 0; ++s) {
+        entry = image::read_entry_bytes(disc, s);
+        const image::DirectoryEntry e = image::decode_directory_entry(entry);
+        if (e.is_used() && is_system_name(e))
+            found = s;
+    }
+    if (found < 0)
+        return std::string("no file whose name starts with +SYS");
+
+    const image::DirectoryEntry e = image::decode_directory_entry(entry);
+    const std::string where = "slot " + std::to_string(found);
+    const int count = e.sector_count;
+    if (count == 0 || count > image::DATA_SECTORS)
+        return where + ": a sector count of " + std::to_string(count) + " is no file's";
+    SystemFile system{{entry, {}}, shown_name + " " + where};
+    std::vector<bool> seen(image::DATA_SECTORS, false);
+    image::ChainLink at{e.first_track, e.first_sector};
+    std::string broken;
+    const int walked = image::walk_chain(disc, at, {count}, [&](image::SectorView sector, int n) {
+        const auto index = image::data_sector_index(at.track_byte, at.sector_number);
+        if (!index || seen[static_cast<std::size_t>(*index)]) {
+            broken = std::string(index ? "comes back to a sector" : "leaves the data sectors") + " after " +
+                     std::to_string(n) + " of its " + std::to_string(count) + " sectors";
+            return false;
+        }
+        seen[static_cast<std::size_t>(*index)] = true;
+        system.file.body.insert(system.file.body.end(), sector.begin(),
+                                sector.begin() + image::data_sector::DATA_BYTES);
+        at = image::link_of(sector);
+        return true;
+    });
+    if (broken.empty() && walked < count)
+        broken = "ends after " + std::to_string(walked) + " of its " + std::to_string(count) + " sectors";
+    if (!broken.empty())
+        return where + ": the chain " + broken;
+    return system;
+}
+
+std::variant<MadeDisc, std::string> make_disc(std::span<const TapeInput> tapes, image::Layout layout,
+                                              const std::optional<SystemFile>& system)
+{
+    MadeDisc made;
+    std::vector<image::DiscFile> files;
+    std::vector<std::string> origins;
+    if (system) {
+        files.push_back(system->file);
+        origins.push_back("system file from " + system->origin);
+    }
+    for (const TapeInput& tape : tapes) {
+        TapeContents contents = read_tape(tape.bytes);
+        for (const std::string& problem : contents.problems)
+            made.problems.push_back(tape.name + ": " + problem);
+        for (const TapeFile& file : contents.files) {
+            files.push_back(disc_file(file));
+            origins.push_back(tape.name + " block #" + std::to_string(file.header_block));
+        }
+    }
+    if (files.empty())
+        return std::string("no file to place: the tapes hold no file a standard loader reads");
+
+    auto written = image::write_disc(files, layout);
+    if (auto* error = std::get_if<std::string>(&written))
+        return std::move(*error);
+    auto& disc = std::get<image::WrittenDisc>(written);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string line = placed_line(files[i].entry, disc.placed[i], origins[i]);
+        const auto earlier = std::find_if(files.begin(), files.begin() + static_cast<std::ptrdiff_t>(i),
+                                          [&](const image::DiscFile& f) { return same_name(f.entry, files[i].entry); });
+        if (earlier != files.begin() + static_cast<std::ptrdiff_t>(i))
+            line += "; same name as slot " + std::to_string(earlier - files.begin());
+        made.placed.push_back(std::move(line));
+    }
+    made.bytes = std::move(disc.bytes);
+    return made;
+}
+
+std::variant<MadeDisc, std::string> make_disc_from_paths(std::span<const std::string> tape_paths, image::Layout layout,
+                                                         const std::optional<SystemFile>& system)
+{
+    std::vector<TapeInput> tapes;
+    for (const std::string& path : tape_paths) {
+        auto tape = read_tape_file(path);
+        if (auto* error = std::get_if<std::string>(&tape))
+            return path + ": " + *error;
+        tapes.push_back(std::move(std::get<TapeInput>(tape)));
+    }
+    return make_disc(tapes, layout, system);
+}
+
+} // namespace tape

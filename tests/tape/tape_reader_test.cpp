@@ -1,0 +1,102 @@
+#include "tape/tape_reader.h"
+
+#include "common/bytes.h"
+#include "tape/tap_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes operator+(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A block as a .tap file holds it (length, flag, contents, checksum); `broken` spoils the checksum.
+Bytes block(std::uint8_t flag, const Bytes& contents, bool broken = false)
+{
+    Bytes b = {0, 0, flag};
+    b = b + contents;
+    b.push_back(tape::xor_checksum(std::span(b).subspan(2)) ^ (broken ? 1 : 0));
+    common::put_le16(b, 0, static_cast<std::uint16_t>(b.size() - 2));
+    return b;
+}
+
+Bytes header(std::uint8_t type, const std::string& name, std::uint16_t length, bool broken = false)
+{
+    Bytes h(tape::TAPE_HEADER_SIZE - 1, ' ');
+    h[0] = type;
+    std::copy(name.begin(), name.end(), h.begin() + 1);
+    common::put_le16(h, tape::header::LENGTH - 1, length);
+    return block(0x00, h, broken);
+}
+
+Bytes data(std::size_t size, bool broken = false)
+{
+    return block(0xFF, Bytes(size, 0xA5), broken);
+}
+
+// The same block in a TZX standard-speed block, with a pause of 1,000 ms.
+Bytes standard(const Bytes& tap_block)
+{
+    return Bytes{0x10, 0xE8, 0x03} + tap_block;
+}
+
+const Bytes TZX = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+
+} // namespace
+
+TEST(TapeReader, FilesAndSkippedBlocksByNumberAndName)
+{
+    const Bytes turbo = Bytes{0x11} + Bytes(15, 0) + Bytes{2, 0, 0, 0xFF, 0xFF};
+    const Bytes pure_data = Bytes{0x14} + Bytes(7, 0) + Bytes{1, 0, 0, 0xFF};
+    const Bytes unknown = {0x7F, 2, 0, 0, 0, 'x', 'y'};
+    const Bytes information =
+        Bytes{0x30, 2, 'h', 'i'} + Bytes{0x32, 3, 0, 1, 0, 0} + Bytes{0x20, 0, 0} + Bytes{0x21, 1, 'g'} + Bytes{0x22};
+    const struct
+    {
+        Bytes tape;
+        std::vector<std::string> names; // of the files read
+        std::vector<std::string> problems;
+    } cases[] = {
+        {header(0, "prog", 3) + data(3), {"prog"}, {}},
+        {data(3), {}, {"block #0: data block without a header (3 bytes), skipped"}},
+        {header(3, "a", 1) + header(3, "b", 1) + data(1),
+         {"b"},
+         {"block #0: \"a\": header without its data block, skipped"}},
+        {header(3, "a", 1, true) + data(1),
+         {},
+         {"block #0: \"a\": header with a bad checksum, skipped",
+          "block #1: \"a\": data of a header skipped before, skipped"}},
+        {header(3, "\x01z", 1) + data(1, true), {}, {"block #1: \"?z\": data with a bad checksum, skipped"}},
+        {header(3, "a", 5) + data(4), {}, {"block #1: \"a\": data of 4 bytes, the header says 5, skipped"}},
+        {header(4, "a", 1) + data(1),
+         {},
+         {"block #0: \"a\": header of unknown type 4, skipped",
+          "block #1: \"a\": data of a header skipped before, skipped"}},
+        {block(0x80, {1}) + header(3, "a", 1) + data(1) + Bytes{10, 0, 1, 2},
+         {"a"},
+         {"block #0: flag 0x80 on a block of 3 bytes: neither a header nor a data block, skipped",
+          "block #3: cut off (10 bytes announced, 2 left); the rest of the tape is not read"}},
+        {TZX + standard(header(3, "a", 2)) + information + standard(data(2)), {"a"}, {}},
+        {TZX + standard(header(3, "a", 2)) + turbo + pure_data + unknown + standard(header(3, "b", 2)) +
+             standard(data(2)) + Bytes{0x10, 0, 0, 100, 0, 0xFF},
+         {"b"},
+         {"block #0: \"a\": header without its data block, skipped", "block #1: turbo speed data block, skipped",
+          "block #2: pure data block, skipped", "block #3: unknown block type 0x7F, skipped",
+          "block #6: cut off (104 bytes announced, 5 left); the rest of the tape is not read"}},
+    };
+    for (const auto& c : cases) {
+        const tape::TapeContents read = tape::read_tape(c.tape);
+        std::vector<std::string> names;
+        for (const tape::TapeFile& f : read.files) {
+            names.push_back(tape::shown_name(f.header));
+            EXPECT_EQ(f.data.size(), common::get_le16(f.header, tape::header::LENGTH));
+        }
+        EXPECT_EQ(names, c.names) << c.problems.size();
+        EXPECT_EQ(read.problems, c.problems);
+    }
+}
