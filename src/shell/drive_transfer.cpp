@@ -57,7 +57,7 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
         return lines << drive_name(drive) + " " + from_core(report.failure) + "; no image written";
     if (!report.unreadable.empty() &&
         !services.requester.ask_yes_no("Damaged disc",
-                                       QString("%1 sectors could not be read and are zeros in the image.\n"
+                                       QString("Sectors that could not be read: %1. They are zeros in the image.\n"
                                                "Do you want to keep the image?")
                                            .arg(report.unreadable.size()),
                                        Icon::Exclamation))
