@@ -55,7 +55,7 @@ Options:
   --version      show the version
 
 Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted);
-2 usage error, or an image that cannot be read.
+2 usage error, or an image (or drive) that cannot be read.
 )";
 
 bool is_help_option(const std::string& arg)

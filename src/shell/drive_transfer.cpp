@@ -44,7 +44,7 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
 
     transfer::ReadReport report;
     TransferWindow window(
-        "Reading " + drive_name(drive).toLower(),
+        QString("Reading drive %1:").arg(QChar(drive)),
         [&](const transfer::Hooks& hooks) { report = transfer::read_disc(*opened.drive, layout, hooks); }, owner);
     run_modal(window);
 
@@ -82,7 +82,7 @@ QStringList write_image_to_drive(Services services, const QString& image_path, c
 
     transfer::WriteReport report;
     TransferWindow window(
-        "Writing " + drive_name(drive).toLower(),
+        QString("Writing drive %1:").arg(QChar(drive)),
         [&](const transfer::Hooks& hooks) { report = transfer::write_disc(*opened.drive, *source.source, hooks); },
         owner);
     run_modal(window);

@@ -5,36 +5,21 @@
 namespace testing_support {
 namespace {
 
-int track_index(int track, int side)
+// Counts one use of a fault; true while the fault lasts.
+bool take(std::map<MemoryDrive::Sector, int>& faults, const MemoryDrive::Sector& key)
 {
-    return track * image::SIDES + side;
+    const auto found = faults.find(key);
+    if (found == faults.end() || found->second == 0)
+        return false;
+    found->second -= found->second > 0 ? 1 : 0;
+    return true;
 }
 
 } // namespace
 
-MemoryDrive::MemoryDrive(std::vector<std::uint8_t> disc) : m_disc(std::move(disc))
+MemoryDrive::MemoryDrive(std::vector<std::uint8_t> bytes) : disc(std::move(bytes))
 {
-    m_disc.resize(static_cast<std::size_t>(image::IMAGE_BYTES), 0);
-}
-
-void MemoryDrive::fail_reads(const transfer::SectorAddress& at, int times)
-{
-    m_read_faults[{at.track, at.side, at.sector}] = times;
-}
-
-void MemoryDrive::corrupt_writes(const transfer::SectorAddress& at, int times)
-{
-    m_write_faults[{at.track, at.side, at.sector}] = times;
-}
-
-void MemoryDrive::fail_from(int track, int side, transfer::DriveStatus status)
-{
-    m_failing_from = std::make_pair(track_index(track, side), status);
-}
-
-void MemoryDrive::hold_at(int track, int side)
-{
-    m_hold_index = track_index(track, side);
+    disc.resize(static_cast<std::size_t>(image::IMAGE_BYTES), 0);
 }
 
 void MemoryDrive::release()
@@ -44,80 +29,59 @@ void MemoryDrive::release()
     m_wake.notify_all();
 }
 
-int MemoryDrive::reads_of(const transfer::SectorAddress& at) const
+std::uint8_t* MemoryDrive::at(int track, int side, int sector)
 {
-    const auto found = m_reads.find({at.track, at.side, at.sector});
-    return found == m_reads.end() ? 0 : found->second;
+    const auto track_byte = static_cast<std::uint8_t>(track | (side ? image::SIDE_BIT : 0));
+    return disc.data() + image::sector_offset(image::Layout::Interleaved, track_byte, sector - 1);
 }
 
-std::size_t MemoryDrive::offset(int track, int side, int sector) const
+bool MemoryDrive::fails(int track, int side)
 {
-    const auto at = image::sector_offset(image::Layout::Interleaved,
-                                         static_cast<std::uint8_t>(track | (side ? image::SIDE_BIT : 0)),
-                                         sector - transfer::FIRST_SECTOR);
-    return static_cast<std::size_t>(at);
-}
-
-std::optional<transfer::DriveResult> MemoryDrive::step(int track, int side)
-{
-    const int index = track_index(track, side);
-    if (m_hold_index == index) {
+    const int index = track * 2 + side;
+    if (index == m_hold) {
         std::unique_lock lock(m_mutex);
         m_held = true;
         m_wake.wait(lock, [this] { return m_released; });
         m_held = false;
-        m_hold_index.reset();
+        m_hold = -1;
     }
-    if (m_failing_from && index >= m_failing_from->first)
-        return transfer::DriveResult{m_failing_from->second, "stand-in failure"};
-    return std::nullopt;
-}
-
-bool MemoryDrive::take(std::map<Key, int>& faults, const Key& key)
-{
-    const auto found = faults.find(key);
-    if (found == faults.end() || found->second == 0)
-        return false;
-    if (found->second > 0)
-        --found->second;
-    return true;
+    return failing_from >= 0 && index >= failing_from;
 }
 
 transfer::DriveResult MemoryDrive::read_sector(int track, int side, int sector, image::SectorSpan out)
 {
-    ++m_reads[{track, side, sector}];
-    if (auto failure = step(track, side))
-        return *failure;
-    if (take(m_read_faults, {track, side, sector}))
+    ++reads[{track, side, sector}];
+    if (fails(track, side))
+        return {failure, "stand-in failure"};
+    if (take(read_faults, {track, side, sector}))
         return {transfer::DriveStatus::SectorError, "Data error"};
-    std::copy_n(m_disc.begin() + static_cast<std::ptrdiff_t>(offset(track, side, sector)), out.size(), out.begin());
+    std::copy_n(at(track, side, sector), out.size(), out.begin());
     return {};
 }
 
 transfer::DriveResult MemoryDrive::format_track(int track, int side)
 {
-    ++m_formats;
-    if (auto failure = step(track, side))
-        return *failure;
-    const auto start = m_disc.begin() + static_cast<std::ptrdiff_t>(offset(track, side, transfer::FIRST_SECTOR));
-    std::fill_n(start, transfer::TRACK_SIZE, std::uint8_t{0xE5});
+    ++formats;
+    if (fails(track, side))
+        return {failure, "stand-in failure"};
+    std::fill_n(at(track, side, 1), transfer::TRACK_SIZE, std::uint8_t{0xE5});
     return {};
 }
 
 transfer::DriveResult MemoryDrive::write_sector(int track, int side, int sector, image::SectorView data)
 {
-    if (auto failure = step(track, side))
-        return *failure;
-    const auto start = m_disc.begin() + static_cast<std::ptrdiff_t>(offset(track, side, sector));
-    std::copy(data.begin(), data.end(), start);
-    if (take(m_write_faults, {track, side, sector}))
-        *start ^= 0xFF;
+    if (fails(track, side))
+        return {failure, "stand-in failure"};
+    std::uint8_t* place = at(track, side, sector);
+    std::copy(data.begin(), data.end(), place);
+    if (take(write_faults, {track, side, sector}))
+        *place ^= 0xFF;
     return {};
 }
 
 transfer::DriveResult MemoryDrive::close()
 {
-    m_closed = true;
+    closed = true;
     return {};
 }
 
