@@ -8,54 +8,15 @@
 #include <optional>
 
 namespace cli {
-namespace {
-
-struct BasicArgs
-{
-    std::string image;
-    int slot = -1;
-    bool rewrite = false;
-};
-
-// Parses the arguments after "basic"; on failure reports the usage error and returns std::nullopt.
-std::optional<BasicArgs> parse_basic_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("basic", args, err);
-    std::optional<std::string> image;
-    std::optional<int> slot;
-    bool rewrite = false;
-    while (walk.next()) {
-        if (walk.is("--slot")) {
-            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
-                return std::nullopt;
-        } else if (walk.is("--rewrite")) {
-            rewrite = true;
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !slot) {
-        walk.missing("IMAGE and --slot N");
-        return std::nullopt;
-    }
-    return BasicArgs{*image, *slot, rewrite};
-}
-
-} // namespace
-
 int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_basic_args(args, err);
+    const auto parsed = parse_slot_args({"basic", nullptr, false, {"--rewrite"}}, args, err);
     if (!parsed)
         return EXIT_USAGE;
-    auto loaded = load_image(parsed->image, err);
+    auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(loaded->catalogue, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
-        return EXIT_USAGE;
-    }
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x || x->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
@@ -63,7 +24,7 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return EXIT_PROBLEM;
     }
     // The conversion rewrites the whole data block, variables included; so does this, to list what the tape holds.
-    if (parsed->rewrite)
+    if (parsed->has("--rewrite"))
         tape::rewrite_basic_loader(x->data);
     const basic::Listing listing = basic::list_program(x->data, common::get_le16(x->header, tape::header::PARAM2));
     for (const std::string& line : listing.lines)

@@ -98,10 +98,13 @@ std::optional<int> parse_slot(const std::string& text)
     return slot;
 }
 
-bool slot_listed(const image::Catalogue& catalogue, int slot)
+bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err)
 {
-    return std::any_of(catalogue.begin(), catalogue.end(),
-                       [slot](const image::CatalogueRow& row) { return row.slot == slot; });
+    const auto& rows = loaded.catalogue;
+    if (std::any_of(rows.begin(), rows.end(), [slot](const image::CatalogueRow& row) { return row.slot == slot; }))
+        return true;
+    report(err, loaded.path, "no file in slot " + std::to_string(slot));
+    return false;
 }
 
 ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err)
@@ -160,6 +163,53 @@ bool ArgWalker::missing(const char* what)
 {
     usage_error(m_err, m_command + " needs " + what);
     return false;
+}
+
+bool SlotArgs::has(const std::string& flag) const
+{
+    return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::vector<std::string>& args,
+                                        std::ostream& err)
+{
+    ArgWalker walk(command.name, args, err);
+    SlotArgs parsed;
+    std::optional<std::string> image;
+    std::optional<std::string> output;
+    std::optional<int> slot;
+    const std::string output_option = std::string("-o ") + (command.output ? command.output : "");
+    while (walk.next()) {
+        if (walk.is("--slot")) {
+            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
+                return std::nullopt;
+        } else if (command.output && (walk.is("-o") || walk.is("--output"))) {
+            if (!walk.once(output.has_value(), output_option.c_str()) || !(output = walk.value()))
+                return std::nullopt;
+        } else if (command.force && walk.is("--force")) {
+            parsed.force = true;
+        } else if (std::find(command.flags.begin(), command.flags.end(), walk.arg()) != command.flags.end()) {
+            parsed.flags.push_back(walk.arg());
+        } else if (!walk.image(image)) {
+            return std::nullopt;
+        }
+    }
+    if (!image || !slot || (command.output && !output)) {
+        walk.missing(command.output ? ("IMAGE, --slot N and " + output_option).c_str() : "IMAGE and --slot N");
+        return std::nullopt;
+    }
+    parsed.image = *image;
+    parsed.slot = *slot;
+    parsed.output = output.value_or("");
+    return parsed;
+}
+
+std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
+{
+    auto loaded = load_image(args.image, err);
+    if (!loaded || !require_listed(*loaded, args.slot, err))
+        return std::nullopt;
+    return loaded;
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

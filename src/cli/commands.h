@@ -41,8 +41,36 @@ std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err
 // Parses a decimal slot number 0-79; std::nullopt for anything else.
 std::optional<int> parse_slot(const std::string& text);
 
-// Whether the catalogue lists a file in `slot`.
-bool slot_listed(const image::Catalogue& catalogue, int slot);
+// Whether the image lists a file in `slot`; if not, reports "no file in slot N" on err.
+bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err);
+
+// What a command that acts on one file of an image takes: IMAGE --slot N, and as the command says -o OUT,
+// --force and flags of its own.
+struct SlotCommand
+{
+    const char* name = "";
+    const char* output = nullptr;   // how help names the output ("OUT.png"); nullptr: no -o
+    bool force = false;             // --force may be given
+    std::vector<std::string> flags; // further options without a value
+};
+
+struct SlotArgs
+{
+    std::string image;
+    int slot = -1;
+    std::string output;
+    bool force = false;
+    std::vector<std::string> flags; // the flags given
+    bool has(const std::string& flag) const;
+};
+
+// Parses the arguments after such a command's name; on failure reports the usage error and returns std::nullopt.
+std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::vector<std::string>& args,
+                                        std::ostream& err);
+
+// Opens the image of `args` and checks that its slot lists a file; on failure reports on err and returns
+// std::nullopt (the command exits with EXIT_USAGE).
+std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
 
 // Walks the arguments after a command's name, so that every command reads its options alike and reports the same
 // usage errors in the same words. A method that meets bad input writes the usage error to err and returns false

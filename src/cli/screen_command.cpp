@@ -10,38 +10,6 @@
 namespace cli {
 namespace {
 
-struct ScreenArgs
-{
-    std::string image;
-    int slot = -1;
-    std::string output;
-};
-
-// Parses the arguments after "screen"; on failure reports the usage error and returns std::nullopt.
-std::optional<ScreenArgs> parse_screen_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("screen", args, err);
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    std::optional<int> slot;
-    while (walk.next()) {
-        if (walk.is("--slot")) {
-            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
-                return std::nullopt;
-        } else if (walk.is("-o") || walk.is("--output")) {
-            if (!walk.once(output.has_value(), "-o OUT.png") || !(output = walk.value()))
-                return std::nullopt;
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !slot || !output) {
-        walk.missing("IMAGE, --slot N and -o OUT.png");
-        return std::nullopt;
-    }
-    return ScreenArgs{*image, *slot, *output};
-}
-
 // The PNG goes to a temporary file beside `path` that only replaces it once complete, so a failed write leaves
 // neither a half-written picture nor a damaged older one.
 bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, std::ostream& err)
@@ -62,18 +30,13 @@ bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, 
 
 int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = parse_screen_args(args, err);
+    const auto parsed = parse_slot_args({"screen", "OUT.png", false, {}}, args, err);
     if (!parsed)
         return EXIT_USAGE;
-    auto loaded = load_image(parsed->image, err);
+    auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    const auto& rows = loaded->catalogue;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(rows, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
-        return EXIT_USAGE;
-    }
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x) {

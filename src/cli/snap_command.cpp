@@ -8,65 +8,19 @@
 #include <variant>
 
 namespace cli {
-namespace {
-
-struct SnapArgs
-{
-    std::string image;
-    int slot = -1;
-    std::string output;
-    snapshot::FileFormat format = snapshot::FileFormat::Z80;
-    bool force = false;
-};
-
-// Parses the arguments after "snap"; on failure reports the usage error and returns std::nullopt.
-std::optional<SnapArgs> parse_snap_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("snap", args, err);
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    std::optional<int> slot;
-    bool force = false;
-    while (walk.next()) {
-        if (walk.is("--slot")) {
-            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
-                return std::nullopt;
-        } else if (walk.is("-o") || walk.is("--output")) {
-            if (!walk.once(output.has_value(), "-o OUT") || !(output = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--force")) {
-            force = true;
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !slot || !output) {
-        walk.missing("IMAGE, --slot N and -o OUT.z80 or OUT.sna");
-        return std::nullopt;
-    }
-    const auto format = snapshot::format_from_path(*output);
-    if (!format) {
-        usage_error(err, "snap writes .z80 or .sna files, not '" + *output + "'");
-        return std::nullopt;
-    }
-    return SnapArgs{*image, *slot, *output, *format, force};
-}
-
-} // namespace
 
 int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = parse_snap_args(args, err);
+    const auto parsed = parse_slot_args({"snap", "OUT.z80 or OUT.sna", true, {}}, args, err);
     if (!parsed)
         return EXIT_USAGE;
-    auto loaded = load_image(parsed->image, err);
+    const auto format = snapshot::format_from_path(parsed->output);
+    if (!format)
+        return usage_error(err, "snap writes .z80 or .sna files, not '" + parsed->output + "'");
+    auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    if (!slot_listed(loaded->catalogue, parsed->slot)) {
-        report(err, parsed->image, "no file in " + slot_text);
-        return EXIT_USAGE;
-    }
     std::error_code ignored;
     if (!parsed->force && std::filesystem::exists(parsed->output, ignored)) {
         report(err, parsed->output, "exists (use --force to replace it)");
@@ -78,7 +32,7 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
         report(err, parsed->image, slot_text + ": " + error->reason);
         return EXIT_PROBLEM;
     }
-    const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), parsed->format);
+    const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
     if (const auto failure = common::write_file_atomically(parsed->output, bytes)) {
         report(err, parsed->output, *failure);
         return EXIT_PROBLEM;

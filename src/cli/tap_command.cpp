@@ -62,10 +62,8 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return EXIT_USAGE;
 
     for (const int slot : options->slots) {
-        if (!slot_listed(loaded->catalogue, slot)) {
-            report(err, options->image, "no file in slot " + std::to_string(slot));
+        if (!require_listed(*loaded, slot, err))
             return EXIT_USAGE;
-        }
     }
     const std::string& tape_path = options->output;
     if (!options->force && tape::is_nonempty_file(tape_path)) {
