@@ -2,6 +2,7 @@
 // folder, and opens the window; the window writes the settings back when it closes.
 #include "common/settings.h"
 #include "inspect/screen.h"
+#include "platform/libdsk_drive_access.h"
 #include "platform/qt_process_runner.h"
 #include "platform/qt_requester.h"
 #include "platform/qt_system_info.h"
@@ -19,7 +20,8 @@ int main(int argc, char** argv)
     platform::QtRequester requester;
     platform::QtProcessRunner runner;
     platform::QtSystemInfo system;
-    shell::MainWindow window(settings, std::string(common::SETTINGS_FILE), {requester, runner, system}, pixels);
+    platform::LibdskDriveAccess drives;
+    shell::MainWindow window(settings, std::string(common::SETTINGS_FILE), {requester, runner, system, drives}, pixels);
     requester.set_owner(&window);
     window.show();
     QApplication::exec();

@@ -46,13 +46,21 @@ Commands:
   snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
       Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
       snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
+  disc read A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]
+      Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT (.mgt, .dsk or .img
+      decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
+      sectors writes no image. An existing OUT is only replaced with --force.
+  disc write IMAGE A:|B: [--device PATH] [--driver NAME]
+      Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.
+      --device and --driver name another device or libdsk driver (default: floppy); a file driver
+      such as raw, rawoo, dsk or edsk makes the file a stand-in for the drive.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
   --version      show the version
 
 Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted);
-2 usage error, or an image that cannot be read.
+2 usage error, or an image (or drive) that cannot be read.
 )";
 
 bool is_help_option(const std::string& arg)
@@ -228,8 +236,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list},   {"check", run_check}, {"tap", run_tap},   {"screen", run_screen},
-        {"basic", run_basic}, {"make", run_make},   {"snap", run_snap}, {"image", run_image}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
+        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

@@ -1,7 +1,9 @@
-// What the shell asks of the platform: requesters and message boxes, starting programs, and a few facts about
-// the host (drives, file sizes, the clock). The main window gets them by reference, so tests can script every
-// answer without real dialogs, processes or drives.
+// What the shell asks of the platform: requesters and message boxes, starting programs, a few facts about the
+// host (drives, file sizes, the clock) and floppy drives to read and write. The main window gets them by
+// reference, so tests can script every answer without real dialogs, processes or drives.
 #pragma once
+
+#include "transfer/drive.h"
 
 #include <QString>
 
@@ -57,12 +59,38 @@ public:
     virtual qint64 tick_count() = 0;
 };
 
+// Floppy drives for the built-in transfer, which the drive buttons use when SAMDisk is not set up.
+class DriveAccess
+{
+public:
+    virtual ~DriveAccess() = default;
+    // Whether this platform reaches floppy drives at all; whether drive A: or B: is there, SystemInfo says.
+    virtual bool is_available() = 0;
+    // Opens drive 'A' or 'B' for one transfer; no drive, and the reason, when it cannot be opened.
+    virtual transfer::OpenedDrive open_drive(char drive) = 0;
+};
+
+// The drive access of a platform without the built-in transfer: the drive buttons then need SAMDisk.
+class NoDriveAccess final : public DriveAccess
+{
+public:
+    bool is_available() override { return false; }
+    transfer::OpenedDrive open_drive(char) override { return {nullptr, "no floppy drives here"}; }
+};
+
+inline DriveAccess& no_drive_access()
+{
+    static NoDriveAccess none;
+    return none;
+}
+
 // The platform services the main window uses.
 struct Services
 {
     Requester& requester;
     ProcessRunner& runner;
     SystemInfo& system;
+    DriveAccess& drives = no_drive_access();
 };
 
 } // namespace shell

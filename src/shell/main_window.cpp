@@ -3,6 +3,7 @@
 #include "common/path_text.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
+#include "shell/drive_transfer.h"
 #include "shell/modal.h"
 #include "shell/options_window.h"
 #include "shell/screen_viewer.h"
@@ -202,7 +203,10 @@ void MainWindow::check_drive_buttons()
         m_write_b->setEnabled(false);
     }
     const qint64 size = m_settings.SAMDisk.empty() ? -1 : m_services.system.file_size(from_path(m_settings.SAMDisk));
-    if (size < SAMDISK_MIN_SIZE || size > SAMDISK_MAX_SIZE) {
+    const bool samdisk_usable = size >= SAMDISK_MIN_SIZE && size <= SAMDISK_MAX_SIZE;
+    // Without a usable SAMDisk the buttons use the built-in transfer, where the platform has one.
+    m_builtin_transfer = !samdisk_usable && m_services.drives.is_available();
+    if (!samdisk_usable && !m_builtin_transfer) {
         for (QPushButton* button : {m_grab_a, m_grab_b, m_write_a, m_write_b})
             button->setEnabled(false);
     }
@@ -451,9 +455,17 @@ void MainWindow::run_samdisk(const QString& arguments)
         show_samdisk_hint();
 }
 
+void MainWindow::show_transfer_lines(const QStringList& lines)
+{
+    for (const QString& line : lines)
+        m_pane->appendPlainText(line);
+    if (!lines.isEmpty())
+        show_status(lines.last());
+}
+
 void MainWindow::grab_disc(char drive)
 {
-    if (m_settings.SAMDisk.empty())
+    if (!m_builtin_transfer && m_settings.SAMDisk.empty())
         return;
     m_current_image_path = to_path(m_browser->selected_path());
     m_settings.Currentdir = common::folder_part(m_current_image_path);
@@ -463,13 +475,18 @@ void MainWindow::grab_disc(char drive)
     if (target.isEmpty())
         return;
     m_grab_target = target;
-    run_samdisk(QString("%1: \"%2\" /E").arg(QChar(drive), m_grab_target));
+    QStringList lines;
+    if (m_builtin_transfer)
+        lines = read_drive_to_image(m_services, drive, m_grab_target, this);
+    else
+        run_samdisk(QString("%1: \"%2\" /E").arg(QChar(drive), m_grab_target));
     m_browser->set_text(from_path(m_settings.Currentdir) + IMAGE_PATTERN);
+    show_transfer_lines(lines);
 }
 
 void MainWindow::write_disc(char drive)
 {
-    if (m_settings.SAMDisk.empty())
+    if (!m_builtin_transfer && m_settings.SAMDisk.empty())
         return;
     const QString question = drive == 'A'
                                  ? "Please insert EMPTY disc into drive A: and press YES Button, to cancel press NO"
@@ -480,6 +497,10 @@ void MainWindow::write_disc(char drive)
     const std::string extension = common::lower_extension(m_current_image_path);
     if (extension != "mgt" && extension != "dsk")
         return;
+    if (m_builtin_transfer) {
+        show_transfer_lines(write_image_to_drive(m_services, from_path(m_current_image_path), drive, this));
+        return;
+    }
     // The drive letter stands apart from the quoted path, or it would become part of the path argument.
     run_samdisk(QString("\"%1\" %2: /F /V").arg(from_path(m_current_image_path), QChar(drive)));
 }

@@ -80,6 +80,8 @@ private:
     void append_lines(const std::vector<std::string>& lines);
     void show_samdisk_hint();
     void run_samdisk(const QString& arguments);
+    // Lines of the built-in transfer: all in the message pane, the last one in the status bar as well.
+    void show_transfer_lines(const QStringList& lines);
 
     common::Settings& m_settings;
     std::string m_settings_path;
@@ -93,6 +95,8 @@ private:
     std::string m_catalogue_path;
     QString m_samdisk_command;
     QString m_grab_target;
+    // The drive buttons use the built-in transfer, not SAMDisk (decided at start, as their enabled state).
+    bool m_builtin_transfer = false;
 
     FileBrowser* m_browser = nullptr;
     QTreeWidget* m_list = nullptr;

@@ -1,0 +1,249 @@
+#include "cli/cli.h"
+#include "cli/commands.h"
+#include "common/atomic_file.h"
+#include "transfer/disc_transfer.h"
+#include "transfer/libdsk_drive.h"
+
+#include <atomic>
+#include <cctype>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+namespace cli {
+namespace {
+
+struct DiscOptions
+{
+    bool reading = true;
+    char drive = 'A';
+    std::string image; // the image written (read) or read (write)
+    transfer::DriveAddress address;
+    bool force = false;
+    bool keep_damaged = false;
+};
+
+// "A:", "b:", "A" name a drive; anything else does not.
+std::optional<char> parse_drive(const std::string& text)
+{
+    if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':'))
+        return std::nullopt;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (letter != 'A' && letter != 'B')
+        return std::nullopt;
+    return letter;
+}
+
+// Parses the arguments after "disc"; on failure reports the usage error and returns std::nullopt.
+std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& args, std::ostream& err)
+{
+    if (args.empty() || (args[0] != "read" && args[0] != "write")) {
+        usage_error(err, "disc needs 'read A:|B: OUT' or 'write IMAGE A:|B:'");
+        return std::nullopt;
+    }
+    DiscOptions options;
+    options.reading = args[0] == "read";
+    const std::string command = "disc " + args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    ArgWalker walk(command, rest, err);
+    std::vector<std::string> operands;
+    std::optional<std::string> device;
+    std::optional<std::string> driver;
+    while (walk.next()) {
+        if (walk.is("--device")) {
+            if (!walk.once(device.has_value(), "--device PATH") || !(device = walk.value()))
+                return std::nullopt;
+        } else if (walk.is("--driver")) {
+            if (!walk.once(driver.has_value(), "--driver NAME") || !(driver = walk.value()))
+                return std::nullopt;
+        } else if (options.reading && walk.is("--force")) {
+            options.force = true;
+        } else if (options.reading && walk.is("--keep-damaged")) {
+            options.keep_damaged = true;
+        } else if (walk.arg().size() > 1 && walk.arg().front() == '-') {
+            usage_error(err, "unknown option '" + walk.arg() + "'");
+            return std::nullopt;
+        } else {
+            operands.push_back(walk.arg());
+        }
+    }
+    if (operands.size() != 2) {
+        walk.missing(options.reading ? "a drive and an image: read A:|B: OUT"
+                                     : "an image and a drive: write IMAGE A:|B:");
+        return std::nullopt;
+    }
+    const std::string& drive_text = options.reading ? operands[0] : operands[1];
+    const auto drive = parse_drive(drive_text);
+    if (!drive) {
+        usage_error(err, "'" + drive_text + "' is not a drive (A: or B:)");
+        return std::nullopt;
+    }
+    options.drive = *drive;
+    options.image = options.reading ? operands[1] : operands[0];
+    options.address = transfer::floppy_address(options.drive);
+    if (device)
+        options.address.device = *device;
+    if (driver)
+        options.address.driver = *driver;
+    return options;
+}
+
+// Ctrl+C (or a TERM signal) during a transfer stops it at the next step instead of ending the program at once,
+// so that a read leaves no temporary file and a write can say how far it came.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_interrupt(int)
+{
+    g_interrupted = true;
+}
+
+class InterruptCatcher
+{
+public:
+    InterruptCatcher()
+    {
+        g_interrupted = false;
+        m_old_int = std::signal(SIGINT, on_interrupt);
+        m_old_term = std::signal(SIGTERM, on_interrupt);
+    }
+    ~InterruptCatcher()
+    {
+        std::signal(SIGINT, m_old_int);
+        std::signal(SIGTERM, m_old_term);
+    }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler m_old_int = nullptr;
+    Handler m_old_term = nullptr;
+};
+
+// Progress on one line of stderr, rewritten for every track; the blanks cover a longer line before.
+void show_progress(std::ostream& err, const char* verb, int tracks_done, int errors, const std::string& where)
+{
+    err << '\r' << verb << ' ' << tracks_done << " of " << transfer::TRACK_COUNT << " tracks, errors: " << errors
+        << where << "      " << std::flush;
+}
+
+transfer::Hooks progress_hooks(const char* verb, std::ostream& err)
+{
+    transfer::Hooks hooks;
+    hooks.on_track = [verb, &err](const transfer::Progress& p) {
+        show_progress(err, verb, p.tracks_done, p.errors,
+                      ", now track " + std::to_string(p.track) + " side " + std::to_string(p.side));
+    };
+    hooks.is_cancelled = [] {
+        return g_interrupted.load();
+    };
+    return hooks;
+}
+
+std::optional<transfer::OpenedDrive> open_drive(const DiscOptions& options, std::ostream& err)
+{
+    transfer::OpenedDrive opened = transfer::open_libdsk_drive(options.address, !options.reading);
+    if (!opened.drive) {
+        report(err, options.address.device, opened.error);
+        return std::nullopt;
+    }
+    return opened;
+}
+
+int read_to_image(const DiscOptions& options, std::ostream& err)
+{
+    const image::Layout layout = image::layout_from_path(options.image);
+    if (layout == image::Layout::None)
+        return usage_error(err, "the image name must end in .mgt, .dsk or .img: " + options.image);
+    std::error_code ignored;
+    if (!options.force && std::filesystem::exists(options.image, ignored)) {
+        report(err, options.image, "exists (use --force to replace it)");
+        return EXIT_USAGE;
+    }
+    // Made before the drive is read, so that a target that cannot be written is known before a minute of reading.
+    common::AtomicFile file(options.image);
+    if (!file.is_open()) {
+        report(err, options.image, std::string("cannot write: ") + std::strerror(file.error()));
+        return EXIT_PROBLEM;
+    }
+    auto opened = open_drive(options, err);
+    if (!opened)
+        return EXIT_USAGE;
+    const std::string& device = options.address.device;
+    transfer::ReadReport result;
+    {
+        InterruptCatcher catcher;
+        result = transfer::read_disc(*opened->drive, layout, progress_hooks("read", err));
+    }
+    show_progress(err, "read", result.tracks_done, static_cast<int>(result.unreadable.size()), "");
+    err << '\n';
+    for (const transfer::SectorAddress& at : result.unreadable)
+        report(err, device, transfer::unreadable_text(at));
+    if (result.outcome == transfer::Outcome::Cancelled) {
+        report(err, device, "cancelled; no image written");
+        return EXIT_PROBLEM;
+    }
+    if (result.outcome == transfer::Outcome::Failed) {
+        report(err, device, result.failure + "; no image written");
+        return EXIT_PROBLEM;
+    }
+    const std::size_t damaged = result.unreadable.size();
+    const std::string damage = std::to_string(damaged) + (damaged == 1 ? " unreadable sector" : " unreadable sectors");
+    if (!result.unreadable.empty() && !options.keep_damaged) {
+        report(err, options.image, "not written: " + damage + " (--keep-damaged keeps the image with zeros there)");
+        return EXIT_PROBLEM;
+    }
+    file.write(result.image);
+    if (!file.commit()) {
+        report(err, options.image, std::string("cannot write: ") + std::strerror(file.error()));
+        return EXIT_PROBLEM;
+    }
+    if (!result.unreadable.empty()) {
+        report(err, options.image, "written with " + damage + " as zeros");
+        return EXIT_PROBLEM;
+    }
+    return EXIT_OK;
+}
+
+int write_from_image(const DiscOptions& options, std::ostream& err)
+{
+    auto opened_image = image::open_image(options.image);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image)) {
+        report(err, options.image, failure->reason);
+        return EXIT_USAGE;
+    }
+    image::OpenImage& source = std::get<image::OpenImage>(opened_image);
+    if (!source.scannable) {
+        report(err, options.image, image::size_reason(source.raw_size));
+        return EXIT_USAGE;
+    }
+    auto opened = open_drive(options, err);
+    if (!opened)
+        return EXIT_USAGE;
+    transfer::WriteReport result;
+    {
+        InterruptCatcher catcher;
+        result = transfer::write_disc(*opened->drive, *source.source, progress_hooks("written", err));
+    }
+    show_progress(err, "written", result.tracks_done, result.retried_tracks, "");
+    err << '\n';
+    if (result.outcome != transfer::Outcome::Done) {
+        report(err, options.address.device, transfer::write_summary(result));
+        return EXIT_PROBLEM;
+    }
+    return EXIT_OK;
+}
+
+} // namespace
+
+int run_disc(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+{
+    const auto options = parse_disc_options(args, err);
+    if (!options)
+        return EXIT_USAGE;
+    return options->reading ? read_to_image(*options, err) : write_from_image(*options, err);
+}
+
+} // namespace cli

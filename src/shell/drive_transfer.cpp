@@ -1,0 +1,92 @@
+#include "shell/drive_transfer.h"
+
+#include "common/atomic_file.h"
+#include "shell/modal.h"
+#include "shell/text.h"
+#include "shell/transfer_window.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace shell {
+namespace {
+
+QString from_core(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+QString drive_name(char drive)
+{
+    return QString("Drive %1:").arg(QChar(drive));
+}
+
+} // namespace
+
+QStringList read_drive_to_image(Services services, char drive, const QString& target, QWidget* owner)
+{
+    const std::string path = to_path(target);
+    image::Layout layout = image::layout_from_path(path);
+    // The requester offers .mgt first, and the drive buttons say "to MGT".
+    if (layout == image::Layout::None)
+        layout = image::Layout::Interleaved;
+    if (QFileInfo::exists(target) &&
+        !services.requester.ask_yes_no("File exists", "Do you want to overwrite " + target + " ?", Icon::Question))
+        return {};
+    // Made before the drive is read: a target that cannot be written is known before a minute of reading.
+    common::AtomicFile file(path);
+    if (!file.is_open())
+        return {"Cannot write " + target + ": " + std::strerror(file.error())};
+    transfer::OpenedDrive opened = services.drives.open_drive(drive);
+    if (!opened.drive)
+        return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
+
+    transfer::ReadReport report;
+    TransferWindow window(
+        QString("Reading drive %1:").arg(QChar(drive)),
+        [&](const transfer::Hooks& hooks) { report = transfer::read_disc(*opened.drive, layout, hooks); }, owner);
+    run_modal(window);
+
+    QStringList lines;
+    for (const transfer::SectorAddress& at : report.unreadable)
+        lines << from_core(transfer::unreadable_text(at));
+    if (report.outcome == transfer::Outcome::Cancelled)
+        return lines << drive_name(drive) + " reading cancelled; no image written";
+    if (report.outcome == transfer::Outcome::Failed)
+        return lines << drive_name(drive) + " " + from_core(report.failure) + "; no image written";
+    if (!report.unreadable.empty() &&
+        !services.requester.ask_yes_no("Damaged disc",
+                                       QString("Sectors that could not be read: %1. They are zeros in the image.\n"
+                                               "Do you want to keep the image?")
+                                           .arg(report.unreadable.size()),
+                                       Icon::Exclamation))
+        return lines << "No image written";
+    file.write(report.image);
+    if (!file.commit())
+        return lines << "Cannot write " + target + ": " + std::strerror(file.error());
+    return lines << drive_name(drive) + " read into " + target;
+}
+
+QStringList write_image_to_drive(Services services, const QString& image_path, char drive, QWidget* owner)
+{
+    auto opened_image = image::open_image(to_path(image_path));
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image))
+        return {image_path + ": " + from_core(failure->reason)};
+    image::OpenImage& source = std::get<image::OpenImage>(opened_image);
+    if (!source.scannable)
+        return {image_path + ": " + from_core(image::size_reason(source.raw_size))};
+    transfer::OpenedDrive opened = services.drives.open_drive(drive);
+    if (!opened.drive)
+        return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
+
+    transfer::WriteReport report;
+    TransferWindow window(
+        QString("Writing drive %1:").arg(QChar(drive)),
+        [&](const transfer::Hooks& hooks) { report = transfer::write_disc(*opened.drive, *source.source, hooks); },
+        owner);
+    run_modal(window);
+    return {drive_name(drive) + " " + from_core(transfer::write_summary(report))};
+}
+
+} // namespace shell

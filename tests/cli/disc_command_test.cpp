@@ -1,0 +1,114 @@
+// kestrel-cli disc, in-process, with libdsk's image-file drivers standing in for the floppy drive: real images
+// read "from the drive" into both layouts and written back, judged by dsktrans, which converts between libdsk's
+// formats without this program ("raw" is the .mgt layout, "rawoo" the .img one).
+#include "cli_test_util.h"
+#include "support/drive_files.h"
+#include "support/image_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+class DiscCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (std::system("command -v dsktrans > /dev/null 2>&1") != 0)
+            GTEST_SKIP() << "dsktrans (libdsk-utils) is not installed";
+    }
+
+    // kestrel-cli disc VERB A B --device DEVICE --driver DRIVER, and more.
+    static CliResult disc(const std::string& verb, const std::string& a, const std::string& b, const fs::path& device,
+                          const std::string& driver, const std::vector<std::string>& more = {})
+    {
+        std::vector<std::string> args = {"disc", verb, a, b, "--device", device.string(), "--driver", driver};
+        args.insert(args.end(), more.begin(), more.end());
+        return run_cli(args);
+    }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(DiscCommand, UsageErrors)
+{
+    for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"disc", "copy"}, "disc needs 'read A:|B: OUT' or 'write IMAGE A:|B:'"},
+             {{"disc", "read", "A:"}, "disc read needs a drive and an image: read A:|B: OUT"},
+             {{"disc", "write", "A:", "x.mgt"}, "'x.mgt' is not a drive (A: or B:)"},
+             {{"disc", "read", "A:", "x.tap"}, "the image name must end in .mgt, .dsk or .img: x.tap"},
+             {{"disc", "write", "x.mgt", "A:", "--force"}, "unknown option '--force'"}}) {
+        const auto r = run_cli(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "kestrel-cli: " + message);
+    }
+    const auto no_drive = run_cli({"disc", "read", "B:", (m_dir / "x.mgt").string(), "--device", "/nonexistent/fd1"});
+    EXPECT_EQ(no_drive.err, "kestrel-cli: /nonexistent/fd1: No such file or directory\n");
+    EXPECT_TRUE(fs::is_empty(m_dir.path()));
+}
+
+TEST_F(DiscCommand, RealImagesReadIntoBothLayoutsAsDsktransConvertsThem)
+{
+    for (const auto& [name, driver] : {std::pair{"samdos2.mgt", "raw"}, std::pair{"sam-sequential.img", "rawoo"}}) {
+        SCOPED_TRACE(name);
+        const fs::path drive = real_images_dir() / name;
+        for (const auto& [out, layout_driver] : {std::pair{"read.mgt", "raw"}, std::pair{"read.img", "rawoo"}}) {
+            ASSERT_TRUE(dsktrans(drive, driver, m_dir / "expected", layout_driver));
+            const auto r = disc("read", "A:", (m_dir / out).string(), drive, driver, {"--force"});
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(r.err.substr(r.err.rfind('\r') + 1), "read 160 of 160 tracks, errors: 0      \n");
+            EXPECT_EQ(read_file(m_dir / out), read_file(m_dir / "expected"));
+        }
+        const auto refused = disc("read", "A:", (m_dir / "read.img").string(), drive, driver);
+        EXPECT_EQ(refused.err,
+                  "kestrel-cli: " + (m_dir / "read.img").string() + ": exists (use --force to replace it)\n");
+    }
+}
+
+TEST_F(DiscCommand, ImageWrittenToANewEdskReadsBackTheSame)
+{
+    const fs::path image_path = real_images_dir() / "solo-forth-boot.mgt";
+    const auto before = read_file(image_path);
+    const fs::path edsk = m_dir / "drive.edsk";
+    const auto written = disc("write", image_path.string(), "b:", edsk, "edsk");
+    EXPECT_EQ(written.code, 0) << written.err;
+    EXPECT_EQ(read_file(image_path), before);
+    ASSERT_TRUE(dsktrans(edsk, "edsk", m_dir / "back.mgt", "raw"));
+    EXPECT_EQ(read_file(m_dir / "back.mgt"), before);
+    EXPECT_EQ(disc("read", "B:", (m_dir / "again.mgt").string(), edsk, "edsk").code, 0);
+    EXPECT_EQ(read_file(m_dir / "again.mgt"), before);
+
+    ImageBuilder().resize(1000).write(m_dir / "short.mgt");
+    const auto refused = disc("write", (m_dir / "short.mgt").string(), "A:", edsk, "edsk");
+    EXPECT_EQ(refused.err, "kestrel-cli: " + (m_dir / "short.mgt").string() + ": size is 1000 bytes, not 819200\n");
+}
+
+TEST_F(DiscCommand, DamagedDiscKeepsAnImageOnlyWhenAsked)
+{
+    const auto bytes = read_file(real_images_dir() / "zx_basic_auto.mgt");
+    const fs::path edsk = m_dir / "drive.edsk";
+    write_damaged_edsk(edsk, bytes, {0, 1, 2});
+    const std::string out = (m_dir / "read.mgt").string();
+    const auto dropped = disc("read", "A:", out, edsk, "edsk");
+    EXPECT_EQ(dropped.code, 1);
+    EXPECT_NE(dropped.err.find(
+                  "\nkestrel-cli: " + edsk.string() + ": track 0 side 1 sector 2 unreadable\nkestrel-cli: " + out +
+                  ": not written: 1 unreadable sector (--keep-damaged keeps the image with zeros there)\n"),
+              std::string::npos)
+        << dropped.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.path()), fs::directory_iterator()), 1);
+
+    const auto kept = disc("read", "A:", out, edsk, "edsk", {"--keep-damaged"});
+    EXPECT_EQ(kept.code, 1);
+    EXPECT_NE(kept.err.find(out + ": written with 1 unreadable sector as zeros\n"), std::string::npos);
+    auto expected = bytes;
+    std::fill_n(expected.begin() + 5120 + 512, 512, std::uint8_t{0}); // track 0 side 1 sector 2 in the .mgt layout
+    EXPECT_EQ(read_file(out), expected);
+}
