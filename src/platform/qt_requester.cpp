@@ -5,6 +5,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace platform {
@@ -93,6 +94,18 @@ QString QtRequester::ask_text(const QString& title, const QString& prompt, const
     shell::InputRequester requester(title, prompt, initial, m_owner);
     shell::run_modal(requester);
     return requester.answer();
+}
+
+QString QtRequester::ask_choice(const QString& title, const QString& prompt, const QStringList& items)
+{
+    QInputDialog dialog(m_owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    shell::run_modal(dialog);
+    return dialog.result() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 } // namespace platform

@@ -20,6 +20,7 @@ public:
     bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
+    QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) override;
 
 private:
     QString ask_file(const QString& title, const QString& proposed_path, const QString& filters,

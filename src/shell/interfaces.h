@@ -6,6 +6,7 @@
 #include "transfer/drive.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace shell {
 
@@ -33,6 +34,8 @@ public:
     virtual void show_message(const QString& title, const QString& text, Icon icon) = 0;
     // One-line input requester; returns the text as typed, or "" when it was closed any other way than OK.
     virtual QString ask_text(const QString& title, const QString& prompt, const QString& initial) = 0;
+    // A choice among `items` (an archive's images); returns the chosen item, or "" when cancelled.
+    virtual QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) = 0;
 };
 
 class ProcessRunner

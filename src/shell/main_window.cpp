@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
+#include "image/open_container.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
 #include "shell/drive_transfer.h"
@@ -275,7 +276,7 @@ void MainWindow::on_browser_event(FileBrowser::Event kind)
     m_current_image_path = to_path(m_browser->selected_path());
     m_settings.Currentdir = common::folder_part(m_current_image_path);
     const image::Layout layout = image::layout_from_path(m_current_image_path);
-    if (layout != image::Layout::None) {
+    if (layout != image::Layout::None || image::is_container_name(m_current_image_path)) {
         m_layout = layout;
         load_image(m_current_image_path);
     }
@@ -289,12 +290,34 @@ void MainWindow::load_image(const std::string& path)
     m_catalogue.clear();
     m_catalogue_path = path;
     auto opened = image::open_image(path);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && !failure->choices.empty()) {
+        // An archive of several images: the one the user picks is listed as ARCHIVE/NAME.
+        QStringList items;
+        for (const std::string& name : failure->choices)
+            items << from_path(name);
+        const QString choice = m_services.requester.ask_choice(
+            "Choose an image", from_path(common::file_part(path)) + " holds several disc images:", items);
+        if (choice.isEmpty()) {
+            fill_list();
+            show_status(from_path(failure->reason));
+            return;
+        }
+        m_catalogue_path = path + "/" + to_path(choice);
+        opened = image::open_image(m_catalogue_path);
+    }
     auto* image = std::get_if<image::OpenImage>(&opened);
     if (image)
         m_catalogue = image::read_directory(*image->source);
     fill_list();
-    if (image && image->scannable) {
-        append_lines(inspect::scan_image(*image->source, path).lines);
+    if (image) {
+        append_lines(image->findings);
+        if (image->scannable) {
+            append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);
+            return;
+        }
+    } else if (const auto& failure = std::get<image::OpenFailure>(opened); failure.not_an_image) {
+        // A container that holds no disc of this kind (a 9-sector DSK, a zip without images) says why.
+        show_status(from_path(common::file_part(m_catalogue_path)) + ": " + from_path(failure.reason));
         return;
     }
     const std::int64_t size = image ? image->raw_size : std::get<image::OpenFailure>(opened).size;

@@ -32,7 +32,7 @@ inline constexpr int CLIENT_WIDTH = 796;
 inline constexpr int CLIENT_HEIGHT = 405;
 inline constexpr int MIN_CLIENT_WIDTH = 300;
 inline constexpr int MIN_CLIENT_HEIGHT = 200;
-inline constexpr const char* IMAGE_PATTERN = "*.mgt;*.dsk;*.img";
+inline constexpr const char* IMAGE_PATTERN = "*.mgt;*.dsk;*.img;*.sad;*.gz;*.zip";
 inline constexpr const char* DONATE_ADDRESS = "https://kestrel-disc-tools.org/donate";
 
 class MainWindow : public QWidget

@@ -55,6 +55,11 @@ QString ScriptedRequester::ask_text(const QString& title, const QString& prompt,
     return answer({"text", title, prompt, initial});
 }
 
+QString ScriptedRequester::ask_choice(const QString& title, const QString& prompt, const QStringList& items)
+{
+    return answer({"choice", title, prompt, items.join('|')});
+}
+
 bool FakeProcessRunner::run_program(const QString& program, const QString& arguments, const QString& working_folder,
                                     bool wait)
 {

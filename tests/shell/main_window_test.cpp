@@ -6,10 +6,13 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+
+#include <filesystem>
 
 using testing_support::ImageBuilder;
 using testing_support::WindowFixture;
@@ -59,6 +62,7 @@ private slots:
     void relayout_follows_the_size();
     void picking_an_image_lists_and_scans_it();
     void picking_a_folder_keeps_the_list();
+    void picking_an_archive_lists_the_image_chosen_inside();
     void convert_writes_the_selected_rows_in_list_order();
     void convert_asks_before_replacing_a_nonempty_tape();
     void cancelled_save_requester_keeps_the_tape_name();
@@ -171,6 +175,32 @@ void MainWindowTest::picking_an_image_lists_and_scans_it()
     QCOMPARE(QString::fromStdString(f.window->current_image_path()), path);
     QCOMPARE(QString::fromStdString(f.settings.Currentdir), f.folder() + "/");
     QCOMPARE(f.window->image_layout(), image::Layout::Interleaved);
+}
+
+void MainWindowTest::picking_an_archive_lists_the_image_chosen_inside()
+{
+    WindowFixture f;
+    const auto a = f.write_image("a.mgt", three_files());
+    const auto b = f.write_image("b.img", ImageBuilder(image::Layout::Sequential));
+    QCOMPARE(QProcess::execute("zip", {"-q", "-j", f.path("both.zip"), f.path("a.mgt"), f.path("b.img")}), 0);
+    std::filesystem::remove(a);
+    std::filesystem::remove(b);
+    f.requester.expect("choice", "");
+    f.requester.expect("choice", "a.mgt");
+    f.open();
+
+    f.pick(f.path("both.zip"));
+    QCOMPARE(f.list()->topLevelItemCount(), 0);
+    QVERIFY(f.window->findChild<QStatusBar*>("statusBar")->currentMessage().contains("a.mgt, b.img"));
+
+    f.pick(f.folder());
+    f.pick(f.path("both.zip"));
+    QCOMPARE(f.requester.asked().last().extra, QString("a.mgt|b.img"));
+    QCOMPARE(f.list()->topLevelItemCount(), 3);
+    const QString inner = f.path("both.zip") + "/a.mgt";
+    const QStringList expected = {"Scanning file: " + f.path("both.zip") + "/a ...",
+                                  "On image " + inner + " no errors has been found. 3 files found", ""};
+    QCOMPARE(f.pane_lines(), expected);
 }
 
 void MainWindowTest::picking_a_folder_keeps_the_list()

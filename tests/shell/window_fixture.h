@@ -57,10 +57,10 @@ public:
     void wait_for_browser() const
     {
         const QDir test_dir(folder());
-        const auto expected =
-            test_dir
-                .entryList(QStringList{"*.mgt", "*.dsk", "*.img"}, QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot)
-                .size();
+        const auto expected = test_dir
+                                  .entryList(QStringList{"*.mgt", "*.dsk", "*.img", "*.sad", "*.gz", "*.zip"},
+                                             QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot)
+                                  .size();
         QFileSystemModel* model = browser()->file_model();
         if (!QTest::qWaitFor([&] { return model->rowCount(model->index(folder())) == expected; }, 5000))
             qWarning("the browser did not list the test folder");
