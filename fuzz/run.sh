@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc
     gzip zip dsk sad)
 usage() {
-    sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
+    sed -n '6,12s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
