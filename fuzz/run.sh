@@ -9,11 +9,11 @@
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
 #   TARGET      directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file
-#               snapshot snapshot_disc (default: all)
+#               snapshot snapshot_disc export (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc)
+all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc export)
 usage() {
     sed -n '6,11s/^# \{0,1\}//p' "$0" >&2
     exit 2

@@ -41,6 +41,10 @@ Commands:
   snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
       Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
       snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
+  export IMAGE --slot N -o OUT [--force]
+      Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file
+      without its nine-byte disc header, both of the length the directory gives (zeros where the
+      chain ends early). An existing OUT is only replaced with --force; never the image itself.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -166,8 +170,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap}, {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}, {"snap", run_snap}};
+        {"list", run_list},   {"check", run_check}, {"tap", run_tap},   {"screen", run_screen},
+        {"basic", run_basic}, {"make", run_make},   {"snap", run_snap}, {"export", run_export}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";
