@@ -88,6 +88,10 @@ void ScreenViewer::paintEvent(QPaintEvent*)
 
 void ScreenViewer::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
     // Plus is Shift+= on most keyboards, so both keys zoom in, with or without Shift.
     if (!(event->modifiers() & Qt::ControlModifier)) {
         QWidget::keyPressEvent(event);

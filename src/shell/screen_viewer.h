@@ -1,7 +1,7 @@
 // The screen viewer: a fixed-size window that shows one decoded ZX screen, at 1x (256 x 192) when it opens.
 // Control+plus and Control+minus zoom it between 1x and 4x, nearest-neighbour, the window centred anew over its
 // owner at each size; Control+S saves the screen as a 256 x 192 PNG picture (the pixels `kestrel-cli screen`
-// writes) and Control+C copies the picture to the clipboard.
+// writes) and Control+C copies the picture to the clipboard. Escape closes it.
 #pragma once
 
 #include "inspect/screen.h"
