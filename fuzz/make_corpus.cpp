@@ -355,7 +355,7 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path root = argv[1];
     const std::vector<Seed> images = image_seeds();
-    for (const char* target : {"directory", "scan", "extract", "convert", "system_file"}) {
+    for (const char* target : {"directory", "scan", "extract", "convert", "system_file", "export"}) {
         for (const Seed& seed : images)
             write_seed(root / target, seed.name, seed.input);
     }

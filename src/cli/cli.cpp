@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <iterator>
 #include <utility>
 
@@ -54,6 +55,10 @@ Commands:
       Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.
       --device and --driver name another device or libdsk driver (default: floppy); a file driver
       such as raw, rawoo, dsk or edsk makes the file a stand-in for the drive.
+  export IMAGE --slot N -o OUT [--force]
+      Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file
+      without its nine-byte disc header, both of the length the directory gives (zeros where the
+      chain ends early). An existing OUT is only replaced with --force; never the image itself.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -224,6 +229,22 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
     return loaded;
 }
 
+bool may_write_output(const std::string& output, bool force, const std::vector<std::string>& inputs, std::ostream& err)
+{
+    std::error_code ignored;
+    for (const std::string& input : inputs) {
+        if (std::filesystem::equivalent(input, output, ignored)) {
+            report(err, output, "is also an input (" + input + ")");
+            return false;
+        }
+    }
+    if (!force && std::filesystem::exists(output, ignored)) {
+        report(err, output, "exists (use --force to replace it)");
+        return false;
+    }
+    return true;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty())
@@ -237,7 +258,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
         {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc}};
+        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc},     {"export", run_export}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

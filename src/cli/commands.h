@@ -19,6 +19,7 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_snap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
@@ -76,6 +77,10 @@ std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::v
 // Opens the image of `args` and checks that its slot lists a file; on failure reports on err and returns
 // std::nullopt (the command exits with EXIT_USAGE).
 std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
+
+// Whether a command may write its output file: never over one of the files it reads, over an existing file only
+// with --force. Reports why not on err.
+bool may_write_output(const std::string& output, bool force, const std::vector<std::string>& inputs, std::ostream& err);
 
 // Walks the arguments after a command's name, so that every command reads its options alike and reports the same
 // usage errors in the same words. A method that meets bad input writes the usage error to err and returns false

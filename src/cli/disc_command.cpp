@@ -157,11 +157,8 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
     const image::Layout layout = image::layout_from_path(options.image);
     if (layout == image::Layout::None)
         return usage_error(err, "the image name must end in .mgt, .dsk or .img: " + options.image);
-    std::error_code ignored;
-    if (!options.force && std::filesystem::exists(options.image, ignored)) {
-        report(err, options.image, "exists (use --force to replace it)");
+    if (!may_write_output(options.image, options.force, {}, err))
         return EXIT_USAGE;
-    }
     // Made before the drive is read, so that a target that cannot be written is known before a minute of reading.
     common::AtomicFile file(options.image);
     if (!file.is_open()) {

@@ -51,15 +51,8 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
     const image::Layout layout = image::layout_from_path(parsed->output);
     if (layout == image::Layout::None)
         return usage_error(err, "the output of image must end in .mgt, .dsk or .img");
-    std::error_code ec;
-    if (!parsed->force && std::filesystem::exists(parsed->output, ec)) {
-        report(err, parsed->output, "exists (use --force to replace it)");
+    if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
         return EXIT_USAGE;
-    }
-    if (std::filesystem::equivalent(parsed->image, parsed->output, ec)) {
-        report(err, parsed->output, "is the image being read");
-        return EXIT_USAGE;
-    }
     auto opened = image::open_image(parsed->image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         report(err, parsed->image, failure->reason);

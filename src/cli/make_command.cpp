@@ -56,12 +56,6 @@ std::optional<MakeArgs> parse_make_args(const std::vector<std::string>& args, st
     return parsed;
 }
 
-bool is_same_file(const std::string& a, const std::string& b)
-{
-    std::error_code ignored;
-    return std::filesystem::equivalent(a, b, ignored);
-}
-
 } // namespace
 
 int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -75,21 +69,11 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
         report(err, path, "not a disc image name (it must end in .mgt, .dsk or .img)");
         return EXIT_USAGE;
     }
-    std::error_code error;
-    if (!parsed->force && std::filesystem::exists(path, error)) {
-        report(err, path, "exists (use --force to replace it)");
-        return EXIT_USAGE;
-    }
-
     std::vector<std::string> inputs = parsed->tapes;
     if (parsed->system)
         inputs.push_back(*parsed->system);
-    for (const std::string& input : inputs) {
-        if (is_same_file(input, path)) {
-            report(err, path, "is also an input (" + input + ")");
-            return EXIT_USAGE;
-        }
-    }
+    if (!may_write_output(path, parsed->force, inputs, err))
+        return EXIT_USAGE;
     std::optional<tape::SystemFile> system;
     if (parsed->system) {
         auto loaded = load_image(*parsed->system, err);

@@ -21,11 +21,8 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
     if (!loaded)
         return EXIT_USAGE;
     const std::string slot_text = "slot " + std::to_string(parsed->slot);
-    std::error_code ignored;
-    if (!parsed->force && std::filesystem::exists(parsed->output, ignored)) {
-        report(err, parsed->output, "exists (use --force to replace it)");
+    if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
         return EXIT_USAGE;
-    }
 
     const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {

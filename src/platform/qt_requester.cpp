@@ -38,14 +38,16 @@ QStringList qt_name_filters(const QString& filters)
     return out;
 }
 
-QString QtRequester::ask_file(const QString& title, const QString& proposed_path, const QString& filters,
-                              const QString& selected_filter, bool save)
+QStringList QtRequester::ask_files(const QString& title, const QString& proposed_path, const QString& filters,
+                                   const QString& selected_filter, Pick pick)
 {
     QFileDialog dialog(m_owner, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setAcceptMode(pick == Pick::SaveOne ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(pick == Pick::SaveOne   ? QFileDialog::AnyFile
+                       : pick == Pick::OpenOne ? QFileDialog::ExistingFile
+                                               : QFileDialog::ExistingFiles);
     const QStringList name_filters = qt_name_filters(filters);
     dialog.setNameFilters(name_filters);
     for (const QString& name_filter : name_filters) {
@@ -59,20 +61,25 @@ QString QtRequester::ask_file(const QString& title, const QString& proposed_path
             dialog.selectFile(proposed.fileName());
     }
     shell::run_modal(dialog);
-    if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.result() != QDialog::Accepted)
         return {};
-    return dialog.selectedFiles().constFirst();
+    return dialog.selectedFiles();
 }
 
 QString QtRequester::ask_save_file(const QString& title, const QString& proposed_path, const QString& filters)
 {
-    return ask_file(title, proposed_path, filters, QString(), true);
+    return ask_files(title, proposed_path, filters, QString(), Pick::SaveOne).value(0);
 }
 
 QString QtRequester::ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
                                    const QString& selected_filter)
 {
-    return ask_file(title, proposed_path, filters, selected_filter, false);
+    return ask_files(title, proposed_path, filters, selected_filter, Pick::OpenOne).value(0);
+}
+
+QStringList QtRequester::ask_open_files(const QString& title, const QString& proposed_path, const QString& filters)
+{
+    return ask_files(title, proposed_path, filters, QString(), Pick::OpenMany);
 }
 
 bool QtRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon icon)

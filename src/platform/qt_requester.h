@@ -17,14 +17,21 @@ public:
     QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) override;
     QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
                           const QString& selected_filter) override;
+    QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) override;
     bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
     QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) override;
 
 private:
-    QString ask_file(const QString& title, const QString& proposed_path, const QString& filters,
-                     const QString& selected_filter, bool save);
+    enum class Pick
+    {
+        SaveOne,
+        OpenOne,
+        OpenMany,
+    };
+    QStringList ask_files(const QString& title, const QString& proposed_path, const QString& filters,
+                          const QString& selected_filter, Pick pick);
 
     QWidget* m_owner = nullptr;
 };

@@ -80,15 +80,22 @@ void FileBrowser::set_text(const QString& text)
 
 void FileBrowser::select_folder(const QString& folder)
 {
-    const QModelIndex index = m_model->index(folder.isEmpty() ? QStringLiteral("/") : folder);
+    select_path(folder.isEmpty() ? QStringLiteral("/") : folder);
+}
+
+bool FileBrowser::select_path(const QString& path)
+{
+    const QModelIndex index = m_model->index(path);
     if (!index.isValid())
-        return;
+        return false;
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
         expand(up);
-    expand(index);
+    if (m_model->isDir(index))
+        expand(index);
     setCurrentIndex(index);
     m_follow_selection = true;
     scrollTo(index, QAbstractItemView::PositionAtTop);
+    return true;
 }
 
 void FileBrowser::mousePressEvent(QMouseEvent* event)

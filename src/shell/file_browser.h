@@ -30,6 +30,10 @@ public:
     // "/" keeps the pattern and the tree and only opens and selects that folder.
     void set_text(const QString& text);
 
+    // Opens the folders down to `path` (a file or a folder) and selects it, keeping the pattern and the tree. False
+    // when the browser cannot show it: it does not exist, or its name does not match the pattern.
+    bool select_path(const QString& path);
+
     QFileSystemModel* file_model() const { return m_model; }
 
 signals:

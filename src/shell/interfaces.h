@@ -28,6 +28,9 @@ public:
     // first). Returns the chosen path, or "" when cancelled.
     virtual QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
                                   const QString& selected_filter) = 0;
+    // Open-file requester for one or more existing files, opening in the folder of `proposed_path`. Returns the
+    // chosen paths, or none when cancelled.
+    virtual QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) = 0;
     // Message box with Yes and No; true only for Yes.
     virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon) = 0;
     // Message box with an OK button.

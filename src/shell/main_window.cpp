@@ -1,25 +1,37 @@
 #include "shell/main_window.h"
 
+#include "basic/listing.h"
+#include "common/atomic_file.h"
+#include "common/bytes.h"
 #include "common/path_text.h"
 #include "image/open_container.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
+#include "shell/basic_window.h"
 #include "shell/drive_transfer.h"
 #include "shell/modal.h"
 #include "shell/options_window.h"
+#include "shell/save_target.h"
 #include "shell/screen_viewer.h"
 #include "shell/text.h"
+#include "snapshot/plusd_snapshot.h"
+#include "tape/basic_rewrite.h"
 #include "tape/convert.h"
 #include "tape/extract.h"
+#include "tape/file_export.h"
+#include "tape/make_disc.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -74,6 +86,39 @@ QString conversion_status(int written, int selected, int sam_files, const QStrin
         text += QString("; %1").arg(NO_SAM_TAPE);
     return text;
 }
+
+// An entry of the list's context menu: its label, whether it applies to the row the menu was opened on (it is
+// greyed out where not), and what it does with that row. The menu is built from this table alone.
+struct RowAction
+{
+    const char* label;
+    bool (*applies)(const image::CatalogueRow& row);
+    void (*run)(MainWindow& window, const image::CatalogueRow& row);
+};
+
+const std::array<RowAction, 5> ROW_ACTIONS = {{
+    {"View Screen", [](const image::CatalogueRow& row) { return image::is_screen(row); },
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.view_screen(row);
+     }},
+    {"Convert to TAP", [](const image::CatalogueRow& row) { return image::has_tape_form(row.type_code); },
+     [](MainWindow& window, const image::CatalogueRow&) {
+         window.convert_to_tap();
+     }},
+    {"List BASIC", [](const image::CatalogueRow& row) { return row.type_code == image::TYPE_ZX_BASIC; },
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.list_basic(row);
+     }},
+    {"Export file\u2026", [](const image::CatalogueRow& row) { return tape::is_exportable(row.type_code); },
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.export_row(row);
+     }},
+    {"Save as snapshot\u2026",
+     [](const image::CatalogueRow& row) { return snapshot::is_plusd_snapshot_type(row.type_code); },
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.save_snapshot(row);
+     }},
+}};
 
 QPushButton* make_button(const char* text, const char* name, QWidget* parent)
 {
@@ -135,6 +180,8 @@ void MainWindow::create_controls()
     for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column)
         m_list->setColumnWidth(column, COLUMN_WIDTHS[static_cast<std::size_t>(column)]);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { view_selected_screen(); });
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QTreeWidget::customContextMenuRequested, this, &MainWindow::show_row_menu);
 
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName("splitter");
@@ -183,6 +230,8 @@ void MainWindow::create_controls()
     m_pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_pane->setMaximumBlockCount(0);
     m_pane->setGeometry(PANE_X, PANE_Y, PANE_WIDTH, PANE_HEIGHT);
+    // No control takes drops (the pane is read-only), so a drop anywhere on the window reaches the window.
+    setAcceptDrops(true);
 
     m_status = new QStatusBar(this);
     m_status->setObjectName("statusBar");
@@ -191,6 +240,7 @@ void MainWindow::create_controls()
     m_browser_menu->setObjectName("browserMenu");
     m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
     m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
+    m_browser_menu->addAction(QString::fromUtf8("New image from tapes\u2026"), this, &MainWindow::new_image_from_tapes);
 }
 
 void MainWindow::check_drive_buttons()
@@ -252,8 +302,74 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
             static_cast<QWidget*>(watched)->window() == this)
             select_all_rows();
+        // Return on the list does what a double click does; Delete on an image in the browser deletes it, after
+        // the question.
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (watched == m_list && plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            !m_list->selectedItems().isEmpty()) {
+            view_selected_screen();
+            return true;
+        }
+        if (watched == m_browser && plain && key->key() == Qt::Key_Delete) {
+            const QString path = m_browser->selected_path();
+            if (!path.isEmpty() && !path.endsWith('/')) {
+                delete_image_file();
+                return true;
+            }
+        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Every drag is taken, so that a drop of anything but an image can say why nothing happens.
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    event->acceptProposedAction();
+    open_dropped(event->mimeData()->urls());
+}
+
+void MainWindow::open_dropped(const QList<QUrl>& urls)
+{
+    QStringList files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    }
+    if (files.size() != 1) {
+        show_status(files.isEmpty() ? QString("Only a disc image file (.mgt, .dsk, .img) can be dropped here")
+                                    : QString("%1 files dropped: drop one disc image at a time").arg(files.size()));
+        return;
+    }
+    const QFileInfo info(files.front());
+    if (info.isDir()) {
+        show_status(info.fileName() + " is a folder, not a disc image");
+        return;
+    }
+    // open_image knows which names and contents are images; an image that cannot be read is still listed, as a
+    // click would list it, and says why there.
+    auto opened = image::open_image(to_path(info.filePath()));
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && failure->not_an_image) {
+        show_status(info.fileName() + ": " + from_path(failure->reason));
+        return;
+    }
+    select_and_list(info.filePath());
+}
+
+void MainWindow::select_and_list(const QString& path)
+{
+    const QString before = m_browser->selected_path();
+    if (!m_browser->select_path(path)) {
+        show_status(path + " cannot be shown in the folder tree");
+        return;
+    }
+    // Selecting the item that is already selected reports no change.
+    if (m_browser->selected_path() == before)
+        on_browser_event(FileBrowser::Event::LeftClick);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -425,16 +541,37 @@ void MainWindow::convert_to_tap()
 
 void MainWindow::view_selected_screen()
 {
-    int first_selected = -1;
-    for (int i = 0; i < m_list->topLevelItemCount() && first_selected < 0; ++i) {
-        if (m_list->topLevelItem(i)->isSelected())
-            first_selected = i;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        if (m_list->topLevelItem(i)->isSelected()) {
+            view_screen(m_catalogue[static_cast<std::size_t>(i)]);
+            return;
+        }
     }
-    if (first_selected < 0) {
-        show_status("Select a screen file (6912 bytes) to view");
+    show_status("Select a screen file (6912 bytes) to view");
+}
+
+void MainWindow::show_row_menu(const QPoint& position)
+{
+    const int index = m_list->indexOfTopLevelItem(m_list->itemAt(position));
+    if (index < 0 || static_cast<std::size_t>(index) >= m_catalogue.size())
         return;
+    const image::CatalogueRow row = m_catalogue[static_cast<std::size_t>(index)];
+    QMenu menu(this);
+    menu.setObjectName("rowMenu");
+    std::optional<std::size_t> chosen;
+    for (std::size_t i = 0; i < ROW_ACTIONS.size(); ++i) {
+        QAction* action = menu.addAction(QString::fromUtf8(ROW_ACTIONS[i].label));
+        action->setEnabled(ROW_ACTIONS[i].applies(row));
+        connect(action, &QAction::triggered, &menu, [&chosen, i] { chosen = i; });
     }
-    const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(first_selected)];
+    menu.exec(m_list->viewport()->mapToGlobal(position));
+    // The command runs once the menu has closed, outside the menu's own event loop.
+    if (chosen)
+        ROW_ACTIONS[*chosen].run(*this, row);
+}
+
+void MainWindow::view_screen(const image::CatalogueRow& row)
+{
     const QString name = from_disc(row.name).trimmed();
     if (!image::is_screen(row)) {
         show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
@@ -446,16 +583,118 @@ void MainWindow::view_selected_screen()
         return;
     }
     file->data.resize(std::max(file->data.size(), inspect::SCREEN_BYTES), 0);
-    QImage picture(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32);
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(SCREEN_WIDTH * SCREEN_HEIGHT));
+    std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
     inspect::decode_screen(m_pixels, file->data, pixels);
-    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-        for (int x = 0; x < SCREEN_WIDTH; ++x)
-            line[x] = 0xFF000000u | pixels[static_cast<std::size_t>(y * SCREEN_WIDTH + x)];
-    }
-    ScreenViewer viewer(picture, this);
+    ScreenViewer viewer(pixels, m_services.requester, listed_folder() + host_file_name(from_disc(row.name)) + ".png",
+                        this);
+    connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
     run_modal(viewer);
+}
+
+void MainWindow::list_basic(const image::CatalogueRow& row)
+{
+    const QString name = from_disc(row.name).trimmed();
+    std::optional<tape::Extracted> file = tape::extract_file(*open_listed_image(), row.slot);
+    if (!file || file->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
+        show_status(name + " could not be read as a ZX BASIC program");
+        return;
+    }
+    // With the loader rewrite on, the listing shows the program as "Convert to TAP" writes it.
+    if (m_settings.BasStrip != 0)
+        tape::rewrite_basic_loader(file->data);
+    const basic::Listing listing =
+        basic::list_program(file->data, common::get_le16(file->header, tape::header::PARAM2));
+    BasicWindow window(name, listing.lines, this);
+    run_modal(window);
+}
+
+void MainWindow::export_row(const image::CatalogueRow& row)
+{
+    const QString name = host_file_name(from_disc(row.name));
+    const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
+    if (target.isEmpty())
+        return;
+    const auto exported = tape::export_file(*open_listed_image(), row.slot);
+    if (const auto* reason = std::get_if<std::string>(&exported)) {
+        show_status(name + ": " + QString::fromStdString(*reason));
+        return;
+    }
+    const auto& bytes = std::get<std::vector<std::uint8_t>>(exported);
+    if (write_new_file(target, bytes))
+        show_status(QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(bytes.size()));
+}
+
+void MainWindow::save_snapshot(const image::CatalogueRow& row)
+{
+    const QString name = host_file_name(from_disc(row.name));
+    const QString target = ask_new_file(m_services.requester, "Save as snapshot", listed_folder() + name + ".z80",
+                                        "Z80 Snapshots|*.z80|SNA Snapshots|*.sna");
+    if (target.isEmpty())
+        return;
+    const auto format = snapshot::format_from_path(to_path(target));
+    if (!format) {
+        show_status(QFileInfo(target).fileName() + ": a snapshot is saved as .z80 or .sna");
+        return;
+    }
+    const auto read = snapshot::read_plusd_snapshot(*open_listed_image(), row.slot);
+    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
+        show_status(name + ": " + QString::fromStdString(error->reason));
+        return;
+    }
+    if (write_new_file(target, snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format)))
+        show_status(name + " saved as " + target);
+}
+
+void MainWindow::new_image_from_tapes()
+{
+    const QString folder = from_path(m_settings.Currentdir);
+    const QStringList tapes =
+        m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
+    if (tapes.isEmpty())
+        return;
+    const QString target = ask_new_file(m_services.requester, "New image name",
+                                        folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
+                                        "MGT Images|*.mgt|IMG Images|*.img");
+    if (target.isEmpty())
+        return;
+    const image::Layout layout = image::layout_from_path(to_path(target));
+    if (layout == image::Layout::None) {
+        show_status(QFileInfo(target).fileName() + ": a new image needs a name ending in .mgt, .dsk or .img");
+        return;
+    }
+    std::vector<std::string> paths;
+    for (const QString& tape : tapes)
+        paths.push_back(to_path(tape));
+    const auto made = tape::make_disc_from_paths(paths, layout, std::nullopt);
+    if (const auto* reason = std::get_if<std::string>(&made)) {
+        show_status(from_path(*reason));
+        return;
+    }
+    const tape::MadeDisc& disc = std::get<tape::MadeDisc>(made);
+    if (!write_new_file(target, disc.bytes))
+        return;
+    select_and_list(target);
+    // Listing the new image cleared the pane; the tape blocks left out follow the scan's lines.
+    for (const std::string& problem : disc.problems)
+        m_pane->appendPlainText(from_path(problem));
+    QString status = QString("%1 made: %2 files from %3 tapes").arg(target).arg(disc.placed.size()).arg(tapes.size());
+    if (!disc.problems.empty())
+        status += QString("; %1 tape blocks skipped").arg(disc.problems.size());
+    show_status(status);
+}
+
+QString MainWindow::listed_folder() const
+{
+    return from_path(common::folder_part(m_catalogue_path));
+}
+
+bool MainWindow::write_new_file(const QString& path, std::span<const std::uint8_t> bytes)
+{
+    if (const auto failure = common::write_file_atomically(to_path(path), bytes)) {
+        show_status("Cannot write " + path + ": " + QString::fromStdString(*failure));
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::show_options()

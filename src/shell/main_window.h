@@ -1,7 +1,8 @@
 // The main window: the file browser and the catalogue list side by side in a splitter, eight command buttons,
 // the message pane and a status bar, placed by hand at fixed positions that follow every resize. Each event
 // runs one handler to its end; the handlers call the core and show its results. The status bar says in one
-// line what a command did or why it did nothing, until the next browser event.
+// line what a command did or why it did nothing, until the next browser event. A right click on a list row
+// offers the row's commands; an image dropped on the window is selected and listed as a click would.
 #pragma once
 
 #include "common/settings.h"
@@ -9,12 +10,16 @@
 #include "shell/file_browser.h"
 #include "shell/interfaces.h"
 
+#include <QUrl>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <span>
 #include <string>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -52,6 +57,15 @@ public:
     void on_browser_event(FileBrowser::Event kind);
     void convert_to_tap();
     void view_selected_screen();
+    // The commands of the list's context menu, acting on the row it was opened on.
+    void view_screen(const image::CatalogueRow& row);
+    void list_basic(const image::CatalogueRow& row);
+    void export_row(const image::CatalogueRow& row);
+    void save_snapshot(const image::CatalogueRow& row);
+    // Asks for tapes and a name, makes a new image of the tapes' files, then selects and lists it.
+    void new_image_from_tapes();
+    // Selects a dropped disc image in the browser and lists it; anything else only gets a status line saying why.
+    void open_dropped(const QList<QUrl>& urls);
     void show_options();
     void grab_disc(char drive);
     void write_disc(char drive);
@@ -67,6 +81,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void create_controls();
@@ -77,6 +93,13 @@ private:
     void fill_list();
     bool is_listed_image(const std::string& path) const;
     void show_status(const QString& text);
+    void show_row_menu(const QPoint& position);
+    // Selects `path` in the browser, which lists it; listed again when it already was the selection.
+    void select_and_list(const QString& path);
+    // The folder of the listed image, ending in a separator: where new files are proposed.
+    QString listed_folder() const;
+    // Writes a new file whole; false, with the reason in the status bar, when it could not be written.
+    bool write_new_file(const QString& path, std::span<const std::uint8_t> bytes);
     void append_lines(const std::vector<std::string>& lines);
     void show_samdisk_hint();
     void run_samdisk(const QString& arguments);

@@ -1,9 +1,24 @@
 #include "shell/screen_viewer.h"
 
+#include "common/atomic_file.h"
+#include "inspect/png_writer.h"
+#include "shell/save_target.h"
+#include "shell/text.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace shell {
+namespace {
+
+constexpr QRgb OPAQUE = 0xFF000000u;
+
+} // namespace
 
 void centre_over(QWidget& window, const QWidget& owner)
 {
@@ -15,23 +30,90 @@ void centre_over(QWidget& window, const QWidget& owner)
     window.move(top_left);
 }
 
-ScreenViewer::ScreenViewer(const QImage& screen, QWidget* owner)
+ScreenViewer::ScreenViewer(std::span<const inspect::Pixel> pixels, Requester& requester, QString proposed_path,
+                           QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
-      m_image(screen)
+      m_pixels(pixels.begin(), pixels.end()), m_image(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32),
+      m_requester(requester), m_proposed_path(std::move(proposed_path))
 {
+    m_pixels.resize(inspect::SCREEN_PIXELS, 0);
+    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
+        for (int x = 0; x < SCREEN_WIDTH; ++x)
+            m_image.setPixel(x, y, OPAQUE | m_pixels[static_cast<std::size_t>(y * SCREEN_WIDTH + x)]);
+    }
     setObjectName("screenViewer");
     setWindowTitle("Screen Viewer");
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFixedSize(SCREEN_WIDTH, SCREEN_HEIGHT);
-    if (owner)
+    set_zoom(MIN_ZOOM);
+}
+
+void ScreenViewer::set_zoom(int zoom)
+{
+    m_zoom = std::clamp(zoom, MIN_ZOOM, MAX_ZOOM);
+    setFixedSize(SCREEN_WIDTH * m_zoom, SCREEN_HEIGHT * m_zoom);
+    if (const QWidget* owner = parentWidget())
         centre_over(*this, *owner);
+    update();
+}
+
+void ScreenViewer::save_png()
+{
+    const QString path = ask_new_file(m_requester, "Save Screen", m_proposed_path, "PNG Files|*.png");
+    if (path.isEmpty())
+        return;
+    const auto png = inspect::encode_png(m_pixels);
+    const auto failure = png ? common::write_file_atomically(to_path(path), *png)
+                             : std::optional<std::string>("the picture cannot be encoded");
+    if (failure) {
+        m_requester.show_message("Save Screen", "Cannot write " + path + ": " + QString::fromStdString(*failure),
+                                 Icon::Exclamation);
+        return;
+    }
+    m_proposed_path = path;
+    emit status_message("Screen saved to " + path);
+}
+
+void ScreenViewer::copy_picture()
+{
+    QGuiApplication::clipboard()->setImage(m_image);
 }
 
 void ScreenViewer::paintEvent(QPaintEvent*)
 {
+    // Without smooth transformation the painter scales by repeating pixels, which keeps the screen's hard edges.
     QPainter painter(this);
-    painter.drawImage(0, 0, m_image);
+    painter.drawImage(rect(), m_image);
+}
+
+void ScreenViewer::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    // Plus is Shift+= on most keyboards, so both keys zoom in, with or without Shift.
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        set_zoom(m_zoom + 1);
+        break;
+    case Qt::Key_Minus:
+        set_zoom(m_zoom - 1);
+        break;
+    case Qt::Key_S:
+        save_png();
+        break;
+    case Qt::Key_C:
+        copy_picture();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 } // namespace shell

@@ -1,28 +1,57 @@
-// The screen viewer: a fixed 256 x 192 window that shows one decoded ZX screen at scale 1:1.
+// The screen viewer: a fixed-size window that shows one decoded ZX screen, at 1x (256 x 192) when it opens.
+// Control+plus and Control+minus zoom it between 1x and 4x, nearest-neighbour, the window centred anew over its
+// owner at each size; Control+S saves the screen as a 256 x 192 PNG picture (the pixels `kestrel-cli screen`
+// writes) and Control+C copies the picture to the clipboard. Escape closes it.
 #pragma once
+
+#include "inspect/screen.h"
+#include "shell/interfaces.h"
 
 #include <QImage>
 #include <QWidget>
 
+#include <span>
+#include <vector>
+
 namespace shell {
 
-inline constexpr int SCREEN_WIDTH = 256;
-inline constexpr int SCREEN_HEIGHT = 192;
+inline constexpr int SCREEN_WIDTH = inspect::SCREEN_WIDTH;
+inline constexpr int SCREEN_HEIGHT = inspect::SCREEN_HEIGHT;
+inline constexpr int MIN_ZOOM = 1;
+inline constexpr int MAX_ZOOM = 4;
 
 class ScreenViewer : public QWidget
 {
     Q_OBJECT
 public:
-    // Centred over `owner`, never left of or above the screen's top-left corner.
-    ScreenViewer(const QImage& screen, QWidget* owner);
+    // `pixels`: the 256 x 192 screen, rows top to bottom. The save requester proposes `proposed_path`. Centred
+    // over `owner`, never left of or above the screen's top-left corner.
+    ScreenViewer(std::span<const inspect::Pixel> pixels, Requester& requester, QString proposed_path, QWidget* owner);
 
+    // The picture at 1x.
     const QImage& image() const { return m_image; }
+    int zoom() const { return m_zoom; }
+    // Shows the picture at `zoom` times its size, kept within 1-4.
+    void set_zoom(int zoom);
+    // Asks for a file name and writes the picture there as PNG; a failure is shown in a message box.
+    void save_png();
+    // Puts the picture (at 1x) on the clipboard.
+    void copy_picture();
+
+signals:
+    // A line for the main window's status bar: where the picture was saved.
+    void status_message(const QString& text);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    std::vector<inspect::Pixel> m_pixels;
     QImage m_image;
+    Requester& m_requester;
+    QString m_proposed_path;
+    int m_zoom = MIN_ZOOM;
 };
 
 // Places a window of the given client size centred over `owner`'s frame, moved right or down where it would

@@ -154,7 +154,7 @@ TEST(ImageCommand, DamageIsReportedAndEveryRefusalLeavesNoFile)
     EXPECT_EQ(run_cli({"image", damaged, "-o", out}).err,
               "kestrel-cli: " + out + ": exists (use --force to replace it)\n");
     EXPECT_EQ(run_cli({"image", damaged, "-o", damaged, "--force"}).err,
-              "kestrel-cli: " + damaged + ": is the image being read\n");
+              "kestrel-cli: " + damaged + ": is also an input (" + damaged + ")\n");
     EXPECT_EQ(run_cli({"image", damaged, "-o", (dir / "out.tap").string()}).code, 2);
     EXPECT_EQ(run_cli({"image", (dir / "none.mgt").string(), "-o", (dir / "new.mgt").string()}).code, 2);
     EXPECT_FALSE(fs::exists(dir / "out.tap"));

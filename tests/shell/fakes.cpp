@@ -40,6 +40,12 @@ QString ScriptedRequester::ask_open_file(const QString& title, const QString& pr
     return answer({"open", title, proposed_path, filters, selected_filter});
 }
 
+QStringList ScriptedRequester::ask_open_files(const QString& title, const QString& proposed_path,
+                                              const QString& filters)
+{
+    return answer({"open files", title, proposed_path, filters}).split('\n', Qt::SkipEmptyParts);
+}
+
 bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon)
 {
     return answer({"yesno", title, text, {}}) == "yes";

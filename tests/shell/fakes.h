@@ -15,7 +15,7 @@ namespace testing_support {
 
 struct Question
 {
-    QString kind; // "save", "open", "yesno", "message", "text"
+    QString kind; // "save", "open", "open files", "yesno", "message", "text"
     QString title;
     QString text;  // the proposed path, the question, the prompt
     QString extra; // the filters, or the initial text
@@ -37,6 +37,8 @@ public:
     QString ask_save_file(const QString& title, const QString& proposed_path, const QString& filters) override;
     QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
                           const QString& selected_filter) override;
+    // Answered by a script entry of kind "open files": the paths separated by "\n" ("" when cancelled).
+    QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) override;
     bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;

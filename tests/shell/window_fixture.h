@@ -7,17 +7,42 @@
 #include "support/image_builder.h"
 #include "tape/extract.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 
 namespace testing_support {
+
+// Runs an action on the first pop-up menu that opens while it lives (menus run their own event loop, so the test
+// has to act from a timer).
+class PopupWatcher
+{
+public:
+    explicit PopupWatcher(std::function<void(QMenu*)> action) : m_action(std::move(action))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                m_timer.stop();
+                m_action(menu);
+            }
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+    std::function<void(QMenu*)> m_action;
+};
 
 class WindowFixture
 {

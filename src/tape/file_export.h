@@ -1,0 +1,23 @@
+// A file of a disc as plain bytes for the host, for users who need a file's data outside the disc (SAM code in
+// an assembler, a ZX screen in a paint program). ZX files with a tape form come out as extraction delivers them
+// for the tape; SAM files as the data after their nine-byte disc header. Either way the length is the one the
+// directory gives, and bytes the chain does not deliver (it ends early) are zero.
+#pragma once
+
+#include "image/sector_source.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tape {
+
+// Whether files of a directory type code can be exported: the ZX types with a tape form and the SAM types.
+bool is_exportable(int type_code);
+
+// The bytes of the file in a directory slot (0-79), empty for a file of length 0; the reason in words when the
+// slot holds no exportable file (a free slot, a snapshot, a subdirectory, an unnamed type).
+std::variant<std::vector<std::uint8_t>, std::string> export_file(image::SectorSource& disc, int slot);
+
+} // namespace tape

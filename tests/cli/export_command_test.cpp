@@ -1,0 +1,38 @@
+#include "cli_test_util.h"
+#include "support/image_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using testing_support::read_file;
+using testing_support::run_cli;
+
+TEST(CliExport, WritesZxAndSamDataAndNeverReplacesUnasked)
+{
+    testing_support::TempDir dir;
+    std::vector<std::uint8_t> sam(17000); // over two pages
+    for (std::size_t i = 0; i < sam.size(); ++i)
+        sam[i] = static_cast<std::uint8_t>(i * 11 + i / 256);
+    const std::vector<std::uint8_t> zx(sam.begin() + 100, sam.begin() + 877);
+    testing_support::ImageBuilder b;
+    b.add_zx_file(0, 4, "code", zx, 40000);
+    b.add_sam_file(5, 19, "samcode", sam);
+    const std::string image = b.write(dir / "files.mgt").string();
+    const std::string out = (dir / "data.bin").string();
+
+    for (const auto& [slot, expected] : {std::pair{"0", zx}, std::pair{"5", sam}}) {
+        const auto r = run_cli({"export", image, "--slot", slot, "-o", out, "--force"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out + r.err, "");
+        EXPECT_EQ(read_file(out), expected) << "slot " << slot;
+    }
+    const auto exists = run_cli({"export", image, "--slot", "0", "-o", out});
+    EXPECT_EQ(exists.code, 2);
+    EXPECT_EQ(exists.err, "kestrel-cli: " + out + ": exists (use --force to replace it)\n");
+    const auto itself = run_cli({"export", image, "--slot", "0", "-o", image, "--force"});
+    EXPECT_EQ(itself.code, 2);
+    EXPECT_EQ(itself.err, "kestrel-cli: " + image + ": is also an input (" + image + ")\n");
+    EXPECT_EQ(read_file(out), sam);
+    EXPECT_EQ(read_file(image), b.bytes());
+}
