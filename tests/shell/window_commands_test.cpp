@@ -276,7 +276,7 @@ void WindowCommandsTest::dropped_image_is_listed_anything_else_refused_and_delet
     QCOMPARE(f.pane_lines().value(0), "Scanning file: " + f.path("sub/dropped") + " ...");
     const std::pair<QList<QUrl>, QString> refused[] = {
         {{QUrl::fromLocalFile(f.path("notes.txt"))},
-         "notes.txt: not a disc image (the name must end in .mgt, .dsk or .img)"},
+         "notes.txt: not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)"},
         {{QUrl("https://example.org/a.mgt")}, "Only a disc image file (.mgt, .dsk, .img) can be dropped here"},
     };
     for (const auto& [urls, reason] : refused) {
