@@ -425,26 +425,24 @@ void MainWindow::load_image(const std::string& path)
     if (image)
         m_catalogue = image::read_directory(*image->source);
     fill_list();
+    const QString shown = from_path(common::file_part(m_catalogue_path));
     if (image) {
         append_lines(image->findings);
-        if (image->scannable) {
+        if (image->scannable)
             append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);
-            return;
-        }
-    } else if (const auto& failure = std::get<image::OpenFailure>(opened); failure.not_an_image) {
-        // A container that holds no disc of this kind (a 9-sector DSK, a zip without images) says why.
-        show_status(from_path(common::file_part(m_catalogue_path)) + ": " + from_path(failure.reason));
+        else
+            show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
+                            .arg(shown)
+                            .arg(image->raw_size)
+                            .arg(image::IMAGE_BYTES));
         return;
     }
-    const std::int64_t size = image ? image->raw_size : std::get<image::OpenFailure>(opened).size;
-    // An image of the right size that cannot be opened shows the scan's first line.
-    if (size == image::IMAGE_BYTES)
+    // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
+    // bar says why (a 9-sector DSK, a damaged archive, no permission).
+    const auto& failure = std::get<image::OpenFailure>(opened);
+    if (failure.size == image::IMAGE_BYTES)
         append_lines({inspect::scan_first_line(path)});
-    else if (size >= 0)
-        show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
-                        .arg(from_path(common::file_part(path)))
-                        .arg(size)
-                        .arg(image::IMAGE_BYTES));
+    show_status(shown + ": " + from_path(failure.reason));
 }
 
 std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const

@@ -201,6 +201,15 @@ void MainWindowTest::picking_an_archive_lists_the_image_chosen_inside()
     const QStringList expected = {"Scanning file: " + f.path("both.zip") + "/a ...",
                                   "On image " + inner + " no errors has been found. 3 files found", ""};
     QCOMPARE(f.pane_lines(), expected);
+
+    // The other real archive's second image is a 9-sector disc: nothing listed, and the status bar says why.
+    std::filesystem::copy_file(testing_support::real_images_dir() / "containers" / "image_multiple.zip",
+                               f.path("two.zip").toStdString());
+    f.requester.expect("choice", "image9.dsk");
+    f.wait_for_browser();
+    f.pick(f.path("two.zip"));
+    QCOMPARE(f.list()->topLevelItemCount(), 0);
+    QVERIFY(f.window->findChild<QStatusBar*>("statusBar")->currentMessage().contains("9 sectors per track"));
 }
 
 void MainWindowTest::picking_a_folder_keeps_the_list()
