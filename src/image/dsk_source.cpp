@@ -17,7 +17,6 @@ constexpr std::string_view TRACK_SIGNATURE = "Track-Info";
 constexpr std::size_t TRACK_SIZE_UNIT = 256;
 constexpr int MAX_SIZE_CODE = 7; // 16 KiB sectors; larger codes are damage
 constexpr std::size_t SECTOR_BASE = 128;
-constexpr int DISC_SIZE_CODE = 2; // 512 bytes
 // Controller status bits that say the data field could not be read: ST1 data error / missing address mark,
 // ST2 data error in the data field / missing data address mark.
 constexpr std::uint8_t ST1_UNREADABLE = 0x20 | 0x01;
