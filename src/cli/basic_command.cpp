@@ -16,11 +16,10 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    const std::string slot_text = "slot " + std::to_string(parsed->slot);
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x || x->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
-        report(err, parsed->image, slot_text + ": not a ZX BASIC program");
+        report_slot(err, *parsed, "not a ZX BASIC program");
         return EXIT_PROBLEM;
     }
     // The conversion rewrites the whole data block, variables included; so does this, to list what the tape holds.
@@ -31,8 +30,7 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
         out << line << '\n';
     if (listing.damage) {
         const basic::Damage& damage = *listing.damage;
-        report(err, parsed->image,
-               slot_text + ": damage at byte " + std::to_string(damage.offset) + ": " + damage.reason);
+        report_slot(err, *parsed, "damage at byte " + std::to_string(damage.offset) + ": " + damage.reason);
         return EXIT_PROBLEM;
     }
     return EXIT_OK;

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "common/atomic_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -227,6 +228,19 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
     if (!loaded || !require_listed(*loaded, args.slot, err))
         return std::nullopt;
     return loaded;
+}
+
+void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason)
+{
+    report(err, args.image, "slot " + std::to_string(args.slot) + ": " + reason);
+}
+
+bool write_output(const std::string& path, std::span<const std::uint8_t> bytes, const char* what, std::ostream& err)
+{
+    const auto failure = common::write_file_atomically(path, bytes);
+    if (failure)
+        report(err, path, std::string("cannot write the ") + what + ": " + *failure);
+    return !failure;
 }
 
 bool may_write_output(const std::string& output, bool force, const std::vector<std::string>& inputs, std::ostream& err)

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,13 @@ std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::v
 // Opens the image of `args` and checks that its slot lists a file; on failure reports on err and returns
 // std::nullopt (the command exits with EXIT_USAGE).
 std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
+
+// Writes "kestrel-cli: IMAGE: slot N: " + reason and a line end to err.
+void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason);
+
+// Writes `bytes` as the whole new file `path` through a temporary file; on failure reports
+// "cannot write the <what>: reason" on err and returns false.
+bool write_output(const std::string& path, std::span<const std::uint8_t> bytes, const char* what, std::ostream& err);
 
 // Whether a command may write its output file: never over one of the files it reads, over an existing file only
 // with --force. Reports why not on err.

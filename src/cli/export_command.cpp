@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 #include "tape/file_export.h"
 
 #include <filesystem>
@@ -17,20 +16,16 @@ int run_export(const std::vector<std::string>& args, std::ostream&, std::ostream
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    const std::string slot_text = "slot " + std::to_string(parsed->slot);
     if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
         return EXIT_USAGE;
 
     const auto exported = tape::export_file(loaded->disc(), parsed->slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
-        report(err, parsed->image, slot_text + ": " + *reason);
+        report_slot(err, *parsed, *reason);
         return EXIT_PROBLEM;
     }
-    if (const auto failure =
-            common::write_file_atomically(parsed->output, std::get<std::vector<std::uint8_t>>(exported))) {
-        report(err, parsed->output, *failure);
+    if (!write_output(parsed->output, std::get<std::vector<std::uint8_t>>(exported), "file", err))
         return EXIT_PROBLEM;
-    }
     return EXIT_OK;
 }
 

@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 
 #include <filesystem>
 #include <optional>
@@ -74,10 +73,8 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
             }
         }
     }
-    if (const auto error = common::write_file_atomically(parsed->output, bytes)) {
-        report(err, parsed->output, "cannot write the image: " + *error);
+    if (!write_output(parsed->output, bytes, "image", err))
         return EXIT_PROBLEM;
-    }
     int code = EXIT_OK;
     if (unread > 0) {
         report(err, parsed->image, std::to_string(unread) + " sectors missing or unreadable, written as zeros");

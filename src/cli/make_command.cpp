@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 #include "tape/make_disc.h"
 
 #include <filesystem>
@@ -104,10 +103,8 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto& disc = std::get<tape::MadeDisc>(made);
     for (const std::string& problem : disc.problems)
         err << PROGRAM_NAME << ": " << problem << '\n';
-    if (const auto failure = common::write_file_atomically(path, disc.bytes)) {
-        report(err, path, *failure);
+    if (!write_output(path, disc.bytes, "image", err))
         return EXIT_PROBLEM;
-    }
     for (const std::string& line : disc.placed)
         out << line << '\n';
     return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;

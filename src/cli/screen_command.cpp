@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 #include "inspect/png_writer.h"
 #include "inspect/screen.h"
 #include "tape/extract.h"
@@ -19,11 +18,7 @@ bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, 
         report(err, path, "cannot encode the picture");
         return false;
     }
-    if (const auto error = common::write_file_atomically(path, *png)) {
-        report(err, path, "cannot write the picture: " + *error);
-        return false;
-    }
-    return true;
+    return write_output(path, *png, "picture", err);
 }
 
 } // namespace
@@ -36,12 +31,10 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    const std::string slot_text = "slot " + std::to_string(parsed->slot);
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x) {
-        report(err, parsed->image,
-               slot_text + ": nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
+        report_slot(err, *parsed, "nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
         return EXIT_PROBLEM;
     }
     // Whatever the file's length, the picture is made of its first 6,912 bytes, zeros after a shorter file's end.

@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 #include "snapshot/plusd_snapshot.h"
 
 #include <filesystem>
@@ -20,20 +19,17 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    const std::string slot_text = "slot " + std::to_string(parsed->slot);
     if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
         return EXIT_USAGE;
 
     const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
-        report(err, parsed->image, slot_text + ": " + error->reason);
+        report_slot(err, *parsed, error->reason);
         return EXIT_PROBLEM;
     }
     const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
-    if (const auto failure = common::write_file_atomically(parsed->output, bytes)) {
-        report(err, parsed->output, *failure);
+    if (!write_output(parsed->output, bytes, "snapshot", err))
         return EXIT_PROBLEM;
-    }
     return EXIT_OK;
 }
 
