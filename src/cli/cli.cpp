@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "common/atomic_file.h"
+#include "common/version.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,8 +12,6 @@
 
 namespace cli {
 namespace {
-
-constexpr const char* VERSION = "0.14";
 
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
@@ -266,7 +265,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--version") {
-        out << PROGRAM_NAME << ' ' << VERSION << '\n';
+        out << PROGRAM_NAME << ' ' << common::VERSION << '\n';
         return EXIT_OK;
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);

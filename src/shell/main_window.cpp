@@ -4,6 +4,7 @@
 #include "common/atomic_file.h"
 #include "common/bytes.h"
 #include "common/path_text.h"
+#include "common/version.h"
 #include "image/open_container.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
@@ -41,8 +42,6 @@
 
 namespace shell {
 namespace {
-
-constexpr const char* TITLE = "Kestrel v. 0.14 - written by the Kestrel team, 2026";
 
 // Layout of the controls: columns of buttons, and the strip below the splitter.
 constexpr int BUTTON_WIDTH = 120;
@@ -138,7 +137,7 @@ MainWindow::MainWindow(common::Settings& settings, std::string settings_path, Se
       m_samdisk_command(from_path(common::samdisk_command(settings)))
 {
     setObjectName("mainWindow");
-    setWindowTitle(TITLE);
+    setWindowTitle(QString("Kestrel v. %1 - written by the Kestrel team, 2026").arg(common::VERSION));
     // A small, slightly narrow face, so that every caption fits its 120-pixel button.
     QFont ui_font = font();
     ui_font.setPixelSize(UI_FONT_PIXELS);
