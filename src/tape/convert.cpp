@@ -28,11 +28,16 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
 {
     // A tape over the image would replace the image.
     if (is_same_file(image_path, tape_path))
-        return {{cannot_write(tape_path)}, 1};
+        return {{cannot_write(tape_path)}, 1, 0, "it is the image itself", {}};
     common::AtomicFile tape(tape_path);
     if (!tape.is_open())
-        return {{cannot_write(tape_path)}, 1};
+        return {{cannot_write(tape_path)}, 1, 0, tape.error_text(), {}};
+    return convert_files(disc, rows, rewrite_basic, tape);
+}
 
+ConversionResult convert_files(image::SectorSource& disc, std::span<const SelectedRow> rows, bool rewrite_basic,
+                               common::AtomicFile& tape)
+{
     ConversionResult result;
     std::vector<std::uint8_t> blocks;
     for (const SelectedRow& row : rows) {
@@ -53,12 +58,16 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
             write_tap_blocks(blocks, x->header, x->data);
             tape.write(blocks);
             ++result.written;
+            if (!x->chain.complete())
+                result.short_files.push_back({row.name, row.slot, x->chain});
         }
     }
     if (!tape.commit()) {
-        result.lines.push_back(cannot_write(tape_path));
+        result.lines.push_back(cannot_write(tape.path()));
         ++result.failures;
         result.written = 0;
+        result.write_failure = tape.error_text();
+        result.short_files.clear();
     }
     return result;
 }
