@@ -17,11 +17,11 @@ std::int64_t directory_end(image::Layout layout)
 // whether the directory is cut.
 std::string short_image_text(std::int64_t size, image::Layout layout)
 {
-    const auto missing = static_cast<std::uint64_t>(image::IMAGE_BYTES - size);
-    std::string text = common::grouped(static_cast<std::uint64_t>(size)) + " bytes, " + common::grouped(missing) +
-                       " short of " + common::grouped(image::IMAGE_BYTES) + "; ";
     if (size == 0)
         return "empty: it holds no directory";
+    const auto missing = static_cast<std::uint64_t>(image::IMAGE_BYTES - size);
+    const std::string text = common::grouped(static_cast<std::uint64_t>(size)) + " bytes, " + common::grouped(missing) +
+                             " short of " + common::grouped(image::IMAGE_BYTES) + "; ";
     if (size < directory_end(layout))
         return text + "it holds no full directory (the missing bytes read as zeros)";
     return text + "the missing bytes read as zeros";
