@@ -39,9 +39,9 @@ struct ConversionResult
 };
 
 // Converts the rows of `disc` in order into a new tape file that replaces `tape_path` once it is complete. A tape
-// file that cannot be created, or that is the image file itself (`image_path`), gives the single line
-// "Cannot write " + tape_path and nothing else happens; a write error adds that line after the files' lines,
-// and any earlier file at tape_path is kept.
+// file that cannot be created, or that is the image file itself (`image_path`, or the archive it lies in), gives
+// the single line "Cannot write " + tape_path and nothing else happens; a write error adds that line after the
+// files' lines, and any earlier file at tape_path is kept. write_failure says why in either case.
 ConversionResult convert_files(image::SectorSource& disc, const std::string& image_path,
                                std::span<const SelectedRow> rows, bool rewrite_basic, const std::string& tape_path);
 

@@ -174,6 +174,14 @@ TEST(ConvertFiles, TapeThatCannotBeCreatedGivesOneLineAndNothingElse)
     }
     EXPECT_FALSE(std::filesystem::exists(f.dir / "no-such-folder"));
     EXPECT_EQ(testing_support::read_file(f.image), image_before);
+
+    // An image read from an archive (ARCHIVE.zip/NAME): the tape never replaces the archive.
+    const std::string archive = (f.dir / "discs.zip").string();
+    testing_support::write_file(archive, Bytes{1, 2, 3});
+    const auto result = tape::convert_files(*testing_support::open_source(f.image), archive + "/d.mgt",
+                                            std::vector<SelectedRow>{{"code", 0}}, true, archive);
+    EXPECT_EQ(result.lines, Lines{"Cannot write " + archive});
+    EXPECT_EQ(testing_support::read_file(archive), (Bytes{1, 2, 3}));
 }
 
 TEST(ConvertFiles, WriteErrorIsReportedAfterTheFileLinesAndKeepsTheOldTape)
