@@ -19,9 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         listed_length[static_cast<std::size_t>(row.slot)] = row.length;
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot) {
         const auto exported = tape::export_file(*opened.source, slot);
-        const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&exported);
-        if (!bytes)
+        const auto* file = std::get_if<tape::ExportedFile>(&exported);
+        if (!file)
             continue;
+        const std::vector<std::uint8_t>* bytes = &file->bytes;
+        fuzz::require(file->chain.zero_bytes <= bytes->size(), "no more bytes are zeros than the file has");
         const std::int64_t length = listed_length[static_cast<std::size_t>(slot)];
         fuzz::require(length >= 0, "only listed files are exported");
         fuzz::require(static_cast<std::int64_t>(bytes->size()) == length, "an export has the listed length");

@@ -28,12 +28,13 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const basic::Listing listing = basic::list_program(x->data, common::get_le16(x->header, tape::header::PARAM2));
     for (const std::string& line : listing.lines)
         out << line << '\n';
+    int code = warn_if_short(err, *parsed, x->chain) ? EXIT_PROBLEM : EXIT_OK;
     if (listing.damage) {
         const basic::Damage& damage = *listing.damage;
         report_slot(err, *parsed, "damage at byte " + std::to_string(damage.offset) + ": " + damage.reason);
-        return EXIT_PROBLEM;
+        code = EXIT_PROBLEM;
     }
-    return EXIT_OK;
+    return code;
 }
 
 } // namespace cli

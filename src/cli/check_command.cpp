@@ -8,10 +8,11 @@ namespace cli {
 
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    if (args.empty())
+    const std::vector<std::string> paths = operands_of(args);
+    if (paths.empty())
         return usage_error(err, "check needs at least one IMAGE");
     int code = EXIT_OK;
-    for (const std::string& path : args) {
+    for (const std::string& path : paths) {
         auto opened = image::open_image(path);
         if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
             // An image of the right size that cannot be opened shows the scan's first line; one of another size is

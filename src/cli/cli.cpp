@@ -1,7 +1,6 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
-#include "common/atomic_file.h"
 #include "common/version.h"
 
 #include <algorithm>
@@ -29,10 +28,11 @@ Commands:
       Integrity scan of each image: the lines the scan writes, then a summary and an empty line.
   tap IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]
       Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,
-      blanking disc syntax out of BASIC loaders unless --no-rewrite is given. A non-empty OUT is only
+      blanking disc syntax out of BASIC loaders unless --no-rewrite is given. An existing OUT is only
       replaced with --force.
-  screen IMAGE --slot N -o OUT.png
-      Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture.
+  screen IMAGE --slot N -o OUT.png [--force]
+      Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture. An existing OUT
+      is only replaced with --force.
   image IMAGE -o OUT.mgt|OUT.img [--force]
       Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
       cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
@@ -58,14 +58,21 @@ Commands:
   export IMAGE --slot N -o OUT [--force]
       Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file
       without its nine-byte disc header, both of the length the directory gives (zeros where the
-      chain ends early). An existing OUT is only replaced with --force; never the image itself.
+      chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with
+      --force; never the image itself.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
   --version      show the version
+  --             ends the options: what follows are file names, even when they start with '-'
 
-Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted);
-2 usage error, or an image (or drive) that cannot be read.
+No command writes over a file it reads (by any name: a link, a path with ..), nor over an existing file
+without --force. Data that is not there (a chain that ends early, an image cut short, missing sectors) is
+said on stderr and gives exit status 1.
+
+Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted, data
+missing); 2 usage error, an image (or drive) that cannot be read, or an output that may not or cannot be
+written.
 )";
 
 bool is_help_option(const std::string& arg)
@@ -131,7 +138,22 @@ ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, 
 bool ArgWalker::next()
 {
     ++m_at;
+    if (!m_operands_only && m_at < m_args.size() && m_args[m_at] == "--") {
+        m_operands_only = true;
+        ++m_at;
+    }
     return m_at < m_args.size();
+}
+
+bool ArgWalker::is_operand() const
+{
+    return m_operands_only || arg().size() <= 1 || arg().front() != '-';
+}
+
+bool ArgWalker::unknown_option()
+{
+    usage_error(m_err, "unknown option '" + arg() + "'");
+    return false;
 }
 
 std::optional<std::string> ArgWalker::value()
@@ -164,10 +186,8 @@ bool ArgWalker::once(bool given, const char* what)
 
 bool ArgWalker::image(std::optional<std::string>& target)
 {
-    if (arg().size() > 1 && arg().front() == '-') {
-        usage_error(m_err, "unknown option '" + arg() + "'");
-        return false;
-    }
+    if (!is_operand())
+        return unknown_option();
     if (target) {
         usage_error(m_err, m_command + " takes exactly one IMAGE");
         return false;
@@ -180,6 +200,15 @@ bool ArgWalker::missing(const char* what)
 {
     usage_error(m_err, m_command + " needs " + what);
     return false;
+}
+
+std::vector<std::string> operands_of(const std::vector<std::string>& args)
+{
+    std::vector<std::string> operands = args;
+    const auto end_of_options = std::find(operands.begin(), operands.end(), "--");
+    if (end_of_options != operands.end())
+        operands.erase(end_of_options);
+    return operands;
 }
 
 bool SlotArgs::has(const std::string& flag) const
@@ -205,7 +234,8 @@ std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::v
                 return std::nullopt;
         } else if (command.force && walk.is("--force")) {
             parsed.force = true;
-        } else if (std::find(command.flags.begin(), command.flags.end(), walk.arg()) != command.flags.end()) {
+        } else if (!walk.is_operand() &&
+                   std::find(command.flags.begin(), command.flags.end(), walk.arg()) != command.flags.end()) {
             parsed.flags.push_back(walk.arg());
         } else if (!walk.image(image)) {
             return std::nullopt;
@@ -234,27 +264,11 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
     report(err, args.image, "slot " + std::to_string(args.slot) + ": " + reason);
 }
 
-bool write_output(const std::string& path, std::span<const std::uint8_t> bytes, const char* what, std::ostream& err)
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain)
 {
-    const auto failure = common::write_file_atomically(path, bytes);
-    if (failure)
-        report(err, path, std::string("cannot write the ") + what + ": " + *failure);
-    return !failure;
-}
-
-bool may_write_output(const std::string& output, bool force, const std::vector<std::string>& inputs, std::ostream& err)
-{
-    std::error_code ignored;
-    for (const std::string& input : inputs) {
-        if (std::filesystem::equivalent(input, output, ignored)) {
-            report(err, output, "is also an input (" + input + ")");
-            return false;
-        }
-    }
-    if (!force && std::filesystem::exists(output, ignored)) {
-        report(err, output, "exists (use --force to replace it)");
+    if (chain.complete())
         return false;
-    }
+    report_slot(err, args, tape::shortfall_text(chain));
     return true;
 }
 
@@ -278,7 +292,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!is_help && found == std::end(commands))
         return usage_error(err, "unknown command '" + command + "'");
     // "COMMAND --help" asks for help, as with most tools, rather than naming an image or an unknown option.
-    if (is_help || std::any_of(rest.begin(), rest.end(), is_help_option)) {
+    if (is_help || std::any_of(rest.begin(), std::find(rest.begin(), rest.end(), "--"), is_help_option)) {
         out << HELP_TEXT;
         return EXIT_OK;
     }

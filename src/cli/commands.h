@@ -2,10 +2,10 @@
 #pragma once
 
 #include "image/directory.h"
+#include "tape/extract.h"
 
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -82,17 +82,14 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
 // Writes "kestrel-cli: IMAGE: slot N: " + reason and a line end to err.
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason);
 
-// Writes `bytes` as the whole new file `path` through a temporary file; on failure reports
-// "cannot write the <what>: reason" on err and returns false.
-bool write_output(const std::string& path, std::span<const std::uint8_t> bytes, const char* what, std::ostream& err);
-
-// Whether a command may write its output file: never over one of the files it reads, over an existing file only
-// with --force. Reports why not on err.
-bool may_write_output(const std::string& output, bool force, const std::vector<std::string>& inputs, std::ostream& err);
+// Warns on err when the file's chain left bytes of it zero ("... slot 0: the chain ends after 4 of 32 sectors;
+// 19,526 bytes are zeros"); true when it did, and the command then exits with EXIT_PROBLEM.
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain);
 
 // Walks the arguments after a command's name, so that every command reads its options alike and reports the same
-// usage errors in the same words. A method that meets bad input writes the usage error to err and returns false
-// or std::nullopt; the command then stops with EXIT_USAGE.
+// usage errors in the same words. The first "--" ends the options: it is skipped, and every argument after it is
+// an operand (a file name), whatever it starts with. A method that meets bad input writes the usage error to err
+// and returns false or std::nullopt; the command then stops with EXIT_USAGE.
 class ArgWalker
 {
 public:
@@ -101,7 +98,12 @@ public:
     // Moves to the next argument; false after the last one.
     bool next();
     const std::string& arg() const { return m_args[m_at]; }
-    bool is(const char* option) const { return arg() == option; }
+    // Whether the current argument is the option `option` (never after "--").
+    bool is(const char* option) const { return !m_operands_only && arg() == option; }
+    // Whether the current argument is an operand: after "--", or not starting with '-' ("-" alone is one).
+    bool is_operand() const;
+    // Reports the current argument as an unknown option.
+    bool unknown_option();
 
     // The value following the current option.
     std::optional<std::string> value();
@@ -119,6 +121,10 @@ private:
     const std::vector<std::string>& m_args;
     std::ostream& m_err;
     std::size_t m_at;
+    bool m_operands_only = false;
 };
+
+// The arguments of a command that takes file names only (list, check): the first "--" is dropped.
+std::vector<std::string> operands_of(const std::vector<std::string>& args);
 
 } // namespace cli

@@ -1,6 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/atomic_file.h"
+#include "cli/output.h"
 #include "transfer/disc_transfer.h"
 #include "transfer/libdsk_drive.h"
 
@@ -61,8 +61,8 @@ std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& ar
             options.force = true;
         } else if (options.reading && walk.is("--keep-damaged")) {
             options.keep_damaged = true;
-        } else if (walk.arg().size() > 1 && walk.arg().front() == '-') {
-            usage_error(err, "unknown option '" + walk.arg() + "'");
+        } else if (!walk.is_operand()) {
+            walk.unknown_option();
             return std::nullopt;
         } else {
             operands.push_back(walk.arg());
@@ -157,14 +157,10 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
     const image::Layout layout = image::layout_from_path(options.image);
     if (layout == image::Layout::None)
         return usage_error(err, "the image name must end in .mgt, .dsk or .img: " + options.image);
-    if (!may_write_output(options.image, options.force, {}, err))
-        return EXIT_USAGE;
     // Made before the drive is read, so that a target that cannot be written is known before a minute of reading.
-    common::AtomicFile file(options.image);
-    if (!file.is_open()) {
-        report(err, options.image, std::string("cannot write: ") + std::strerror(file.error()));
-        return EXIT_PROBLEM;
-    }
+    auto output = Output::open(options.image, {options.address.device}, options.force, "image", err);
+    if (!output)
+        return EXIT_USAGE;
     auto opened = open_drive(options, err);
     if (!opened)
         return EXIT_USAGE;
@@ -192,11 +188,8 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
         report(err, options.image, "not written: " + damage + " (--keep-damaged keeps the image with zeros there)");
         return EXIT_PROBLEM;
     }
-    file.write(result.image);
-    if (!file.commit()) {
-        report(err, options.image, std::string("cannot write: ") + std::strerror(file.error()));
-        return EXIT_PROBLEM;
-    }
+    if (!output->write(result.image))
+        return EXIT_USAGE;
     if (!result.unreadable.empty()) {
         report(err, options.image, "written with " + damage + " as zeros");
         return EXIT_PROBLEM;

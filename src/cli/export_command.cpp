@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "tape/file_export.h"
 
 #include <filesystem>
@@ -16,7 +17,8 @@ int run_export(const std::vector<std::string>& args, std::ostream&, std::ostream
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
+    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "file", err);
+    if (!output)
         return EXIT_USAGE;
 
     const auto exported = tape::export_file(loaded->disc(), parsed->slot);
@@ -24,9 +26,10 @@ int run_export(const std::vector<std::string>& args, std::ostream&, std::ostream
         report_slot(err, *parsed, *reason);
         return EXIT_PROBLEM;
     }
-    if (!write_output(parsed->output, std::get<std::vector<std::uint8_t>>(exported), "file", err))
-        return EXIT_PROBLEM;
-    return EXIT_OK;
+    const auto& file = std::get<tape::ExportedFile>(exported);
+    if (!output->write(file.bytes))
+        return EXIT_USAGE;
+    return warn_if_short(err, *parsed, file.chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
 } // namespace cli

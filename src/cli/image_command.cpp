@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 
 #include <filesystem>
 #include <optional>
@@ -50,7 +51,8 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
     const image::Layout layout = image::layout_from_path(parsed->output);
     if (layout == image::Layout::None)
         return usage_error(err, "the output of image must end in .mgt, .dsk or .img");
-    if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
+    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "image", err);
+    if (!output)
         return EXIT_USAGE;
     auto opened = image::open_image(parsed->image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
@@ -73,8 +75,8 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
             }
         }
     }
-    if (!write_output(parsed->output, bytes, "image", err))
-        return EXIT_PROBLEM;
+    if (!output->write(bytes))
+        return EXIT_USAGE;
     int code = EXIT_OK;
     if (unread > 0) {
         report(err, parsed->image, std::to_string(unread) + " sectors missing or unreadable, written as zeros");

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "tape/make_disc.h"
 
 #include <filesystem>
@@ -36,8 +37,8 @@ std::optional<MakeArgs> parse_make_args(const std::vector<std::string>& args, st
         } else if (!output) {
             if (!walk.image(output))
                 return std::nullopt;
-        } else if (walk.arg().size() > 1 && walk.arg().front() == '-') {
-            usage_error(err, "unknown option '" + walk.arg() + "'");
+        } else if (!walk.is_operand()) {
+            walk.unknown_option();
             return std::nullopt;
         } else {
             parsed.tapes.push_back(walk.arg());
@@ -71,7 +72,8 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::vector<std::string> inputs = parsed->tapes;
     if (parsed->system)
         inputs.push_back(*parsed->system);
-    if (!may_write_output(path, parsed->force, inputs, err))
+    auto output = Output::open(path, inputs, parsed->force, "image", err);
+    if (!output)
         return EXIT_USAGE;
     std::optional<tape::SystemFile> system;
     if (parsed->system) {
@@ -103,8 +105,8 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto& disc = std::get<tape::MadeDisc>(made);
     for (const std::string& problem : disc.problems)
         err << PROGRAM_NAME << ": " << problem << '\n';
-    if (!write_output(path, disc.bytes, "image", err))
-        return EXIT_PROBLEM;
+    if (!output->write(disc.bytes))
+        return EXIT_USAGE;
     for (const std::string& line : disc.placed)
         out << line << '\n';
     return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;

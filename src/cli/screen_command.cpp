@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "inspect/png_writer.h"
 #include "inspect/screen.h"
 #include "tape/extract.h"
@@ -7,29 +8,16 @@
 #include <optional>
 
 namespace cli {
-namespace {
-
-// The PNG goes to a temporary file beside `path` that only replaces it once complete, so a failed write leaves
-// neither a half-written picture nor a damaged older one.
-bool write_png(std::span<const inspect::Pixel> pixels, const std::string& path, std::ostream& err)
-{
-    const auto png = inspect::encode_png(pixels);
-    if (!png) {
-        report(err, path, "cannot encode the picture");
-        return false;
-    }
-    return write_output(path, *png, "picture", err);
-}
-
-} // namespace
-
 int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = parse_slot_args({"screen", "OUT.png", false, {}}, args, err);
+    const auto parsed = parse_slot_args({"screen", "OUT.png", true, {}}, args, err);
     if (!parsed)
         return EXIT_USAGE;
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
+        return EXIT_USAGE;
+    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "picture", err);
+    if (!output)
         return EXIT_USAGE;
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
@@ -38,10 +26,19 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
         return EXIT_PROBLEM;
     }
     // Whatever the file's length, the picture is made of its first 6,912 bytes, zeros after a shorter file's end.
+    // Zeros where the chain ended early are only missing data when they fall within those bytes.
+    const bool short_picture = x->data.size() - x->chain.zero_bytes < inspect::SCREEN_BYTES;
     x->data.resize(std::max(x->data.size(), inspect::SCREEN_BYTES), 0);
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
     inspect::decode_screen(inspect::zx_palette(), x->data, pixels);
-    return write_png(pixels, parsed->output, err) ? EXIT_OK : EXIT_PROBLEM;
+    const auto png = inspect::encode_png(pixels);
+    if (!png) {
+        report(err, parsed->output, "cannot encode the picture");
+        return EXIT_PROBLEM;
+    }
+    if (!output->write(*png))
+        return EXIT_USAGE;
+    return short_picture && warn_if_short(err, *parsed, x->chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "snapshot/plusd_snapshot.h"
 
 #include <filesystem>
@@ -19,7 +20,8 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
-    if (!may_write_output(parsed->output, parsed->force, {parsed->image}, err))
+    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "snapshot", err);
+    if (!output)
         return EXIT_USAGE;
 
     const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
@@ -28,9 +30,7 @@ int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& 
         return EXIT_PROBLEM;
     }
     const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
-    if (!write_output(parsed->output, bytes, "snapshot", err))
-        return EXIT_PROBLEM;
-    return EXIT_OK;
+    return output->write(bytes) ? EXIT_OK : EXIT_USAGE;
 }
 
 } // namespace cli

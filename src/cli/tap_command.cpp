@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "tape/convert.h"
 
 #include <optional>
@@ -65,11 +66,9 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (!require_listed(*loaded, slot, err))
             return EXIT_USAGE;
     }
-    const std::string& tape_path = options->output;
-    if (!options->force && tape::is_nonempty_file(tape_path)) {
-        report(err, tape_path, "exists and is not empty (use --force to replace it)");
+    auto output = Output::open(options->output, {options->image}, options->force, "tape file", err);
+    if (!output)
         return EXIT_USAGE;
-    }
 
     std::vector<tape::SelectedRow> rows;
     for (const image::CatalogueRow& row : loaded->catalogue) {
@@ -77,14 +76,18 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             rows.push_back({row.name, row.slot});
     }
     const tape::ConversionResult result =
-        tape::convert_files(loaded->disc(), loaded->path, rows, options->rewrite_basic, tape_path);
+        tape::convert_files(loaded->disc(), rows, options->rewrite_basic, output->file());
+    // The conversion's lines are the message pane's, a tape that could not be written included; its reason is an
+    // error of the command and goes to stderr.
     for (const std::string& line : result.lines)
         out << line << '\n';
-    // The conversion's lines are the message pane's: a tape that could not be written shows there only as the last
-    // line, in the exact text convert_files documents. Being an error of the command, it goes to stderr as well.
-    if (!result.lines.empty() && result.lines.back() == "Cannot write " + tape_path)
-        report(err, tape_path, "cannot write the tape file");
-    return result.failures > 0 ? EXIT_PROBLEM : EXIT_OK;
+    if (!result.write_failure.empty()) {
+        output->report_failure(result.write_failure);
+        return EXIT_USAGE;
+    }
+    for (const tape::ShortFile& file : result.short_files)
+        report(err, options->image, "slot " + std::to_string(file.slot) + ": " + tape::shortfall_text(file.chain));
+    return result.failures > 0 || !result.short_files.empty() ? EXIT_PROBLEM : EXIT_OK;
 }
 
 } // namespace cli

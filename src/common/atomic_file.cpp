@@ -64,6 +64,7 @@ AtomicFile::AtomicFile(std::string path) : m_path(std::move(path))
     // A rename would put a regular file in place of a folder, a device or a pipe: those are never replaced.
     if (::stat(m_path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
         m_error = S_ISDIR(info.st_mode) ? EISDIR : EPERM;
+        m_not_regular = !S_ISDIR(info.st_mode);
         return;
     }
     if (!may_replace(m_path)) {
@@ -85,7 +86,7 @@ AtomicFile::~AtomicFile()
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : m_path(std::move(other.m_path)), m_temp_path(std::exchange(other.m_temp_path, {})),
-      m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error)
+      m_fd(std::exchange(other.m_fd, -1)), m_error(other.m_error), m_not_regular(other.m_not_regular)
 {}
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
@@ -96,6 +97,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept
         m_temp_path = std::exchange(other.m_temp_path, {});
         m_fd = std::exchange(other.m_fd, -1);
         m_error = other.m_error;
+        m_not_regular = other.m_not_regular;
     }
     return *this;
 }
@@ -135,6 +137,13 @@ void AtomicFile::write(std::string_view text)
     write_bytes(text.data(), text.size());
 }
 
+std::string AtomicFile::error_text() const
+{
+    if (m_not_regular)
+        return "not a regular file";
+    return std::strerror(m_error != 0 ? m_error : EIO);
+}
+
 bool AtomicFile::commit()
 {
     if (m_fd < 0 || m_error != 0) {
@@ -159,7 +168,7 @@ std::optional<std::string> write_file_atomically(const std::string& path, std::s
     file.write(bytes);
     if (file.commit())
         return std::nullopt;
-    return std::strerror(file.error() != 0 ? file.error() : EIO);
+    return file.error_text();
 }
 
 } // namespace common

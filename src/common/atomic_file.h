@@ -26,6 +26,9 @@ public:
     bool is_open() const { return m_fd >= 0; }
     // errno of the failed creation or of the first failed write; 0 when all went well so far.
     int error() const { return m_error; }
+    // Why the file could not be made or written, in words: "not a regular file" for a device or a pipe, else the
+    // text of error() ("No space left on device").
+    std::string error_text() const;
     const std::string& path() const { return m_path; }
 
     // Appends bytes; after a failure later writes are dropped and commit() fails.
@@ -43,6 +46,7 @@ private:
     std::string m_temp_path;
     int m_fd = -1;
     int m_error = 0;
+    bool m_not_regular = false;
 };
 
 // Writes `bytes` as the whole new content of `path`; std::nullopt on success, else the reason in words.

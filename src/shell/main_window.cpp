@@ -533,7 +533,12 @@ void MainWindow::convert_to_tap()
     const tape::ConversionResult result =
         tape::convert_files(*disc, m_catalogue_path, rows, m_settings.BasStrip != 0, m_settings.savefile);
     append_lines(result.lines);
-    show_status(conversion_status(result.written, static_cast<int>(rows.size()), sam_files, answer));
+    QString status = conversion_status(result.written, static_cast<int>(rows.size()), sam_files, answer);
+    // Files whose chain ended early went on the tape with zeros: the status says so, as kestrel-cli tap does.
+    for (const tape::ShortFile& file : result.short_files)
+        status +=
+            "; " + from_disc(file.name).trimmed() + ": " + QString::fromStdString(tape::shortfall_text(file.chain));
+    show_status(status);
 }
 
 void MainWindow::view_selected_screen()
@@ -616,9 +621,13 @@ void MainWindow::export_row(const image::CatalogueRow& row)
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
     }
-    const auto& bytes = std::get<std::vector<std::uint8_t>>(exported);
-    if (write_new_file(target, bytes))
-        show_status(QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(bytes.size()));
+    const auto& file = std::get<tape::ExportedFile>(exported);
+    if (!write_new_file(target, file.bytes))
+        return;
+    QString status = QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(file.bytes.size());
+    if (!file.chain.complete())
+        status += "; " + QString::fromStdString(tape::shortfall_text(file.chain));
+    show_status(status);
 }
 
 void MainWindow::save_snapshot(const image::CatalogueRow& row)

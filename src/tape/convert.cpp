@@ -1,6 +1,7 @@
 #include "tape/convert.h"
 
 #include "common/atomic_file.h"
+#include "common/same_file.h"
 #include "tape/basic_rewrite.h"
 #include "tape/tap_writer.h"
 
@@ -9,12 +10,6 @@
 
 namespace tape {
 namespace {
-
-bool is_same_file(const std::string& a, const std::string& b)
-{
-    std::error_code ignored;
-    return std::filesystem::equivalent(a, b, ignored);
-}
 
 std::string cannot_write(const std::string& tape_path)
 {
@@ -26,13 +21,18 @@ std::string cannot_write(const std::string& tape_path)
 ConversionResult convert_files(image::SectorSource& disc, const std::string& image_path,
                                std::span<const SelectedRow> rows, bool rewrite_basic, const std::string& tape_path)
 {
-    // A tape over the image would replace the image.
-    if (is_same_file(image_path, tape_path))
-        return {{cannot_write(tape_path)}, 1};
+    // A tape over the image (or over the archive it lies in) would replace it.
+    if (common::replaces_input(tape_path, image_path))
+        return {{cannot_write(tape_path)}, 1, 0, "it is the image itself", {}};
     common::AtomicFile tape(tape_path);
     if (!tape.is_open())
-        return {{cannot_write(tape_path)}, 1};
+        return {{cannot_write(tape_path)}, 1, 0, tape.error_text(), {}};
+    return convert_files(disc, rows, rewrite_basic, tape);
+}
 
+ConversionResult convert_files(image::SectorSource& disc, std::span<const SelectedRow> rows, bool rewrite_basic,
+                               common::AtomicFile& tape)
+{
     ConversionResult result;
     std::vector<std::uint8_t> blocks;
     for (const SelectedRow& row : rows) {
@@ -53,12 +53,16 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
             write_tap_blocks(blocks, x->header, x->data);
             tape.write(blocks);
             ++result.written;
+            if (!x->chain.complete())
+                result.short_files.push_back({row.name, row.slot, x->chain});
         }
     }
     if (!tape.commit()) {
-        result.lines.push_back(cannot_write(tape_path));
+        result.lines.push_back(cannot_write(tape.path()));
         ++result.failures;
         result.written = 0;
+        result.write_failure = tape.error_text();
+        result.short_files.clear();
     }
     return result;
 }

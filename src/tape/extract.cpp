@@ -1,6 +1,7 @@
 #include "tape/extract.h"
 
 #include "common/bytes.h"
+#include "common/number_text.h"
 #include "image/chain.h"
 #include "image/directory.h"
 
@@ -39,6 +40,34 @@ void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header)
     }
 }
 
+std::string shortfall_text(const ChainReport& chain)
+{
+    const std::string zeros = "; " + common::grouped(chain.zero_bytes) + " bytes are zeros";
+    if (chain.sectors_read < chain.sector_count)
+        return "the chain ends after " + std::to_string(chain.sectors_read) + " of " +
+               std::to_string(chain.sector_count) + " sectors" + zeros;
+    return "its " + std::to_string(chain.sector_count) + " sectors hold less than its length" + zeros;
+}
+
+std::vector<std::uint8_t> read_chain_stream(image::SectorSource& disc, const image::DirectoryEntry& entry,
+                                            std::size_t wanted, std::size_t skipped, ChainReport& chain)
+{
+    std::vector<std::uint8_t> stream(wanted + image::SECTOR_SIZE, 0);
+    std::size_t pos = 0;
+    const image::ChainRules rules{std::min<int>(entry.sector_count, MAX_CHAIN_SECTORS), true};
+    chain.sector_count = entry.sector_count;
+    chain.sectors_read =
+        image::walk_chain(disc, {entry.first_track, entry.first_sector}, rules, [&](image::SectorView sector, int) {
+            std::copy(sector.begin(), sector.end(), stream.begin() + static_cast<std::ptrdiff_t>(pos));
+            pos += image::data_sector::DATA_BYTES;
+            return pos < wanted;
+        });
+    // The link bytes the last sector leaves in the stream are not the file's bytes.
+    chain.zero_bytes = wanted - std::clamp(pos, skipped, wanted);
+    stream.resize(wanted);
+    return stream;
+}
+
 std::optional<Extracted> extract_file(image::SectorSource& disc, int slot)
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
@@ -49,21 +78,11 @@ std::optional<Extracted> extract_file(image::SectorSource& disc, int slot)
 
     Extracted x;
     fill_tape_header(entry, x.header);
-    // The stream starts with the disc's 9-byte file header. Each sector lands over the link bytes of the one
-    // before, so the file becomes one stream of 510-byte pieces, and the last sector's link bytes stay in it.
-    // Whatever the chain does not deliver stays zero. The walk ends on the sector count or a zero link, never on
-    // the length; it stops reading once the bytes wanted are final, since later sectors only land beyond them.
-    const std::size_t wanted = image::FILE_HEADER_SIZE + length;
-    std::vector<std::uint8_t> stream(wanted + image::SECTOR_SIZE, 0);
-    std::size_t pos = 0;
-    const image::ChainRules rules{std::min<int>(decoded.sector_count, MAX_CHAIN_SECTORS), true};
-    image::walk_chain(disc, {decoded.first_track, decoded.first_sector}, rules,
-                      [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
-                          std::copy(sector.begin(), sector.end(), stream.begin() + static_cast<std::ptrdiff_t>(pos));
-                          pos += image::data_sector::DATA_BYTES;
-                          return pos < wanted;
-                      });
-    x.data.assign(stream.begin() + image::FILE_HEADER_SIZE, stream.begin() + static_cast<std::ptrdiff_t>(wanted));
+    // The stream starts with the disc's 9-byte file header; the walk ends on the sector count or a zero link,
+    // never on the length.
+    std::vector<std::uint8_t> stream =
+        read_chain_stream(disc, decoded, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, x.chain);
+    x.data.assign(stream.begin() + image::FILE_HEADER_SIZE, stream.end());
     return x;
 }
 

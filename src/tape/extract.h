@@ -3,6 +3,7 @@
 // 4 code, 7 screen.
 #pragma once
 
+#include "image/directory.h"
 #include "image/file_types.h"
 #include "image/sector_source.h"
 
@@ -38,15 +39,38 @@ using image::TAPE_PROGRAM;
 
 using TapeHeader = std::array<std::uint8_t, TAPE_HEADER_SIZE>;
 
+// How much of a file its sector chain delivered. A chain that ends early (or an entry whose sector count is too
+// small for its length) leaves the rest of the file zero; zero_bytes counts those bytes.
+struct ChainReport
+{
+    int sectors_read = 0;       // sectors of the chain read
+    int sector_count = 0;       // the sector count of the directory entry
+    std::size_t zero_bytes = 0; // bytes of the file's length that no sector delivered
+    bool complete() const { return zero_bytes == 0; }
+};
+
+// What a report of missing data says: "the chain ends after 4 of 32 sectors; 19,526 bytes are zeros", or, when
+// every counted sector was read, "its 4 sectors hold less than its length; 19,526 bytes are zeros".
+std::string shortfall_text(const ChainReport& chain);
+
 // An extracted file: the tape header record and the file's data, of the length the entry gives.
 struct Extracted
 {
     TapeHeader header{};
     std::vector<std::uint8_t> data;
+    ChainReport chain;
 };
 
 // Fills the tape header record from a 256-byte directory entry.
 void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header);
+
+// Reads the chain of `entry` as one stream of `wanted` bytes: each sector lands over the link bytes of the one
+// before, so the 510-byte pieces follow each other and the last sector's link bytes stay in it. Whatever the chain
+// does not deliver stays zero. The walk ends on the sector count (at most MAX_CHAIN_SECTORS) or a zero link, or
+// once the bytes wanted are final. `chain` receives what was read; its zero_bytes count the bytes after the first
+// `skipped` (the nine-byte file header, which is not the file's data) that no sector's 510 data bytes delivered.
+std::vector<std::uint8_t> read_chain_stream(image::SectorSource& disc, const image::DirectoryEntry& entry,
+                                            std::size_t wanted, std::size_t skipped, ChainReport& chain);
 
 // Extracts the file of a directory slot (0-79). std::nullopt when nothing can be extracted: a free slot, a type
 // without a tape form, or length 0. Bytes the chain does not deliver (it ends early) are zero.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "image/sector_source.h"
+#include "tape/extract.h"
 
 #include <cstdint>
 #include <string>
@@ -16,8 +17,15 @@ namespace tape {
 // Whether files of a directory type code can be exported: the ZX types with a tape form and the SAM types.
 bool is_exportable(int type_code);
 
-// The bytes of the file in a directory slot (0-79), empty for a file of length 0; the reason in words when the
-// slot holds no exportable file (a free slot, a snapshot, a subdirectory, an unnamed type).
-std::variant<std::vector<std::uint8_t>, std::string> export_file(image::SectorSource& disc, int slot);
+// An exported file: its bytes, empty for a file of length 0, and how much of them the chain delivered.
+struct ExportedFile
+{
+    std::vector<std::uint8_t> bytes;
+    ChainReport chain;
+};
+
+// The file in a directory slot (0-79); the reason in words when the slot holds no exportable file (a free slot, a
+// snapshot, a subdirectory, an unnamed type).
+std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, int slot);
 
 } // namespace tape

@@ -35,4 +35,8 @@ TEST(CliExport, WritesZxAndSamDataAndNeverReplacesUnasked)
     EXPECT_EQ(itself.err, "kestrel-cli: " + image + ": is also an input (" + image + ")\n");
     EXPECT_EQ(read_file(out), sam);
     EXPECT_EQ(read_file(image), b.bytes());
+    // A device is not replaced by a file, and the message says why.
+    const auto device = run_cli({"export", image, "--slot", "0", "-o", "/dev/full", "--force"});
+    EXPECT_EQ(device.code, 2);
+    EXPECT_EQ(device.err, "kestrel-cli: /dev/full: cannot write the file: not a regular file\n");
 }

@@ -49,7 +49,7 @@ TEST(CliScreen, WritesTheFileAsAPngPicture)
     EXPECT_EQ(picture.pixel(255, 191), 0xFF040204u);
 
     // A shorter file is shown all the same (zero bytes after its end), replacing the picture.
-    EXPECT_EQ(run_cli({"screen", f.image, "-o", f.png, "--slot", "4"}).code, 0);
+    EXPECT_EQ(run_cli({"screen", f.image, "-o", f.png, "--slot", "4", "--force"}).code, 0);
     EXPECT_EQ(QImage(QString::fromStdString(f.png)).pixel(1, 0), 0xFF040204u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.path()), {}), 2); // no temporary left
 }
@@ -60,10 +60,10 @@ TEST(CliScreen, FailuresWriteNoFile)
     std::filesystem::create_directory(f.dir / "taken.png");
     const std::string no_folder = (f.dir / "no" / "out.png").string();
     const std::vector<std::pair<std::vector<std::string>, int>> cases = {
-        {{"screen", f.image, "--slot", "6", "-o", f.png}, 2},                          // free slot
-        {{"screen", f.image, "--slot", "5", "-o", f.png}, 1},                          // nothing extracted
-        {{"screen", f.image, "--slot", "3", "-o", no_folder}, 1},                      // cannot be written
-        {{"screen", f.image, "--slot", "3", "-o", (f.dir / "taken.png").string()}, 1}, // a folder
+        {{"screen", f.image, "--slot", "6", "-o", f.png}, 2},                                     // free slot
+        {{"screen", f.image, "--slot", "5", "-o", f.png}, 1},                                     // nothing extracted
+        {{"screen", f.image, "--slot", "3", "-o", no_folder}, 2},                                 // cannot be written
+        {{"screen", f.image, "--slot", "3", "-o", (f.dir / "taken.png").string(), "--force"}, 2}, // a folder
         {{"screen", (f.dir / "none.mgt").string(), "--slot", "3", "-o", f.png}, 2},
         {{"screen", f.image, "--slot", "80", "-o", f.png}, 2},
         {{"screen", f.image, "-o", f.png, "--slot"}, 2},

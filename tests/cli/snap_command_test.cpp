@@ -207,8 +207,8 @@ TEST(CliSnap, RefusalsWriteNothing)
         {{"snap", image, "--slot", "3", "-o", out}, 1, "slot 3: the file runs to 98 sectors"},
         {{"snap", image, "--slot", "5", "-o", out}, 2, "no file in slot 5"},
         {{"snap", image, "--slot", "0", "-o", (dir / "out.tap").string()}, 2, "writes .z80 or .sna files"},
-        {{"snap", image, "--slot", "0", "-o", (dir / "no" / "out.z80").string()}, 1, "no/out.z80: "},
-        {{"snap", image, "--slot", "0", "-o", (dir / "taken.sna").string(), "--force"}, 1, "taken.sna: "},
+        {{"snap", image, "--slot", "0", "-o", (dir / "no" / "out.z80").string()}, 2, "no/out.z80: "},
+        {{"snap", image, "--slot", "0", "-o", (dir / "taken.sna").string(), "--force"}, 2, "taken.sna: "},
         {{"snap", image, "--slot", "0"}, 2, "snap needs IMAGE, --slot N and -o"},
     };
     for (const auto& [args, code, message] : cases) {

@@ -113,6 +113,7 @@ class WindowCommandsTest : public QObject
 private slots:
     void row_menu_entries_apply_by_row();
     void export_writes_zx_and_sam_data();
+    void cut_chain_is_said_in_the_status_bar();
     void list_basic_follows_the_loader_rewrite();
     void save_as_snapshot_writes_what_kestrel_cli_snap_writes();
     void viewer_opened_by_return_saves_copies_and_zooms();
@@ -151,6 +152,25 @@ void WindowCommandsTest::export_writes_zx_and_sam_data()
     QVERIFY(read(f.path("sam.bin")) == SAM);
     QCOMPARE(f.requester.asked().value(1).text, f.path("samcode"));
     QCOMPARE(status_text(f), "samcode exported to " + f.path("sam.bin") + " (40000 bytes)");
+}
+
+void WindowCommandsTest::cut_chain_is_said_in_the_status_bar()
+{
+    WindowFixture f;
+    ImageBuilder b;
+    const auto chain = b.add_zx_file(0, 4, "cut", CODE, 32768); // two sectors, cut after the first
+    b.link(chain[0], {0, 0});
+    f.write_image("cut.mgt", b);
+    f.open();
+    f.pick(f.path("cut.mgt"));
+    const QString warning = "; the chain ends after 1 of 2 sectors; 499 bytes are zeros";
+    f.requester.expect("save", f.path("cut.bin"));
+    row_menu(f, 0, EXPORT);
+    QCOMPARE(status_text(f), "cut exported to " + f.path("cut.bin") + " (1000 bytes)" + warning);
+    f.window->select_all_rows();
+    f.requester.expect("save", f.path("cut.tap"));
+    f.window->convert_to_tap();
+    QCOMPARE(status_text(f), "1 of 1 files written to " + f.path("cut.tap") + "; cut: " + warning.mid(2));
 }
 
 void WindowCommandsTest::list_basic_follows_the_loader_rewrite()

@@ -132,6 +132,22 @@ TEST(ConvertFiles, FilesThatYieldNothingGetALineTypesWithoutTapeFormAreSkipped)
     EXPECT_EQ(unreadable.failures, 5);
 }
 
+TEST(ConvertFiles, FileWithACutChainGoesOnTheTapeAndIsNamed)
+{
+    ImageBuilder b;
+    b.add_zx_file(0, 4, "whole", Bytes(600, 1));
+    const auto chain = b.add_zx_file(1, 4, "cut", Bytes(600, 2));
+    b.link(chain[0], {0, 0});
+    Fixture f(b);
+    const auto result = f.convert({{"whole", 0}, {"cut", 1}});
+    EXPECT_EQ(result.lines, Lines{}); // the message pane says nothing of it
+    EXPECT_EQ(result.written, 2);
+    ASSERT_EQ(result.short_files.size(), 1u);
+    EXPECT_EQ(result.short_files[0].slot, 1);
+    EXPECT_EQ(result.short_files[0].chain.zero_bytes, 600u - 501u);
+    EXPECT_EQ(result.write_failure, "");
+}
+
 TEST(ConvertFiles, EmptySelectionReplacesTheTapeWithAnEmptyFile)
 {
     Fixture f{ImageBuilder()};
@@ -154,9 +170,18 @@ TEST(ConvertFiles, TapeThatCannotBeCreatedGivesOneLineAndNothingElse)
                                                 std::vector<SelectedRow>{{"code", 0}, {"x", 9}}, true, path);
         EXPECT_EQ(result.lines, Lines{"Cannot write " + path});
         EXPECT_EQ(result.failures, 1);
+        EXPECT_NE(result.write_failure, "") << path;
     }
     EXPECT_FALSE(std::filesystem::exists(f.dir / "no-such-folder"));
     EXPECT_EQ(testing_support::read_file(f.image), image_before);
+
+    // An image read from an archive (ARCHIVE.zip/NAME): the tape never replaces the archive.
+    const std::string archive = (f.dir / "discs.zip").string();
+    testing_support::write_file(archive, Bytes{1, 2, 3});
+    const auto result = tape::convert_files(*testing_support::open_source(f.image), archive + "/d.mgt",
+                                            std::vector<SelectedRow>{{"code", 0}}, true, archive);
+    EXPECT_EQ(result.lines, Lines{"Cannot write " + archive});
+    EXPECT_EQ(testing_support::read_file(archive), (Bytes{1, 2, 3}));
 }
 
 TEST(ConvertFiles, WriteErrorIsReportedAfterTheFileLinesAndKeepsTheOldTape)
@@ -174,6 +199,7 @@ TEST(ConvertFiles, WriteErrorIsReportedAfterTheFileLinesAndKeepsTheOldTape)
     EXPECT_EQ(both.lines, expected);
     EXPECT_EQ(both.failures, 2);
     EXPECT_EQ(both.written, 0); // the blocks of prog and big did not all reach the tape
+    EXPECT_EQ(both.write_failure, "File too large");
     EXPECT_EQ(f.tape_bytes(), old_tape);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(f.dir.path()), {}), 2); // no temporary left
 }

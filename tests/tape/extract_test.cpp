@@ -40,6 +40,7 @@ struct Delivered
 {
     std::vector<std::uint8_t> data = std::vector<std::uint8_t>(100000, 0);
     tape::TapeHeader header{};
+    tape::ChainReport chain;
 };
 
 struct Fixture
@@ -54,6 +55,7 @@ struct Fixture
         if (!x)
             return 0;
         ws.header = x->header;
+        ws.chain = x->chain;
         std::copy(x->data.begin(), x->data.end(), ws.data.begin());
         return static_cast<std::int32_t>(x->data.size());
     }
@@ -152,6 +154,7 @@ TEST(ExtractFile, WalkEndsOnTheSectorCountNotTheLength)
     EXPECT_EQ(f.ws.data[1011], chain[2].track_byte);
     EXPECT_EQ(f.ws.data[1012], chain[2].number);
     EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.ws.data).subspan(1013, 2000 - 1013)));
+    EXPECT_EQ(tape::shortfall_text(f.ws.chain), "its 2 sectors hold less than its length; 989 bytes are zeros");
 }
 
 TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
@@ -172,11 +175,16 @@ TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
     EXPECT_EQ(f.ws.data[1011], 0); // the zero link of the last sector read
     EXPECT_EQ(f.ws.data[1012], 3);
     EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.ws.data).subspan(1013, 3000 - 1013)));
+    // The link bytes left in the data are none of the file's bytes: 2 * 510 - 9 were delivered.
+    EXPECT_EQ(tape::shortfall_text(f.ws.chain), "the chain ends after 2 of 6 sectors; 1,989 bytes are zeros");
 
     for (int slot : {2, 3}) {
         ASSERT_EQ(f.extract(b, 0), 5000);
+        EXPECT_TRUE(f.ws.chain.complete());
         ASSERT_EQ(f.extract(b, slot), 3000) << slot;
         EXPECT_TRUE(all_zero(first(f.ws.data, 3000))) << slot;
+        EXPECT_EQ(f.ws.chain.sectors_read, 0);
+        EXPECT_EQ(f.ws.chain.zero_bytes, 3000u);
     }
 }
 

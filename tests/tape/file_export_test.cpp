@@ -23,7 +23,12 @@ TEST(ExportFile, ChainEndingEarlyLeavesZerosUpToTheListedLength)
     image::RawImage disc(std::make_unique<image::MemoryBytes>(b.bytes()), b.layout());
 
     std::fill(data.begin() + 2 * 510 - 9, data.end(), std::uint8_t{0});
-    EXPECT_EQ(std::get<0>(tape::export_file(disc, 0)), data);
+    const auto cut = std::get<0>(tape::export_file(disc, 0));
+    EXPECT_EQ(cut.bytes, data);
+    // Two sectors deliver 2 * 510 - 9 bytes of data (the link bytes of the last are none of it).
+    EXPECT_EQ(cut.chain.sectors_read, 2);
+    EXPECT_EQ(cut.chain.zero_bytes, 2000u - 1011u);
+    EXPECT_EQ(tape::shortfall_text(cut.chain), "the chain ends after 2 of 4 sectors; 989 bytes are zeros");
     EXPECT_EQ(std::get<1>(tape::export_file(disc, 1)),
               "ZX 48K Snap files cannot be exported (only ZX files with a tape form and SAM files can)");
     EXPECT_EQ(std::get<1>(tape::export_file(disc, 2)), "no file in slot 2");
