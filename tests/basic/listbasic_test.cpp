@@ -129,7 +129,8 @@ Bytes disc_loader()
                               ascii("p*") + Bytes{':', TOKEN_SAVE, 'd'} + small_number(2) + ascii("\"x\"")) +
            basic_line(30, Bytes{0xF5, '"', 0x10, 2, 'r', 0x16, 3, 4, 'a', 0x17, 5, 0, 't', 0x06, 0x15, 1, '"'}) +
            basic_line(9999, Bytes{TOKEN_RANDOMIZE, TOKEN_USR} + small_number(8) + Bytes{':', 0xEA, '"', ':', 0xA3}) +
-           basic_line(10000, Bytes{0xEC} + small_number(9999)) + basic_line(16383, Bytes{0xEA, 0x7F} + ascii("1987"));
+           basic_line(10000, Bytes{0xEC} + small_number(5)) +
+           basic_line(16383, Bytes{' ', 0x7F} + ascii("1987 INDUG."));
 }
 
 } // namespace

@@ -154,6 +154,7 @@ TEST_F(ScanImage, MasterDosExtraDirectoryTracksAreScannedAndHoldNoData)
     EXPECT_EQ(findings(scan(full)), (Lines{TRACK, COUNT}));
 
     ImageBuilder wrong;
+    wrong.directory_tracks(5);
     wrong.add_sam_file(0, 19, "F", DATA);
     wrong.add_sam_file(80, 19, "F", DATA);
     wrong.entry_bytes(0)[entry::EXTRA_DIRECTORY_TRACKS] = 36;

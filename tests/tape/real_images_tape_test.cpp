@@ -155,8 +155,9 @@ TEST(RealImages, TzxlistAcceptsEveryTape)
         SCOPED_TRACE(image_path.filename().string());
         TempDir dir;
         const Conversion c = convert_copy(image_path, dir);
-        if (const auto array = array_names.find(image_path.filename().string()); array != array_names.end())
+        if (const auto array = array_names.find(image_path.filename().string()); array != array_names.end()) {
             EXPECT_EQ(count_of(testing_support::run_tool("tzxlist", c.tape_path).output, array->second), 1u);
+        }
         if (c.tape.empty())
             continue;
         const int blocks = count_blocks(c.tape);
