@@ -38,8 +38,8 @@ using SectorBuffer = std::array<std::uint8_t, image::SECTOR_SIZE>;
 bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t> first_sector)
 {
     const int code = e.type_code();
-    // Track 0 holds entries, never a file header, and an entry that has sectors but names none gets the count line
-    // from its walk.
+    // Track 0 is the directory: a first sector there holds entries, never a file header, and an entry that has
+    // sectors but names none gets the count line from its walk.
     if (e.first_track == 0)
         return false;
     const image::HeaderCheck check = image::file_type(code).header_check;
