@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     fuzz::require(listed <= data.size() / basic::LINE_HEADER + 1, "each line listed takes its header's bytes");
     for (std::size_t i = 0; i < listed; ++i) {
         const int number = number_of(lines[i]);
-        fuzz::require(number >= 0 && number <= basic::MAX_LINE_NUMBER, "every line listed has a number up to 9999");
+        fuzz::require(number >= 0 && number <= basic::MAX_LINE_NUMBER, "every line listed has a number up to 16383");
     }
     if (!listing.damage) {
         fuzz::require(program_length <= data.size(), "a program length past the data is damage");

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const fuzz::FuzzImage img = fuzz::make_image({data, size}, "export");
     image::OpenImage opened = fuzz::open_image(img);
-    std::array<std::int64_t, image::DIRECTORY_SLOTS> listed_length;
+    std::array<std::int64_t, image::MAX_DIRECTORY_SLOTS> listed_length;
     listed_length.fill(-1);
     for (const image::CatalogueRow& row : image::read_directory(*opened.source))
         listed_length[static_cast<std::size_t>(row.slot)] = row.length;

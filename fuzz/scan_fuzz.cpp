@@ -19,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(result.lines.size() == static_cast<std::size_t>(result.problems) + 3,
                   "one line per problem between the first line and the summary");
     fuzz::require(result.lines.back().empty(), "the last line is empty");
-    fuzz::require(result.files >= 0 && result.files <= image::DIRECTORY_SLOTS, "at most one file per slot");
+    fuzz::require(result.files >= 0 && result.files <= image::MAX_DIRECTORY_SLOTS, "at most one file per slot");
     return 0;
 }

@@ -23,8 +23,10 @@
 
 namespace basic {
 
-// The highest line number a Spectrum program can hold; larger numbers are damage.
-inline constexpr std::uint16_t MAX_LINE_NUMBER = 9999;
+// The highest line number a program in memory can hold: the ROM takes a line whose number's high byte is 0x40 or
+// more for the end of the program (the variables start there), so a larger number inside the program is damage.
+// Numbers above 9999 cannot be typed, but programs poke them in (a last line 16383 that LIST never shows).
+inline constexpr std::uint16_t MAX_LINE_NUMBER = 0x3FFF;
 // The line number field and the length field in front of a line's text.
 inline constexpr std::size_t LINE_HEADER = 4;
 inline constexpr std::uint8_t ENTER = 0x0D;

@@ -117,7 +117,7 @@ std::optional<int> parse_slot(const std::string& text)
     int slot = -1;
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, slot);
-    if (text.empty() || ec != std::errc() || ptr != end || slot < 0 || slot >= image::DIRECTORY_SLOTS)
+    if (text.empty() || ec != std::errc() || ptr != end || slot < 0 || slot >= image::MAX_DIRECTORY_SLOTS)
         return std::nullopt;
     return slot;
 }
@@ -173,7 +173,7 @@ std::optional<int> ArgWalker::slot()
         return std::nullopt;
     const auto slot = parse_slot(*text);
     if (!slot)
-        usage_error(m_err, "invalid slot '" + *text + "' (0-79)");
+        usage_error(m_err, "invalid slot '" + *text + "' (0-" + std::to_string(image::MAX_DIRECTORY_SLOTS - 1) + ")");
     return slot;
 }
 

@@ -45,7 +45,8 @@ void report_findings(std::ostream& err, const std::string& path, const image::Op
 // opening a container is reported on err too.
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err);
 
-// Parses a decimal slot number 0-79; std::nullopt for anything else.
+// Parses a decimal slot number 0-779 (a MasterDOS disc can have 39 directory tracks; whether the image has the
+// slot is require_listed's question); std::nullopt for anything else.
 std::optional<int> parse_slot(const std::string& text);
 
 // Whether the image lists a file in `slot`; if not, reports "no file in slot N" on err.

@@ -9,6 +9,8 @@ namespace image {
 namespace {
 
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
+constexpr int FIRST_SAM_TYPE = TYPE_SAM_BASIC;
+constexpr int MASTERDOS_SUBDIRECTORY = 21;
 
 std::int64_t sam_length(std::int64_t page_count, std::uint16_t last_page_length)
 {
@@ -25,7 +27,7 @@ std::int32_t sam_start(std::uint8_t start_page, std::uint16_t offset)
 
 SlotAddress slot_address(int slot)
 {
-    assert(slot >= 0 && slot < DIRECTORY_SLOTS);
+    assert(slot >= 0 && slot < MAX_DIRECTORY_SLOTS);
     const int sector_number = slot / 2;
     return {static_cast<std::uint8_t>(sector_number / SECTORS_PER_TRACK), sector_number % SECTORS_PER_TRACK,
             static_cast<std::size_t>(slot % 2) * entry::SIZE};
@@ -39,6 +41,21 @@ EntryBytes read_entry_bytes(SectorSource& disc, int slot)
     EntryBytes bytes;
     std::copy_n(sector.begin() + static_cast<std::ptrdiff_t>(at.offset), entry::SIZE, bytes.begin());
     return bytes;
+}
+
+DirectorySize decode_directory_size(std::span<const std::uint8_t> first_entry)
+{
+    assert(first_entry.size() >= entry::SIZE);
+    DirectorySize size;
+    const int code = first_entry[entry::STATUS] & TYPE_MASK;
+    if (code != 0 && (code < FIRST_SAM_TYPE || code > MASTERDOS_SUBDIRECTORY))
+        return size;
+    const int extra = first_entry[entry::EXTRA_DIRECTORY_TRACKS];
+    if (extra > MAX_EXTRA_DIRECTORY_TRACKS)
+        size.rejected_extra = extra;
+    else
+        size.tracks += extra;
+    return size;
 }
 
 std::string DirectoryEntry::name() const
@@ -81,13 +98,12 @@ CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
         row.length = e.zx_length;
     } else if (type.sam) {
         const auto page = static_cast<std::uint8_t>(e.sam_start_page + 1);
-        if (code == TYPE_SAM_BASIC) {
-            // SAM Basic keeps its last-page length in the ZX length field and has no start address.
-            row.length = sam_length(e.sam_page_count, e.zx_length);
-        } else {
-            row.length = sam_length(e.sam_page_count, e.sam_length);
+        // Every SAM type keeps its length in the SAM fields. The copy of the file header at 211-219 is not always
+        // there: MasterDOS keeps the disc name at 210-219 of the first entry (seen as '*' and blanks, a length of
+        // 8224 when read as a header). SAM Basic has no start address.
+        row.length = sam_length(e.sam_page_count, e.sam_length);
+        if (code != TYPE_SAM_BASIC)
             row.start = sam_start(page, code == TYPE_SAM_CODE ? e.sam_code_offset : e.zx_start);
-        }
     }
     // UniDos entries (12, 13) and codes without a name list with start and length 0.
     if (e.status & HIDDEN_BIT)
@@ -114,9 +130,13 @@ Catalogue read_directory(SectorSource& disc)
 {
     Catalogue rows;
     std::array<std::uint8_t, SECTOR_SIZE> scratch{};
-    for (int slot = 0; slot < DIRECTORY_SLOTS; slot += 2) {
+    // The first sector holds the first entry, which gives the directory's size.
+    int slots = DIRECTORY_SLOTS;
+    for (int slot = 0; slot < slots; slot += 2) {
         const SlotAddress at = slot_address(slot);
         const SectorView sector = disc.view_sector(at.track_byte, at.sector_index, scratch);
+        if (slot == 0)
+            slots = decode_directory_size(sector).slots();
         for (int half = 0; half < 2; ++half) {
             const auto bytes = std::span<const std::uint8_t>(sector).subspan(
                 static_cast<std::size_t>(half) * entry::SIZE, entry::SIZE);

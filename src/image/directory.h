@@ -1,6 +1,7 @@
-// The disc directory: 80 entries of 256 bytes in tracks 0-3 of side 0, two per sector, decoded into the
-// catalogue that the main list and the command line show. Entries are shown as read; judging damage is the
-// integrity scan's work.
+// The disc directory: entries of 256 bytes, two per sector, in the first tracks of side 0, decoded into the
+// catalogue that the main list and the command line show. A disc has four directory tracks (80 entries) unless
+// MasterDOS gave it more: it keeps the number of extra tracks (0-35, so up to 39 tracks and 780 entries) in the
+// last byte of the first entry. Entries are shown as read; judging damage is the integrity scan's work.
 #pragma once
 
 #include "image/file_types.h"
@@ -18,6 +19,10 @@ namespace image {
 
 inline constexpr int DIRECTORY_SLOTS = 80;
 inline constexpr int DIRECTORY_TRACKS = 4;
+inline constexpr int SLOTS_PER_TRACK = DIRECTORY_SLOTS / DIRECTORY_TRACKS;
+inline constexpr int MAX_EXTRA_DIRECTORY_TRACKS = 35;
+inline constexpr int MAX_DIRECTORY_TRACKS = DIRECTORY_TRACKS + MAX_EXTRA_DIRECTORY_TRACKS;
+inline constexpr int MAX_DIRECTORY_SLOTS = MAX_DIRECTORY_TRACKS * SLOTS_PER_TRACK;
 
 // Offsets within a 256-byte directory entry.
 namespace entry {
@@ -41,6 +46,7 @@ inline constexpr std::size_t SAM_START_PAGE = 236;
 inline constexpr std::size_t SAM_CODE_OFFSET = 237;
 inline constexpr std::size_t SAM_PAGE_COUNT = 239;
 inline constexpr std::size_t SAM_LENGTH = 240;
+inline constexpr std::size_t EXTRA_DIRECTORY_TRACKS = 255; // in the first entry only; MasterDOS
 } // namespace entry
 
 // A file's data sector: 510 data bytes, then the link to the next sector of the chain (a track byte and a sector
@@ -65,7 +71,24 @@ struct SlotAddress
     int sector_index;
     std::size_t offset;
 };
+// Slots 0 to MAX_DIRECTORY_SLOTS - 1.
 SlotAddress slot_address(int slot);
+
+// How many directory tracks a disc has, as its first entry says.
+struct DirectorySize
+{
+    int tracks = DIRECTORY_TRACKS;
+    // The count of extra tracks the first entry claims when it is more than MasterDOS allows; the directory is
+    // then read as the standard four tracks, and the scan reports the claim.
+    std::optional<int> rejected_extra;
+
+    int slots() const { return tracks * SLOTS_PER_TRACK; }
+};
+
+// The directory size from the bytes of the first entry (slot 0). The extra-track count is MasterDOS's and is read
+// only where MasterDOS could have written it: a first entry that is free or holds a SAM file or a MasterDOS
+// subdirectory (16-21). A +D or DISCiPLE disc keeps the ZX file's own bytes there, and so has four tracks.
+DirectorySize decode_directory_size(std::span<const std::uint8_t> first_entry);
 
 // The fields of a directory entry that the catalogue, extraction and scan read.
 struct DirectoryEntry
@@ -123,7 +146,8 @@ CatalogueRow catalogue_row(const DirectoryEntry& entry, int slot);
 
 using Catalogue = std::vector<CatalogueRow>;
 
-// Reads the 40 directory sectors and returns a row for every used entry in directory order.
+// Reads the directory sectors (40 on a disc with four directory tracks) and returns a row for every used entry in
+// directory order.
 Catalogue read_directory(SectorSource& disc);
 
 // Whether a listed file is shown as a screen: its length is that of a screen, whatever its type.

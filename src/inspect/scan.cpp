@@ -55,13 +55,13 @@ bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t>
            common::get_le16(first_sector, disc_header::START) != e.zx_start;
 }
 
-// 0 ends a chain; the directory tracks 1-3 and the tracks beyond 79 on either side hold no file data.
-bool is_bad_track(std::uint8_t track_byte)
+// 0 ends a chain; the other directory tracks and the tracks beyond 79 on either side hold no file data.
+bool is_bad_track(std::uint8_t track_byte, int directory_tracks)
 {
     const int track = track_byte & image::TRACK_MASK;
     if (track >= image::TRACKS_PER_SIDE)
         return true;
-    return (track_byte & image::SIDE_BIT) == 0 && track >= 1 && track < image::DIRECTORY_TRACKS;
+    return (track_byte & image::SIDE_BIT) == 0 && track >= 1 && track < directory_tracks;
 }
 
 class Scanner
@@ -69,9 +69,25 @@ class Scanner
 public:
     Scanner(image::SectorSource& disc, ScanResult& result) : m_disc(disc), m_result(result) {}
 
-    void scan_slot(int slot)
+    // Scans the directory, whose size the first entry gives.
+    void scan_directory()
     {
-        const image::DirectoryEntry e = image::decode_directory_entry(image::read_entry_bytes(m_disc, slot));
+        const image::EntryBytes first = image::read_entry_bytes(m_disc, 0);
+        const image::DirectorySize size = image::decode_directory_size(first);
+        m_directory_tracks = size.tracks;
+        if (size.rejected_extra)
+            add_problem("The first directory entry claims " + std::to_string(*size.rejected_extra) +
+                        " extra directory tracks, more than " + std::to_string(image::MAX_EXTRA_DIRECTORY_TRACKS) +
+                        "; only the first " + std::to_string(image::DIRECTORY_TRACKS) + " tracks were read");
+        scan_entry(first);
+        for (int slot = 1; slot < size.slots(); ++slot)
+            scan_entry(image::read_entry_bytes(m_disc, slot));
+    }
+
+private:
+    void scan_entry(const image::EntryBytes& bytes)
+    {
+        const image::DirectoryEntry e = image::decode_directory_entry(bytes);
         if (!e.is_used())
             return;
         ++m_result.files;
@@ -89,7 +105,7 @@ public:
         const int walked = image::walk_chain(m_disc, {e.first_track, e.first_sector}, rules,
                                              [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
                                                  const image::ChainLink next = image::link_of(sector);
-                                                 if (is_bad_track(next.track_byte)) {
+                                                 if (is_bad_track(next.track_byte, m_directory_tracks)) {
                                                      add_problem(name + BAD_TRACK);
                                                      broken = true;
                                                  }
@@ -103,7 +119,6 @@ public:
             add_problem(name + BAD_COUNT);
     }
 
-private:
     void add_problem(std::string line)
     {
         m_result.lines.push_back(std::move(line));
@@ -113,6 +128,7 @@ private:
     image::SectorSource& m_disc;
     ScanResult& m_result;
     SectorBuffer m_scratch{};
+    int m_directory_tracks = image::DIRECTORY_TRACKS;
 };
 
 } // namespace
@@ -126,9 +142,7 @@ ScanResult scan_image(image::SectorSource& disc, std::string_view shown_name)
 {
     ScanResult result;
     result.lines.push_back(scan_first_line(shown_name));
-    Scanner scanner(disc, result);
-    for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot)
-        scanner.scan_slot(slot);
+    Scanner(disc, result).scan_directory();
 
     const std::string shown(shown_name);
     if (result.problems > 0) {

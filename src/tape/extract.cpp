@@ -12,6 +12,11 @@ namespace tape {
 namespace {
 
 constexpr std::uint16_t ARRAY_AND_BYTES_PARAM2 = 0x8000;
+// The +D keeps an array's name byte (the letter's low five bits, 0x80 for a number array, 0xC0 for a character
+// array, as in the variables area) in entry byte 216; SAVE ... DATA puts it in the high byte of the first
+// parameter, which LOAD ... DATA and tape listers read as the name.
+constexpr std::size_t ARRAY_NAME = image::entry::ZX_PROGRAM_LENGTH;
+constexpr int NAME_SHIFT = 8;
 
 } // namespace
 
@@ -35,7 +40,10 @@ void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header)
         common::put_le16(header, header::PARAM1, common::get_le16(entry, e::ZX_AUTOSTART));
         common::put_le16(header, header::PARAM2, common::get_le16(entry, e::ZX_PROGRAM_LENGTH));
     } else {
-        common::put_le16(header, header::PARAM1, common::get_le16(entry, e::ZX_START));
+        const bool array = type == TAPE_NUMBER_ARRAY || type == TAPE_CHARACTER_ARRAY;
+        common::put_le16(header, header::PARAM1,
+                         array ? static_cast<std::uint16_t>(entry[ARRAY_NAME] << NAME_SHIFT)
+                               : common::get_le16(entry, e::ZX_START));
         common::put_le16(header, header::PARAM2, ARRAY_AND_BYTES_PARAM2);
     }
 }

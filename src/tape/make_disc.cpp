@@ -126,7 +126,8 @@ std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc
     int found = -1;
     if (slot) {
         entry = image::read_entry_bytes(disc, *slot);
-        if (!image::decode_directory_entry(entry).is_used())
+        const int slots = image::decode_directory_size(image::read_entry_bytes(disc, 0)).slots();
+        if (*slot >= slots || !image::decode_directory_entry(entry).is_used())
             return "no file in slot " + std::to_string(*slot);
         found = *slot;
     }

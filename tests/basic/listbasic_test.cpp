@@ -117,7 +117,8 @@ Bytes graphics_in_strings()
     return text + ascii("\\`") + Bytes{0x7F, '"', 0xA3, 0xA4};
 }
 
-// Disc syntax as the +D manuals write it, and control codes inside strings.
+// Disc syntax as the +D manuals write it, control codes inside strings, and the line numbers above 9999 that
+// programs poke in.
 Bytes disc_loader()
 {
     const Bytes channel = Bytes{0x2A} + ascii("\"m\";") + small_number(1) + ascii(";");
@@ -127,7 +128,9 @@ Bytes disc_loader()
            basic_line(20, Bytes{0xF4, '@'} + small_number(3) + ascii(",") + small_number(0) + Bytes{':', TOKEN_LOAD} +
                               ascii("p*") + Bytes{':', TOKEN_SAVE, 'd'} + small_number(2) + ascii("\"x\"")) +
            basic_line(30, Bytes{0xF5, '"', 0x10, 2, 'r', 0x16, 3, 4, 'a', 0x17, 5, 0, 't', 0x06, 0x15, 1, '"'}) +
-           basic_line(9999, Bytes{TOKEN_RANDOMIZE, TOKEN_USR} + small_number(8) + Bytes{':', 0xEA, '"', ':', 0xA3});
+           basic_line(9999, Bytes{TOKEN_RANDOMIZE, TOKEN_USR} + small_number(8) + Bytes{':', 0xEA, '"', ':', 0xA3}) +
+           basic_line(10000, Bytes{0xEC} + small_number(5)) +
+           basic_line(16383, Bytes{' ', 0x7F} + ascii("1987 INDUG."));
 }
 
 } // namespace

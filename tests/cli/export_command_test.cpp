@@ -40,3 +40,17 @@ TEST(CliExport, WritesZxAndSamDataAndNeverReplacesUnasked)
     EXPECT_EQ(device.code, 2);
     EXPECT_EQ(device.err, "kestrel-cli: /dev/full: cannot write the file: not a regular file\n");
 }
+
+TEST(CliExport, SlotsOfMasterDosExtraDirectoryTracksAreReachable)
+{
+    testing_support::TempDir dir;
+    const std::vector<std::uint8_t> data(300, 0x42);
+    testing_support::ImageBuilder b;
+    b.directory_tracks(5);
+    b.add_sam_file(0, 19, "first", data);
+    b.add_sam_file(85, 19, "beyond", data);
+    const std::string out = (dir / "data.bin").string();
+    const auto r = run_cli({"export", b.write(dir / "five.mgt").string(), "--slot", "85", "-o", out});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(read_file(out), data);
+}

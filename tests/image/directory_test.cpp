@@ -1,7 +1,9 @@
 #include "image/directory.h"
 
 #include "image/file_bytes.h"
+#include "inspect/scan.h"
 #include "support/image_builder.h"
+#include "tape/file_export.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +183,7 @@ TEST(ReadDirectory, TypeTableNamesLengthsAndStarts)
     EXPECT_EQ(rows[5].type_text, " (21)");
     EXPECT_EQ(rows[6].type_text, " (63)");
     EXPECT_EQ(rows[4].type_text, "SAM Basic (16)");
-    EXPECT_EQ(rows[4].length, 2 * 16384 + 0x0123);
+    EXPECT_EQ(rows[4].length, 2 * 16384); // the SAM length field (0 here), not the ZX one
     EXPECT_EQ(rows[4].start, 0);
     EXPECT_EQ(rows[7].type_text, "ZX OpenType (10)");
     EXPECT_EQ(rows[7].length, 0x4123);
@@ -239,4 +241,65 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
     const auto missing = image::open_image((dir / "missing.mgt").string());
     ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(missing));
     EXPECT_EQ(std::get<image::OpenFailure>(missing).reason, image::open_error_text(ENOENT));
+}
+
+TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
+{
+    // As on real MasterDOS and SAMDOS discs: bytes 210-220 hold '*' and blanks (MasterDOS's disc name), not the
+    // copy of the file header, so the header copy's length reads 8224.
+    constexpr std::size_t BLANKED = 11; // bytes 210-220
+    TempDir dir;
+    ImageBuilder b;
+    const std::vector<std::uint8_t> program(676, 0x0D);
+    b.add_sam_file(0, 16, "AUTO", program);
+    b.add_sam_file(1, 16, "COMPILER", std::vector<std::uint8_t>(6930, 0x0D));
+    for (int slot : {0, 1}) {
+        const auto e = b.entry_bytes(slot);
+        std::fill(e.begin() + image::entry::LENGTH_HIGH, e.begin() + image::entry::LENGTH_HIGH + BLANKED, ' ');
+        e[image::entry::LENGTH_HIGH] = '*';
+    }
+    const auto path = b.write(dir / "masterdos.mgt");
+    const auto disc = testing_support::open_source(path);
+    const auto rows = image::read_directory(*disc);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].length, 676);
+    EXPECT_EQ(rows[1].length, 6930);
+    const auto exported = tape::export_file(*disc, 0);
+    ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(exported));
+    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(exported), program);
+    EXPECT_EQ(inspect::scan_image(*disc, path.string()).problems, 0);
+}
+
+TEST(ReadDirectory, MasterDosExtraDirectoryTracksAreListed)
+{
+    struct Case
+    {
+        const char* what;
+        std::uint8_t first_type;
+        std::uint8_t extra_tracks;
+        std::vector<int> listed;
+    };
+    const std::vector<Case> cases = {
+        {"five tracks", 16, 1, {0, 79, 80, 99}},
+        {"39 tracks, first entry free", 0, 35, {79, 80, 99, 100, 779}},
+        {"MasterDOS subdirectory first", 21, 1, {0, 79, 80, 99}},
+        {"more than MasterDOS allows", 19, 36, {0, 79}},
+        {"+D disc: a ZX file first", 4, 1, {0, 79}},
+        {"a type no DOS writes first", 40, 1, {0, 79}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        ImageBuilder b;
+        EntryFields e;
+        e.status = 19;
+        for (int slot : {79, 80, 99, 100, 779})
+            b.entry(slot, e);
+        e.status = c.first_type;
+        b.entry(0, e);
+        b.entry_bytes(0)[image::entry::EXTRA_DIRECTORY_TRACKS] = c.extra_tracks;
+        std::vector<int> listed;
+        for (const CatalogueRow& row : list(b, dir))
+            listed.push_back(row.slot);
+        EXPECT_EQ(listed, c.listed) << c.what;
+    }
 }

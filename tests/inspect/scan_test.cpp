@@ -140,6 +140,30 @@ TEST_F(ScanImage, TracksOutsideTheDataAreaBreakTheWalk)
     }
 }
 
+TEST_F(ScanImage, MasterDosExtraDirectoryTracksAreScannedAndHoldNoData)
+{
+    // A five-track disc full of files; one file's chain runs into track 4, which is directory there.
+    ImageBuilder full;
+    full.directory_tracks(5);
+    for (int slot = 0; slot < 100; ++slot)
+        full.add_sam_file(slot, 19, slot == 99 ? "F" : "file", DATA);
+    const auto clean = scan(full);
+    EXPECT_EQ(findings(clean), Lines{});
+    EXPECT_EQ(clean.files, 100);
+    full.link(full.add_sam_file(99, 19, "F", DATA)[1], {4, 9});
+    EXPECT_EQ(findings(scan(full)), (Lines{TRACK, COUNT}));
+
+    ImageBuilder wrong;
+    wrong.directory_tracks(5);
+    wrong.add_sam_file(0, 19, "F", DATA);
+    wrong.add_sam_file(80, 19, "F", DATA);
+    wrong.entry_bytes(0)[entry::EXTRA_DIRECTORY_TRACKS] = 36;
+    const auto claimed = scan(wrong);
+    EXPECT_EQ(findings(claimed), Lines{"The first directory entry claims 36 extra directory tracks, more than 35; only "
+                                       "the first 4 tracks were read"});
+    EXPECT_EQ(claimed.files, 1);
+}
+
 TEST_F(ScanImage, HeaderIsComparedForSomeZxTypesAndSamTypesButSubdirectories)
 {
     // UNI-DOS subdirectories (12) are not walked either: their sectors hold entries, not links.

@@ -17,8 +17,6 @@ using image::FILE_HEADER_SIZE;
 using image::data_sector::DATA_BYTES;
 using image::data_sector::LINK_SECTOR;
 using image::data_sector::LINK_TRACK;
-constexpr int FIRST_DATA_TRACK = image::DIRECTORY_TRACKS;
-constexpr int DATA_TRACKS_PER_SIDE = image::TRACKS_PER_SIDE - FIRST_DATA_TRACK;
 
 // The +D snapshot layout, written out here on its own so that the tests do not take it from the reader.
 namespace snap {
@@ -77,7 +75,9 @@ ImageBuilder& ImageBuilder::entry(int slot, const EntryFields& fields)
 {
     namespace e = image::entry;
     const std::span<std::uint8_t> b = entry_bytes(slot);
+    const std::uint8_t extra_tracks = slot == 0 ? b[e::EXTRA_DIRECTORY_TRACKS] : std::uint8_t{0};
     std::fill(b.begin(), b.end(), std::uint8_t{0});
+    b[e::EXTRA_DIRECTORY_TRACKS] = extra_tracks;
     b[e::STATUS] = fields.status;
     if (!fields.raw_name.empty()) {
         assert(fields.raw_name.size() <= e::NAME_LEN);
@@ -110,15 +110,23 @@ ImageBuilder& ImageBuilder::link(Sector from, Sector to)
     return *this;
 }
 
+ImageBuilder& ImageBuilder::directory_tracks(int tracks)
+{
+    assert(tracks >= image::DIRECTORY_TRACKS && m_next_free == 0);
+    m_first_data_track = tracks;
+    entry_bytes(0)[image::entry::EXTRA_DIRECTORY_TRACKS] = static_cast<std::uint8_t>(tracks - image::DIRECTORY_TRACKS);
+    return *this;
+}
+
 Sector ImageBuilder::next_free_sector()
 {
-    const int per_side = DATA_TRACKS_PER_SIDE * image::SECTORS_PER_TRACK;
+    const int per_side = (image::TRACKS_PER_SIDE - m_first_data_track) * image::SECTORS_PER_TRACK;
     if (m_next_free >= 2 * per_side)
         throw std::length_error("image is full");
     const int side = m_next_free / per_side;
     const int within = m_next_free % per_side;
     ++m_next_free;
-    const int track = FIRST_DATA_TRACK + within / image::SECTORS_PER_TRACK;
+    const int track = m_first_data_track + within / image::SECTORS_PER_TRACK;
     return {static_cast<std::uint8_t>(track | (side ? image::SIDE_BIT : 0)),
             static_cast<std::uint8_t>(within % image::SECTORS_PER_TRACK + 1)};
 }

@@ -3,6 +3,7 @@
 // number 1-10) and placed in the byte vector by the same geometry the program reads with.
 #pragma once
 
+#include "image/directory.h"
 #include "image/geometry.h"
 #include "image/sector_source.h"
 
@@ -82,8 +83,12 @@ class ImageBuilder
 public:
     explicit ImageBuilder(image::Layout layout = image::Layout::Interleaved);
 
-    // Writes a directory entry into a slot (0-79).
+    // Writes a directory entry into a slot (0-79, or up to the last slot of the directory tracks set below); the
+    // first entry keeps its count of extra directory tracks.
     ImageBuilder& entry(int slot, const EntryFields& fields);
+    // Gives the disc `tracks` directory tracks as MasterDOS does: the count beyond four in the last byte of the
+    // first entry, and file data from the track after them. Call before adding files.
+    ImageBuilder& directory_tracks(int tracks);
     // The 256 raw bytes of a slot's entry, for odd values no EntryFields field covers.
     std::span<std::uint8_t> entry_bytes(int slot);
 
@@ -93,7 +98,8 @@ public:
     ImageBuilder& link(Sector from, Sector to);
 
     // Lays `stream` out along a chain of fresh sectors (510 data bytes each, linked, the last linked to 0/0)
-    // and returns the sectors used, in chain order. Sectors are taken from track 4 upwards on side 0, then side 1.
+    // and returns the sectors used, in chain order. Sectors are taken from the first track after the directory
+    // upwards on side 0, then side 1.
     std::vector<Sector> write_chain(std::span<const std::uint8_t> stream);
 
     // A ZX file: a 9-byte disc header (type, length, start, parameters) followed by `data`, along a fresh chain,
@@ -127,6 +133,7 @@ private:
     image::Layout m_layout;
     std::vector<std::uint8_t> m_bytes;
     int m_next_free = 0;
+    int m_first_data_track = image::DIRECTORY_TRACKS;
 };
 
 // The tape type that a ZX directory type code carries in entry byte 211.

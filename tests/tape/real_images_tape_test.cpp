@@ -7,8 +7,9 @@
 // each header's name, length and start as the listing shows them, every checksum right, the data of slots 0 and 5
 // identical to the original tapes in reference-taps/, disc syntax after LOAD blanked in Autoload); zx_screen.mgt
 // (6,912 bytes at 16384 as in directory entry bytes 212-215, 6,937 bytes of tape). The zx_basic_*, zx_code* and
-// zx_data* tapes were checked with tzxlist only; every other image gives an empty tape, its files being SAM files,
-// snapshots, UniDos entries, garbage (solo-forth-library-blocks) or ZX types without a tape form.
+// zx_data* tapes were checked with tzxlist only (the arrays' names with it too, below); every other image gives an
+// empty tape, its files being SAM files, snapshots, UniDos entries, garbage (solo-forth-library-blocks) or ZX types
+// without a tape form.
 #include "../cli/cli_test_util.h"
 #include "support/image_builder.h"
 #include "tool_run.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -146,10 +148,16 @@ TEST(RealImages, TzxlistAcceptsEveryTape)
 {
     if (!testing_support::has_tool("tzxlist"))
         GTEST_SKIP() << "tzxlist (fuse-emulator-utils) is not installed";
+    // The array names as the entries keep them in byte 216 (0x98 x(), 0xD8 x$()).
+    const std::map<std::string, std::string> array_names = {
+        {"zx_data.mgt", "DATA X()"}, {"zx_data_str1.mgt", "DATA X$()"}, {"zx_data_str2.mgt", "DATA X$()"}};
     for (const fs::path& image_path : testing_support::real_images()) {
         SCOPED_TRACE(image_path.filename().string());
         TempDir dir;
         const Conversion c = convert_copy(image_path, dir);
+        if (const auto array = array_names.find(image_path.filename().string()); array != array_names.end()) {
+            EXPECT_EQ(count_of(testing_support::run_tool("tzxlist", c.tape_path).output, array->second), 1u);
+        }
         if (c.tape.empty())
             continue;
         const int blocks = count_blocks(c.tape);

@@ -74,8 +74,10 @@ TEST_F(TapeTools, TzxlistAcceptsEveryBlock)
     b.add_zx_file(0, 4, "code", Bytes(1000, 0xC9), 32768);
     b.add_zx_file(1, 7, "screen", Bytes(6912, 0x55), 16384);
     b.add_zx_file(2, 1, "loader", loader_program(), 0, 10, static_cast<std::uint16_t>(loader_program().size()));
-    b.add_zx_file(3, 2, "numbers", Bytes(5 * 10 + 3, 0), 0x81 << 8);
-    b.add_zx_file(4, 3, "chars", Bytes(20 + 3, 'a'), 0xC1 << 8);
+    // The +D keeps an array's name byte in entry byte 216 (as the variables area has it: a() 0x81, b$() 0xC2) and
+    // the address the array had in its start field.
+    b.add_zx_file(3, 2, "numbers", Bytes(5 * 10 + 3, 0), 0x5D42, 0, 0xFF81);
+    b.add_zx_file(4, 3, "chars", Bytes(20 + 3, 'a'), 0x5D42, 0, 0xFFC2);
     b.add_zx_file(5, 4, "largest", Bytes(65533, 0x01), 0);
 
     struct Case
@@ -83,12 +85,13 @@ TEST_F(TapeTools, TzxlistAcceptsEveryBlock)
         std::string name;
         std::vector<tape::SelectedRow> rows;
         std::vector<int> lengths;
+        std::vector<std::string> shown = {};
     };
     const int loader_block = static_cast<int>(loader_program().size()) + 2;
     const std::vector<Case> cases = {
         {"two-files", {{"code", 0}, {"screen", 1}}, {19, 1002, 19, 6914}},
         {"loader", {{"loader", 2}}, {19, loader_block}},
-        {"arrays", {{"numbers", 3}, {"chars", 4}}, {19, 55, 19, 25}},
+        {"arrays", {{"numbers", 3}, {"chars", 4}}, {19, 55, 19, 25}, {"DATA A()", "DATA B$()"}},
         {"largest", {{"largest", 5}}, {19, 65535}},
     };
     for (const Case& c : cases) {
@@ -97,6 +100,8 @@ TEST_F(TapeTools, TzxlistAcceptsEveryBlock)
         EXPECT_EQ(block_lengths(run.output), c.lengths) << c.name << '\n' << run.output;
         EXPECT_EQ(count_of(run.output, "Checksum: "), c.lengths.size()) << c.name;
         EXPECT_EQ(count_of(run.output, "(PASS)"), c.lengths.size()) << c.name << '\n' << run.output;
+        for (const std::string& shown : c.shown)
+            EXPECT_EQ(count_of(run.output, shown), 1u) << c.name << ": " << shown << '\n' << run.output;
     }
 }
 
