@@ -244,7 +244,14 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
             ++made.refused_tapes;
         for (std::size_t r = 0; r < SKIP_REASONS; ++r)
             skipped[r] += tape.contents.skipped[r];
+        // Files after the 80th are only counted, however many tapes hold them.
         for (const TapeFile& file : tape.contents.files) {
+            if (files.size() == static_cast<std::size_t>(image::DIRECTORY_SLOTS)) {
+                ++files_beyond;
+                sectors_beyond +=
+                    static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + file.data.size()));
+                continue;
+            }
             files.push_back(disc_file(file));
             origins.push_back(tape.name + " block #" + std::to_string(file.header_block));
         }

@@ -165,11 +165,14 @@ public:
         }
     }
 
-    // A block that carries data no standard loader reads (`what` names it); a header waiting for its data loses it.
-    void unreadable_block(SkipReason reason, int number, const std::string& what)
+    // A block that carries data no standard loader reads (`type` names it); a header waiting for its data loses it.
+    void unreadable_block(int number, const TzxBlockType& type, std::uint8_t id)
     {
         drop_pending();
-        problem(reason, number, [&] { return what; });
+        if (&type == &TZX_UNKNOWN)
+            problem(SkipReason::UnknownTzxBlock, number, [&] { return "unknown block type " + hex(id); });
+        else
+            problem(SkipReason::Unreadable, number, [&] { return std::string(type.what) + " block"; });
     }
 
     // A block that runs past the end of the input, which ends the reading.
@@ -331,10 +334,8 @@ void read_tzx(std::span<const std::uint8_t> bytes, Pairer& pairer)
         }
         if (type.kind == BlockKind::Standard)
             pairer.standard_block(number, body.subspan(type.fixed, static_cast<std::size_t>(count)));
-        else if (&type == &TZX_UNKNOWN)
-            pairer.unreadable_block(SkipReason::UnknownTzxBlock, number, "unknown block type " + hex(bytes[at]));
         else if (type.kind == BlockKind::Reported)
-            pairer.unreadable_block(SkipReason::Unreadable, number, std::string(type.what) + " block");
+            pairer.unreadable_block(number, type, bytes[at]);
         at += 1 + static_cast<std::size_t>(length);
     }
 }
