@@ -1,5 +1,6 @@
 // Fuzz target: the .tap / .tzx reader on arbitrary bytes, and a disc made from what it read. Besides the sanitizers
-// it checks the reader's promises (every file's data as long as its header says, of a ZX type, in tape order) and
+// it checks the reader's promises (every file's data as long as its header says, of a ZX type, in tape order; no
+// more files kept than a disc holds, and no more lines than the first few skipped blocks, the rest counted) and
 // the disc's: when it is made, every file is found again in its slot, with its name, along a chain of exactly its
 // sector count whose sectors are the ones its sector map marks, holding the nine-byte header and the data.
 #include "fuzz_support.h"
@@ -81,27 +82,46 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     const tape::TapeContents contents = tape::read_tape(bytes);
     int last_block = -1;
+    std::size_t sectors = 0;
     for (const tape::TapeFile& file : contents.files) {
         fuzz::require(file.header[tape::header::TYPE] <= tape::TAPE_BYTES, "a file is of a ZX type");
         fuzz::require(file.data.size() == common::get_le16(file.header, tape::header::LENGTH),
                       "the data is as long as the header says");
         fuzz::require(file.header_block > last_block, "files come in tape order");
         last_block = file.header_block;
+        sectors += static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + file.data.size()));
     }
+    fuzz::require(contents.files.size() <= image::DIRECTORY_SLOTS && sectors <= image::DATA_SECTORS,
+                  "no more files are kept than a disc holds");
+    fuzz::require(contents.sectors_beyond >= contents.files_beyond, "a file counted beyond takes a sector");
+    fuzz::require(contents.problems.size() <= tape::MAX_LISTED_BLOCKS, "the lines of skipped blocks are bounded");
+    std::size_t listed = 0;
+    for (std::size_t r = 0; r < tape::SKIP_REASONS; ++r) {
+        fuzz::require(contents.listed[r] <= contents.skipped[r], "a listed block is counted");
+        listed += contents.listed[r];
+    }
+    fuzz::require(listed == contents.problems.size(), "every line is of one counted block");
 
-    const std::vector<tape::TapeInput> tapes = {{"fuzz.tap", std::vector<std::uint8_t>(data, data + size)}};
+    const std::vector<tape::LoadedTape> tapes = {tape::load_tape("fuzz.tap", bytes)};
+    const tape::LoadedTape& loaded = tapes.front();
+    fuzz::require(loaded.refusal.empty() || loaded.contents.files.empty(), "a refused tape gives nothing");
+    fuzz::require(!loaded.refusal.empty() || loaded.contents.files.size() == contents.files.size(),
+                  "a tape is read as read_tape reads it");
     const auto made = tape::make_disc(tapes, image::Layout::Interleaved, std::nullopt);
     const auto* disc = std::get_if<tape::MadeDisc>(&made);
-    const bool fits = !contents.files.empty() && contents.files.size() <= image::DIRECTORY_SLOTS;
+    const std::size_t all_files = loaded.contents.files.size() + loaded.contents.files_beyond;
+    const bool fits = !loaded.contents.files.empty() && all_files <= image::DIRECTORY_SLOTS;
     if (!disc) {
         // The sector total is the one other reason to refuse, and only possible with many files.
-        fuzz::require(!fits || contents.files.size() > 12, "a disc is made whenever the files fit");
+        fuzz::require(!fits || all_files > 12, "a disc is made whenever the files fit");
         return 0;
     }
-    fuzz::require(fits, "a disc is refused when the files do not fit");
+    fuzz::require(fits && loaded.contents.files_beyond == 0, "a disc is refused when the files do not fit");
     fuzz::require(disc->bytes.size() == image::IMAGE_BYTES, "a disc is 819,200 bytes");
     fuzz::require(disc->placed.size() == contents.files.size(), "one line per file placed");
-    fuzz::require(disc->problems.size() == contents.problems.size(), "one line per block skipped");
+    fuzz::require(disc->skipped_blocks == contents.skipped_blocks(), "every block skipped is counted");
+    fuzz::require(disc->problems.size() == contents.problems.size() + contents.unlisted_lines().size(),
+                  "a line per listed block and one per reason for the rest");
     for (std::size_t i = 0; i < contents.files.size(); ++i)
         check_placed(disc->bytes, tape::disc_file(contents.files[i]), static_cast<int>(i));
     return 0;

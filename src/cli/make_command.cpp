@@ -3,6 +3,7 @@
 #include "cli/output.h"
 #include "tape/make_disc.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -87,15 +88,14 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
         system = std::move(std::get<tape::SystemFile>(found));
     }
-    std::vector<tape::TapeInput> tapes;
-    for (const std::string& tape_path : parsed->tapes) {
-        auto tape = tape::read_tape_file(tape_path);
-        if (const auto* reason = std::get_if<std::string>(&tape)) {
-            report(err, tape_path, *reason);
-            return EXIT_USAGE;
-        }
-        tapes.push_back(std::move(std::get<tape::TapeInput>(tape)));
-    }
+    // Each tape is checked and read in turn, and only what can reach the disc is kept of it.
+    std::vector<tape::LoadedTape> tapes;
+    for (const std::string& tape_path : parsed->tapes)
+        tapes.push_back(tape::load_tape_file(tape_path));
+    for (const std::string& line : tape::tape_lines(tapes))
+        err << PROGRAM_NAME << ": " << line << '\n';
+    if (std::all_of(tapes.begin(), tapes.end(), [](const tape::LoadedTape& t) { return !t.refusal.empty(); }))
+        return EXIT_USAGE;
 
     const auto made = tape::make_disc(tapes, layout, system);
     if (const auto* reason = std::get_if<std::string>(&made)) {
@@ -103,8 +103,6 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return EXIT_PROBLEM;
     }
     const auto& disc = std::get<tape::MadeDisc>(made);
-    for (const std::string& problem : disc.problems)
-        err << PROGRAM_NAME << ": " << problem << '\n';
     if (!output->write(disc.bytes))
         return EXIT_USAGE;
     for (const std::string& line : disc.placed)

@@ -136,7 +136,7 @@ Catalogue read_directory(SectorSource& disc)
         const SlotAddress at = slot_address(slot);
         const SectorView sector = disc.view_sector(at.track_byte, at.sector_index, scratch);
         if (slot == 0)
-            slots = decode_directory_size(sector).slots();
+            slots = decode_directory_size(sector).slot_count();
         for (int half = 0; half < 2; ++half) {
             const auto bytes = std::span<const std::uint8_t>(sector).subspan(
                 static_cast<std::size_t>(half) * entry::SIZE, entry::SIZE);

@@ -82,7 +82,7 @@ struct DirectorySize
     // then read as the standard four tracks, and the scan reports the claim.
     std::optional<int> rejected_extra;
 
-    int slots() const { return tracks * SLOTS_PER_TRACK; }
+    int slot_count() const { return tracks * SLOTS_PER_TRACK; }
 };
 
 // The directory size from the bytes of the first entry (slot 0). The extra-track count is MasterDOS's and is read

@@ -54,16 +54,23 @@ int sectors_for(std::size_t body_bytes)
     return static_cast<int>(std::clamp<std::size_t>(sectors, 1, std::numeric_limits<int>::max()));
 }
 
+std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sectors)
+{
+    if (files > static_cast<std::size_t>(DIRECTORY_SLOTS))
+        return too_much("files", files, DIRECTORY_SLOTS);
+    if (sectors > static_cast<std::size_t>(DATA_SECTORS))
+        return too_much("sectors needed", sectors, DATA_SECTORS);
+    return std::nullopt;
+}
+
 std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> files, Layout layout)
 {
     assert(layout != Layout::None);
-    if (files.size() > static_cast<std::size_t>(DIRECTORY_SLOTS))
-        return too_much("files", files.size(), DIRECTORY_SLOTS);
     std::size_t needed = 0;
     for (const DiscFile& file : files)
         needed += static_cast<std::size_t>(sectors_for(file.body.size()));
-    if (needed > static_cast<std::size_t>(DATA_SECTORS))
-        return too_much("sectors needed", needed, DATA_SECTORS);
+    if (auto refusal = beyond_one_disc(files.size(), needed))
+        return std::move(*refusal);
 
     WrittenDisc disc;
     disc.bytes.assign(static_cast<std::size_t>(IMAGE_BYTES), 0);

@@ -59,6 +59,10 @@ std::optional<int> data_sector_index(std::uint8_t track_byte, int number);
 // Number of sectors a chain of `body_bytes` bytes takes; at least 1, so every file has a first sector.
 int sectors_for(std::size_t body_bytes);
 
+// Why `files` files needing `sectors` sectors in all cannot go on one disc ("81 files, a disc holds 80; nothing
+// written"); std::nullopt when they fit.
+std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sectors);
+
 // Lays the files out on a new disc in `layout` (Interleaved or Sequential). Fails, with a message and nothing
 // built, when there are more than 80 files or they need more than 1,560 sectors together.
 std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> files, Layout layout);

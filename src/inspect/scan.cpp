@@ -80,7 +80,7 @@ public:
                         " extra directory tracks, more than " + std::to_string(image::MAX_EXTRA_DIRECTORY_TRACKS) +
                         "; only the first " + std::to_string(image::DIRECTORY_TRACKS) + " tracks were read");
         scan_entry(first);
-        for (int slot = 1; slot < size.slots(); ++slot)
+        for (int slot = 1; slot < size.slot_count(); ++slot)
             scan_entry(image::read_entry_bytes(m_disc, slot));
     }
 

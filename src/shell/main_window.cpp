@@ -683,9 +683,14 @@ void MainWindow::new_image_from_tapes()
     // Listing the new image cleared the pane; the tape blocks left out follow the scan's lines.
     for (const std::string& problem : disc.problems)
         m_pane->appendPlainText(from_path(problem));
-    QString status = QString("%1 made: %2 files from %3 tapes").arg(target).arg(disc.placed.size()).arg(tapes.size());
-    if (!disc.problems.empty())
-        status += QString("; %1 tape blocks skipped").arg(disc.problems.size());
+    QString status = QString("%1 made: %2 files from %3 tapes")
+                         .arg(target)
+                         .arg(disc.placed.size())
+                         .arg(tapes.size() - static_cast<qsizetype>(disc.refused_tapes));
+    if (disc.skipped_blocks > 0)
+        status += QString("; %1 tape blocks skipped").arg(disc.skipped_blocks);
+    if (disc.refused_tapes > 0)
+        status += QString("; %1 tapes not read").arg(disc.refused_tapes);
     show_status(status);
 }
 

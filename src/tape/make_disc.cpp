@@ -57,6 +57,28 @@ std::string placed_line(const image::EntryBytes& entry, const image::PlacedFile&
            std::to_string(at.first_sector) + " (" + origin + ")";
 }
 
+// Why nothing could be placed: what every tape was refused for, or what the tapes gave instead of files.
+std::string no_file_to_place(std::span<const LoadedTape> tapes, const std::array<std::size_t, SKIP_REASONS>& skipped,
+                             std::size_t refused)
+{
+    if (!tapes.empty() && refused == tapes.size()) {
+        std::string why;
+        for (const LoadedTape& tape : tapes)
+            why.append(why.empty() ? "" : "; ").append(tape.name).append(": ").append(tape.refusal);
+        return why;
+    }
+    std::string gave = skipped_summary(skipped);
+    if (refused > 0)
+        gave.append(gave.empty() ? "" : "; ")
+            .append(counted(refused))
+            .append(refused == 1 ? " tape" : " tapes")
+            .append(" not read");
+    std::string why = "no file to place: the tapes hold no file a standard loader reads";
+    if (!gave.empty())
+        why.append(" (").append(gave).append(")");
+    return why;
+}
+
 } // namespace
 
 image::DiscFile disc_file(const TapeFile& file)
@@ -96,7 +118,10 @@ image::DiscFile disc_file(const TapeFile& file)
     return out;
 }
 
-std::variant<TapeInput, std::string> read_tape_file(const std::string& path)
+namespace {
+
+// The bytes of the file at `path`, or why they cannot be had.
+std::variant<std::vector<std::uint8_t>, std::string> read_whole(const std::string& path)
 {
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
@@ -110,13 +135,46 @@ std::variant<TapeInput, std::string> read_tape_file(const std::string& path)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!in)
         return std::string(std::strerror(errno));
-    TapeInput tape{path, std::vector<std::uint8_t>(static_cast<std::size_t>(size))};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     // One byte more than the size asks for tells a file that grew since it was measured.
     std::uint8_t extra = 0;
-    if (std::fread(tape.bytes.data(), 1, tape.bytes.size(), in.get()) != tape.bytes.size() ||
-        std::fread(&extra, 1, 1, in.get()) != 0)
+    if (std::fread(bytes.data(), 1, bytes.size(), in.get()) != bytes.size() || std::fread(&extra, 1, 1, in.get()) != 0)
         return std::string("cannot read the file whole");
+    return bytes;
+}
+
+} // namespace
+
+LoadedTape load_tape(std::string name, std::span<const std::uint8_t> bytes)
+{
+    LoadedTape tape{std::move(name), {}, {}};
+    if (auto why = not_a_tape(bytes))
+        tape.refusal = std::move(*why);
+    else
+        tape.contents = read_tape(bytes);
     return tape;
+}
+
+LoadedTape load_tape_file(const std::string& path)
+{
+    auto bytes = read_whole(path);
+    if (auto* error = std::get_if<std::string>(&bytes))
+        return {path, {}, std::move(*error)};
+    return load_tape(path, std::get<std::vector<std::uint8_t>>(bytes));
+}
+
+std::vector<std::string> tape_lines(std::span<const LoadedTape> tapes)
+{
+    std::vector<std::string> lines;
+    for (const LoadedTape& tape : tapes) {
+        if (!tape.refusal.empty())
+            lines.push_back(tape.name + ": " + tape.refusal);
+        for (const std::string& problem : tape.contents.problems)
+            lines.push_back(tape.name + ": " + problem);
+        for (const std::string& more : tape.contents.unlisted_lines())
+            lines.push_back(tape.name + ": " + more);
+    }
+    return lines;
 }
 
 std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc, std::optional<int> slot,
@@ -126,7 +184,7 @@ std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc
     int found = -1;
     if (slot) {
         entry = image::read_entry_bytes(disc, *slot);
-        const int slots = image::decode_directory_size(image::read_entry_bytes(disc, 0)).slots();
+        const int slots = image::decode_directory_size(image::read_entry_bytes(disc, 0)).slot_count();
         if (*slot >= slots || !image::decode_directory_entry(entry).is_used())
             return "no file in slot " + std::to_string(*slot);
         found = *slot;
@@ -169,7 +227,7 @@ std::variant<SystemFile, std::string> read_system_file(image::SectorSource& disc
     return system;
 }
 
-std::variant<MadeDisc, std::string> make_disc(std::span<const TapeInput> tapes, image::Layout layout,
+std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes, image::Layout layout,
                                               const std::optional<SystemFile>& system)
 {
     MadeDisc made;
@@ -179,17 +237,40 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const TapeInput> tapes, 
         files.push_back(system->file);
         origins.push_back("system file from " + system->origin);
     }
-    for (const TapeInput& tape : tapes) {
-        TapeContents contents = read_tape(tape.bytes);
-        for (const std::string& problem : contents.problems)
-            made.problems.push_back(tape.name + ": " + problem);
-        for (const TapeFile& file : contents.files) {
+    std::array<std::size_t, SKIP_REASONS> skipped{};
+    std::size_t files_beyond = 0;
+    std::size_t sectors_beyond = 0;
+    for (const LoadedTape& tape : tapes) {
+        if (!tape.refusal.empty())
+            ++made.refused_tapes;
+        for (std::size_t r = 0; r < SKIP_REASONS; ++r)
+            skipped[r] += tape.contents.skipped[r];
+        // Files after the 80th are only counted, however many tapes hold them.
+        for (const TapeFile& file : tape.contents.files) {
+            if (files.size() == static_cast<std::size_t>(image::DIRECTORY_SLOTS)) {
+                ++files_beyond;
+                sectors_beyond +=
+                    static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + file.data.size()));
+                continue;
+            }
             files.push_back(disc_file(file));
             origins.push_back(tape.name + " block #" + std::to_string(file.header_block));
         }
+        files_beyond += tape.contents.files_beyond;
+        sectors_beyond += tape.contents.sectors_beyond;
     }
+    made.problems = tape_lines(tapes);
+    for (const std::size_t n : skipped)
+        made.skipped_blocks += n;
     if (files.empty())
-        return std::string("no file to place: the tapes hold no file a standard loader reads");
+        return no_file_to_place(tapes, skipped, made.refused_tapes);
+    if (files_beyond > 0) {
+        std::size_t sectors = sectors_beyond;
+        for (const image::DiscFile& file : files)
+            sectors += static_cast<std::size_t>(image::sectors_for(file.body.size()));
+        if (auto refusal = image::beyond_one_disc(files.size() + files_beyond, sectors))
+            return std::move(*refusal);
+    }
 
     auto written = image::write_disc(files, layout);
     if (auto* error = std::get_if<std::string>(&written))
@@ -210,13 +291,9 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const TapeInput> tapes, 
 std::variant<MadeDisc, std::string> make_disc_from_paths(std::span<const std::string> tape_paths, image::Layout layout,
                                                          const std::optional<SystemFile>& system)
 {
-    std::vector<TapeInput> tapes;
-    for (const std::string& path : tape_paths) {
-        auto tape = read_tape_file(path);
-        if (auto* error = std::get_if<std::string>(&tape))
-            return path + ": " + *error;
-        tapes.push_back(std::move(std::get<TapeInput>(tape)));
-    }
+    std::vector<LoadedTape> tapes;
+    for (const std::string& path : tape_paths)
+        tapes.push_back(load_tape_file(path));
     return make_disc(tapes, layout, system);
 }
 

@@ -1,6 +1,11 @@
 #include "tape/tape_reader.h"
 
 #include "common/bytes.h"
+#include "image/disc_writer.h"
+#include "image/dsk_source.h"
+#include "image/gzip_reader.h"
+#include "image/sad_source.h"
+#include "image/zip_archive.h"
 #include "tape/tap_writer.h"
 
 #include <algorithm>
@@ -102,7 +107,36 @@ std::string block_label(int number)
     return "block #" + std::to_string(number) + ": ";
 }
 
-// Pairs headers with their data blocks as the blocks come, and keeps the files and the problems.
+// What a skipped block is, for one block and for several: "data block without a header".
+struct ReasonWords
+{
+    const char* one;
+    const char* several;
+};
+constexpr std::array<ReasonWords, SKIP_REASONS> REASON_WORDS = {{
+    {"block too short to hold anything", "blocks too short to hold anything"},
+    {"block neither a header nor a data block", "blocks neither a header nor a data block"},
+    {"data block without a header", "data blocks without a header"},
+    {"header without its data block", "headers without their data block"},
+    {"header with a bad checksum", "headers with a bad checksum"},
+    {"header of an unknown type", "headers of an unknown type"},
+    {"data block of a header skipped before", "data blocks of headers skipped before"},
+    {"data block with a bad checksum", "data blocks with a bad checksum"},
+    {"data block of another length than its header says", "data blocks of another length than their header says"},
+    {"block a standard loader cannot read", "blocks a standard loader cannot read"},
+    {"block of an unknown TZX type", "blocks of an unknown TZX type"},
+    {"block cut off by the end of the tape", "blocks cut off by the end of the tape"},
+}};
+
+// "3 headers with a bad checksum", or with `more` after the number.
+std::string count_of(std::size_t n, SkipReason reason, std::string_view more = "")
+{
+    const ReasonWords& words = REASON_WORDS[static_cast<std::size_t>(reason)];
+    return counted(n).append(" ").append(more).append(n == 1 ? words.one : words.several);
+}
+
+// Pairs headers with their data blocks as the blocks come, and keeps the files (as many as a disc holds) and the
+// problems (a line for the first few).
 class Pairer
 {
 public:
@@ -112,7 +146,8 @@ public:
     {
         if (block.size() < MIN_BLOCK_SIZE) {
             drop_pending();
-            problem(number, "block of " + std::to_string(block.size()) + " bytes, too short to hold anything");
+            problem(SkipReason::TooShort, number,
+                    [&] { return "block of " + std::to_string(block.size()) + " bytes, too short to hold anything"; });
             return;
         }
         const bool checksum_ok = xor_checksum(block) == 0;
@@ -123,16 +158,31 @@ public:
             data_block(number, block.subspan(1, block.size() - MIN_BLOCK_SIZE), checksum_ok);
         } else {
             drop_pending();
-            problem(number, "flag " + hex(flag) + " on a block of " + std::to_string(block.size()) +
-                                " bytes: neither a header nor a data block");
+            problem(SkipReason::NeitherHeaderNorData, number, [&] {
+                return "flag " + hex(flag) + " on a block of " + std::to_string(block.size()) +
+                       " bytes: neither a header nor a data block";
+            });
         }
     }
 
-    // A block that carries data no standard loader reads (`what` names it); a header waiting for its data loses it.
-    void unreadable_block(int number, const std::string& what)
+    // A block that carries data no standard loader reads (`type` names it); a header waiting for its data loses it.
+    void unreadable_block(int number, const TzxBlockType& type, std::uint8_t id)
     {
         drop_pending();
-        problem(number, what);
+        if (&type == &TZX_UNKNOWN)
+            problem(SkipReason::UnknownTzxBlock, number, [&] { return "unknown block type " + hex(id); });
+        else
+            problem(SkipReason::Unreadable, number, [&] { return std::string(type.what) + " block"; });
+    }
+
+    // A block that runs past the end of the input, which ends the reading.
+    void cut_off(int number, std::uint64_t needed, std::size_t left)
+    {
+        drop_pending();
+        problem(SkipReason::CutOff, number, [&] {
+            return "cut off (" + std::to_string(needed) + " bytes announced, " + std::to_string(left) +
+                   " left); the rest of the tape is not read";
+        });
     }
 
     void end() { drop_pending(); }
@@ -153,10 +203,12 @@ private:
         p.number = number;
         const std::uint8_t type = p.header[header::TYPE];
         if (!checksum_ok) {
-            problem(number, quoted(p.header) + "header with a bad checksum");
+            problem(SkipReason::HeaderChecksum, number,
+                    [&] { return quoted(p.header) + "header with a bad checksum"; });
             p.usable = false;
         } else if (type > TAPE_BYTES) {
-            problem(number, quoted(p.header) + "header of unknown type " + std::to_string(type));
+            problem(SkipReason::UnknownType, number,
+                    [&] { return quoted(p.header) + "header of unknown type " + std::to_string(type); });
             p.usable = false;
         }
         m_pending = p;
@@ -165,35 +217,62 @@ private:
     void data_block(int number, std::span<const std::uint8_t> data, bool checksum_ok)
     {
         if (!m_pending) {
-            problem(number, "data block without a header (" + std::to_string(data.size()) +
-                                (data.size() == 1 ? " byte)" : " bytes)"));
+            problem(SkipReason::NoHeader, number, [&] {
+                return "data block without a header (" + std::to_string(data.size()) +
+                       (data.size() == 1 ? " byte)" : " bytes)");
+            });
             return;
         }
         const Pending p = *m_pending;
         m_pending.reset();
         const std::size_t expected = common::get_le16(p.header, header::LENGTH);
         if (!p.usable) {
-            problem(number, quoted(p.header) + "data of a header skipped before");
+            problem(SkipReason::HeaderSkipped, number,
+                    [&] { return quoted(p.header) + "data of a header skipped before"; });
         } else if (!checksum_ok) {
-            problem(number, quoted(p.header) + "data with a bad checksum");
+            problem(SkipReason::DataChecksum, number, [&] { return quoted(p.header) + "data with a bad checksum"; });
         } else if (data.size() != expected) {
-            problem(number, quoted(p.header) + "data of " + std::to_string(data.size()) + " bytes, the header says " +
-                                std::to_string(expected));
+            problem(SkipReason::WrongLength, number, [&] {
+                return quoted(p.header) + "data of " + std::to_string(data.size()) + " bytes, the header says " +
+                       std::to_string(expected);
+            });
         } else {
+            file(p, data);
+        }
+    }
+
+    // Keeps the file while the files so far fit one disc; from the first that does not, counts instead.
+    void file(const Pending& p, std::span<const std::uint8_t> data)
+    {
+        const auto sectors = static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + data.size()));
+        if (m_out.files_beyond == 0 && m_out.files.size() < static_cast<std::size_t>(image::DIRECTORY_SLOTS) &&
+            m_sectors + sectors <= static_cast<std::size_t>(image::DATA_SECTORS)) {
             m_out.files.push_back({p.header, std::vector<std::uint8_t>(data.begin(), data.end()), p.number});
+            m_sectors += sectors;
+        } else {
+            ++m_out.files_beyond;
+            m_out.sectors_beyond += sectors;
         }
     }
 
     void drop_pending()
     {
         if (m_pending && m_pending->usable)
-            problem(m_pending->number, quoted(m_pending->header) + "header without its data block");
+            problem(SkipReason::NoData, m_pending->number,
+                    [&] { return quoted(m_pending->header) + "header without its data block"; });
         m_pending.reset();
     }
 
-    void problem(int number, const std::string& what)
+    // Counts a skipped block; the line is built only for the first few.
+    template <typename Text> void problem(SkipReason reason, int number, const Text& what)
     {
-        m_out.problems.push_back(block_label(number) + what + ", skipped");
+        const auto r = static_cast<std::size_t>(reason);
+        ++m_out.skipped[r];
+        if (m_out.problems.size() < MAX_LISTED_BLOCKS) {
+            // A block cut off ends the reading, which its line says instead.
+            m_out.problems.push_back(block_label(number) + what() + (reason == SkipReason::CutOff ? "" : ", skipped"));
+            ++m_out.listed[r];
+        }
     }
 
     // Built by appending: GCC 12 at -O3 gives a false -Wrestrict warning on "\"" + std::string.
@@ -204,29 +283,22 @@ private:
 
     TapeContents& m_out;
     std::optional<Pending> m_pending;
+    std::size_t m_sectors = 0; // taken by the files kept
 };
 
-// Ends the reading at a block that runs past the end of the input.
-void cut_off(Pairer& pairer, TapeContents& out, int number, std::uint64_t needed, std::size_t left)
-{
-    pairer.end();
-    out.problems.push_back(block_label(number) + "cut off (" + std::to_string(needed) + " bytes announced, " +
-                           std::to_string(left) + " left); the rest of the tape is not read");
-}
-
-void read_tap(std::span<const std::uint8_t> bytes, Pairer& pairer, TapeContents& out)
+void read_tap(std::span<const std::uint8_t> bytes, Pairer& pairer)
 {
     std::size_t at = 0;
     // Every turn consumes at least the two length bytes, so the walk ends within size / 2 turns.
     for (int number = 0; at < bytes.size(); ++number) {
         const std::size_t left = bytes.size() - at;
         if (left < TAP_LENGTH_SIZE) {
-            cut_off(pairer, out, number, TAP_LENGTH_SIZE, left);
+            pairer.cut_off(number, TAP_LENGTH_SIZE, left);
             break;
         }
         const std::size_t length = common::get_le16(bytes, at);
         if (length > left - TAP_LENGTH_SIZE) {
-            cut_off(pairer, out, number, length, left - TAP_LENGTH_SIZE);
+            pairer.cut_off(number, length, left - TAP_LENGTH_SIZE);
             break;
         }
         pairer.standard_block(number, bytes.subspan(at + TAP_LENGTH_SIZE, length));
@@ -234,7 +306,7 @@ void read_tap(std::span<const std::uint8_t> bytes, Pairer& pairer, TapeContents&
     }
 }
 
-void read_tzx(std::span<const std::uint8_t> bytes, Pairer& pairer, TapeContents& out)
+void read_tzx(std::span<const std::uint8_t> bytes, Pairer& pairer)
 {
     std::size_t at = TZX_HEADER_SIZE;
     // Every turn consumes at least the ID byte.
@@ -243,7 +315,7 @@ void read_tzx(std::span<const std::uint8_t> bytes, Pairer& pairer, TapeContents&
         const std::size_t left = bytes.size() - at - 1;
         const auto body = bytes.subspan(at + 1);
         if (type.fixed > left) {
-            cut_off(pairer, out, number, type.fixed, left);
+            pairer.cut_off(number, type.fixed, left);
             break;
         }
         std::uint64_t count = 0;
@@ -257,19 +329,46 @@ void read_tzx(std::span<const std::uint8_t> bytes, Pairer& pairer, TapeContents&
             count = body[type.count_at];
         const std::uint64_t length = type.fixed + count * type.multiplier;
         if (length > left) {
-            cut_off(pairer, out, number, length, left);
+            pairer.cut_off(number, length, left);
             break;
         }
         if (type.kind == BlockKind::Standard)
             pairer.standard_block(number, body.subspan(type.fixed, static_cast<std::size_t>(count)));
         else if (type.kind == BlockKind::Reported)
-            pairer.unreadable_block(number, &type == &TZX_UNKNOWN ? "unknown block type " + hex(bytes[at])
-                                                                  : std::string(type.what) + " block");
+            pairer.unreadable_block(number, type, bytes[at]);
         at += 1 + static_cast<std::size_t>(length);
     }
 }
 
 } // namespace
+
+std::size_t TapeContents::skipped_blocks() const
+{
+    std::size_t total = 0;
+    for (const std::size_t n : skipped)
+        total += n;
+    return total;
+}
+
+std::vector<std::string> TapeContents::unlisted_lines() const
+{
+    std::vector<std::string> lines;
+    for (std::size_t r = 0; r < SKIP_REASONS; ++r) {
+        if (skipped[r] > listed[r])
+            lines.push_back("... and " + count_of(skipped[r] - listed[r], static_cast<SkipReason>(r), "more "));
+    }
+    return lines;
+}
+
+std::string skipped_summary(const std::array<std::size_t, SKIP_REASONS>& skipped)
+{
+    std::string summary;
+    for (std::size_t r = 0; r < SKIP_REASONS; ++r) {
+        if (skipped[r] > 0)
+            summary.append(summary.empty() ? "" : ", ").append(count_of(skipped[r], static_cast<SkipReason>(r)));
+    }
+    return summary;
+}
 
 bool is_tzx(std::span<const std::uint8_t> bytes)
 {
@@ -278,16 +377,50 @@ bool is_tzx(std::span<const std::uint8_t> bytes)
                       [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
 }
 
+std::optional<std::string> not_a_tape(std::span<const std::uint8_t> bytes)
+{
+    if (is_tzx(bytes))
+        return std::nullopt;
+    if (bytes.size() >= TAP_LENGTH_SIZE) {
+        const std::size_t length = common::get_le16(bytes, 0);
+        const auto block = bytes.subspan(TAP_LENGTH_SIZE);
+        if (length >= MIN_BLOCK_SIZE && length <= block.size()) {
+            const auto first = block.first(length);
+            const std::uint8_t flag = first.front();
+            if ((flag == HEADER_FLAG && length == HEADER_BLOCK_SIZE) || flag == DATA_FLAG || xor_checksum(first) == 0)
+                return std::nullopt;
+        }
+    }
+    std::string looks;
+    if (bytes.empty())
+        looks = "empty";
+    else if (image::is_dsk(bytes))
+        looks = "a DSK image";
+    else if (image::is_sad(bytes))
+        looks = "a SAD image";
+    else if (image::is_gzip(bytes))
+        looks = "a gzip file";
+    else if (image::is_zip(bytes))
+        looks = "a zip archive";
+    else if (bytes.size() == static_cast<std::size_t>(image::IMAGE_BYTES))
+        looks = counted(bytes.size()) + " bytes, a disc image's size";
+    else
+        looks = "no TZX signature, and no .tap block at its start";
+    return "not a tape file (" + looks + ")";
+}
+
 TapeContents read_tape(std::span<const std::uint8_t> bytes)
 {
     TapeContents out;
     Pairer pairer(out);
     if (!is_tzx(bytes)) {
-        read_tap(bytes, pairer, out);
+        read_tap(bytes, pairer);
     } else if (bytes.size() < TZX_HEADER_SIZE) {
         out.problems.push_back("TZX header cut off after " + std::to_string(bytes.size()) + " bytes");
+        ++out.skipped[static_cast<std::size_t>(SkipReason::CutOff)];
+        ++out.listed[static_cast<std::size_t>(SkipReason::CutOff)];
     } else {
-        read_tzx(bytes, pairer, out);
+        read_tzx(bytes, pairer);
     }
     pairer.end();
     return out;
@@ -302,6 +435,15 @@ std::string shown_name(const TapeHeader& header)
     }
     name.erase(name.find_last_not_of(' ') + 1);
     return name;
+}
+
+std::string counted(std::size_t n)
+{
+    constexpr std::size_t GROUP = 3;
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > GROUP; at -= GROUP)
+        digits.insert(at - GROUP, 1, ',');
+    return digits;
 }
 
 } // namespace tape

@@ -166,3 +166,77 @@ TEST(CliMake, RefusalsLeaveNoFileAndAnExistingOneAlone)
     EXPECT_EQ(run_cli({"make", (dir / "x.mgt").string(), (dir / "missing.tap").string()}).code, 2);
     EXPECT_FALSE(fs::exists(dir / "x.mgt"));
 }
+
+// A file that is no tape is refused by name, and the disc is made of the other tapes; a tape's skipped blocks get a
+// line each for the first five, then a count by reason; when nothing can be placed, the message says what the
+// tapes gave instead.
+TEST(CliMake, TapesAreCheckedAndSkippedBlocksSummed)
+{
+    TempDir dir;
+    const fs::path boot = testing_support::real_images_dir() / "solo-forth-boot.mgt";
+    const Bytes tap = tape_of(testing_support::real_images_dir() / "success.mgt", dir, "s");
+    constexpr std::size_t HEADER_BLOCK = 21;
+    const auto tape = [&](const std::string& name, const Bytes& bytes) {
+        testing_support::write_file(dir / name, bytes);
+        return (dir / name).string();
+    };
+    Bytes many;
+    for (int i = 0; i < 81; ++i)
+        many.insert(many.end(), tap.begin(), tap.end());
+    Bytes zero_blocks = tap;
+    zero_blocks.resize(tap.size() + 14, 0); // seven blocks of no bytes
+    const std::string zeros = tape("zeros.tap", Bytes(4096, 0));
+    const std::string good = tape("good.tap", tap);
+    const std::string header_only = tape("header.tap", Bytes(tap.begin(), tap.begin() + HEADER_BLOCK));
+    const std::string short_blocks = tape("short.tap", zero_blocks);
+    const std::string eighty_one = tape("many.tap", many);
+    const std::string not_a_tape = ": not a tape file (no TZX signature, and no .tap block at its start)\n";
+    const std::string too_short = ": block of 0 bytes, too short to hold anything, skipped\n";
+    const struct
+    {
+        std::vector<std::string> tapes;
+        int code;
+        std::string err; // OUT stands for the output's path
+        bool made;
+    } cases[] = {
+        {{boot.string()}, 2, boot.string() + ": not a tape file (819,200 bytes, a disc image's size)\n", false},
+        {{zeros, (dir / "missing.tap").string()},
+         2,
+         zeros + not_a_tape + (dir / "missing.tap").string() + ": No such file or directory\n",
+         false},
+        {{zeros, good}, 1, zeros + not_a_tape, true},
+        {{short_blocks},
+         1,
+         short_blocks + ": block #2" + too_short + short_blocks + ": block #3" + too_short + short_blocks +
+             ": block #4" + too_short + short_blocks + ": block #5" + too_short + short_blocks + ": block #6" +
+             too_short + short_blocks + ": ... and 2 more blocks too short to hold anything\n",
+         true},
+        {{header_only, zeros},
+         1,
+         header_only + ": block #0: \"Success\": header without its data block, skipped\n" + zeros + not_a_tape +
+             "OUT: no file to place: the tapes hold no file a standard loader reads (1 header without its data "
+             "block; 1 tape not read)\n",
+         false},
+        {{eighty_one}, 1, "OUT: 81 files, a disc holds 80; nothing written\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tapes.front());
+        const fs::path out = dir / "out.mgt";
+        std::vector<std::string> args = {"make", out.string()};
+        args.insert(args.end(), c.tapes.begin(), c.tapes.end());
+        const auto r = run_cli(args);
+        EXPECT_EQ(r.code, c.code);
+        std::string err = c.err;
+        for (std::size_t at = 0; (at = err.find("OUT: ", at)) != std::string::npos;)
+            err.replace(at, 3, out.string());
+        std::string expected;
+        for (std::size_t from = 0; from < err.size();) {
+            const std::size_t end = err.find('\n', from) + 1;
+            expected += "kestrel-cli: " + err.substr(from, end - from);
+            from = end;
+        }
+        EXPECT_EQ(r.err, expected);
+        EXPECT_EQ(fs::exists(out), c.made);
+        fs::remove(out);
+    }
+}

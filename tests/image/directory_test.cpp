@@ -265,8 +265,8 @@ TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
     EXPECT_EQ(rows[0].length, 676);
     EXPECT_EQ(rows[1].length, 6930);
     const auto exported = tape::export_file(*disc, 0);
-    ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(exported));
-    EXPECT_EQ(std::get<std::vector<std::uint8_t>>(exported), program);
+    ASSERT_TRUE(std::holds_alternative<tape::ExportedFile>(exported));
+    EXPECT_EQ(std::get<tape::ExportedFile>(exported).bytes, program);
     EXPECT_EQ(inspect::scan_image(*disc, path.string()).problems, 0);
 }
 

@@ -100,3 +100,65 @@ TEST(TapeReader, FilesAndSkippedBlocksByNumberAndName)
         EXPECT_EQ(read.problems, c.problems);
     }
 }
+
+TEST(TapeReader, TapeCheckRefusesWhatIsNoTape)
+{
+    Bytes dsk(256, 0);
+    const std::string signature = "EXTENDED CPC DSK File\r\nDisk-Info\r\n";
+    std::copy(signature.begin(), signature.end(), dsk.begin());
+    const std::string plain = "not a tape file (no TZX signature, and no .tap block at its start)";
+    const struct
+    {
+        Bytes bytes;
+        std::string refusal; // "" for a tape
+    } cases[] = {
+        {header(0, "prog", 3) + data(3), ""},
+        {header(0, "prog", 3, true), ""}, // a damaged header is still a tape's
+        {data(3, true), ""},
+        {block(0x80, {1, 2}), ""},
+        {TZX, ""},
+        {block(0x80, {1, 2}, true), plain},
+        {Bytes{0, 0, 0, 0}, plain},
+        {Bytes{1, 0, 0xFF}, plain},
+        {Bytes{9, 0, 0xFF, 1, 2}, plain},
+        {{}, "not a tape file (empty)"},
+        {dsk, "not a tape file (a DSK image)"},
+        {Bytes{0x1F, 0x8B, 8, 0}, "not a tape file (a gzip file)"},
+        {Bytes(819200, 0xE5), "not a tape file (819,200 bytes, a disc image's size)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tape::not_a_tape(c.bytes).value_or(""), c.refusal) << c.bytes.size();
+}
+
+// Whatever the input's size, the reader keeps no more files than a disc holds and a line for the first few skipped
+// blocks; the rest are counted.
+TEST(TapeReader, KeepsWhatADiscHoldsAndCountsTheRest)
+{
+    Bytes many;
+    for (int i = 0; i < 100; ++i)
+        many = many + header(3, "f" + std::to_string(i), 1) + data(1);
+    many = many + header(3, "lost", 1) + Bytes(2'000'000, 0) + data(2);
+    const tape::TapeContents read = tape::read_tape(many);
+    ASSERT_EQ(read.files.size(), 80U);
+    EXPECT_EQ(tape::shown_name(read.files.back().header), "f79");
+    EXPECT_EQ(read.files_beyond, 20U);
+    EXPECT_EQ(read.sectors_beyond, 20U);
+    EXPECT_EQ(read.problems.size(), tape::MAX_LISTED_BLOCKS);
+    EXPECT_EQ(read.problems.front(), "block #200: \"lost\": header without its data block, skipped");
+    EXPECT_EQ(read.skipped_blocks(), 1'000'002U);
+    EXPECT_EQ(read.unlisted_lines(), (std::vector<std::string>{"... and 999,996 more blocks too short to hold anything",
+                                                               "... and 1 more data block without a header"}));
+    EXPECT_EQ(tape::skipped_summary(read.skipped),
+              "1,000,000 blocks too short to hold anything, 1 data block without a header, 1 header without its "
+              "data block");
+
+    // 1,560 sectors hold twelve files of 65,533 bytes, the most a block holds (129 sectors each); the thirteenth is
+    // counted.
+    Bytes large;
+    for (int i = 0; i < 13; ++i)
+        large = large + header(3, "big", 65533) + data(65533);
+    const tape::TapeContents big = tape::read_tape(large);
+    EXPECT_EQ(big.files.size(), 12U);
+    EXPECT_EQ(big.files_beyond, 1U);
+    EXPECT_EQ(big.sectors_beyond, 129U);
+}
