@@ -80,6 +80,10 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         tape::convert_files(loaded->disc(), loaded->path, rows, options->rewrite_basic, tape_path);
     for (const std::string& line : result.lines)
         out << line << '\n';
+    // A loader that keeps +D syntax after the rewrite stops with a syntax error from tape: a warning, not a failure.
+    for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
+        report(err, loader.name.substr(0, loader.name.find_last_not_of(' ') + 1),
+               "loader still uses +D-only syntax (" + tape::describe(loader.statements) + ")");
     // The conversion's lines are the message pane's: a tape that could not be written shows there only as the last
     // line, in the exact text convert_files documents. Being an error of the command, it goes to stderr as well.
     if (!result.lines.empty() && result.lines.back() == "Cannot write " + tape_path)

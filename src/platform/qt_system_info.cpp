@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -40,6 +41,24 @@ qint64 QtSystemInfo::file_size(const QString& path)
 qint64 QtSystemInfo::tick_count()
 {
     return m_clock.elapsed();
+}
+
+bool QtSystemInfo::has_trash()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    // The freedesktop.org trash lives in the user's data folder, which Qt creates when it is missing.
+    return !QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).isEmpty();
+#endif
+}
+
+QString QtSystemInfo::move_to_trash(const QString& path)
+{
+    QFile file(path);
+    if (file.moveToTrash())
+        return {};
+    return file.errorString().isEmpty() ? QString("the trash did not take it") : file.errorString();
 }
 
 } // namespace platform

@@ -1,9 +1,11 @@
 #include "tape/convert.h"
 
 #include "common/atomic_file.h"
+#include "common/bytes.h"
 #include "tape/basic_rewrite.h"
 #include "tape/tap_writer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -28,10 +30,10 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
 {
     // A tape over the image would replace the image.
     if (is_same_file(image_path, tape_path))
-        return {{cannot_write(tape_path)}, 1};
+        return {{cannot_write(tape_path)}, 1, 0, {}};
     common::AtomicFile tape(tape_path);
     if (!tape.is_open())
-        return {{cannot_write(tape_path)}, 1};
+        return {{cannot_write(tape_path)}, 1, 0, {}};
 
     ConversionResult result;
     std::vector<std::uint8_t> blocks;
@@ -46,6 +48,11 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
         if (type == TAPE_PROGRAM && rewrite_basic) {
             const int changes = rewrite_basic_loader(x->data);
             result.lines.push_back(row.name + " syntax changes: " + std::to_string(changes));
+            const std::size_t program_length = common::get_le16(x->header, header::PARAM2);
+            auto left = find_disc_only_syntax(
+                std::span<const std::uint8_t>(x->data).first(std::min(program_length, x->data.size())));
+            if (!left.empty())
+                result.disc_only_loaders.push_back({row.name, std::move(left)});
         }
         // Screens and code carry tape type 3 like any bytes; other values have no tape form and are skipped.
         if (type <= TAPE_BYTES) {
