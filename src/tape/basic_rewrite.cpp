@@ -186,7 +186,8 @@ std::string disc_only_form(std::span<const std::uint8_t> t)
     case CLEAR:
         return next == HASH ? "CLEAR #" : "";
     case CLOSE_STREAM:
-        return next == HASH && after == ASTERISK ? "CLOSE #*" : "";
+        // The keyword's own text ends in "#": the asterisk follows the token.
+        return next == ASTERISK ? "CLOSE #*" : "";
     case OPEN_STREAM:
         for (std::size_t i = 1; i + 2 < t.size(); ++i) {
             if (t[i] == SEMICOLON && (t[i + 1] == DRIVE_LOWER || t[i + 1] == DRIVE_UPPER) &&

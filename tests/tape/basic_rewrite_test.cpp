@@ -115,7 +115,7 @@ TEST(DiscOnlySyntax, FindsTheStatementsTheRewriteLeaves)
          basic_line(10, Bytes{IF, '1', THEN, CAT} + small_number(1)) +
              basic_line(20, Bytes{VERIFY, 'd'} + small_number(1) + Bytes{'"', 'x', '"'}),
          "line 10:2 CAT, line 20:1 VERIFY d"},
-        {"CLEAR # and CLOSE #*", basic_line(5, Bytes{CLEAR, '#', ':', CLOSE, '#', '*'}),
+        {"CLEAR # and CLOSE #*", basic_line(5, Bytes{CLEAR, '#', ':', CLOSE, '*'}),
          "line 5:1 CLEAR #, line 5:2 CLOSE #*"},
         {"inside a string, or an ordinary POKE and CLEAR: nothing",
          basic_line(10, Bytes{PRINT, '"', POKE, '@', ':', CAT, '"', ':', POKE} + small_number(1) + Bytes{','} +
