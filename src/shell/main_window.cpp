@@ -869,8 +869,12 @@ void MainWindow::rename_image_file()
             const bool readable = is_image_name(to_path(new_path));
             if (!readable)
                 status += "; the browser lists only disc images and archives (" + QString(IMAGE_PATTERN) + ")";
-            // The list follows its image to the new name; under a name the window does not read it goes.
-            if (listed && readable) {
+            // The list follows its image to the new name; under a name the window does not read, or reads another
+            // way (.mgt to .img swaps the order of the sides), it goes.
+            const bool read_alike =
+                image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
+                image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
+            if (listed && readable && read_alike) {
                 const std::string inner = m_catalogue_path.substr(m_listed_file.size());
                 m_listed_file = to_path(new_path);
                 m_catalogue_path = m_listed_file + inner;

@@ -255,6 +255,25 @@ void WindowUsageTest::rename_says_what_happened_and_the_list_follows()
         QVERIFY(QFile::exists(f.path("GAME.mgt")));
     }
 
+    // Renamed as the same kind of image, the list follows; as one read another way, it goes.
+    f.pick(f.path("GAME.mgt"));
+    f.requester.expect("text", "GAME.dsk");
+    f.window->rename_image_file();
+    f.list()->topLevelItem(0)->setSelected(true);
+    f.requester.expect("save", f.path("out.tap"));
+    click(f, "convertButton");
+    QCOMPARE(status_text(f), "1 of 1 files written to " + f.path("out.tap"));
+    f.pick(f.path("GAME.dsk"));
+    f.requester.expect("text", "GAME.img");
+    f.window->rename_image_file();
+    QCOMPARE(f.list()->topLevelItemCount(), 0);
+    f.requester.expect("text", "GAME.mgt");
+    {
+        const QSignalBlocker quiet(f.browser());
+        f.pick(f.path("GAME.img"));
+    }
+    f.window->rename_image_file();
+
     // Renamed to a name the browser does not list: the list goes with it, and a conversion asks nothing.
     f.pick(f.path("GAME.mgt"));
     QCOMPARE(f.list()->topLevelItemCount(), 2);
