@@ -353,7 +353,7 @@ void WindowUsageTest::list_cells_show_type_notes_and_control_bytes()
     subdir.first_sector = 1;
     b.entry(1, subdir);
     b.add_zx_file(2, 4, std::string("a\tb\nc"), Bytes(10, 1), 32768);
-    b.add_sam_file(3, 16, "sam program", Bytes(300, 2));
+    b.add_sam_file(3, 16, "samprogram", Bytes(300, 2));
     f.write_image("d.mgt", b);
     f.write_image("e.img", ImageBuilder(image::Layout::Sequential));
     std::filesystem::copy_file(f.path("d.mgt").toStdString(), f.path("z.zip").toStdString());
