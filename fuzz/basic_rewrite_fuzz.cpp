@@ -1,7 +1,7 @@
 // Fuzz target: the BASIC loader rewrite on arbitrary data, in a buffer exactly as long as the data so that the
 // address sanitizer sees any read or write past its end. Besides that it checks the rewrite's promises: bytes only
 // ever become blanks, nothing changes when nothing is counted, and every change counted starts at its own LOAD or
-// SAVE byte.
+// SAVE byte. The search for +D syntax left after the rewrite runs on the same bytes.
 #include "fuzz_support.h"
 
 #include "tape/basic_rewrite.h"
@@ -30,5 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto keywords =
         std::count_if(before.begin(), before.end(), [](std::uint8_t b) { return b == LOAD || b == SAVE; });
     fuzz::require(count >= 0 && count <= keywords, "each change counted has its own keyword");
+
+    // The search for +D syntax the rewrite leaves reads the same bytes, line by line.
+    for (const tape::DiscOnlyStatement& found : tape::find_disc_only_syntax(before))
+        fuzz::require(found.line <= 9999 && found.statement >= 1 && !found.what.empty(), "findings name a statement");
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "fuzz_support.h"
 
 #include "image/directory.h"
+#include "inspect/directory_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -16,5 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         static_cast<void>(image::cell_texts(row));
         previous = row.slot;
     }
+    static_cast<void>(inspect::foreign_directory_reason(catalogue));
     return 0;
 }

@@ -87,6 +87,10 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     for (const tape::ShortFile& file : result.short_files)
         report(err, options->image, "slot " + std::to_string(file.slot) + ": " + tape::shortfall_text(file.chain));
+    // A loader that keeps +D syntax after the rewrite stops with a syntax error from tape: a warning, not a failure.
+    for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
+        report(err, loader.name.substr(0, loader.name.find_last_not_of(' ') + 1),
+               "loader still uses +D-only syntax (" + tape::describe(loader.statements) + ")");
     return result.failures > 0 || !result.short_files.empty() ? EXIT_PROBLEM : EXIT_OK;
 }
 

@@ -31,6 +31,8 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
     for (int code = 22; code < TYPE_CODES; ++code)
         t[static_cast<std::size_t>(code)].header_check = H::Sam;
     t[21].subdirectory = true;
+    t[21].note = "MasterDOS subdirectory";
+    t[0].note = "free entry";
     return t;
 }
 
@@ -41,6 +43,17 @@ constexpr std::array<FileType, TYPE_CODES> TYPES = make_table();
 const FileType& file_type(int code)
 {
     return TYPES[code >= 0 && code < TYPE_CODES ? static_cast<std::size_t>(code) : 0];
+}
+
+std::string type_note(int code)
+{
+    const FileType& type = file_type(code);
+    if (!type.name.empty())
+        return {};
+    const std::string number = " (" + std::to_string(code) + ")";
+    if (!type.note.empty())
+        return std::string(type.note) + number;
+    return "type code" + number + ": no +D, UNI-DOS or SAM file type is known to use it";
 }
 
 } // namespace image

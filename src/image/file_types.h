@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace image {
@@ -30,6 +31,8 @@ struct FileType
     // sectors at all and names the directory sector of its own entry as its first. Neither has a file header or a
     // chain to walk.
     bool subdirectory = false;
+    // What is known of a code without a name ("" when nothing is).
+    std::string_view note = {};
 };
 
 // Types in a ZX tape header.
@@ -54,6 +57,10 @@ inline constexpr std::int64_t SCREEN_LENGTH = 6912;
 
 // The type of a code; codes outside 0-63 read as code 0.
 const FileType& file_type(int code);
+
+// For a code without a name: what is known of it ("MasterDOS subdirectory (21)"), or that no file type of the
+// +D, UNI-DOS or SAM systems is known to use it. "" for a code with a name.
+std::string type_note(int code);
 
 inline bool has_tape_form(int code)
 {

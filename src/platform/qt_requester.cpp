@@ -60,6 +60,19 @@ QStringList QtRequester::ask_files(const QString& title, const QString& proposed
         if (!proposed.fileName().isEmpty())
             dialog.selectFile(proposed.fileName());
     }
+    if (pick == Pick::SaveOne) {
+        // A name typed without an extension gets the one of the filter chosen, as desktop save requesters do.
+        const QStringList parts = filters.split('|');
+        const auto suffix_of = [&](const QString& name_filter) {
+            const qsizetype index = name_filters.indexOf(name_filter);
+            const QString pattern = parts.value(2 * index + 1).section(';', 0, 0);
+            return index >= 0 && pattern.startsWith("*.") ? pattern.mid(2) : QString();
+        };
+        dialog.setDefaultSuffix(suffix_of(dialog.selectedNameFilter()));
+        QObject::connect(
+            &dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffix_of](const QString& name_filter) { dialog.setDefaultSuffix(suffix_of(name_filter)); });
+    }
     shell::run_modal(dialog);
     if (dialog.result() != QDialog::Accepted)
         return {};

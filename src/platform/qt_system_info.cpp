@@ -1,7 +1,9 @@
 #include "platform/qt_system_info.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <sys/stat.h>
 
@@ -40,6 +42,31 @@ qint64 QtSystemInfo::file_size(const QString& path)
 qint64 QtSystemInfo::tick_count()
 {
     return m_clock.elapsed();
+}
+
+bool QtSystemInfo::has_trash()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    // The freedesktop.org trash lives in the user's data folder, which Qt creates when it is missing.
+    return !QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).isEmpty();
+#endif
+}
+
+QString QtSystemInfo::move_to_trash(const QString& path)
+{
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    // Qt 6.4 does not make a missing home trash, and then files the file under "files" and "info" in the working
+    // folder; the trash specification lets a program make it.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+    if (!QDir().mkpath(trash + "/files") || !QDir().mkpath(trash + "/info"))
+        return "cannot make the trash folder " + trash;
+#endif
+    QFile file(path);
+    if (file.moveToTrash())
+        return {};
+    return file.errorString().isEmpty() ? QString("the trash did not take it") : file.errorString();
 }
 
 } // namespace platform

@@ -1,8 +1,12 @@
 #include "shell/file_browser.h"
 
+#include <QApplication>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
 #include <QTimer>
 
 namespace shell {
@@ -10,9 +14,23 @@ namespace {
 
 constexpr char SEPARATOR = '/';
 
+// The desktop's icons by file type give .mgt, .dsk, .img, .zip and .gz files different icons or none, and their
+// names then start at different places: every file listed (the pattern lists only images) gets the floppy icon.
+// The model may ask from its reading thread: the icon is made once, in the window's thread.
+class ImageIconProvider : public QFileIconProvider
+{
+public:
+    ImageIconProvider() : m_image(QApplication::style()->standardIcon(QStyle::SP_DriveFDIcon)) {}
+    QIcon icon(const QFileInfo& info) const override { return info.isFile() ? m_image : QFileIconProvider::icon(info); }
+    using QFileIconProvider::icon;
+
+private:
+    QIcon m_image;
+};
+
 } // namespace
 
-FileBrowser::FileBrowser(QWidget* parent) : QTreeView(parent)
+FileBrowser::FileBrowser(QWidget* parent) : QTreeView(parent), m_icons(std::make_unique<ImageIconProvider>())
 {
     setHeaderHidden(true);
     setFrameShape(QFrame::StyledPanel);
@@ -25,9 +43,16 @@ FileBrowser::FileBrowser(QWidget* parent) : QTreeView(parent)
     make_model({});
 }
 
+FileBrowser::~FileBrowser()
+{
+    // The model's reading thread may ask for icons until the model is gone.
+    delete m_model;
+}
+
 void FileBrowser::make_model(const QStringList& patterns)
 {
     auto* model = new QFileSystemModel(this);
+    model->setIconProvider(m_icons.get());
     model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Drives);
     model->setNameFilters(patterns);
     model->setNameFilterDisables(false);
@@ -118,6 +143,19 @@ void FileBrowser::mousePressEvent(QMouseEvent* event)
     QTreeView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton && hit.isValid() && hit == before && currentIndex() == before)
         emit browser_event(Event::LeftClick);
+}
+
+void FileBrowser::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit browser_event(Event::LeftClick);
+        return;
+    }
+    m_follow_selection = false;
+    m_moving_by_keys = true;
+    QTreeView::keyPressEvent(event);
+    m_moving_by_keys = false;
 }
 
 } // namespace shell

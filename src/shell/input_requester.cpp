@@ -14,9 +14,16 @@ namespace {
 constexpr QSize WINDOW_SIZE(300, 130);
 constexpr QRect PROMPT_RECT(10, 10, 280, 22);
 constexpr QRect FIELD_RECT(10, 32, 275, 21);
-constexpr QRect OK_RECT(110, 67, 80, 25);
+constexpr QRect OK_RECT(60, 67, 80, 25);
+constexpr QRect CANCEL_RECT(160, 67, 80, 25);
 
 } // namespace
+
+int name_part_length(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return static_cast<int>(dot > 0 ? dot : name.size());
+}
 
 InputRequester::InputRequester(const QString& title, const QString& prompt, const QString& initial, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
@@ -42,6 +49,11 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("inputCancel");
+    cancel->setGeometry(CANCEL_RECT);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     m_field->setFocus();
@@ -50,8 +62,9 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
 void InputRequester::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Focusing the field selects its text; the caret belongs at the end with nothing selected.
-    QTimer::singleShot(0, m_field, [field = m_field] { field->end(false); });
+    // Focusing the field selects all its text; the name part alone is selected, so typing replaces the name and
+    // keeps the extension.
+    QTimer::singleShot(0, m_field, [field = m_field] { field->setSelection(0, name_part_length(field->text())); });
 }
 
 QString InputRequester::answer() const

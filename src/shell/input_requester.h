@@ -1,5 +1,6 @@
-// A one-line input requester: a prompt, an edit field holding the initial text with the caret at its end, and an
-// OK button. Enter confirms; Escape or any other way of closing it gives an empty answer.
+// A one-line input requester: a prompt, an edit field holding the initial text (a file name) with its name part
+// selected, and the buttons OK and Cancel. Enter confirms; Cancel, Escape or any other way of closing it gives an
+// empty answer.
 #pragma once
 
 #include <QDialog>
@@ -7,6 +8,9 @@
 class QLineEdit;
 
 namespace shell {
+
+// The length of a file name's part before its extension (the last "."; a leading dot starts no extension).
+int name_part_length(const QString& name);
 
 class InputRequester : public QDialog
 {

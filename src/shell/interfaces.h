@@ -1,5 +1,5 @@
 // What the shell asks of the platform: requesters and message boxes, starting programs, a few facts about the
-// host (drives, file sizes, the clock) and floppy drives to read and write. The main window gets them by
+// host (drives, file sizes, the clock, the trash) and floppy drives to read and write. The main window gets them by
 // reference, so tests can script every answer without real dialogs, processes or drives.
 #pragma once
 
@@ -35,7 +35,8 @@ public:
     virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon) = 0;
     // Message box with an OK button.
     virtual void show_message(const QString& title, const QString& text, Icon icon) = 0;
-    // One-line input requester; returns the text as typed, or "" when it was closed any other way than OK.
+    // One-line input requester with OK and Cancel, opening on the initial text (a file name) with its part before
+    // the last "." selected; returns the text as typed, or "" when it was closed any other way than OK.
     virtual QString ask_text(const QString& title, const QString& prompt, const QString& initial) = 0;
     // A choice among `items` (an archive's images); returns the chosen item, or "" when cancelled.
     virtual QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) = 0;
@@ -63,6 +64,10 @@ public:
     virtual qint64 file_size(const QString& path) = 0;
     // Milliseconds on a clock that only moves forward.
     virtual qint64 tick_count() = 0;
+    // Whether files deleted here can go to the desktop's trash, from where the user can get them back.
+    virtual bool has_trash() = 0;
+    // Moves a file to the trash; "" when it went there, otherwise why not.
+    virtual QString move_to_trash(const QString& path) = 0;
 };
 
 // Floppy drives for the built-in transfer, which the drive buttons use when SAMDisk is not set up.

@@ -6,6 +6,7 @@
 #include "common/path_text.h"
 #include "common/version.h"
 #include "image/open_container.h"
+#include "inspect/directory_check.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
 #include "shell/basic_window.h"
@@ -40,6 +41,8 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace shell {
 namespace {
 
@@ -63,6 +66,7 @@ constexpr int UI_FONT_PIXELS = 11;
 constexpr std::array<int, image::CATALOGUE_COLUMNS> COLUMN_WIDTHS = {100, 50, 50, 50, 80, 50, 50, 50};
 constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {"Filename", "Start",  "Length", "Attr",
                                                                              "Type",     "StartS", "StartT", "Sect"};
+constexpr int TYPE_COLUMN = 4;
 const QColor EVEN_ROW(255, 255, 255);
 const QColor ODD_ROW(223, 223, 223);
 
@@ -84,6 +88,21 @@ QString conversion_status(int written, int selected, int sam_files, const QStrin
     if (sam_files > 0)
         text += QString("; %1").arg(NO_SAM_TAPE);
     return text;
+}
+
+// The part of a status line that names the rewritten loaders still holding +D syntax ("" for none).
+QString disc_only_status(std::size_t loaders)
+{
+    if (loaders == 0)
+        return {};
+    return loaders == 1 ? QString("; 1 loader still uses +D-only syntax (see List BASIC)")
+                        : QString("; %1 loaders still use +D-only syntax (see List BASIC)").arg(loaders);
+}
+
+// Whether the browser lists a file of this name (its pattern): a disc image or an archive.
+bool is_image_name(const std::string& path)
+{
+    return image::layout_from_path(path) != image::Layout::None || image::is_container_name(path);
 }
 
 // An entry of the list's context menu: its label, whether it applies to the row the menu was opened on (it is
@@ -237,8 +256,8 @@ void MainWindow::create_controls()
 
     m_browser_menu = new QMenu(this);
     m_browser_menu->setObjectName("browserMenu");
-    m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
-    m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
+    m_rename_action = m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
+    m_delete_action = m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
     m_browser_menu->addAction(QString::fromUtf8("New image from tapes\u2026"), this, &MainWindow::new_image_from_tapes);
 }
 
@@ -393,28 +412,42 @@ void MainWindow::on_browser_event(FileBrowser::Event kind)
     const image::Layout layout = image::layout_from_path(m_current_image_path);
     if (layout != image::Layout::None || image::is_container_name(m_current_image_path)) {
         m_layout = layout;
-        load_image(m_current_image_path);
+        // Passing over an archive with the arrow keys does not ask which of its images to list.
+        load_image(m_current_image_path, kind != FileBrowser::Event::SelectionChange || !m_browser->moving_by_keys());
     }
     drain_pending_events();
-    if (kind == FileBrowser::Event::RightClick)
+    if (kind == FileBrowser::Event::RightClick) {
+        // A folder gets no file actions.
+        const bool file = !m_current_image_path.empty() && !m_current_image_path.ends_with('/');
+        m_rename_action->setVisible(file);
+        m_delete_action->setVisible(file);
         m_browser_menu->exec(QCursor::pos() - QPoint(1, 1));
+    }
 }
 
-void MainWindow::load_image(const std::string& path)
+void MainWindow::load_image(const std::string& path, bool may_ask)
 {
     m_catalogue.clear();
     m_catalogue_path = path;
+    m_listed_file = path;
     auto opened = image::open_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && !failure->choices.empty()) {
         // An archive of several images: the one the user picks is listed as ARCHIVE/NAME.
         QStringList items;
         for (const std::string& name : failure->choices)
             items << from_path(name);
-        const QString choice = m_services.requester.ask_choice(
-            "Choose an image", from_path(common::file_part(path)) + " holds several disc images:", items);
+        const QString archive = from_path(common::file_part(path));
+        if (!may_ask) {
+            fill_list();
+            show_status(QString("%1 holds %2 images: press Return to choose").arg(archive).arg(items.size()));
+            return;
+        }
+        const QString choice =
+            m_services.requester.ask_choice("Choose an image", archive + " holds several disc images:", items);
         if (choice.isEmpty()) {
             fill_list();
-            show_status(from_path(failure->reason));
+            show_status(
+                QString("%1 holds %2 images (%3); none chosen").arg(archive).arg(items.size()).arg(items.join(", ")));
             return;
         }
         m_catalogue_path = path + "/" + to_path(choice);
@@ -427,9 +460,11 @@ void MainWindow::load_image(const std::string& path)
     const QString shown = from_path(common::file_part(m_catalogue_path));
     if (image) {
         append_lines(image->findings);
-        if (image->scannable)
+        if (image->scannable) {
             append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);
-        else
+            if (const auto reason = inspect::foreign_directory_reason(m_catalogue))
+                show_status(shown + " does not look like a +D/SAM directory: " + from_path(*reason));
+        } else
             show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
                             .arg(shown)
                             .arg(image->raw_size)
@@ -457,9 +492,9 @@ std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
 
 bool MainWindow::is_listed_image(const std::string& path) const
 {
-    if (m_catalogue_path.empty())
+    if (m_listed_file.empty())
         return false;
-    const QString listed = QFileInfo(from_path(m_catalogue_path)).canonicalFilePath();
+    const QString listed = QFileInfo(from_path(m_listed_file)).canonicalFilePath();
     return !listed.isEmpty() && listed == QFileInfo(from_path(path)).canonicalFilePath();
 }
 
@@ -480,14 +515,22 @@ void MainWindow::fill_list()
         const image::CatalogueRow& row = m_catalogue[i];
         const auto cells = image::cell_texts(row);
         auto* item = new QTreeWidgetItem();
+        // A type code without a name keeps its cell; the tooltip says what is known of it.
+        const QString note = from_disc(image::type_note(row.type_code));
         for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column) {
-            item->setText(column, from_disc(cells[static_cast<std::size_t>(column)]));
+            item->setText(column, shown_disc_text(cells[static_cast<std::size_t>(column)]));
             item->setBackground(column, i % 2 == 0 ? EVEN_ROW : ODD_ROW);
+            if (!note.isEmpty())
+                item->setToolTip(column, note);
         }
         item->setData(0, Qt::UserRole, row.slot);
         items.append(item);
     }
     m_list->addTopLevelItems(items);
+    // The type names are the longest cells: their column takes what they need.
+    m_list->resizeColumnToContents(TYPE_COLUMN);
+    m_list->setColumnWidth(
+        TYPE_COLUMN, std::max(m_list->columnWidth(TYPE_COLUMN), COLUMN_WIDTHS[static_cast<std::size_t>(TYPE_COLUMN)]));
     m_list->setUpdatesEnabled(true);
 }
 
@@ -504,13 +547,33 @@ void MainWindow::append_lines(const std::vector<std::string>& lines)
 void MainWindow::convert_to_tap()
 {
     m_current_image_path = to_path(m_browser->selected_path());
+    m_status->clearMessage();
     if (m_list->selectedItems().isEmpty()) {
         show_status("Select the files to convert first");
         return;
     }
+    std::vector<tape::SelectedRow> rows;
+    int sam_files = 0;
+    int tape_forms = 0;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = m_list->topLevelItem(i);
+        const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
+        if (item->isSelected()) {
+            rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
+            sam_files += row.type_code >= image::TYPE_SAM_BASIC ? 1 : 0;
+            tape_forms += image::has_tape_form(row.type_code) ? 1 : 0;
+        }
+    }
+    const int selected = static_cast<int>(rows.size());
+    // Nothing to put on a tape: no name asked, no tape written.
+    if (tape_forms == 0) {
+        show_status(sam_files == selected ? conversion_status(0, selected, sam_files, QString())
+                                          : QString("0 of %1 files: none of them has a tape form").arg(selected));
+        return;
+    }
     m_pane->clear();
     const QString answer =
-        m_services.requester.ask_save_file("Enter Save Filename", from_path(m_settings.savefile), "TAP Files|*.tap");
+        ask_save_path(m_services.requester, "Enter Save Filename", from_path(m_settings.savefile), "TAP Files|*.tap");
     // A cancelled requester ends the command and keeps the remembered name.
     if (answer.isEmpty())
         return;
@@ -519,21 +582,12 @@ void MainWindow::convert_to_tap()
         !m_services.requester.ask_yes_no("File exist", "Do you want ot overwrite " + answer + " ?", Icon::Question))
         return;
 
-    std::vector<tape::SelectedRow> rows;
-    int sam_files = 0;
-    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
-        if (item->isSelected()) {
-            rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
-            sam_files += row.type_code >= image::TYPE_SAM_BASIC ? 1 : 0;
-        }
-    }
     const auto disc = open_listed_image();
     const tape::ConversionResult result =
         tape::convert_files(*disc, m_catalogue_path, rows, m_settings.BasStrip != 0, m_settings.savefile);
     append_lines(result.lines);
-    QString status = conversion_status(result.written, static_cast<int>(rows.size()), sam_files, answer);
+    QString status = conversion_status(result.written, selected, sam_files, answer) +
+                     disc_only_status(result.disc_only_loaders.size());
     // Files whose chain ended early went on the tape with zeros: the status says so, as kestrel-cli tap does.
     for (const tape::ShortFile& file : result.short_files)
         status +=
@@ -574,7 +628,8 @@ void MainWindow::show_row_menu(const QPoint& position)
 
 void MainWindow::view_screen(const image::CatalogueRow& row)
 {
-    const QString name = from_disc(row.name).trimmed();
+    m_status->clearMessage();
+    const QString name = shown_disc_text(row.name).trimmed();
     if (!image::is_screen(row)) {
         show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
         return;
@@ -595,7 +650,8 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
 
 void MainWindow::list_basic(const image::CatalogueRow& row)
 {
-    const QString name = from_disc(row.name).trimmed();
+    m_status->clearMessage();
+    const QString name = shown_disc_text(row.name).trimmed();
     std::optional<tape::Extracted> file = tape::extract_file(*open_listed_image(), row.slot);
     if (!file || file->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
         show_status(name + " could not be read as a ZX BASIC program");
@@ -604,14 +660,31 @@ void MainWindow::list_basic(const image::CatalogueRow& row)
     // With the loader rewrite on, the listing shows the program as "Convert to TAP" writes it.
     if (m_settings.BasStrip != 0)
         tape::rewrite_basic_loader(file->data);
-    const basic::Listing listing =
-        basic::list_program(file->data, common::get_le16(file->header, tape::header::PARAM2));
+    const std::size_t program_length = common::get_le16(file->header, tape::header::PARAM2);
+    basic::Listing listing = basic::list_program(file->data, program_length);
+    // After the rewrite, the statements that would still stop with a syntax error from tape are marked.
+    std::vector<tape::DiscOnlyStatement> disc_only;
+    if (m_settings.BasStrip != 0)
+        disc_only = tape::find_disc_only_syntax(
+            std::span<const std::uint8_t>(file->data).first(std::min(program_length, file->data.size())));
+    for (const tape::DiscOnlyStatement& found : disc_only) {
+        std::string number = std::to_string(found.line);
+        number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
+        const auto line =
+            std::ranges::find_if(listing.lines, [&](const std::string& l) { return l.starts_with(number); });
+        if (line != listing.lines.end())
+            *line += "   <- +D only, stops from tape: statement " + std::to_string(found.statement) + " " + found.what;
+    }
+    if (!disc_only.empty())
+        show_status(name + ": +D-only syntax stops it from tape at " +
+                    QString::fromStdString(tape::describe(disc_only)));
     BasicWindow window(name, listing.lines, this);
     run_modal(window);
 }
 
 void MainWindow::export_row(const image::CatalogueRow& row)
 {
+    m_status->clearMessage();
     const QString name = host_file_name(from_disc(row.name));
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
@@ -632,16 +705,18 @@ void MainWindow::export_row(const image::CatalogueRow& row)
 
 void MainWindow::save_snapshot(const image::CatalogueRow& row)
 {
+    m_status->clearMessage();
     const QString name = host_file_name(from_disc(row.name));
-    const QString target = ask_new_file(m_services.requester, "Save as snapshot", listed_folder() + name + ".z80",
-                                        "Z80 Snapshots|*.z80|SNA Snapshots|*.sna");
+    const QString target =
+        ask_new_file(m_services.requester, "Save as snapshot", listed_folder() + name + ".z80",
+                     "Z80 Snapshots|*.z80|SNA Snapshots|*.sna", [](const QString& path) {
+                         return snapshot::format_from_path(to_path(path))
+                                    ? QString()
+                                    : QFileInfo(path).fileName() + ": a snapshot is saved as .z80 or .sna";
+                     });
     if (target.isEmpty())
         return;
     const auto format = snapshot::format_from_path(to_path(target));
-    if (!format) {
-        show_status(QFileInfo(target).fileName() + ": a snapshot is saved as .z80 or .sna");
-        return;
-    }
     const auto read = snapshot::read_plusd_snapshot(*open_listed_image(), row.slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
         show_status(name + ": " + QString::fromStdString(error->reason));
@@ -653,21 +728,22 @@ void MainWindow::save_snapshot(const image::CatalogueRow& row)
 
 void MainWindow::new_image_from_tapes()
 {
+    m_status->clearMessage();
     const QString folder = from_path(m_settings.Currentdir);
     const QStringList tapes =
         m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
     if (tapes.isEmpty())
         return;
-    const QString target = ask_new_file(m_services.requester, "New image name",
-                                        folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
-                                        "MGT Images|*.mgt|IMG Images|*.img");
+    const QString target = ask_new_file(
+        m_services.requester, "New image name", folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
+        "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
+            return image::layout_from_path(to_path(path)) != image::Layout::None
+                       ? QString()
+                       : QFileInfo(path).fileName() + ": a new image needs a name ending in .mgt, .dsk or .img";
+        });
     if (target.isEmpty())
         return;
     const image::Layout layout = image::layout_from_path(to_path(target));
-    if (layout == image::Layout::None) {
-        show_status(QFileInfo(target).fileName() + ": a new image needs a name ending in .mgt, .dsk or .img");
-        return;
-    }
     std::vector<std::string> paths;
     for (const QString& tape : tapes)
         paths.push_back(to_path(tape));
@@ -696,7 +772,7 @@ void MainWindow::new_image_from_tapes()
 
 QString MainWindow::listed_folder() const
 {
-    return from_path(common::folder_part(m_catalogue_path));
+    return from_path(common::folder_part(m_listed_file));
 }
 
 bool MainWindow::write_new_file(const QString& path, std::span<const std::uint8_t> bytes)
@@ -780,31 +856,89 @@ void MainWindow::write_disc(char drive)
 
 void MainWindow::rename_image_file()
 {
-    const std::string old_path = to_path(m_browser->selected_path());
-    const QString answer = m_services.requester.ask_text("Rename file", "Please enter new file name",
-                                                         from_path(common::file_part(old_path)));
-    const std::string new_path = common::folder_part(old_path) + to_path(answer);
-    m_current_image_path = new_path;
-    const bool listed = is_listed_image(old_path);
-    // Never replaces an existing file; a failure is not reported. The list follows its image to the new name.
-    if (QFile::rename(from_path(old_path), from_path(new_path)) && listed)
-        m_catalogue_path = new_path;
+    const QString old_path = m_browser->selected_path();
+    if (old_path.isEmpty() || old_path.endsWith('/')) {
+        show_status("Select an image file to rename");
+        return;
+    }
+    const QString old_name = QFileInfo(old_path).fileName();
+    const QString folder = from_path(common::folder_part(to_path(old_path)));
+    const QString answer = m_services.requester.ask_text("Rename file", "Please enter new file name", old_name);
+    const QString new_path = folder + answer;
+    m_current_image_path = to_path(new_path);
+    QString status;
+    if (!answer.isEmpty() && answer != old_name) {
+        const bool listed = is_listed_image(to_path(old_path));
+        QFile file(old_path);
+        // Never replaces an existing file.
+        if (QFileInfo::exists(new_path)) {
+            status = "Not renamed: " + answer + " exists";
+        } else if (const QString target_folder = QFileInfo(new_path).path(); !QFileInfo(target_folder).isDir()) {
+            status = "Not renamed: there is no folder " + target_folder;
+        } else if (!file.rename(new_path)) {
+            status = "Not renamed: " + old_name + ": " + file.errorString();
+        } else {
+            status = "Renamed " + old_name + " to " + answer;
+            const bool readable = is_image_name(to_path(new_path));
+            if (!readable)
+                status += "; the browser lists only disc images and archives (" + QString(IMAGE_PATTERN) + ")";
+            // The list follows its image to the new name; under a name the window does not read, or reads another
+            // way (.mgt to .img swaps the order of the sides), it goes.
+            const bool read_alike =
+                image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
+                image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
+            if (listed && readable && read_alike) {
+                const std::string inner = m_catalogue_path.substr(m_listed_file.size());
+                m_listed_file = to_path(new_path);
+                m_catalogue_path = m_listed_file + inner;
+            } else if (listed) {
+                forget_list();
+            }
+        }
+    }
     refresh_browser();
+    show_status(status);
 }
 
 void MainWindow::delete_image_file()
 {
     const QString path = m_browser->selected_path();
-    if (m_services.requester.ask_yes_no("Are you sure?", "Deleting " + path, Icon::Question)) {
+    if (path.isEmpty() || path.endsWith('/')) {
+        show_status("Select an image file to delete");
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const bool trash = m_services.system.has_trash();
+    QString question = "Deleting " + path;
+    if (!trash)
+        question += "\n\nThere is no trash here: the file is deleted for good.";
+    QString status;
+    if (m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question)) {
         const bool listed = is_listed_image(to_path(path));
-        // The list of a deleted image would only lead to empty tapes: it goes with the file.
-        if (QFile::remove(path) && listed) {
-            m_catalogue.clear();
-            m_catalogue_path.clear();
-            fill_list();
+        bool gone = false;
+        if (trash) {
+            const QString reason = m_services.system.move_to_trash(path);
+            gone = reason.isEmpty();
+            status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
+        } else {
+            QFile file(path);
+            gone = file.remove();
+            status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
         }
+        // The list of a deleted image would only lead to empty tapes: it goes with the file.
+        if (gone && listed)
+            forget_list();
     }
     refresh_browser();
+    show_status(status);
+}
+
+void MainWindow::forget_list()
+{
+    m_catalogue.clear();
+    m_catalogue_path.clear();
+    m_listed_file.clear();
+    fill_list();
 }
 
 void MainWindow::refresh_browser()

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 
+class QAction;
 class QDragEnterEvent;
 class QDropEvent;
 class QMenu;
@@ -87,7 +88,11 @@ protected:
 private:
     void create_controls();
     void check_drive_buttons();
-    void load_image(const std::string& path);
+    // Lists an image; an archive of several images asks which one only when `may_ask` (the user chose the archive
+    // rather than passing over it with the keys).
+    void load_image(const std::string& path, bool may_ask = true);
+    // Empties the list: its image is gone or renamed to a name the window does not read.
+    void forget_list();
     // The listed image, opened for one command.
     std::unique_ptr<image::SectorSource> open_listed_image() const;
     void fill_list();
@@ -96,7 +101,8 @@ private:
     void show_row_menu(const QPoint& position);
     // Selects `path` in the browser, which lists it; listed again when it already was the selection.
     void select_and_list(const QString& path);
-    // The folder of the listed image, ending in a separator: where new files are proposed.
+    // The folder of the listed image (of its archive, for an image inside one), ending in a separator: where new
+    // files are proposed.
     QString listed_folder() const;
     // Writes a new file whole; false, with the reason in the status bar, when it could not be written.
     bool write_new_file(const QString& path, std::span<const std::uint8_t> bytes);
@@ -114,8 +120,10 @@ private:
     std::string m_current_image_path;
     image::Layout m_layout = image::Layout::None;
     image::Catalogue m_catalogue;
-    // The image the list was read from: the list's commands act on it, whatever the browser shows since.
+    // The image the list was read from: the list's commands act on it, whatever the browser shows since. Inside an
+    // archive it is ARCHIVE/NAME, and m_listed_file is the archive; otherwise both are the image file.
     std::string m_catalogue_path;
+    std::string m_listed_file;
     QString m_samdisk_command;
     QString m_grab_target;
     // The drive buttons use the built-in transfer, not SAMDisk (decided at start, as their enabled state).
@@ -135,6 +143,8 @@ private:
     QPlainTextEdit* m_pane = nullptr;
     QStatusBar* m_status = nullptr;
     QMenu* m_browser_menu = nullptr;
+    QAction* m_rename_action = nullptr;
+    QAction* m_delete_action = nullptr;
 };
 
 } // namespace shell

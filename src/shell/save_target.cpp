@@ -7,18 +7,44 @@
 
 namespace shell {
 
-QString ask_new_file(Requester& requester, const QString& title, const QString& proposed_path, const QString& filters)
+QString with_default_extension(const QString& path, const QString& filters)
 {
-    const QString path = requester.ask_save_file(title, proposed_path, filters);
+    const QString pattern = filters.section('|', 1, 1).section(';', 0, 0);
+    const QFileInfo info(path);
+    if (!pattern.startsWith("*.") || pattern.size() <= 2 || info.fileName().isEmpty() || !info.suffix().isEmpty())
+        return path;
+    return path + pattern.mid(1);
+}
+
+QString ask_save_path(Requester& requester, const QString& title, const QString& proposed_path, const QString& filters,
+                      const NameCheck& check)
+{
+    QString proposal = proposed_path;
+    for (;;) {
+        const QString answer = requester.ask_save_file(title, proposal, filters);
+        if (answer.isEmpty())
+            return {};
+        const QString path = with_default_extension(answer, filters);
+        QString reason = check ? check(path) : QString();
+        if (reason.isEmpty() && QFileInfo::exists(path) &&
+            image::layout_from_path(to_path(path)) != image::Layout::None)
+            reason =
+                QFileInfo(path).fileName() + " is a disc image, and Kestrel never replaces one. Choose a new name.";
+        if (reason.isEmpty())
+            return path;
+        requester.show_message(title, reason, Icon::Exclamation);
+        proposal = path;
+    }
+}
+
+QString ask_new_file(Requester& requester, const QString& title, const QString& proposed_path, const QString& filters,
+                     const NameCheck& check)
+{
+    const QString path = ask_save_path(requester, title, proposed_path, filters, check);
     if (path.isEmpty() || !QFileInfo::exists(path))
         return path;
-    const QString name = QFileInfo(path).fileName();
-    if (image::layout_from_path(to_path(path)) != image::Layout::None) {
-        requester.show_message(title, name + " is a disc image, and Kestrel never replaces one. Choose a new name.",
-                               Icon::Exclamation);
-        return {};
-    }
-    if (!requester.ask_yes_no("File exists", "Do you want to overwrite " + name + "?", Icon::Question))
+    if (!requester.ask_yes_no("File exists", "Do you want to overwrite " + QFileInfo(path).fileName() + "?",
+                              Icon::Question))
         return {};
     return path;
 }

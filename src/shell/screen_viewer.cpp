@@ -60,12 +60,16 @@ void ScreenViewer::set_zoom(int zoom)
 void ScreenViewer::save_png()
 {
     const QString path = ask_new_file(m_requester, "Save Screen", m_proposed_path, "PNG Files|*.png");
-    if (path.isEmpty())
+    // Nothing saved: an earlier "saved" line no longer tells what happened.
+    if (path.isEmpty()) {
+        emit status_message(QString());
         return;
+    }
     const auto png = inspect::encode_png(m_pixels);
     const auto failure = png ? common::write_file_atomically(to_path(path), *png)
                              : std::optional<std::string>("the picture cannot be encoded");
     if (failure) {
+        emit status_message("Screen not saved: cannot write " + path);
         m_requester.show_message("Save Screen", "Cannot write " + path + ": " + QString::fromStdString(*failure),
                                  Icon::Exclamation);
         return;

@@ -24,6 +24,26 @@ std::string to_disc(const QString& text)
     return text.toLatin1().toStdString();
 }
 
+QString shown_disc_text(const std::string& text)
+{
+    QString shown;
+    shown.reserve(static_cast<qsizetype>(text.size()));
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\t')
+            shown += "\\t";
+        else if (byte == '\n')
+            shown += "\\n";
+        else if (byte == '\r')
+            shown += "\\r";
+        else if (byte < 0x20 || byte == 0x7F)
+            shown += "\\x" + QString::number(byte, 16).toUpper().rightJustified(2, '0');
+        else
+            shown += QChar(byte);
+    }
+    return shown;
+}
+
 QString pane_text(const std::string& line)
 {
     // Only these lines name the image or the tape file; every other line starts with a disc file name.
@@ -31,7 +51,7 @@ QString pane_text(const std::string& line)
         if (line.starts_with(prefix))
             return from_path(line);
     }
-    return from_disc(line);
+    return shown_disc_text(line);
 }
 
 } // namespace shell

@@ -15,7 +15,11 @@ std::string to_path(const QString& path);
 QString from_disc(const std::string& text);
 std::string to_disc(const QString& text);
 
-// A message-pane line from the core: lines that carry a host path decode as a path, the rest as disc text.
+// A disc text as the window shows it: one character per byte, but TAB, LF and CR as "\t", "\n" and "\r" and the
+// other control bytes as "\xNN", so that a name holding them stays on its row.
+QString shown_disc_text(const std::string& text);
+
+// A message-pane line from the core: lines that carry a host path decode as a path, the rest as shown disc text.
 QString pane_text(const std::string& line);
 
 } // namespace shell

@@ -85,4 +85,184 @@ int rewrite_basic_loader(std::span<std::uint8_t> program)
     return count;
 }
 
+namespace {
+
+constexpr std::uint8_t CAT = 0xCF;
+constexpr std::uint8_t FORMAT = 0xD0;
+constexpr std::uint8_t MOVE = 0xD1;
+constexpr std::uint8_t ERASE = 0xD2;
+constexpr std::uint8_t OPEN_STREAM = 0xD3;
+constexpr std::uint8_t CLOSE_STREAM = 0xD4;
+constexpr std::uint8_t MERGE = 0xD5;
+constexpr std::uint8_t VERIFY = 0xD6;
+constexpr std::uint8_t POKE = 0xF4;
+constexpr std::uint8_t CLEAR = 0xFD;
+constexpr std::uint8_t THEN = 0xCB;
+constexpr std::uint8_t COLON = ':';
+constexpr std::uint8_t AT_SIGN = '@';
+constexpr std::uint8_t HASH = '#';
+constexpr std::uint8_t SEMICOLON = ';';
+constexpr std::uint8_t NUMBER_MARK = 0x0E;
+constexpr std::size_t HIDDEN_NUMBER = 5;
+constexpr std::uint8_t ENTER = 0x0D;
+constexpr int MAX_LINE = 9999;
+constexpr std::size_t LINE_HEADER = 4;
+
+const char* keyword_text(std::uint8_t keyword)
+{
+    switch (keyword) {
+    case CAT:
+        return "CAT";
+    case FORMAT:
+        return "FORMAT";
+    case MOVE:
+        return "MOVE";
+    case ERASE:
+        return "ERASE";
+    case OPEN_STREAM:
+        return "OPEN #";
+    case CLOSE_STREAM:
+        return "CLOSE #";
+    case MERGE:
+        return "MERGE";
+    case VERIFY:
+        return "VERIFY";
+    case POKE:
+        return "POKE";
+    case CLEAR:
+        return "CLEAR";
+    case LOAD:
+        return "LOAD";
+    case SAVE:
+        return "SAVE";
+    default:
+        return "";
+    }
+}
+
+bool is_digit(std::uint8_t b)
+{
+    return b >= '0' && b <= '9';
+}
+
+// The statement's tokens with strings and hidden numbers left out; blanks dropped.
+std::vector<std::uint8_t> statement_tokens(std::span<const std::uint8_t> text)
+{
+    std::vector<std::uint8_t> out;
+    bool in_string = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::uint8_t b = text[i];
+        if (b == QUOTE) {
+            in_string = !in_string;
+            out.push_back(b);
+        } else if (in_string) {
+            continue;
+        } else if (b == NUMBER_MARK) {
+            i += HIDDEN_NUMBER;
+        } else if (b != BLANK) {
+            out.push_back(b);
+        }
+    }
+    return out;
+}
+
+// The +D syntax of one statement (its tokens as statement_tokens gives them), or "".
+std::string disc_only_form(std::span<const std::uint8_t> t)
+{
+    if (t.empty())
+        return {};
+    const std::uint8_t keyword = t[0];
+    const std::uint8_t next = t.size() > 1 ? t[1] : 0;
+    const std::uint8_t after = t.size() > 2 ? t[2] : 0;
+    const std::string name = keyword_text(keyword);
+    switch (keyword) {
+    case CAT:
+    case FORMAT:
+    case MOVE:
+    case ERASE:
+        return name;
+    case POKE:
+        return next == AT_SIGN ? "POKE @" : "";
+    case CLEAR:
+        return next == HASH ? "CLEAR #" : "";
+    case CLOSE_STREAM:
+        // The keyword's own text ends in "#": the asterisk follows the token.
+        return next == ASTERISK ? "CLOSE #*" : "";
+    case OPEN_STREAM:
+        for (std::size_t i = 1; i + 2 < t.size(); ++i) {
+            if (t[i] == SEMICOLON && (t[i + 1] == DRIVE_LOWER || t[i + 1] == DRIVE_UPPER) &&
+                (is_digit(t[i + 2]) || t[i + 2] == ASTERISK))
+                return "OPEN # d";
+        }
+        return {};
+    case LOAD:
+    case SAVE:
+    case VERIFY:
+    case MERGE:
+        if (next == AT_SIGN)
+            return name + " @";
+        if (next == ASTERISK)
+            return name + " *";
+        if ((next == DRIVE_LOWER || next == DRIVE_UPPER) && (is_digit(after) || after == ASTERISK))
+            return name + " d";
+        if ((next == 'p' || next == 'P') && is_digit(after))
+            return name + " p";
+        return {};
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+std::vector<DiscOnlyStatement> find_disc_only_syntax(std::span<const std::uint8_t> program)
+{
+    std::vector<DiscOnlyStatement> found;
+    std::size_t p = 0;
+    while (p + LINE_HEADER <= program.size()) {
+        const int number = program[p] << 8 | program[p + 1];
+        const std::size_t length = program[p + 2] | static_cast<std::size_t>(program[p + 3]) << 8;
+        if (number > MAX_LINE || length == 0 || length > program.size() - p - LINE_HEADER)
+            break;
+        auto text = program.subspan(p + LINE_HEADER, length);
+        if (text.back() == ENTER)
+            text = text.first(text.size() - 1);
+        // Statements end at a colon or THEN outside strings; hidden numbers may hold any byte.
+        int statement = 1;
+        std::size_t start = 0;
+        bool in_string = false;
+        for (std::size_t i = 0; i <= text.size(); ++i) {
+            const bool end = i == text.size();
+            const std::uint8_t b = end ? 0 : text[i];
+            if (!end && b == QUOTE) {
+                in_string = !in_string;
+                continue;
+            }
+            if (!end && (in_string || b != COLON) && (in_string || b != THEN)) {
+                if (!in_string && b == NUMBER_MARK)
+                    i = std::min(i + HIDDEN_NUMBER, text.size() - 1);
+                continue;
+            }
+            const auto tokens = statement_tokens(text.subspan(start, std::min(i, text.size()) - start));
+            if (std::string form = disc_only_form(tokens); !form.empty())
+                found.push_back({number, statement, std::move(form)});
+            ++statement;
+            start = std::min(i + 1, text.size());
+        }
+        p += LINE_HEADER + length;
+    }
+    return found;
+}
+
+std::string describe(const std::vector<DiscOnlyStatement>& statements)
+{
+    std::string text;
+    for (const DiscOnlyStatement& s : statements) {
+        if (!text.empty())
+            text += ", ";
+        text += "line " + std::to_string(s.line) + ":" + std::to_string(s.statement) + " " + s.what;
+    }
+    return text;
+}
+
 } // namespace tape

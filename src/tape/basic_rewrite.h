@@ -7,11 +7,30 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace tape {
 
 // Rewrites the program in place and returns the number of places changed (0 when none). Reads and writes only
 // within `program`; a form cut off by the end of the data is left alone.
 int rewrite_basic_loader(std::span<std::uint8_t> program);
+
+// A statement that only a Spectrum with the +D (G+DOS) runs: from tape the 48K ROM stops it with a syntax error.
+struct DiscOnlyStatement
+{
+    int line = 0;      // the BASIC line number
+    int statement = 0; // 1 for the line's first statement
+    std::string what;  // the syntax, as "POKE @" or "CAT"
+};
+
+// The statements of a program (lines as list_program reads them; the walk ends at the first line number above
+// 9999 or a line cut off by the end of the data) that still use +D syntax the rewrite leaves: CAT, ERASE, MOVE
+// and FORMAT; POKE @; LOAD, SAVE, VERIFY and MERGE with a drive (d1, d*), a file number (p1), a sector address (@)
+// or a channel (*); OPEN # with a drive; CLOSE #* and CLEAR #. Strings and the hidden numbers are skipped.
+std::vector<DiscOnlyStatement> find_disc_only_syntax(std::span<const std::uint8_t> program);
+
+// "line 10:2 POKE @, line 30:1 CAT": the statements in one line of text.
+std::string describe(const std::vector<DiscOnlyStatement>& statements);
 
 } // namespace tape

@@ -1,10 +1,12 @@
 #include "tape/convert.h"
 
 #include "common/atomic_file.h"
+#include "common/bytes.h"
 #include "common/same_file.h"
 #include "tape/basic_rewrite.h"
 #include "tape/tap_writer.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -23,10 +25,10 @@ ConversionResult convert_files(image::SectorSource& disc, const std::string& ima
 {
     // A tape over the image (or over the archive it lies in) would replace it.
     if (common::replaces_input(tape_path, image_path))
-        return {{cannot_write(tape_path)}, 1, 0, "it is the image itself", {}};
+        return {{cannot_write(tape_path)}, 1, 0, "it is the image itself", {}, {}};
     common::AtomicFile tape(tape_path);
     if (!tape.is_open())
-        return {{cannot_write(tape_path)}, 1, 0, tape.error_text(), {}};
+        return {{cannot_write(tape_path)}, 1, 0, tape.error_text(), {}, {}};
     return convert_files(disc, rows, rewrite_basic, tape);
 }
 
@@ -46,6 +48,11 @@ ConversionResult convert_files(image::SectorSource& disc, std::span<const Select
         if (type == TAPE_PROGRAM && rewrite_basic) {
             const int changes = rewrite_basic_loader(x->data);
             result.lines.push_back(row.name + " syntax changes: " + std::to_string(changes));
+            const std::size_t program_length = common::get_le16(x->header, header::PARAM2);
+            auto left = find_disc_only_syntax(
+                std::span<const std::uint8_t>(x->data).first(std::min(program_length, x->data.size())));
+            if (!left.empty())
+                result.disc_only_loaders.push_back({row.name, std::move(left)});
         }
         // Screens and code carry tape type 3 like any bytes; other values have no tape form and are skipped.
         if (type <= TAPE_BYTES) {

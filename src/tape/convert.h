@@ -6,6 +6,7 @@
 
 #include "common/atomic_file.h"
 #include "image/sector_source.h"
+#include "tape/basic_rewrite.h"
 #include "tape/extract.h"
 
 #include <span>
@@ -29,13 +30,21 @@ struct ShortFile
     ChainReport chain;
 };
 
+// A rewritten loader that still holds +D syntax: from tape it stops with a syntax error at these statements.
+struct DiscOnlyLoader
+{
+    std::string name;
+    std::vector<DiscOnlyStatement> statements;
+};
+
 struct ConversionResult
 {
-    std::vector<std::string> lines;     // in the order they happened
-    int failures = 0;                   // lines that report a file not converted or a tape not written
-    int written = 0;                    // files on the tape; 0 when the tape could not be written
-    std::string write_failure;          // why the tape could not be written, in words; empty when it was
-    std::vector<ShortFile> short_files; // files on the tape whose chain ended early, in the order converted
+    std::vector<std::string> lines;                // in the order they happened
+    int failures = 0;                              // lines that report a file not converted or a tape not written
+    int written = 0;                               // files on the tape; 0 when the tape could not be written
+    std::string write_failure;                     // why the tape could not be written, in words; empty when it was
+    std::vector<ShortFile> short_files;            // files on the tape whose chain ended early, in the order converted
+    std::vector<DiscOnlyLoader> disc_only_loaders; // with the rewrite on: programs it could not make tape-only
 };
 
 // Converts the rows of `disc` in order into a new tape file that replaces `tape_path` once it is complete. A tape

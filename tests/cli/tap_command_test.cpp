@@ -163,3 +163,18 @@ TEST(CliTap, TapeThatCannotBeWrittenIsReportedWithItsReasonAndExit2)
         EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
     }
 }
+
+TEST(CliTap, WarnsOfALoaderThatKeepsDiscOnlySyntax)
+{
+    using namespace testing_support;
+    TempDir dir;
+    ImageBuilder b;
+    const Bytes poke_at = Bytes{0xF4, '@'} + small_number(5) + Bytes{','} + small_number(1);
+    const Bytes loader = basic_line(10, poke_at + Bytes{':', TOKEN_LOAD, 'd'} + small_number(1) + ascii("\"s\""));
+    b.add_zx_file(0, 1, "boot", loader, 0, 10, static_cast<std::uint16_t>(loader.size()));
+    const std::string image = b.write(dir / "disc.mgt").string();
+    const auto r = run_cli({"tap", image, "-o", (dir / "out.tap").string()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "boot       syntax changes: 1\n");
+    EXPECT_EQ(r.err, "kestrel-cli: boot: loader still uses +D-only syntax (line 10:1 POKE @)\n");
+}

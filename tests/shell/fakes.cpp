@@ -1,5 +1,6 @@
 #include "fakes.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -86,6 +87,14 @@ qint64 FakeSystemInfo::file_size(const QString& path)
     if (!info.exists())
         return -1;
     return info.isDir() ? -2 : info.size();
+}
+
+QString FakeSystemInfo::move_to_trash(const QString& path)
+{
+    QFile file(path);
+    if (trash_folder.isEmpty() || !file.rename(trash_folder + "/" + QFileInfo(path).fileName()))
+        return "cannot move " + path + " to the trash";
+    return {};
 }
 
 } // namespace testing_support

@@ -91,6 +91,11 @@ public:
     bool is_removable_drive(const QString& drive) override;
     qint64 file_size(const QString& path) override;
     qint64 tick_count() override { return clock; }
+    // Files moved to the trash go into `trash_folder`; with none set there is no trash.
+    bool has_trash() override { return !trash_folder.isEmpty(); }
+    QString move_to_trash(const QString& path) override;
+
+    QString trash_folder;
 };
 
 } // namespace testing_support

@@ -51,6 +51,7 @@ public:
     {
         settings.Currentdir = folder().toStdString() + "/";
         settings.savefile = folder().toStdString() + "/disc.tap";
+        system.trash_folder = trash.path();
     }
 
     // An answer scripted but never asked for fails the test, as an unscripted question does.
@@ -105,6 +106,8 @@ public:
     }
 
     QTemporaryDir dir;
+    // The desktop's trash, outside the folder the browser shows.
+    QTemporaryDir trash;
     common::Settings settings;
     ScriptedRequester requester;
     FakeSystemInfo system;

@@ -1,5 +1,7 @@
 #include "tape/basic_rewrite.h"
 
+#include "basic_program.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -92,4 +94,37 @@ TEST(RewriteBasicLoader, NeverLooksPastTheEndOfTheData)
         EXPECT_EQ(tape::rewrite_basic_loader(std::span<std::uint8_t>(data).first(c.length)), 0) << c.what;
         EXPECT_EQ(data, c.buffer) << c.what;
     }
+}
+
+TEST(DiscOnlySyntax, FindsTheStatementsTheRewriteLeaves)
+{
+    using testing_support::basic_line;
+    using testing_support::small_number;
+    constexpr std::uint8_t POKE = 0xF4, CAT = 0xCF, VERIFY = 0xD6, CLEAR = 0xFD, THEN = 0xCB, IF = 0xFA, PRINT = 0xF5,
+                           CLOSE = 0xD4;
+    const Bytes poke_at = Bytes{POKE, '@'} + small_number(5) + Bytes{','} + small_number(1);
+    struct Found
+    {
+        const char* what;
+        Bytes program;
+        std::string expected; // describe() of what is found
+    };
+    const std::vector<Found> cases = {
+        {"POKE @ as the second statement", basic_line(10, Bytes{PRINT, ':'} + poke_at), "line 10:2 POKE @"},
+        {"CAT after THEN, VERIFY d1 on the next line",
+         basic_line(10, Bytes{IF, '1', THEN, CAT} + small_number(1)) +
+             basic_line(20, Bytes{VERIFY, 'd'} + small_number(1) + Bytes{'"', 'x', '"'}),
+         "line 10:2 CAT, line 20:1 VERIFY d"},
+        {"CLEAR # and CLOSE #*", basic_line(5, Bytes{CLEAR, '#', ':', CLOSE, '*'}),
+         "line 5:1 CLEAR #, line 5:2 CLOSE #*"},
+        {"inside a string, or an ordinary POKE and CLEAR: nothing",
+         basic_line(10, Bytes{PRINT, '"', POKE, '@', ':', CAT, '"', ':', POKE} + small_number(1) + Bytes{','} +
+                            small_number(2) + Bytes{':', CLEAR} + small_number(9)),
+         ""},
+        {"a hidden number holding a colon byte", basic_line(10, Bytes{POKE, '1', 0x0E, 0, 0, ':', 0, 0, ':', CAT}),
+         "line 10:2 CAT"},
+        {"the walk ends at the variables", basic_line(10, Bytes{PRINT}) + Bytes{0x61, 0, 0, 1, 0, 0, CAT, 0x0D}, ""},
+    };
+    for (const Found& c : cases)
+        EXPECT_EQ(tape::describe(tape::find_disc_only_syntax(c.program)), c.expected) << c.what;
 }

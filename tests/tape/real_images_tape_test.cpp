@@ -116,7 +116,14 @@ TEST(RealImages, TapesMatchTheKeptOutput)
         const KeptTape kept = read_kept_tape(name);
         EXPECT_EQ(c.result.code, kept.exit_code);
         EXPECT_EQ(c.result.out, kept.out);
-        EXPECT_EQ(c.result.err, "");
+        // Two real loaders keep +D syntax the rewrite does not touch, and are warned of.
+        const std::map<std::string, std::string> warnings = {
+            {"solo-forth-boot.mgt",
+             "kestrel-cli: Autoload: loader still uses +D-only syntax (line 2:1 POKE @, line 2:2 POKE @)\n"},
+            {"zx_basic_auto.mgt",
+             "kestrel-cli: basic_auto: loader still uses +D-only syntax (line 10:1 OPEN # d, line 70:1 CLOSE #*)\n"},
+        };
+        EXPECT_EQ(c.result.err, warnings.contains(name) ? warnings.at(name) : "");
         EXPECT_EQ(c.tape.size(), kept.bytes);
         EXPECT_EQ(sha256_hex(c.tape), kept.sha256);
         nonempty_tapes += c.tape.empty() ? 0 : 1;
