@@ -54,6 +54,11 @@ TEST_F(DiscCommand, UsageErrors)
     }
     const auto no_drive = run_cli({"disc", "read", "B:", (m_dir / "x.mgt").string(), "--device", "/nonexistent/fd1"});
     EXPECT_EQ(no_drive.err, "kestrel-cli: /nonexistent/fd1: No such file or directory\n");
+    // A regular file is no floppy drive, even at /dev/fd0.
+    const auto plain = run_cli(
+        {"disc", "read", "A:", (m_dir / "x.mgt").string(), "--device", (real_images_dir() / "dir.mgt").string()});
+    EXPECT_EQ(plain.err,
+              "kestrel-cli: " + (real_images_dir() / "dir.mgt").string() + ": not a floppy drive (no block device)\n");
     EXPECT_TRUE(fs::is_empty(m_dir.path()));
 }
 
