@@ -51,10 +51,11 @@ Commands:
       Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT (.mgt, .dsk or .img
       decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
       sectors writes no image. An existing OUT is only replaced with --force.
-  disc write IMAGE A:|B: [--device PATH] [--driver NAME]
+  disc write IMAGE A:|B: [--allow-missing] [--device PATH] [--driver NAME]
       Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.
+      An image that lacks sectors is only written with --allow-missing (zeros there).
       --device and --driver name another device or libdsk driver (default: floppy); a file driver
-      such as raw, rawoo, dsk or edsk makes the file a stand-in for the drive.
+      such as raw, rawoo, dsk or edsk makes the file named by --device a stand-in for the drive.
   export IMAGE --slot N -o OUT [--force]
       Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file
       without its nine-byte disc header, both of the length the directory gives (zeros where the

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "common/same_file.h"
 #include "transfer/disc_transfer.h"
 #include "transfer/libdsk_drive.h"
 
@@ -9,7 +10,10 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <optional>
+
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -22,6 +26,7 @@ struct DiscOptions
     transfer::DriveAddress address;
     bool force = false;
     bool keep_damaged = false;
+    bool allow_missing = false;
 };
 
 // "A:", "b:", "A" name a drive; anything else does not.
@@ -61,6 +66,8 @@ std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& ar
             options.force = true;
         } else if (options.reading && walk.is("--keep-damaged")) {
             options.keep_damaged = true;
+        } else if (!options.reading && walk.is("--allow-missing")) {
+            options.allow_missing = true;
         } else if (!walk.is_operand()) {
             walk.unknown_option();
             return std::nullopt;
@@ -86,6 +93,11 @@ std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& ar
         options.address.device = *device;
     if (driver)
         options.address.driver = *driver;
+    // Without --device a file driver would make an image file named /dev/fd0, which then passes for a drive.
+    if (transfer::is_file_driver(options.address.driver) && !device) {
+        usage_error(err, "--driver " + options.address.driver + " works on a file: name it with --device PATH");
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -122,19 +134,51 @@ private:
     Handler m_old_term = nullptr;
 };
 
-// Progress on one line of stderr, rewritten for every track; the blanks cover a longer line before.
-void show_progress(std::ostream& err, const char* verb, int tracks_done, int errors, const std::string& where)
-{
-    err << '\r' << verb << ' ' << tracks_done << " of " << transfer::TRACK_COUNT << " tracks, errors: " << errors
-        << where << "      " << std::flush;
-}
+// Progress on stderr: on a terminal one line rewritten for every track (the blanks cover a longer line before);
+// into a file or a pipe a line every PROGRESS_STEP tracks and one at the end.
+constexpr int PROGRESS_STEP = 10;
 
-transfer::Hooks progress_hooks(const char* verb, std::ostream& err)
+class ProgressLine
+{
+public:
+    ProgressLine(std::ostream& err, const char* verb) : m_err(err), m_verb(verb), m_terminal(is_terminal(err)) {}
+
+    // Before the track `p.track`, side `p.side`.
+    void track(const transfer::Progress& p)
+    {
+        if (m_terminal)
+            show(p.tracks_done, p.errors, ", now track " + std::to_string(p.track) + " side " + std::to_string(p.side));
+        else if (p.tracks_done > 0 && p.tracks_done % PROGRESS_STEP == 0)
+            show(p.tracks_done, p.errors, "");
+    }
+
+    // After the transfer, whatever its end.
+    void finish(int tracks_done, int errors) { show(tracks_done, errors, ""); }
+
+private:
+    // Only the program's own stderr can be a terminal; the streams of in-process callers never are.
+    static bool is_terminal(const std::ostream& err) { return &err == &std::cerr && ::isatty(STDERR_FILENO) == 1; }
+
+    void show(int tracks_done, int errors, const std::string& where)
+    {
+        const std::string text = std::string(m_verb) + ' ' + std::to_string(tracks_done) + " of " +
+                                 std::to_string(transfer::TRACK_COUNT) + " tracks, errors: " + std::to_string(errors);
+        if (m_terminal)
+            m_err << '\r' << text << where << "      " << (where.empty() ? "\n" : "") << std::flush;
+        else
+            m_err << text << '\n' << std::flush;
+    }
+
+    std::ostream& m_err;
+    const char* m_verb;
+    bool m_terminal;
+};
+
+transfer::Hooks progress_hooks(ProgressLine& line)
 {
     transfer::Hooks hooks;
-    hooks.on_track = [verb, &err](const transfer::Progress& p) {
-        show_progress(err, verb, p.tracks_done, p.errors,
-                      ", now track " + std::to_string(p.track) + " side " + std::to_string(p.side));
+    hooks.on_track = [&line](const transfer::Progress& p) {
+        line.track(p);
     };
     hooks.is_cancelled = [] {
         return g_interrupted.load();
@@ -166,12 +210,12 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
         return EXIT_USAGE;
     const std::string& device = options.address.device;
     transfer::ReadReport result;
+    ProgressLine line(err, "read");
     {
         InterruptCatcher catcher;
-        result = transfer::read_disc(*opened->drive, layout, progress_hooks("read", err));
+        result = transfer::read_disc(*opened->drive, layout, progress_hooks(line));
     }
-    show_progress(err, "read", result.tracks_done, static_cast<int>(result.unreadable.size()), "");
-    err << '\n';
+    line.finish(result.tracks_done, static_cast<int>(result.unreadable.size()));
     for (const transfer::SectorAddress& at : result.unreadable)
         report(err, device, transfer::unreadable_text(at));
     if (result.outcome == transfer::Outcome::Cancelled) {
@@ -197,30 +241,55 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
     return EXIT_OK;
 }
 
-int write_from_image(const DiscOptions& options, std::ostream& err)
+// The disc of the image, read whole into memory; std::nullopt after reporting why it cannot be.
+std::optional<transfer::DiscCopy> copy_image(const std::string& path, std::ostream& err)
 {
-    auto opened_image = image::open_image(options.image);
+    auto opened_image = image::open_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image)) {
-        report(err, options.image, failure->reason);
-        return EXIT_USAGE;
+        report(err, path, failure->reason);
+        return std::nullopt;
     }
     image::OpenImage& source = std::get<image::OpenImage>(opened_image);
     if (!source.scannable) {
-        report(err, options.image, image::size_reason(source.raw_size));
+        report(err, path, image::size_reason(source.raw_size));
+        return std::nullopt;
+    }
+    return transfer::copy_disc(*source.source);
+}
+
+int write_from_image(const DiscOptions& options, std::ostream& err)
+{
+    const std::string& device = options.address.device;
+    // The drive is the output: a file standing in for it is never the image, nor the archive holding the image.
+    if (common::replaces_input(device, options.image)) {
+        report(err, device, "is also an input (" + options.image + ")");
         return EXIT_USAGE;
+    }
+    const std::optional<transfer::DiscCopy> disc = copy_image(options.image, err);
+    if (!disc)
+        return EXIT_USAGE;
+    const std::string lacking = transfer::sectors_text(disc->missing);
+    if (!disc->missing.empty() && !options.allow_missing) {
+        report(err, options.image,
+               "not written to the disc: the image lacks " + lacking + " (--allow-missing writes zeros there)");
+        return EXIT_PROBLEM;
     }
     auto opened = open_drive(options, err);
     if (!opened)
         return EXIT_USAGE;
     transfer::WriteReport result;
+    ProgressLine line(err, "written");
     {
         InterruptCatcher catcher;
-        result = transfer::write_disc(*opened->drive, *source.source, progress_hooks("written", err));
+        result = transfer::write_disc(*opened->drive, disc->bytes, progress_hooks(line));
     }
-    show_progress(err, "written", result.tracks_done, result.retried_tracks, "");
-    err << '\n';
+    line.finish(result.tracks_done, result.retried_tracks);
     if (result.outcome != transfer::Outcome::Done) {
-        report(err, options.address.device, transfer::write_summary(result));
+        report(err, device, transfer::write_summary(result));
+        return EXIT_PROBLEM;
+    }
+    if (!disc->missing.empty()) {
+        report(err, options.image, "written to the disc with zeros in place of " + lacking);
         return EXIT_PROBLEM;
     }
     return EXIT_OK;

@@ -68,14 +68,23 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
     return lines << drive_name(drive) + " read into " + target;
 }
 
-QStringList write_image_to_drive(Services services, const QString& image_path, char drive, QWidget* owner)
+std::variant<transfer::DiscCopy, QString> load_image_for_drive(const QString& image_path)
 {
     auto opened_image = image::open_image(to_path(image_path));
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image))
-        return {image_path + ": " + from_core(failure->reason)};
+        return image_path + ": " + from_core(failure->reason);
     image::OpenImage& source = std::get<image::OpenImage>(opened_image);
     if (!source.scannable)
-        return {image_path + ": " + from_core(image::size_reason(source.raw_size))};
+        return image_path + ": " + from_core(image::size_reason(source.raw_size));
+    transfer::DiscCopy disc = transfer::copy_disc(*source.source);
+    if (!disc.missing.empty())
+        return image_path + ": not written to the disc: the image lacks " +
+               from_core(transfer::sectors_text(disc.missing));
+    return disc;
+}
+
+QStringList write_image_to_drive(Services services, const transfer::DiscCopy& disc, char drive, QWidget* owner)
+{
     transfer::OpenedDrive opened = services.drives.open_drive(drive);
     if (!opened.drive)
         return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
@@ -83,8 +92,7 @@ QStringList write_image_to_drive(Services services, const QString& image_path, c
     transfer::WriteReport report;
     TransferWindow window(
         QString("Writing drive %1:").arg(QChar(drive)),
-        [&](const transfer::Hooks& hooks) { report = transfer::write_disc(*opened.drive, *source.source, hooks); },
-        owner);
+        [&](const transfer::Hooks& hooks) { report = transfer::write_disc(*opened.drive, disc.bytes, hooks); }, owner);
     run_modal(window);
     return {drive_name(drive) + " " + from_core(transfer::write_summary(report))};
 }

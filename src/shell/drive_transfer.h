@@ -5,7 +5,11 @@
 
 #include "shell/interfaces.h"
 
+#include "transfer/disc_transfer.h"
+
 #include <QStringList>
+
+#include <variant>
 
 class QWidget;
 
@@ -16,8 +20,12 @@ namespace shell {
 // only kept when the user says so; a cancelled or failed read leaves no file.
 QStringList read_drive_to_image(Services services, char drive, const QString& target, QWidget* owner);
 
-// Writes the image file at `image_path` to the disc in `drive`, track by track with a read-back check. The image
-// file is only read.
-QStringList write_image_to_drive(Services services, const QString& image_path, char drive, QWidget* owner);
+// The image file at `image_path` (any image open_image opens) read whole into memory for a write, so that the
+// file is not held while the disc is written; or why it cannot go onto a disc: it cannot be opened, has another
+// size, or lacks sectors (a damaged container), named as kestrel-cli disc write names them.
+std::variant<transfer::DiscCopy, QString> load_image_for_drive(const QString& image_path);
+
+// Writes the disc to the disc in `drive`, track by track with a read-back check.
+QStringList write_image_to_drive(Services services, const transfer::DiscCopy& disc, char drive, QWidget* owner);
 
 } // namespace shell

@@ -840,14 +840,26 @@ void MainWindow::write_disc(char drive)
     const QString question = drive == 'A'
                                  ? "Please insert EMPTY disc into drive A: and press YES Button, to cancel press NO"
                                  : "Please insert EMPTY disc into Drive B: and press YES Button, to cancel press NO";
+    if (m_builtin_transfer) {
+        // The image is read whole before anything is asked: one that cannot go onto a disc says why at once, and
+        // the file is not held while the disc is written.
+        m_current_image_path = to_path(m_browser->selected_path());
+        auto disc = load_image_for_drive(from_path(m_current_image_path));
+        if (const QString* refusal = std::get_if<QString>(&disc)) {
+            show_transfer_lines({*refusal});
+            return;
+        }
+        if (!m_services.requester.ask_yes_no("Writing Image to real disc", question, Icon::Exclamation))
+            return;
+        show_transfer_lines(write_image_to_drive(m_services, std::get<transfer::DiscCopy>(disc), drive, this));
+        return;
+    }
     if (!m_services.requester.ask_yes_no("Writing Image to real disc", question, Icon::Exclamation))
         return;
     m_current_image_path = to_path(m_browser->selected_path());
     const std::string extension = common::lower_extension(m_current_image_path);
-    if (extension != "mgt" && extension != "dsk")
-        return;
-    if (m_builtin_transfer) {
-        show_transfer_lines(write_image_to_drive(m_services, from_path(m_current_image_path), drive, this));
+    if (extension != "mgt" && extension != "dsk") {
+        show_status("Only .mgt and .dsk images are written with SAMDisk");
         return;
     }
     // The drive letter stands apart from the quoted path, or it would become part of the path argument.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cassert>
 #include <optional>
+#include <tuple>
 
 namespace transfer {
 namespace {
@@ -54,13 +55,16 @@ image::SectorSpan sector_in(std::span<std::uint8_t> bytes, std::size_t offset)
     return image::SectorSpan(bytes.subspan(offset, image::SECTOR_SIZE));
 }
 
-// The bytes of one track of the image, sector 1 first.
-void read_image_track(image::SectorSource& image, int track, int side, std::span<std::uint8_t> out)
+// Places named in a list of sectors before the rest is only counted.
+constexpr std::size_t LISTED_PLACES = 8;
+
+// One place in a list of sectors: some sectors of one track, or every sector of a run of tracks.
+struct Place
 {
-    for (int index = 0; index < image::SECTORS_PER_TRACK; ++index)
-        image.read_sector(track_byte(track, side), index,
-                          sector_in(out, static_cast<std::size_t>(index) * image::SECTOR_SIZE));
-}
+    int first = 0; // track index (track * 2 + side)
+    int last = 0;
+    std::vector<int> sectors; // of a track not wholly listed
+};
 
 // Reads one sector, trying again while the sector alone fails. std::nullopt when cancelled in between.
 std::optional<DriveResult> read_with_retries(Drive& drive, const SectorAddress& at, image::SectorSpan out,
@@ -152,14 +156,33 @@ ReadReport read_disc(Drive& drive, image::Layout layout, const Hooks& hooks)
     return report;
 }
 
-WriteReport write_disc(Drive& drive, image::SectorSource& image, const Hooks& hooks)
+DiscCopy copy_disc(image::SectorSource& image)
 {
+    DiscCopy copy;
+    copy.bytes.assign(static_cast<std::size_t>(image::IMAGE_BYTES), 0);
+    for (int index = 0; index < TRACK_COUNT; ++index) {
+        for (int sector = 0; sector < image::SECTORS_PER_TRACK; ++sector) {
+            const auto offset =
+                static_cast<std::size_t>(index * image::SECTORS_PER_TRACK + sector) * image::SECTOR_SIZE;
+            const image::SectorSpan out = sector_in(copy.bytes, offset);
+            if (image.read_sector(track_byte(track_of(index), side_of(index)), sector, out) !=
+                image::SectorStatus::Ok) {
+                std::fill(out.begin(), out.end(), std::uint8_t{0});
+                copy.missing.push_back({track_of(index), side_of(index), sector + FIRST_SECTOR});
+            }
+        }
+    }
+    return copy;
+}
+
+WriteReport write_disc(Drive& drive, std::span<const std::uint8_t> disc, const Hooks& hooks)
+{
+    assert(disc.size() == static_cast<std::size_t>(image::IMAGE_BYTES));
     WriteReport report;
-    std::vector<std::uint8_t> data(TRACK_SIZE);
     for (int index = 0; index < TRACK_COUNT && report.outcome == Outcome::Done; ++index) {
         const int track = track_of(index);
         const int side = side_of(index);
-        read_image_track(image, track, side, data);
+        const auto data = disc.subspan(static_cast<std::size_t>(index) * TRACK_SIZE, TRACK_SIZE);
         TrackAttempt attempt;
         for (int tries = 0; tries < WRITE_ATTEMPTS; ++tries) {
             if (is_cancelled(hooks)) {
@@ -195,6 +218,48 @@ WriteReport write_disc(Drive& drive, image::SectorSource& image, const Hooks& ho
 std::string unreadable_text(const SectorAddress& at)
 {
     return place_text(at) + " unreadable";
+}
+
+std::string sectors_text(const std::vector<SectorAddress>& sectors)
+{
+    std::vector<SectorAddress> sorted = sectors;
+    std::sort(sorted.begin(), sorted.end(), [](const SectorAddress& a, const SectorAddress& b) {
+        return std::tuple(a.track, a.side, a.sector) < std::tuple(b.track, b.side, b.sector);
+    });
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<Place> places;
+    for (std::size_t at = 0; at < sorted.size();) {
+        const int index = sorted[at].track * image::SIDES + sorted[at].side;
+        std::vector<int> numbers;
+        for (; at < sorted.size() && sorted[at].track * image::SIDES + sorted[at].side == index; ++at)
+            numbers.push_back(sorted[at].sector);
+        const bool whole = numbers.size() == static_cast<std::size_t>(image::SECTORS_PER_TRACK);
+        if (whole && !places.empty() && places.back().sectors.empty() && places.back().last == index - 1)
+            places.back().last = index;
+        else
+            places.push_back({index, index, whole ? std::vector<int>{} : numbers});
+    }
+    const std::size_t count = sorted.size();
+    std::string text = std::to_string(count) + (count == 1 ? " sector: " : " sectors: ");
+    std::size_t listed = 0;
+    for (std::size_t i = 0; i < places.size() && i < LISTED_PLACES; ++i) {
+        const Place& place = places[i];
+        text += (i > 0 ? "; " : "") + place_text(track_of(place.first), side_of(place.first));
+        if (place.sectors.empty()) {
+            if (place.last != place.first)
+                text += " to " + place_text(track_of(place.last), side_of(place.last));
+            text += " (every sector)";
+            listed += static_cast<std::size_t>(place.last - place.first + 1) * image::SECTORS_PER_TRACK;
+            continue;
+        }
+        text += place.sectors.size() == 1 ? " sector " : " sectors ";
+        for (std::size_t n = 0; n < place.sectors.size(); ++n)
+            text += (n > 0 ? ", " : "") + std::to_string(place.sectors[n]);
+        listed += place.sectors.size();
+    }
+    if (listed < count)
+        text += "; and " + std::to_string(count - listed) + " more";
+    return text;
 }
 
 std::string written_tracks_text(int tracks_done)

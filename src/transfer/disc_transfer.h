@@ -1,8 +1,9 @@
 // Whole discs between a drive and an image. A read takes the 1,600 sectors of a disc into an image in either
-// layout, trying each sector a few times and leaving one that stays unreadable as zeros; a write formats each
-// track, writes it and reads it back to compare. Both go cylinder by cylinder from track 0, report before each
-// track, and stop at the next step once cancelled. Nothing here touches a file: the caller writes the image read
-// (through common::AtomicFile) and opens the image to write (read only).
+// layout, trying each sector a few times and leaving one that stays unreadable as zeros; a write takes the image
+// whole into memory first (copy_disc), then formats each track, writes it and reads it back to compare. Both go
+// cylinder by cylinder from track 0, report before each track, and stop at the next step once cancelled. Nothing here
+// touches a file: the caller writes the image read (through common::AtomicFile) and opens the image to write (read
+// only).
 #pragma once
 
 #include "image/geometry.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -73,12 +75,27 @@ struct WriteReport
 // cancelled or when the drive fails as a whole (no disc, a failing device); damaged sectors do not stop it.
 ReadReport read_disc(Drive& drive, image::Layout layout, const Hooks& hooks = {});
 
-// Writes every sector of `image` to the disc in `drive` and checks each track by reading it back, then closes the
-// drive. Stops at the first track that does not verify after WRITE_ATTEMPTS tries, or when cancelled.
-WriteReport write_disc(Drive& drive, image::SectorSource& image, const Hooks& hooks = {});
+// A whole disc taken from an image into memory, so that a write of several minutes holds no file open.
+struct DiscCopy
+{
+    std::vector<std::uint8_t> bytes;    // the 819,200 bytes cylinder by cylinder (the .mgt layout)
+    std::vector<SectorAddress> missing; // sectors the image lacks or could not give, zeros in `bytes`, in order
+};
+
+// Reads every sector of `image` into memory.
+DiscCopy copy_disc(image::SectorSource& image);
+
+// Writes `disc` (819,200 bytes in the .mgt layout) to the disc in `drive` and checks each track by reading it
+// back, then closes the drive. Stops at the first track that does not verify after WRITE_ATTEMPTS tries, or when
+// cancelled.
+WriteReport write_disc(Drive& drive, std::span<const std::uint8_t> disc, const Hooks& hooks = {});
 
 // "track 3 side 1 sector 7 unreadable".
 std::string unreadable_text(const SectorAddress& at);
+// Sectors for the user, in track order: "1 sector: track 0 side 0 sector 10", "23 sectors: track 0 side 0
+// sectors 1, 4, 7; track 3 side 1 to track 4 side 0 (every sector)". After a few places the rest is counted:
+// "...; and 120 more".
+std::string sectors_text(const std::vector<SectorAddress>& sectors);
 // The tracks a write has finished: "tracks written: track 0 side 0 to track 11 side 1 (24 of 160)", or
 // "no track was written".
 std::string written_tracks_text(int tracks_done);

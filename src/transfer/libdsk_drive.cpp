@@ -1,5 +1,10 @@
 #include "transfer/libdsk_drive.h"
 
+#include "common/bytes.h"
+#include "image/dsk_source.h"
+#include "image/open_container.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +16,9 @@ namespace transfer {
 namespace {
 
 constexpr unsigned char FORMAT_FILLER = 0xE5; // what a freshly formatted sector holds, as the +D writes it
+// The largest sector size code a floppy controller knows (128 << 8 = 32,768 bytes); libdsk divides by sizes it
+// shifts out of larger codes.
+constexpr int MAX_SIZE_CODE = 8;
 
 DriveResult result_of(dsk_err_t error)
 {
@@ -100,7 +108,72 @@ bool is_known_driver(const std::string& name)
     return false;
 }
 
+std::string with_driver(const std::string& reason, const std::string& driver)
+{
+    return reason + " (libdsk driver " + driver + ")";
+}
+
+// Why the existing file `device` may not stand in for a drive under `driver`; "" when it may.
+std::string stand_in_problem(const std::string& device, const struct stat& info, const std::string& driver, bool create)
+{
+    const bool raw = driver == "raw" || driver == "rawoo";
+    const bool dsk = driver == "dsk" || driver == "edsk";
+    if (!raw && !dsk)
+        return {};
+    if (!S_ISREG(info.st_mode))
+        return "not a regular file";
+    if (create && info.st_size == 0)
+        return {};
+    if (raw)
+        return info.st_size == image::IMAGE_BYTES ? std::string() : image::size_reason(info.st_size);
+    auto opened = image::open_dsk_file(device);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened))
+        return failure->reason;
+    auto bytes = image::read_file_capped(device);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&bytes))
+        return failure->reason;
+    return dsk_stand_in_problem(std::get<std::vector<std::uint8_t>>(bytes));
+}
+
 } // namespace
+
+bool is_file_driver(const std::string& driver)
+{
+    return driver != FLOPPY_DRIVER;
+}
+
+std::string dsk_stand_in_problem(std::span<const std::uint8_t> bytes)
+{
+    namespace disc = image::dsk_disc;
+    namespace track = image::dsk_track;
+    if (bytes.size() < disc::SIZE)
+        return "DSK file cut off inside its 256-byte header";
+    const bool extended = bytes[0] == 'E';
+    const std::size_t blocks =
+        std::min<std::size_t>(std::size_t{bytes[disc::TRACKS]} * bytes[disc::SIDES], disc::SIZE - disc::TRACK_SIZES);
+    std::size_t at = disc::SIZE;
+    for (std::size_t block = 0; block < blocks && at + track::SIZE <= bytes.size(); ++block) {
+        const std::size_t size = extended ? std::size_t{bytes[disc::TRACK_SIZES + block]} * 256
+                                          : std::size_t{common::get_le16(bytes, disc::TRACK_SIZE)};
+        if (size == 0)
+            continue;
+        const auto header = bytes.subspan(at, track::SIZE);
+        const std::size_t sides = bytes[disc::SIDES];
+        const std::string where =
+            "track " + std::to_string(block / sides) + " side " + std::to_string(block % sides) + ": ";
+        if (header[track::SECTOR_COUNT] > track::MAX_SECTORS)
+            return where + std::to_string(header[track::SECTOR_COUNT]) +
+                   " sectors listed, more than a track header holds";
+        int code = header[track::SIZE_CODE];
+        for (std::size_t i = 0; i < header[track::SECTOR_COUNT]; ++i)
+            code =
+                std::max<int>(code, header[track::SECTORS + i * track::SECTOR_RECORD + image::dsk_sector::SIZE_CODE]);
+        if (code > MAX_SIZE_CODE)
+            return where + "sector size code " + std::to_string(code) + ", beyond any floppy controller's";
+        at += size;
+    }
+    return {};
+}
 
 DriveAddress floppy_address(char drive)
 {
@@ -119,13 +192,19 @@ OpenedDrive open_libdsk_drive(const DriveAddress& address, bool create)
     const bool is_floppy = address.driver == FLOPPY_DRIVER;
     if (!exists && (is_floppy || !create))
         return {nullptr, std::strerror(errno)};
+    if (exists && is_floppy && !S_ISBLK(info.st_mode))
+        return {nullptr, "not a floppy drive (no block device)"};
+    if (exists) {
+        if (const std::string problem = stand_in_problem(device, info, address.driver, create); !problem.empty())
+            return {nullptr, with_driver(problem, address.driver)};
+    }
     DSK_PDRIVER handle = nullptr;
     const dsk_err_t error = exists ? dsk_open(&handle, device.c_str(), address.driver.c_str(), nullptr)
                                    : dsk_creat(&handle, device.c_str(), address.driver.c_str(), nullptr);
     if (error != DSK_ERR_OK || !handle) {
         if (handle)
             dsk_close(&handle);
-        return {nullptr, std::string(dsk_strerror(error)) + " (libdsk driver " + address.driver + ")"};
+        return {nullptr, with_driver(dsk_strerror(error), address.driver)};
     }
     return {std::make_unique<LibdskDrive>(handle), {}};
 }

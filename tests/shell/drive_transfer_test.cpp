@@ -3,9 +3,11 @@
 #include "window_fixture.h"
 
 #include "shell/transfer_window.h"
+#include "support/dsk_builder.h"
 #include "support/memory_drive.h"
 
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -91,7 +93,7 @@ class DriveTransferTest : public QObject
 private slots:
     void grab_reads_the_drive_into_the_chosen_file();
     void progress_window_shows_the_track_and_cancels();
-    void write_puts_the_selected_image_on_the_disc();
+    void write_puts_any_image_on_the_disc_unless_it_lacks_sectors();
     void samdisk_set_up_keeps_the_buttons_on_samdisk();
 };
 
@@ -172,36 +174,69 @@ void DriveTransferTest::progress_window_shows_the_track_and_cancels()
     }
 }
 
-void DriveTransferTest::write_puts_the_selected_image_on_the_disc()
+void DriveTransferTest::write_puts_any_image_on_the_disc_unless_it_lacks_sectors()
 {
     WindowFixture f;
     const auto bytes = image_with_a_file(image::Layout::Interleaved).bytes();
     f.write_image("Game.MGT", image_with_a_file(image::Layout::Interleaved));
-    f.write_image("seq.img", image_with_a_file(image::Layout::Sequential));
+    f.write_image("held.mgt", image_with_a_file(image::Layout::Interleaved));
+    const auto sequential = image_with_a_file(image::Layout::Sequential).bytes();
+    testing_support::write_file(f.path("seq.img").toStdString(), sequential);
+    std::vector<std::uint8_t> sad = {'A', 'l', 'e', 'y', '\'', 's', ' ', 'd', 'i', 's', 'k',
+                                     ' ', 'b', 'a', 'c', 'k',  'u', 'p', 2,   80,  10,  512 / 64};
+    sad.insert(sad.end(), sequential.begin(), sequential.end());
+    testing_support::write_file(f.path("disc.sad").toStdString(), sad);
+    QCOMPARE(QProcess::execute("zip", {"-q", "-j", f.path("packed.zip"), f.path("seq.img")}), 0);
+    testing_support::write_file(f.path("damaged.dsk").toStdString(),
+                                testing_support::DskBuilder().ids(0, 1, {1, 3, 4, 5, 6, 7, 8, 9, 10}).build(bytes));
     f.settings.SAMDisk = "/no/samdisk";
     MemoryDrive drive;
     FakeDrives drives;
     drives.drive = &drive;
     open_with(f, drives);
 
-    f.pick(f.path("Game.MGT"));
-    f.requester.expect("yesno", "yes");
-    QTest::mouseClick(button(*f.window, "writeAButton"), Qt::LeftButton);
-    QVERIFY(drive.disc == bytes);
-    QCOMPARE(f.pane_lines().last(), QString("Drive A: 160 tracks written and verified"));
+    // The layout comes from the image, not from its name.
+    for (const char* name : {"Game.MGT", "seq.img", "disc.sad", "packed.zip"}) {
+        drive.disc.assign(bytes.size(), 0);
+        f.pick(f.path(name));
+        f.requester.expect("yesno", "yes");
+        QTest::mouseClick(button(*f.window, "writeAButton"), Qt::LeftButton);
+        QVERIFY2(drive.disc == bytes, name);
+        QCOMPARE(f.pane_lines().last(), QString("Drive A: 160 tracks written and verified"));
+    }
     QVERIFY(testing_support::read_file(f.path("Game.MGT").toStdString()) == bytes);
     QVERIFY(f.runner.runs().isEmpty());
 
-    // As with SAMDisk, only .mgt and .dsk images are written.
-    f.pick(f.path("seq.img"));
+    // The disc is written from a copy taken at the start: the file may change meanwhile.
+    drive.disc.assign(bytes.size(), 0);
+    drive.hold_at(3, 0);
+    f.pick(f.path("held.mgt"));
     f.requester.expect("yesno", "yes");
+    QTimer::singleShot(0, [&] {
+        ReleaseAtEnd release{drive};
+        QTRY_VERIFY(drive.is_held());
+        testing_support::write_file(f.path("held.mgt").toStdString(), std::vector<std::uint8_t>(bytes.size(), 0x77));
+    });
+    QTest::mouseClick(button(*f.window, "writeAButton"), Qt::LeftButton);
+    QVERIFY(drive.disc == bytes);
+
+    // A damaged image is refused before the question, with the sectors it lacks.
+    const int asked = static_cast<int>(f.requester.asked().size());
+    f.pick(f.path("damaged.dsk"));
     QTest::mouseClick(button(*f.window, "writeBButton"), Qt::LeftButton);
+    const QString refusal =
+        f.path("damaged.dsk") + ": not written to the disc: the image lacks 1 sector: track 0 side 1 sector 2";
+    QCOMPARE(f.pane_lines().last(), refusal);
+    QCOMPARE(f.window->findChild<QStatusBar*>("statusBar")->currentMessage(), refusal);
+    QCOMPARE(static_cast<int>(f.requester.asked().size()), asked);
+
     drives.drive = nullptr;
     f.pick(f.path("Game.MGT"));
     f.requester.expect("yesno", "yes");
     QTest::mouseClick(button(*f.window, "writeBButton"), Qt::LeftButton);
-    QCOMPARE(drives.opened, QList<char>({'A', 'B'}));
+    QCOMPARE(drives.opened, QList<char>({'A', 'A', 'A', 'A', 'A', 'B'}));
     QCOMPARE(f.pane_lines().last(), QString("Drive B: cannot be opened: No such device"));
+    QVERIFY(f.requester.unexpected().isEmpty());
 }
 
 void DriveTransferTest::samdisk_set_up_keeps_the_buttons_on_samdisk()

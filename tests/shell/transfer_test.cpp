@@ -229,6 +229,8 @@ void TransferTest::write_asks_then_runs_for_mgt_and_dsk_only()
     f.requester.expect("yesno", "yes");
     QTest::mouseClick(button(f, "writeAButton"), Qt::LeftButton);
     QCOMPARE(f.runner.runs().size(), 1);
+    QCOMPARE(f.window->findChild<QStatusBar*>("statusBar")->currentMessage(),
+             QString("Only .mgt and .dsk images are written with SAMDisk"));
 
     const auto& asked = f.requester.asked();
     QCOMPARE(asked.size(), 3);

@@ -33,7 +33,11 @@ void write_damaged_edsk(const std::filesystem::path& path, std::span<const std::
             if (transfer::SectorAddress{track, side, sector} != missing)
                 headers.push_back({cylinder, head, static_cast<dsk_psect_t>(sector), image::SECTOR_SIZE});
         }
-        error = dsk_pformat(handle, &geometry, cylinder, head, headers.data(), 0xE5);
+        // libdsk takes as many headers as the geometry has sectors: the damaged track's own count, or it reads
+        // past the list.
+        DSK_GEOMETRY track_geometry = geometry;
+        track_geometry.dg_sectors = static_cast<dsk_psect_t>(headers.size());
+        error = dsk_pformat(handle, &track_geometry, cylinder, head, headers.data(), 0xE5);
         const auto track_byte = static_cast<std::uint8_t>(track | (side ? image::SIDE_BIT : 0));
         for (const DSK_FORMAT& header : headers) {
             const int sector_index = static_cast<int>(header.fmt_sector) - 1;

@@ -3,6 +3,7 @@
 // tests/cli/disc_command_test.cpp.
 #include "transfer/disc_transfer.h"
 
+#include "image/container.h"
 #include "support/memory_drive.h"
 
 #include <gtest/gtest.h>
@@ -102,15 +103,61 @@ TEST(WriteDisc, EveryTrackIsReadBackAndAStopSaysHowFarTheWriteCame)
               5 + transfer::WRITE_ATTEMPTS},
              {0, 0, -1, "track 0 side 0: the disc is write-protected: stand-in failure; no track was written", 1},
              {0, -1, 4, "cancelled; tracks written: track 0 side 0 to track 1 side 1 (4 of 160)", 4}}) {
-        image::RawImage source(std::make_unique<image::MemoryBytes>(bytes), image::Layout::Interleaved);
         MemoryDrive drive;
         drive.write_faults[{2, 1, 4}] = c.bad_writes;
         drive.failing_from = c.failing_from;
         drive.failure = transfer::DriveStatus::WriteProtected;
         Recorder recorder{c.cancel_after, {}};
-        EXPECT_EQ(transfer::write_summary(transfer::write_disc(drive, source, recorder.hooks())), c.summary);
+        EXPECT_EQ(transfer::write_summary(transfer::write_disc(drive, bytes, recorder.hooks())), c.summary);
         EXPECT_EQ(drive.formats, c.formats);
         EXPECT_TRUE(drive.closed);
         EXPECT_EQ(drive.disc == bytes, c.bad_writes == 1);
+    }
+}
+
+TEST(CopyDisc, SectorsTheImageLacksAreZerosAndNamedInTrackOrder)
+{
+    // An image in the .img layout: the copy is cylinder by cylinder whatever the source's layout.
+    std::vector<std::uint8_t> sequential(static_cast<std::size_t>(image::IMAGE_BYTES));
+    const auto bytes = patterned_disc();
+    for (int index = 0; index < 1600; ++index) {
+        const auto track_byte = static_cast<std::uint8_t>((index / 20) | ((index / 10) % 2 ? image::SIDE_BIT : 0));
+        std::copy_n(bytes.begin() + index * 512, 512,
+                    sequential.begin() + image::sector_offset(image::Layout::Sequential, track_byte, index % 10));
+    }
+    image::RawImage source(std::make_unique<image::MemoryBytes>(sequential), image::Layout::Sequential);
+    const transfer::DiscCopy copy = transfer::copy_disc(source);
+    EXPECT_EQ(copy.bytes, bytes);
+    EXPECT_TRUE(copy.missing.empty());
+
+    image::MemoryDisc disc;
+    for (int track = 0; track < 80; ++track)
+        for (int side = 0; side < 2; ++side)
+            for (int sector = 0; sector < 10; ++sector) {
+                std::fill_n(disc.sector(track, side, sector).begin(), 512, std::uint8_t{0x55});
+                disc.set_status(track, side, sector, image::SectorStatus::Ok);
+            }
+    disc.set_status(3, 1, 6, image::SectorStatus::Unreadable);
+    for (int sector = 0; sector < 10; ++sector)
+        for (int track_index : {20, 21, 22})
+            disc.set_status(track_index / 2, track_index % 2, sector, image::SectorStatus::Missing);
+    const transfer::DiscCopy damaged = transfer::copy_disc(disc);
+    ASSERT_EQ(damaged.missing.size(), 31u);
+    EXPECT_EQ(damaged.missing[0], (transfer::SectorAddress{3, 1, 7}));
+    EXPECT_EQ(damaged.bytes[(3 * 2 + 1) * 5120 + 6 * 512], 0);
+    EXPECT_EQ(damaged.bytes[(3 * 2 + 1) * 5120 + 7 * 512], 0x55);
+
+    using Sectors = std::vector<transfer::SectorAddress>;
+    Sectors many;
+    for (int track = 0; track < 12; ++track)
+        many.push_back({track, 0, 2});
+    for (const auto& [sectors, text] : std::vector<std::pair<Sectors, std::string>>{
+             {damaged.missing,
+              "31 sectors: track 3 side 1 sector 7; track 10 side 0 to track 11 side 0 (every sector)"},
+             {{{5, 0, 9}, {0, 1, 3}, {5, 0, 1}}, "3 sectors: track 0 side 1 sector 3; track 5 side 0 sectors 1, 9"},
+             {many, "12 sectors: track 0 side 0 sector 2; track 1 side 0 sector 2; track 2 side 0 sector 2; "
+                    "track 3 side 0 sector 2; track 4 side 0 sector 2; track 5 side 0 sector 2; "
+                    "track 6 side 0 sector 2; track 7 side 0 sector 2; and 4 more"}}) {
+        EXPECT_EQ(transfer::sectors_text(sectors), text);
     }
 }
