@@ -34,30 +34,18 @@ std::span<const std::uint8_t> first(const std::vector<std::uint8_t>& buffer, std
     return std::span<const std::uint8_t>(buffer).first(count);
 }
 
-// The latest extraction's header and data, copied into buffers that outlive it, so that a test can also see that a
-// failed extraction delivers nothing.
-struct Delivered
-{
-    std::vector<std::uint8_t> data = std::vector<std::uint8_t>(100000, 0);
-    tape::TapeHeader header{};
-    tape::ChainReport chain;
-};
-
 struct Fixture
 {
     TempDir dir;
-    Delivered ws;
+    tape::Extracted got; // the latest extraction's result; empty when nothing was extracted
 
+    // The length of the extracted data; -1 when nothing was extracted.
     std::int32_t extract(const ImageBuilder& b, int slot, const std::string& name = "d.mgt")
     {
         const auto path = b.write(dir / name);
-        const auto x = tape::extract_file(*testing_support::open_source(path), slot);
-        if (!x)
-            return 0;
-        ws.header = x->header;
-        ws.chain = x->chain;
-        std::copy(x->data.begin(), x->data.end(), ws.data.begin());
-        return static_cast<std::int32_t>(x->data.size());
+        auto x = tape::extract_file(*testing_support::open_source(path), slot);
+        got = x ? std::move(*x) : tape::Extracted{};
+        return x ? static_cast<std::int32_t>(got.data.size()) : -1;
     }
 };
 
@@ -72,7 +60,7 @@ TEST(ExtractFile, ScreenOverFourteenSectorsInEitherLayout)
         const auto chain = b.add_zx_file(0, 4, "SCREEN", data, 16384);
         ASSERT_EQ(chain.size(), 14u);
         ASSERT_EQ(f.extract(b, 0, layout == Layout::Interleaved ? "s.mgt" : "s.img"), 6912);
-        EXPECT_TRUE(std::equal(data.begin(), data.end(), f.ws.data.begin()));
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), f.got.data.begin()));
     }
 }
 
@@ -83,9 +71,9 @@ TEST(ExtractFile, FirstAndLastSlotsAreFound)
     b.add_zx_file(0, 3, "first", pattern(100, 3));
     b.add_zx_file(79, 2, "last", pattern(200, 9));
     ASSERT_EQ(f.extract(b, 79), 200);
-    EXPECT_TRUE(std::equal(f.ws.data.begin(), f.ws.data.begin() + 200, pattern(200, 9).begin()));
+    EXPECT_TRUE(std::equal(f.got.data.begin(), f.got.data.begin() + 200, pattern(200, 9).begin()));
     ASSERT_EQ(f.extract(b, 0), 100);
-    EXPECT_TRUE(std::equal(f.ws.data.begin(), f.ws.data.begin() + 100, pattern(100, 3).begin()));
+    EXPECT_TRUE(std::equal(f.got.data.begin(), f.got.data.begin() + 100, pattern(100, 3).begin()));
 }
 
 TEST(ExtractFile, TapeHeaderFollowsTheTapeType)
@@ -96,11 +84,11 @@ TEST(ExtractFile, TapeHeaderFollowsTheTapeType)
     b.add_zx_file(1, 0x84, "ABCDEFGHIJ", pattern(6912), 16384); // hidden bit does not matter
     ASSERT_EQ(f.extract(b, 0), 300);
     const tape::TapeHeader program = {0x00, 0, 'l', 'o', 'a', 'd', 'e', 'r', ' ', ' ', ' ', ' ', 44, 1, 10, 0, 200, 0};
-    EXPECT_EQ(f.ws.header, program);
+    EXPECT_EQ(f.got.header, program);
     ASSERT_EQ(f.extract(b, 1), 6912);
     const tape::TapeHeader code = {0x00, 3,   'A', 'B',  'C',  'D',  'E',  'F',  'G',
                                    'H',  'I', 'J', 0x00, 0x1B, 0x00, 0x40, 0x00, 0x80};
-    EXPECT_EQ(f.ws.header, code);
+    EXPECT_EQ(f.got.header, code);
 }
 
 TEST(ExtractFile, NameCutAtZeroLeavesNothingOfThePreviousName)
@@ -114,10 +102,10 @@ TEST(ExtractFile, NameCutAtZeroLeavesNothingOfThePreviousName)
     ASSERT_EQ(f.extract(b, 0), 10);
     ASSERT_EQ(f.extract(b, 1), 10);
     const std::vector<std::uint8_t> expected = {'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.ws.header.begin() + tape::header::NAME));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.got.header.begin() + tape::header::NAME));
 }
 
-TEST(ExtractFile, TypesWithoutTapeFormYieldNothingAndKeepTheDataBuffer)
+TEST(ExtractFile, TypesWithoutTapeFormYieldNothing)
 {
     Fixture f;
     ImageBuilder b;
@@ -134,10 +122,8 @@ TEST(ExtractFile, TypesWithoutTapeFormYieldNothingAndKeepTheDataBuffer)
     b.entry(slot++, erased);
     b.add_zx_file(slot++, 4, "empty", {});
 
-    std::fill(f.ws.data.begin(), f.ws.data.begin() + 100, std::uint8_t{0xAB});
     for (int s = 0; s < slot; ++s)
-        EXPECT_EQ(f.extract(b, s), 0) << "slot " << s;
-    EXPECT_TRUE(std::all_of(f.ws.data.begin(), f.ws.data.begin() + 100, [](std::uint8_t v) { return v == 0xAB; }));
+        EXPECT_EQ(f.extract(b, s), -1) << "slot " << s;
 }
 
 TEST(ExtractFile, WalkEndsOnTheSectorCountNotTheLength)
@@ -150,11 +136,11 @@ TEST(ExtractFile, WalkEndsOnTheSectorCountNotTheLength)
     common::put_be16(b.entry_bytes(0), image::entry::SECTOR_COUNT, 2); // count too small
     ASSERT_EQ(f.extract(b, 0), 2000);
     // Two sectors deliver stream bytes 0-1021: data bytes 0-1010 and then the link of the second sector.
-    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 1011, f.ws.data.begin()));
-    EXPECT_EQ(f.ws.data[1011], chain[2].track_byte);
-    EXPECT_EQ(f.ws.data[1012], chain[2].number);
-    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.ws.data).subspan(1013, 2000 - 1013)));
-    EXPECT_EQ(tape::shortfall_text(f.ws.chain), "its 2 sectors hold less than its length; 989 bytes are zeros");
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 1011, f.got.data.begin()));
+    EXPECT_EQ(f.got.data[1011], chain[2].track_byte);
+    EXPECT_EQ(f.got.data[1012], chain[2].number);
+    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.got.data).subspan(1013, 2000 - 1013)));
+    EXPECT_EQ(tape::shortfall_text(f.got.chain), "its 2 sectors hold less than its length; 989 bytes are zeros");
 }
 
 TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
@@ -171,20 +157,20 @@ TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
 
     ASSERT_EQ(f.extract(b, 0), 5000);
     ASSERT_EQ(f.extract(b, 1), 3000);
-    EXPECT_TRUE(std::equal(f.ws.data.begin(), f.ws.data.begin() + 1011, pattern(3000, 5).begin()));
-    EXPECT_EQ(f.ws.data[1011], 0); // the zero link of the last sector read
-    EXPECT_EQ(f.ws.data[1012], 3);
-    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.ws.data).subspan(1013, 3000 - 1013)));
+    EXPECT_TRUE(std::equal(f.got.data.begin(), f.got.data.begin() + 1011, pattern(3000, 5).begin()));
+    EXPECT_EQ(f.got.data[1011], 0); // the zero link of the last sector read
+    EXPECT_EQ(f.got.data[1012], 3);
+    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.got.data).subspan(1013, 3000 - 1013)));
     // The link bytes left in the data are none of the file's bytes: 2 * 510 - 9 were delivered.
-    EXPECT_EQ(tape::shortfall_text(f.ws.chain), "the chain ends after 2 of 6 sectors; 1,989 bytes are zeros");
+    EXPECT_EQ(tape::shortfall_text(f.got.chain), "the chain ends after 2 of 6 sectors; 1,989 bytes are zeros");
 
     for (int slot : {2, 3}) {
         ASSERT_EQ(f.extract(b, 0), 5000);
-        EXPECT_TRUE(f.ws.chain.complete());
+        EXPECT_TRUE(f.got.chain.complete());
         ASSERT_EQ(f.extract(b, slot), 3000) << slot;
-        EXPECT_TRUE(all_zero(first(f.ws.data, 3000))) << slot;
-        EXPECT_EQ(f.ws.chain.sectors_read, 0);
-        EXPECT_EQ(f.ws.chain.zero_bytes, 3000u);
+        EXPECT_TRUE(all_zero(first(f.got.data, 3000))) << slot;
+        EXPECT_EQ(f.got.chain.sectors_read, 0);
+        EXPECT_EQ(f.got.chain.zero_bytes, 3000u);
     }
 }
 
@@ -196,7 +182,7 @@ TEST(ExtractFile, LoopingChainStopsAtTheEndOfTheWorkBuffer)
     b.link(chain.back(), chain.front());
     common::put_be16(b.entry_bytes(0), image::entry::SECTOR_COUNT, 65535);
     ASSERT_EQ(f.extract(b, 0), 1000);
-    EXPECT_TRUE(std::equal(f.ws.data.begin(), f.ws.data.begin() + 1000, pattern(1000).begin()));
+    EXPECT_TRUE(std::equal(f.got.data.begin(), f.got.data.begin() + 1000, pattern(1000).begin()));
 }
 
 TEST(ExtractFile, LinksBeyondTheDiscAreClampedNotFollowedOutOfBounds)
@@ -207,6 +193,6 @@ TEST(ExtractFile, LinksBeyondTheDiscAreClampedNotFollowedOutOfBounds)
     b.link(chain[0], {255, 200});
     b.resize(300000); // short file: the clamped sector lies beyond its end
     ASSERT_EQ(f.extract(b, 0), 1500);
-    EXPECT_TRUE(std::equal(f.ws.data.begin(), f.ws.data.begin() + 501, pattern(1500).begin()));
-    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.ws.data).subspan(503, 1500 - 503)));
+    EXPECT_TRUE(std::equal(f.got.data.begin(), f.got.data.begin() + 501, pattern(1500).begin()));
+    EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.got.data).subspan(503, 1500 - 503)));
 }
