@@ -6,92 +6,75 @@
 #include "image/open_container.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
 namespace image {
 
-RawImage::RawImage(std::unique_ptr<ByteSource> bytes, Layout layout) : m_bytes(std::move(bytes)), m_layout(layout)
+RawImage::RawImage(std::unique_ptr<ByteSource> bytes, Layout layout)
+    : m_bytes(std::move(bytes)), m_layout(layout), m_memory(m_bytes->data())
 {
     assert(m_layout != Layout::None);
     m_delivered.fill(NOT_READ);
 }
 
-std::int64_t RawImage::track_offset(int track_number) const
-{
-    return sector_offset(m_layout,
-                         static_cast<std::uint8_t>((track_number / SIDES) | (track_number % SIDES ? SIDE_BIT : 0)), 0);
-}
-
-void RawImage::load(std::int64_t start, std::int64_t end)
+void RawImage::load(int first, int count)
 {
     if (!m_cache)
         m_cache = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(IMAGE_BYTES));
-    const std::span<std::uint8_t> span(m_cache.get() + start, static_cast<std::size_t>(end - start));
-    const std::size_t got = m_bytes->read_at(static_cast<std::uint64_t>(start), span);
-    std::fill(span.begin() + static_cast<std::ptrdiff_t>(got), span.end(), std::uint8_t{0});
-    const std::int64_t delivered_end = start + static_cast<std::int64_t>(got);
-    for (int number = 0; number < TRACKS; ++number) {
-        const std::int64_t at = track_offset(number);
-        if (at >= start && at + TRACK_BYTES <= end)
-            m_delivered[static_cast<std::size_t>(number)] =
-                static_cast<std::int32_t>(std::clamp<std::int64_t>(delivered_end - at, 0, TRACK_BYTES));
-    }
+    const std::int64_t start = first * TRACK_BYTES;
+    const std::span<std::uint8_t> span(m_cache.get() + start, static_cast<std::size_t>(count * TRACK_BYTES));
+    const auto got = static_cast<std::int64_t>(m_bytes->read_at(static_cast<std::uint64_t>(start), span));
+    std::fill(span.begin() + got, span.end(), std::uint8_t{0});
+    for (int at = 0; at < count; ++at)
+        m_delivered[static_cast<std::size_t>(first + at)] =
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(got - at * TRACK_BYTES, 0, TRACK_BYTES));
 }
 
-const std::uint8_t* RawImage::cached(std::uint8_t track_byte, int sector_index, SectorStatus& status)
+const std::uint8_t* RawImage::sector_at(std::int64_t at, SectorStatus& status)
 {
+    status = SectorStatus::Ok;
+    if (m_memory != nullptr && static_cast<std::uint64_t>(at) + SECTOR_SIZE <= m_bytes->size())
+        return m_memory + at;
     // The directory's tracks of side 0 first, in one read: every reader starts there.
     if (!m_cache)
-        load(0, sector_offset(m_layout, DIRECTORY_TRACKS - 1, 0) + TRACK_BYTES);
-    const std::size_t number =
-        static_cast<std::size_t>((track_byte & TRACK_MASK) * SIDES + (track_byte & SIDE_BIT ? 1 : 0));
-    const std::int64_t track_start = sector_offset(m_layout, track_byte, 0);
-    if (m_delivered[number] == NOT_READ)
-        load(track_start, track_start + TRACK_BYTES);
-    const std::int64_t at = sector_offset(m_layout, track_byte, sector_index);
+        load(0, static_cast<int>(sector_offset(m_layout, DIRECTORY_TRACKS - 1, 0) / TRACK_BYTES) + 1);
+    // Every track starts at a multiple of TRACK_BYTES in either layout: its place in the file.
+    const auto place = static_cast<int>(at / TRACK_BYTES);
+    if (m_delivered[static_cast<std::size_t>(place)] == NOT_READ) {
+        // The tracks that follow in the file come in the same read, up to the first one read already: a walk
+        // over the disc costs a few reads, not one per track.
+        int count = 1;
+        while (count < READ_AHEAD_TRACKS && place + count < TRACKS &&
+               m_delivered[static_cast<std::size_t>(place + count)] == NOT_READ)
+            ++count;
+        load(place, count);
+    }
     // Bytes the file held when it was opened but did not deliver: the file shrank, or a read failed.
-    const std::int64_t lost_from = std::max(at, track_start + m_delivered[number]);
-    const bool lost = lost_from < at + static_cast<std::int64_t>(SECTOR_SIZE) &&
-                      static_cast<std::uint64_t>(lost_from) < m_bytes->size();
-    status = lost ? SectorStatus::Unreadable : SectorStatus::Ok;
+    const std::int64_t lost_from = std::max(at, place * TRACK_BYTES + m_delivered[static_cast<std::size_t>(place)]);
+    if (lost_from < at + static_cast<std::int64_t>(SECTOR_SIZE) &&
+        static_cast<std::uint64_t>(lost_from) < m_bytes->size())
+        status = SectorStatus::Unreadable;
     return m_cache.get() + at;
 }
 
 SectorView RawImage::first_sector()
 {
-    if (const std::uint8_t* held = m_bytes->view_at(0, SECTOR_SIZE))
-        return SectorView(held, SECTOR_SIZE);
     SectorStatus status{};
-    return SectorView(cached(0, 0, status), SECTOR_SIZE);
+    return SectorView(sector_at(0, status), SECTOR_SIZE);
 }
 
 SectorStatus RawImage::read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out)
 {
-    SectorStatus status = SectorStatus::Ok;
-    const std::uint8_t* held =
-        m_bytes->view_at(static_cast<std::uint64_t>(sector_offset(m_layout, track_byte, sector_index)), SECTOR_SIZE);
-    if (held == nullptr)
-        held = cached(track_byte, sector_index, status);
-    std::copy_n(held, SECTOR_SIZE, out.begin());
+    SectorStatus status{};
+    std::copy_n(sector_at(sector_offset(m_layout, track_byte, sector_index), status), SECTOR_SIZE, out.begin());
     return status;
 }
 
 const std::uint8_t* RawImage::view_clamped(std::uint8_t track_byte, int sector_index)
 {
-    if (const std::uint8_t* held = m_bytes->view_at(
-            static_cast<std::uint64_t>(sector_offset(m_layout, track_byte, sector_index)), SECTOR_SIZE))
-        return held;
     SectorStatus status{};
-    return cached(track_byte, sector_index, status);
-}
-
-const std::uint8_t* MemoryBytes::view_at(std::uint64_t offset, std::size_t size)
-{
-    return offset <= m_bytes.size() && size <= m_bytes.size() - offset ? m_bytes.data() + offset : nullptr;
+    return sector_at(sector_offset(m_layout, track_byte, sector_index), status);
 }
 
 std::size_t MemoryBytes::read_at(std::uint64_t offset, std::span<std::uint8_t> out)

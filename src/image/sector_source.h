@@ -87,16 +87,17 @@ public:
     // Copies up to out.size() bytes from `offset`; returns how many were delivered (fewer at the end of the data,
     // on a read error, or where a file has been cut short since it was opened).
     virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
-    // The `size` bytes at `offset` where they lie in memory, when all of them do; nullptr otherwise.
-    virtual const std::uint8_t* view_at(std::uint64_t, std::size_t) { return nullptr; }
+    // All size() bytes, where they lie in memory; nullptr when they are read with read_at only.
+    virtual const std::uint8_t* data() { return nullptr; }
 };
 
 // A raw image: the 1,600 sectors one after another in a layout, over any byte source. Bytes that do not lie in
-// memory (a file) are read a whole track at a time, the first time a sector of the track is asked for, and kept:
-// the directory's four tracks in one read, then each track a walk reaches. A track is never read twice, so the
-// disc seen stays the one first read even if the file changes. A sector that the bytes held when they were opened
-// but that can no longer be read (the file was cut short since, or a read error) reads as zeros and Unreadable;
-// one beyond the end of a file that was short from the start reads as zeros and Ok.
+// memory (a file) are read the first time a sector of their track is asked for, and kept: the directory's four
+// tracks in one read, then the track a walk reaches together with the tracks that follow it in the file, up to
+// READ_AHEAD_TRACKS. No part of the file is read twice, so the disc seen stays the one first read even if the
+// file changes. A sector that the bytes held when they were opened but that can no longer be read (the file was
+// cut short since, or a read error) reads as zeros and Unreadable; one beyond the end of a file that was short
+// from the start reads as zeros and Ok.
 class RawImage : public SectorSource
 {
 public:
@@ -106,6 +107,9 @@ public:
     // under a raw image's name by it). For a file it reads the directory tracks.
     SectorView first_sector();
 
+    // Tracks read at most in one read: 120 KiB, about what `cat` reads at once.
+    static constexpr int READ_AHEAD_TRACKS = 24;
+
 protected:
     SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) override;
     const std::uint8_t* view_clamped(std::uint8_t track_byte, int sector_index) override;
@@ -114,17 +118,18 @@ private:
     static constexpr int TRACKS = SIDES * TRACKS_PER_SIDE;
     static constexpr std::int32_t NOT_READ = -1;
 
-    // The sector in the track cache, its track read first if it is not yet; status says whether it was read.
-    const std::uint8_t* cached(std::uint8_t track_byte, int sector_index, SectorStatus& status);
-    // Reads the bytes from `start` to `end` into the cache; every track wholly inside is then read.
-    void load(std::int64_t start, std::int64_t end);
-    std::int64_t track_offset(int track_number) const;
+    // The sector at byte `at` of the image: in memory, or in the cache with its track read first if it is not
+    // yet; status says whether it could be read.
+    const std::uint8_t* sector_at(std::int64_t at, SectorStatus& status);
+    // Reads `count` tracks' worth of bytes from the file's `first` track place (its offset / TRACK_BYTES).
+    void load(int first, int count);
 
     std::unique_ptr<ByteSource> m_bytes;
     Layout m_layout;
-    // The image's bytes at their offsets in the file, valid for the tracks read; allocated at the first read.
+    const std::uint8_t* m_memory; // the bytes when they lie in memory, else nullptr
+    // The image's bytes at their offsets in the file, valid for the places read; allocated at the first read.
     std::unique_ptr<std::uint8_t[]> m_cache;
-    // Per track (track * 2 + side): bytes delivered from its start when it was read, or NOT_READ.
+    // Per track place in the file: bytes delivered from its start when it was read, or NOT_READ.
     std::array<std::int32_t, TRACKS> m_delivered{};
 };
 
@@ -135,7 +140,7 @@ public:
     explicit MemoryBytes(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
     std::uint64_t size() const override { return m_bytes.size(); }
     std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override;
-    const std::uint8_t* view_at(std::uint64_t offset, std::size_t size) override;
+    const std::uint8_t* data() override { return m_bytes.data(); }
 
 private:
     std::vector<std::uint8_t> m_bytes;
