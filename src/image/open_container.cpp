@@ -78,8 +78,12 @@ Opened open_gzip(std::string_view name, std::span<const std::uint8_t> packed)
         inner = stored;
     }
     Opened opened = open_bytes(inner, std::move(bytes), false);
-    if (auto* image = std::get_if<OpenImage>(&opened); image != nullptr && !note.empty())
+    if (note.empty())
+        return opened;
+    if (auto* image = std::get_if<OpenImage>(&opened))
         image->findings.insert(image->findings.begin(), note);
+    else
+        std::get<OpenFailure>(opened).reason.insert(0, note + ": ");
     return opened;
 }
 
