@@ -35,7 +35,9 @@ PROGRAM="$build/bench/floor_reader" "$root/bench/cli_vs_cat.sh" "$build" each li
 "$root/bench/cli_vs_cat.sh" "$build" all check > "$results/cli_check.txt"
 "$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
 # Peak memory of one run on one full image, as /usr/bin/time -v reports it (package "time").
-one=$(ls "$BENCH_IMAGE_DIR"/*.mgt | head -n 1)
+# (Not `ls | head`: with pipefail, ls killed by SIGPIPE when head has its line would end the script.)
+images=("$BENCH_IMAGE_DIR"/*.mgt)
+one=${images[0]}
 for command in list check; do
     /usr/bin/time -v "$build/kestrel-cli" "$command" "$one" 2>&1 > /dev/null |
         awk '/Maximum resident set size/ { print $NF }' > "$results/rss_$command.txt"

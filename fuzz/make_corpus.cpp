@@ -227,6 +227,7 @@ std::vector<std::pair<std::string, Bytes>> container_seeds(const char* target)
     };
     if (name == "gzip") {
         seeds.push_back({"image", gzip(image)});
+        seeds.push_back({"stored-name", testing_support::gzip_bytes(pattern(700, 4), "disc.img")});
         seeds.push_back({"two-members", gzip(pattern(700, 1)) + gzip(pattern(900, 2))});
         seeds.push_back({"cut", first_bytes(gzip(pattern(5000, 3)), 200)});
     } else if (name == "zip") {

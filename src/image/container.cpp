@@ -4,12 +4,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace image {
 
@@ -56,38 +50,16 @@ std::string track_text(int track, int side)
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path, std::size_t cap)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return OpenFailure{open_error_text(errno != 0 ? errno : ENOENT)};
-    struct stat info
-    {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return OpenFailure{open_error_text(EISDIR)};
-    }
-    // One byte beyond the cap tells a file that is too large from one that just fits.
-    std::vector<std::uint8_t> bytes;
-    int error = 0;
-    constexpr std::size_t BLOCK = 64 * 1024;
-    while (bytes.size() <= cap) {
-        const std::size_t at = bytes.size();
-        bytes.resize(at + std::min(BLOCK, cap + 1 - at));
-        const ssize_t n = ::read(fd, bytes.data() + at, bytes.size() - at);
-        if (n < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
-        }
-        if (n < 0)
-            error = errno;
-        bytes.resize(at + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        if (n <= 0)
-            break;
-    }
-    ::close(fd);
-    if (error != 0)
-        return OpenFailure{open_error_text(error)};
-    if (bytes.size() > cap)
+    FileBytes file(path);
+    if (!file.is_open())
+        return file.failure();
+    if (file.size() > cap)
         return OpenFailure{"larger than " + size_text(cap) + ": too large for a disc image", true};
+    // One byte more than the file holds shows a file that grew since it was opened.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()) + 1);
+    bytes.resize(file.read_at(0, bytes));
+    if (bytes.size() != file.size())
+        return OpenFailure{std::string(CHANGED_WHILE_READ)};
     return bytes;
 }
 

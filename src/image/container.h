@@ -19,6 +19,9 @@ namespace image {
 // file that unpacks beyond it (a bomb, or no disc at all) is refused.
 inline constexpr std::size_t MAX_CONTAINER_BYTES = 4 * 1024 * 1024;
 
+// The reason given for a file that grew or shrank while it was read whole.
+inline constexpr std::string_view CHANGED_WHILE_READ = "the file changed size while it was read";
+
 // The shape of a disc as a container declares it.
 struct DiscGeometry
 {
@@ -41,7 +44,8 @@ std::string size_text(std::size_t bytes);
 // "track 12 side 1", as findings name a track.
 std::string track_text(int track, int side);
 
-// Reads a whole file of at most `cap` bytes. Fails with the system's reason, or when the file is larger.
+// Reads a whole regular file of at most `cap` bytes. Fails with the system's reason, when the file is larger, is no
+// regular file, or changes size while it is read.
 std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path,
                                                                       std::size_t cap = MAX_CONTAINER_BYTES);
 

@@ -64,7 +64,8 @@ std::string name_inside_gzip(std::string_view name)
     return std::string(name.substr(0, name.size() - GZIP_SUFFIX.size()));
 }
 
-std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap)
+std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,
+                                                            std::string* stored_name)
 {
     if (!is_gzip(packed))
         return OpenFailure{"not gzip data", true};
@@ -72,6 +73,16 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
     if (!inflater.ok())
         return OpenFailure{"cannot start unpacking (out of memory)"};
     z_stream& stream = inflater.stream();
+    // zlib fills in the first member's header; inflateReset forgets the request, so later members' are not read.
+    std::array<char, MAX_STORED_NAME + 1> name{};
+    gz_header header{};
+    header.name = reinterpret_cast<Bytef*>(name.data());
+    header.name_max = static_cast<uInt>(MAX_STORED_NAME);
+    if (stored_name != nullptr) {
+        stored_name->clear();
+        if (inflateGetHeader(&stream, &header) != Z_OK)
+            return OpenFailure{"cannot start unpacking"};
+    }
     std::vector<std::uint8_t> out;
     std::array<std::uint8_t, OUT_BLOCK> block{};
     std::size_t consumed = 0; // input handed to zlib so far
@@ -98,8 +109,13 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
             const std::size_t rest = packed.size() - consumed + stream.avail_in;
             const std::span<const std::uint8_t> after = packed.subspan(packed.size() - rest);
             // Another member follows, or the end: bytes after the last member are ignored, as gzip itself does.
-            if (!is_gzip(after))
+            if (!is_gzip(after)) {
+                // zlib sets header.name to null when the member stores no name. It writes at most name_max bytes,
+                // so the last byte of the array ends even a name that was cut.
+                if (stored_name != nullptr && header.name != Z_NULL)
+                    *stored_name = name.data();
                 return out;
+            }
             if (inflateReset(&stream) != Z_OK)
                 return OpenFailure{damage_text(stream)};
             continue;

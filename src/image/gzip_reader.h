@@ -25,8 +25,12 @@ bool has_gzip_suffix(std::string_view name);
 std::string name_inside_gzip(std::string_view name);
 
 // The unpacked bytes of a gzip file. Fails, saying why, when the data is damaged or cut off, or unpacks to more
-// than `cap` bytes.
-std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed,
-                                                            std::size_t cap = MAX_CONTAINER_BYTES);
+// than `cap` bytes. When `stored_name` is given it receives the name the first member's header stores (the packed
+// file's name, as `gzip FILE` keeps it; at most MAX_STORED_NAME bytes), or stays empty when there is none.
+std::variant<std::vector<std::uint8_t>, OpenFailure>
+gunzip(std::span<const std::uint8_t> packed, std::size_t cap = MAX_CONTAINER_BYTES, std::string* stored_name = nullptr);
+
+// Longer stored names are cut to this many bytes.
+inline constexpr std::size_t MAX_STORED_NAME = 255;
 
 } // namespace image

@@ -29,16 +29,70 @@ Opened from_decoded(std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decod
     return image;
 }
 
+// What a name says the bytes are: a SAD container, or a raw image of its layout (Layout::None: neither).
+struct NamedKind
+{
+    bool sad = false;
+    Layout layout = Layout::None;
+
+    bool any() const { return sad || layout != Layout::None; }
+    bool operator==(const NamedKind&) const = default;
+};
+
+NamedKind kind_of(std::string_view name)
+{
+    return {common::lower_extension(name) == "sad", layout_from_path(name)};
+}
+
+// A name stored inside a file, fit to show on one line: control bytes become '?'.
+std::string shown_name(std::string name)
+{
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return name;
+}
+
+Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool unpack);
+
+// A gzip file's image under the name it was packed from: "GAME.MGT" for "GAME.MGT.gz". Where the name stored in the
+// gzip header names an image of another kind, or the file's name names none ("disc.gz"), the stored name decides,
+// and a finding says so when the two names disagree.
+Opened open_gzip(std::string_view name, std::span<const std::uint8_t> packed)
+{
+    std::string stored;
+    auto unpacked = gunzip(packed, MAX_CONTAINER_BYTES, &stored);
+    if (auto* failure = std::get_if<OpenFailure>(&unpacked))
+        return std::move(*failure);
+    auto& bytes = std::get<std::vector<std::uint8_t>>(unpacked);
+    std::string inner = name_inside_gzip(name);
+    std::string note;
+    // gzip keeps the file name alone; a folder in a name from elsewhere is dropped.
+    if (const std::size_t cut = stored.find_last_of("/\\"); cut != std::string::npos)
+        stored.erase(0, cut + 1);
+    // A DSK is known by its signature whatever either name says.
+    if (!is_dsk(bytes) && kind_of(stored).any() && kind_of(stored) != kind_of(inner)) {
+        if (kind_of(inner).any())
+            note = "layout taken from the stored name " + shown_name(stored) + ", not from the file name";
+        inner = stored;
+    }
+    Opened opened = open_bytes(inner, std::move(bytes), false);
+    if (note.empty())
+        return opened;
+    if (auto* image = std::get_if<OpenImage>(&opened))
+        image->findings.insert(image->findings.begin(), note);
+    else
+        std::get<OpenFailure>(opened).reason.insert(0, note + ": ");
+    return opened;
+}
+
 // The image held in `bytes` under the name `name`: a DSK by its signature, else a SAD or a raw image by the name;
 // `unpack` lets a ".gz" name be unpacked first (once: a gzip inside a gzip is no disc image).
 Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool unpack)
 {
-    if (unpack && has_gzip_suffix(name)) {
-        auto unpacked = gunzip(bytes);
-        if (auto* failure = std::get_if<OpenFailure>(&unpacked))
-            return std::move(*failure);
-        return open_bytes(name_inside_gzip(name), std::get<std::vector<std::uint8_t>>(std::move(unpacked)), false);
-    }
+    if (unpack && has_gzip_suffix(name))
+        return open_gzip(name, bytes);
     if (is_dsk(bytes))
         return from_decoded(decode_dsk(bytes));
     if (common::lower_extension(name) == "sad")
@@ -54,12 +108,20 @@ Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool u
     return image;
 }
 
-std::string names_text(const std::vector<ZipEntry>& entries)
+std::string names_text(const std::vector<const ZipEntry*>& entries)
 {
     std::string text;
-    for (const ZipEntry& entry : entries)
-        text += (text.empty() ? "" : ", ") + entry.name;
+    for (const ZipEntry* entry : entries)
+        text += (text.empty() ? "" : ", ") + entry->name;
     return text;
+}
+
+std::string names_text(const std::vector<ZipEntry>& entries)
+{
+    std::vector<const ZipEntry*> all;
+    for (const ZipEntry& entry : entries)
+        all.push_back(&entry);
+    return names_text(all);
 }
 
 Opened open_archive(const std::string& archive_path, const std::optional<std::string>& inner)
@@ -71,10 +133,14 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
     const std::vector<ZipEntry>& images = archive.images();
     const ZipEntry* entry = nullptr;
     if (inner) {
-        entry = archive.find(*inner);
-        if (entry == nullptr)
+        const std::vector<const ZipEntry*> named = archive.find(*inner);
+        if (named.empty())
             return OpenFailure{"the archive holds no disc image named " + *inner +
                                (images.empty() ? std::string() : " (it holds " + names_text(images) + ")")};
+        if (named.size() > 1)
+            return OpenFailure{"the name is ambiguous: the archive holds " + std::to_string(named.size()) +
+                               " disc images named " + *inner + " in any case (" + names_text(named) + ")"};
+        entry = named.front();
     } else if (images.empty()) {
         return OpenFailure{"the archive holds no disc image (.mgt, .dsk, .img, .sad, or one of these gzipped)", true};
     } else if (images.size() > 1) {

@@ -1,40 +1,80 @@
 #include "image/sector_source.h"
 
+#include "image/directory.h"
 #include "image/dsk_source.h"
 #include "image/file_bytes.h"
 #include "image/open_container.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
 namespace image {
 
-RawImage::RawImage(std::unique_ptr<ByteSource> bytes, Layout layout) : m_bytes(std::move(bytes)), m_layout(layout)
+RawImage::RawImage(std::unique_ptr<ByteSource> bytes, Layout layout)
+    : m_bytes(std::move(bytes)), m_layout(layout), m_memory(m_bytes->data())
 {
     assert(m_layout != Layout::None);
+    m_delivered.fill(NOT_READ);
+}
+
+void RawImage::load(int first, int count)
+{
+    if (!m_cache)
+        m_cache = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(IMAGE_BYTES));
+    const std::int64_t start = first * TRACK_BYTES;
+    const std::span<std::uint8_t> span(m_cache.get() + start, static_cast<std::size_t>(count * TRACK_BYTES));
+    const auto got = static_cast<std::int64_t>(m_bytes->read_at(static_cast<std::uint64_t>(start), span));
+    std::fill(span.begin() + got, span.end(), std::uint8_t{0});
+    for (int at = 0; at < count; ++at)
+        m_delivered[static_cast<std::size_t>(first + at)] =
+            static_cast<std::int32_t>(std::clamp<std::int64_t>(got - at * TRACK_BYTES, 0, TRACK_BYTES));
+}
+
+const std::uint8_t* RawImage::sector_at(std::int64_t at, SectorStatus& status)
+{
+    status = SectorStatus::Ok;
+    if (m_memory != nullptr && static_cast<std::uint64_t>(at) + SECTOR_SIZE <= m_bytes->size())
+        return m_memory + at;
+    // The directory's tracks of side 0 first, in one read: every reader starts there.
+    if (!m_cache)
+        load(0, static_cast<int>(sector_offset(m_layout, DIRECTORY_TRACKS - 1, 0) / TRACK_BYTES) + 1);
+    // Every track starts at a multiple of TRACK_BYTES in either layout: its place in the file.
+    const auto place = static_cast<int>(at / TRACK_BYTES);
+    if (m_delivered[static_cast<std::size_t>(place)] == NOT_READ) {
+        // The tracks that follow in the file come in the same read, up to the first one read already: a walk
+        // over the disc costs a few reads, not one per track.
+        int count = 1;
+        while (count < READ_AHEAD_TRACKS && place + count < TRACKS &&
+               m_delivered[static_cast<std::size_t>(place + count)] == NOT_READ)
+            ++count;
+        load(place, count);
+    }
+    // Bytes the file held when it was opened but did not deliver: the file shrank, or a read failed.
+    const std::int64_t lost_from = std::max(at, place * TRACK_BYTES + m_delivered[static_cast<std::size_t>(place)]);
+    if (lost_from < at + static_cast<std::int64_t>(SECTOR_SIZE) &&
+        static_cast<std::uint64_t>(lost_from) < m_bytes->size())
+        status = SectorStatus::Unreadable;
+    return m_cache.get() + at;
+}
+
+SectorView RawImage::first_sector()
+{
+    SectorStatus status{};
+    return SectorView(sector_at(0, status), SECTOR_SIZE);
 }
 
 SectorStatus RawImage::read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out)
 {
-    const auto offset = static_cast<std::uint64_t>(sector_offset(m_layout, track_byte, sector_index));
-    const std::size_t got = m_bytes->read_at(offset, out);
-    // A short file must not leave the bytes of an earlier read behind.
-    std::fill(out.begin() + static_cast<std::ptrdiff_t>(got), out.end(), std::uint8_t{0});
-    return SectorStatus::Ok;
+    SectorStatus status{};
+    std::copy_n(sector_at(sector_offset(m_layout, track_byte, sector_index), status), SECTOR_SIZE, out.begin());
+    return status;
 }
 
 const std::uint8_t* RawImage::view_clamped(std::uint8_t track_byte, int sector_index)
 {
-    return m_bytes->view_at(static_cast<std::uint64_t>(sector_offset(m_layout, track_byte, sector_index)), SECTOR_SIZE);
-}
-
-const std::uint8_t* MemoryBytes::view_at(std::uint64_t offset, std::size_t size)
-{
-    return offset <= m_bytes.size() && size <= m_bytes.size() - offset ? m_bytes.data() + offset : nullptr;
+    SectorStatus status{};
+    return sector_at(sector_offset(m_layout, track_byte, sector_index), status);
 }
 
 std::size_t MemoryBytes::read_at(std::uint64_t offset, std::span<std::uint8_t> out)
@@ -55,23 +95,23 @@ std::variant<OpenImage, OpenFailure> open_image(const std::string& path)
         return OpenFailure{"not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)", true};
     auto bytes = std::make_unique<FileBytes>(path);
     if (!bytes->is_open()) {
-        OpenFailure failure{open_error_text(bytes->open_error()), false};
+        OpenFailure failure = bytes->failure();
         struct stat info
         {};
         if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
             failure.size = info.st_size;
         return failure;
     }
-    // An Extended DSK under a raw image's name is recognised by its signature.
-    std::array<std::uint8_t, dsk_disc::SIGNATURE_BYTES> head{};
-    bytes->read_at(0, head);
-    if (is_dsk(head))
-        return open_dsk_file(path);
     OpenImage image;
     image.layout = layout;
-    image.raw_size = bytes->size();
+    image.raw_size = static_cast<std::int64_t>(bytes->size());
     image.scannable = image.raw_size == IMAGE_BYTES;
-    image.source = std::make_unique<RawImage>(std::move(bytes), layout);
+    auto raw = std::make_unique<RawImage>(std::move(bytes), layout);
+    // An Extended DSK under a raw image's name is recognised by its signature. Reading the first sector reads the
+    // directory too, so a listing of the file as it is now is at hand whatever happens to the file later.
+    if (is_dsk(raw->first_sector().first(dsk_disc::SIGNATURE_BYTES)))
+        return open_dsk_file(path);
+    image.source = std::move(raw);
     return image;
 }
 

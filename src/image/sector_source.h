@@ -7,6 +7,7 @@
 #include "image/geometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdint>
 #include <memory>
@@ -38,18 +39,16 @@ public:
     SectorStatus read_sector(std::uint8_t track_byte, int sector_index, SectorSpan out)
     {
         ++m_reads;
-        ++s_total_reads;
         return read_clamped(clamp_track(track_byte), clamp_sector(sector_index), out);
     }
 
-    // The same sector for reading only: where the source holds the sector in memory (a mapped file, a buffer) the
-    // view points there and nothing is copied, so a reader that looks at a few bytes of a sector (the chain links)
-    // touches only those; otherwise the sector is read into `scratch` and the view points there. The view is valid
-    // until the next read into `scratch` and while the source lives.
+    // The same sector for reading only: where the source holds the sector in memory (a buffer, a track it has
+    // read already) the view points there and nothing is copied, so a reader that looks at a few bytes of a sector
+    // (the chain links) copies none; otherwise the sector is read into `scratch` and the view points there. The
+    // view is valid until the next read into `scratch` and while the source lives.
     SectorView view_sector(std::uint8_t track_byte, int sector_index, SectorSpan scratch)
     {
         ++m_reads;
-        ++s_total_reads;
         const std::uint8_t track = clamp_track(track_byte);
         const int sector = clamp_sector(sector_index);
         if (const std::uint8_t* held = view_clamped(track, sector))
@@ -58,10 +57,8 @@ public:
         return scratch;
     }
 
-    // Number of read_sector calls on this source.
+    // Number of read_sector and view_sector calls on this source (for tests and benchmarks).
     long reads() const { return m_reads; }
-    // Number of read_sector calls on any source since the program started (for benchmarks).
-    static long total_reads() { return s_total_reads; }
 
 protected:
     // Reads a sector whose track (0-79) and sector index (0-9) are in range.
@@ -78,7 +75,6 @@ private:
     static int clamp_sector(int sector_index) { return std::clamp(sector_index, 0, SECTORS_PER_TRACK - 1); }
 
     long m_reads = 0;
-    static inline long s_total_reads = 0;
 };
 
 // Bytes of a raw image, wherever they are kept.
@@ -86,26 +82,55 @@ class ByteSource
 {
 public:
     virtual ~ByteSource() = default;
-    // Copies up to out.size() bytes from `offset`; returns how many were delivered (fewer at the end of the data
-    // or on a read error).
+    // How many bytes there were when the source was opened.
+    virtual std::uint64_t size() const = 0;
+    // Copies up to out.size() bytes from `offset`; returns how many were delivered (fewer at the end of the data,
+    // on a read error, or where a file has been cut short since it was opened).
     virtual std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
-    // The `size` bytes at `offset` where they lie in memory, when all of them do; nullptr otherwise.
-    virtual const std::uint8_t* view_at(std::uint64_t, std::size_t) { return nullptr; }
+    // All size() bytes, where they lie in memory; nullptr when they are read with read_at only.
+    virtual const std::uint8_t* data() { return nullptr; }
 };
 
-// A raw image: the 1,600 sectors one after another in a layout, over any byte source.
+// A raw image: the 1,600 sectors one after another in a layout, over any byte source. Bytes that do not lie in
+// memory (a file) are read the first time a sector of their track is asked for, and kept: the directory's four
+// tracks in one read, then the track a walk reaches together with the tracks that follow it in the file, up to
+// READ_AHEAD_TRACKS. No part of the file is read twice, so the disc seen stays the one first read even if the
+// file changes. A sector that the bytes held when they were opened but that can no longer be read (the file was
+// cut short since, or a read error) reads as zeros and Unreadable; one beyond the end of a file that was short
+// from the start reads as zeros and Ok.
 class RawImage : public SectorSource
 {
 public:
     RawImage(std::unique_ptr<ByteSource> bytes, Layout layout);
+
+    // The first sector of the image, read without counting as a sector read (open_image tells an Extended DSK
+    // under a raw image's name by it). For a file it reads the directory tracks.
+    SectorView first_sector();
+
+    // Tracks read at most in one read: 120 KiB, about what `cat` reads at once.
+    static constexpr int READ_AHEAD_TRACKS = 24;
 
 protected:
     SectorStatus read_clamped(std::uint8_t track_byte, int sector_index, SectorSpan out) override;
     const std::uint8_t* view_clamped(std::uint8_t track_byte, int sector_index) override;
 
 private:
+    static constexpr int TRACKS = SIDES * TRACKS_PER_SIDE;
+    static constexpr std::int32_t NOT_READ = -1;
+
+    // The sector at byte `at` of the image: in memory, or in the cache with its track read first if it is not
+    // yet; status says whether it could be read.
+    const std::uint8_t* sector_at(std::int64_t at, SectorStatus& status);
+    // Reads `count` tracks' worth of bytes from the file's `first` track place (its offset / TRACK_BYTES).
+    void load(int first, int count);
+
     std::unique_ptr<ByteSource> m_bytes;
     Layout m_layout;
+    const std::uint8_t* m_memory; // the bytes when they lie in memory, else nullptr
+    // The image's bytes at their offsets in the file, valid for the places read; allocated at the first read.
+    std::unique_ptr<std::uint8_t[]> m_cache;
+    // Per track place in the file: bytes delivered from its start when it was read, or NOT_READ.
+    std::array<std::int32_t, TRACKS> m_delivered{};
 };
 
 // Bytes held in memory: an image unpacked from an archive, or one built by a writer.
@@ -113,8 +138,9 @@ class MemoryBytes : public ByteSource
 {
 public:
     explicit MemoryBytes(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    std::uint64_t size() const override { return m_bytes.size(); }
     std::size_t read_at(std::uint64_t offset, std::span<std::uint8_t> out) override;
-    const std::uint8_t* view_at(std::uint64_t offset, std::size_t size) override;
+    const std::uint8_t* data() override { return m_bytes.data(); }
 
 private:
     std::vector<std::uint8_t> m_bytes;

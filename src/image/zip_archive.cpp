@@ -6,34 +6,21 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <utility>
 
-#include <fcntl.h>
 #include <minizip/unzip.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace image {
 
-// An open file (read with pread) or bytes in memory, with the position minizip reads at.
+// An open file or bytes in memory, with the position minizip reads at.
 struct ZipInput
 {
-    int fd = -1;
+    std::unique_ptr<FileBytes> file;
     std::vector<std::uint8_t> bytes;
     std::uint64_t size = 0;
     std::uint64_t position = 0;
-
-    ZipInput() = default;
-    ZipInput(const ZipInput&) = delete;
-    ZipInput& operator=(const ZipInput&) = delete;
-    ~ZipInput()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 namespace {
@@ -61,21 +48,11 @@ uLong input_read(voidpf, voidpf stream, void* buffer, uLong size)
     if (input.position >= input.size)
         return 0;
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, input.size - input.position));
-    std::size_t got = 0;
-    if (input.fd < 0) {
+    std::size_t got = wanted;
+    if (input.file)
+        got = input.file->read_at(input.position, std::span(static_cast<std::uint8_t*>(buffer), wanted));
+    else
         std::memcpy(buffer, input.bytes.data() + input.position, wanted);
-        got = wanted;
-    } else {
-        auto* out = static_cast<std::uint8_t*>(buffer);
-        while (got < wanted) {
-            const ssize_t n = ::pread(input.fd, out + got, wanted - got, static_cast<off_t>(input.position + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-    }
     input.position += got;
     return static_cast<uLong>(got);
 }
@@ -225,14 +202,10 @@ std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput>
 std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path)
 {
     auto input = std::make_unique<ZipInput>();
-    input->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info
-    {};
-    if (input->fd < 0 || ::fstat(input->fd, &info) != 0)
-        return OpenFailure{open_error_text(errno != 0 ? errno : ENOENT)};
-    if (S_ISDIR(info.st_mode))
-        return OpenFailure{open_error_text(EISDIR)};
-    input->size = static_cast<std::uint64_t>(info.st_size);
+    input->file = std::make_unique<FileBytes>(path);
+    if (!input->file->is_open())
+        return input->file->failure();
+    input->size = input->file->size();
     return ZipArchive::open(std::move(input));
 }
 
@@ -244,18 +217,15 @@ std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes)
     return ZipArchive::open(std::move(input));
 }
 
-const ZipEntry* ZipArchive::find(std::string_view name) const
+std::vector<const ZipEntry*> ZipArchive::find(std::string_view name) const
 {
-    for (const ZipEntry& entry : m_images) {
-        if (entry.name == name)
-            return &entry;
-    }
     const std::string lower = common::ascii_lower(name);
+    std::vector<const ZipEntry*> found;
     for (const ZipEntry& entry : m_images) {
         if (common::ascii_lower(entry.name) == lower)
-            return &entry;
+            found.push_back(&entry);
     }
-    return nullptr;
+    return found;
 }
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)

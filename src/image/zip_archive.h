@@ -50,9 +50,9 @@ public:
     // The entries that name disc images, in the archive's order.
     const std::vector<ZipEntry>& images() const { return m_images; }
 
-    // The image entry of that name: an exact match first, else one that differs only in the case of A-Z;
-    // nullptr when there is none.
-    const ZipEntry* find(std::string_view name) const;
+    // The image entries of that name in any case of A-Z, in the archive's order: none, one, or several (an
+    // archive may hold two entries of one name, or of names that differ only in case).
+    std::vector<const ZipEntry*> find(std::string_view name) const;
 
     // The unpacked bytes of an entry. Fails, saying why, when it has a problem, is damaged (CRC
     // error), holds more or fewer bytes than it declares, or would unpack to more than `cap` bytes.

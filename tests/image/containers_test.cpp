@@ -7,6 +7,7 @@
 #include "image/zip_archive.h"
 #include "support/dsk_builder.h"
 #include "support/image_builder.h"
+#include "support/packing.h"
 
 #include <gtest/gtest.h>
 
@@ -110,8 +111,8 @@ TEST(RealContainers, SimCoupeDskGzipAndZipHoldTheSameDisc)
     ASSERT_TRUE(std::holds_alternative<image::ZipArchive>(upper)) << failure_of(upper);
     auto& upper_zip = std::get<image::ZipArchive>(upper);
     ASSERT_EQ(upper_zip.images().size(), 1u);
-    ASSERT_NE(upper_zip.find("image.mgt"), nullptr);
-    const Bytes mgt = unpacked(upper_zip.read(*upper_zip.find("image.mgt")));
+    ASSERT_EQ(upper_zip.find("image.mgt").size(), 1u);
+    const Bytes mgt = unpacked(upper_zip.read(*upper_zip.find("image.mgt").front()));
     // The same disc as the Extended DSK.
     EXPECT_EQ(sectors_unlike(*disc, mgt, image::Layout::Interleaved), 0);
 
@@ -314,4 +315,64 @@ TEST(ZipReader, HostileAndDamagedArchivesAreRefused)
     for (int i = 0; i <= 1000; ++i)
         testing_support::write_file(dir / ("f" + std::to_string(i) + ".txt"), Bytes{1});
     EXPECT_EQ(entry_problem(zip("", "f*.txt")), "open: the archive holds 1001 entries, more than the 1000 read here");
+}
+
+TEST(GzipImage, TheStoredNameDecidesTheLayoutWhereTheFileNameDoesNot)
+{
+    TempDir dir;
+    const Bytes plain = testing_support::ImageBuilder().bytes();
+    using image::Layout;
+    struct Case
+    {
+        const char* file;
+        std::string stored;
+        Layout layout;
+        std::vector<std::string> findings = {};
+    };
+    const std::vector<Case> cases = {
+        {"w.mgt.gz",
+         "et.img",
+         Layout::Sequential,
+         {"layout taken from the stored name et.img, not from the file name"}},
+        {"plain.gz", "et.img", Layout::Sequential},
+        {"folder.gz", "C:\\discs/et.IMG", Layout::Sequential},
+        {"same.IMG.gz", "same.img", Layout::Sequential},
+        {"d.mgt.gz", "d.dsk", Layout::Interleaved},
+        {"notes.mgt.gz", "notes.txt", Layout::Interleaved},
+        {"unnamed.img.gz", "", Layout::Sequential},
+        {"unnamed.gz", "", Layout::None},
+    };
+    for (const Case& c : cases) {
+        testing_support::write_file(dir / c.file, testing_support::gzip_bytes(plain, c.stored));
+        auto opened = image::open_image((dir / c.file).string());
+        auto* image = std::get_if<image::OpenImage>(&opened);
+        if (c.layout == Layout::None) {
+            EXPECT_EQ(failure_of(opened), "not a disc image (the name inside must end in .mgt, .dsk, .img or .sad)");
+            continue;
+        }
+        ASSERT_NE(image, nullptr) << c.file << ": " << failure_of(opened);
+        EXPECT_EQ(image->layout, c.layout) << c.file;
+        EXPECT_EQ(image->findings, c.findings) << c.file;
+    }
+}
+
+TEST(ZipImage, TwoImagesOfOneNameInAnyCaseAreAmbiguous)
+{
+    TempDir dir;
+    const Bytes plain = testing_support::ImageBuilder().bytes();
+    for (const char* name : {"GAME.MGT", "game.mgt", "gamf.mgt"})
+        testing_support::write_file(dir / name, plain);
+    ASSERT_EQ(testing_support::run_shell("cd " + dir.path().string() + " && zip -q both.zip GAME.MGT gamf.mgt && " +
+                                         "zip -q cases.zip GAME.MGT game.mgt")
+                  .status,
+              0);
+    // The same name twice, exactly: zip does not make it, so one name is made the other's in place.
+    Bytes same = testing_support::read_file(dir / "both.zip");
+    replace_all(same, "gamf.mgt", "GAME.MGT");
+    testing_support::write_file(dir / "same.zip", same);
+
+    const std::string reason = "the name is ambiguous: the archive holds 2 disc images named game.MGT in any case (";
+    EXPECT_EQ(failure_of(image::open_image((dir / "same.zip/game.MGT").string())), reason + "GAME.MGT, GAME.MGT)");
+    EXPECT_EQ(failure_of(image::open_image((dir / "cases.zip/game.MGT").string())), reason + "GAME.MGT, game.mgt)");
+    EXPECT_EQ(failure_of(image::open_image((dir / "both.zip/gamf.MGT").string())), "(opened)");
 }

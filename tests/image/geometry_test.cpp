@@ -1,13 +1,18 @@
 #include "image/geometry.h"
 
+#include "image/directory.h"
 #include "image/file_bytes.h"
+#include "inspect/scan.h"
 #include "support/image_builder.h"
+#include "tape/extract.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <numeric>
+
+#include <sys/stat.h>
 
 using image::Layout;
 using testing_support::TempDir;
@@ -119,10 +124,21 @@ TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
     TempDir dir;
     testing_support::write_file(dir / "x.tap", numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES)));
     std::filesystem::create_directory(dir / "folder.mgt");
+    // Neither blocks nor reads an endless stream: refused before anything is read.
+    for (const char* fifo : {"fifo.mgt", "fifo.img.gz", "fifo.zip", "fifo.sad"})
+        ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/urandom", dir / "r.mgt");
+    std::filesystem::create_symlink("/dev/urandom", dir / "r.dsk.gz");
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"x.tap", "not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)"},
         {"none.mgt", "No such file or directory"},
         {"folder.mgt", "Is a directory"},
+        {"fifo.mgt", "not a regular file"},
+        {"fifo.img.gz", "not a regular file"},
+        {"fifo.zip", "not a regular file"},
+        {"fifo.sad", "not a regular file"},
+        {"r.mgt", "not a regular file"},
+        {"r.dsk.gz", "not a regular file"},
     };
     for (const auto& [name, reason] : cases) {
         const auto opened = image::open_image((dir / name).string());
@@ -174,19 +190,6 @@ TEST(ReadSector, PartBeyondEndOfShortFileReadsAsZero)
     EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
-TEST(FileBytes, MissingFileAndFolderDoNotOpen)
-{
-    TempDir dir;
-    image::FileBytes missing((dir / "none.mgt").string());
-    EXPECT_FALSE(missing.is_open());
-    EXPECT_NE(missing.open_error(), 0);
-
-    std::filesystem::create_directory(dir / "folder.mgt");
-    image::FileBytes folder((dir / "folder.mgt").string());
-    EXPECT_FALSE(folder.is_open());
-    EXPECT_EQ(folder.open_error(), EISDIR);
-}
-
 TEST(ReadSector, EverySectorInAnyOrderMatchesTheFile)
 {
     TempDir dir;
@@ -207,6 +210,39 @@ TEST(ReadSector, EverySectorInAnyOrderMatchesTheFile)
                 const std::uint8_t expected = offset + i < bytes.size() ? bytes[offset + i] : 0;
                 ASSERT_EQ(dest[i], expected) << "offset " << offset + i;
             }
+        }
+    }
+}
+
+// Images are read, never mapped: a file cut short while it is open (another program rewriting it) gives the
+// directory as it was when opened and the lost sectors as zeros marked Unreadable, never a signal.
+TEST(ReadSector, FileCutShortWhileOpenKeepsItsDirectoryAndReadsTheRestAsUnreadable)
+{
+    TempDir dir;
+    const std::vector<std::uint8_t> data(3000, 0x5A);
+    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
+        for (std::uintmax_t cut : {std::uintmax_t{0}, std::uintmax_t{20000}}) {
+            testing_support::ImageBuilder b(layout);
+            b.add_zx_file(0, 4, "first", data, 32768);
+            const auto chain = b.add_zx_file(1, 4, "second", data, 32768);
+            const auto path = b.write(dir / (layout == Layout::Interleaved ? "cut.mgt" : "cut.img"));
+            auto opened = image::open_image(path.string());
+            ASSERT_TRUE(std::holds_alternative<image::OpenImage>(opened));
+            image::SectorSource& source = *std::get<image::OpenImage>(opened).source;
+            std::filesystem::resize_file(path, cut);
+
+            EXPECT_EQ(image::read_directory(source).size(), 2u);
+            std::array<std::uint8_t, 512> sector{};
+            sector.fill(0xEE);
+            EXPECT_EQ(source.read_sector(chain.back().track_byte, chain.back().number - 1, sector),
+                      image::SectorStatus::Unreadable);
+            EXPECT_TRUE(std::all_of(sector.begin(), sector.end(), [](std::uint8_t x) { return x == 0; }));
+            const auto second = tape::extract_file(source, 1);
+            ASSERT_TRUE(second.has_value());
+            EXPECT_TRUE(std::all_of(second->data.begin(), second->data.end(), [](std::uint8_t x) { return x == 0; }));
+            const auto scan = inspect::scan_image(source, path.string());
+            EXPECT_TRUE(scan.completed);
+            EXPECT_GT(scan.problems, 0);
         }
     }
 }
