@@ -105,20 +105,6 @@ std::vector<std::uint8_t> numbered_image(std::size_t size)
 
 } // namespace
 
-TEST(ReadSector, ReadsTheSectorAtItsOffsetInEitherLayout)
-{
-    TempDir dir;
-    const auto bytes = numbered_image(static_cast<std::size_t>(image::IMAGE_BYTES));
-    testing_support::write_file(dir / "x.mgt", bytes);
-    for (Layout layout : {Layout::Interleaved, Layout::Sequential}) {
-        const auto file = testing_support::open_raw(dir / "x.mgt", layout);
-        std::array<std::uint8_t, 512> dest{};
-        EXPECT_EQ(file->read_sector(133, 2, dest), image::SectorStatus::Ok);
-        const auto offset = static_cast<std::size_t>(image::sector_offset(layout, 133, 2));
-        EXPECT_TRUE(std::equal(dest.begin(), dest.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset)));
-    }
-}
-
 TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
 {
     TempDir dir;
