@@ -33,6 +33,9 @@ std::string hex(std::uint8_t byte)
     return out;
 }
 
+// Characters a keyword's trailing blank is left out before (as before an operator keyword such as "<>").
+constexpr std::string_view NO_BLANK_BEFORE = " :;,)";
+
 // Builds the line, as if a character stood before it (so a first keyword takes its leading blank after the line
 // number), holding back a keyword's trailing blank until it is known that a blank does not follow anyway.
 class LineWriter
@@ -40,7 +43,7 @@ class LineWriter
 public:
     void text(std::string_view piece)
     {
-        if (m_blank_pending && piece.front() != ' ')
+        if (m_blank_pending && NO_BLANK_BEFORE.find(piece.front()) == std::string_view::npos)
             m_out += ' ';
         m_blank_pending = false;
         m_out += piece;
@@ -51,6 +54,8 @@ public:
         const bool letter_first = std::isalpha(static_cast<unsigned char>(name.front())) != 0;
         if (letter_first && !m_blank_pending && (m_out.empty() || m_out.back() != ' '))
             m_out += ' ';
+        if (!letter_first)
+            m_blank_pending = false;
         text(name);
         m_blank_pending = is_word_end(name.back());
     }

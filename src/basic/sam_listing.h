@@ -3,7 +3,8 @@
 // whose number's high byte is 0xFF; the variables follow it and are not listed. Line numbers go up to 61439.
 //
 // The text is ASCII in the escapes of the ZX listing: keywords by name (0x85-0xF6 and the functions after 0xFF)
-// with a blank on either side where a letter meets a letter; the hidden five-byte numbers after 0x0E left out;
+// with a blank before one that starts with a letter and after one that ends in a letter or '$' (none before a
+// blank, ':', ';', ',', ')' or an operator); the hidden five-byte numbers after 0x0E left out;
 // "\\" for a backslash, "\*" for the copyright sign, and "\{0xNN}" for a control byte, for a byte inside a string
 // from 0x80 up (a character of the SAM's own set), and for a code no keyword uses ("\{0xFF 0xNN}" after 0xFF).
 //
