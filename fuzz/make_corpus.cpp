@@ -1,14 +1,15 @@
 // Writes the seed inputs of every fuzz target into FOLDER/<target>/: images made by the test image builder (clean
 // files of every kind, and the faults the unit tests name: a looped chain, links off the disc, a shared sector, a
-// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, settings files, +D
-// snapshot entries with their files, and containers: gzip files, the real zip archives kept with the tests, the
-// first tracks of DSK and SAD images.
+// wrong count, a damaged header, short and long files), BASIC loaders with disc syntax, SAM BASIC programs and SAM
+// screens of each mode, settings files, +D snapshot entries with their files, and containers: gzip files, the real
+// zip archives kept with the tests, the first tracks of DSK and SAD images.
 // Usage: make_corpus FOLDER
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
 #include "common/settings.h"
 #include "image/directory.h"
+#include "inspect/sam_screen.h"
 #include "support/dsk_builder.h"
 #include "support/image_builder.h"
 #include "support/packing.h"
@@ -340,6 +341,19 @@ std::vector<Seed> snapshot_seeds()
     return seeds;
 }
 
+// SAM BASIC programs as SAM Basic files hold them: a line with a string, one with a hidden number and a function
+// after 0xFF, the end marker and some variables after it.
+std::vector<std::pair<std::string, Bytes>> sam_programs()
+{
+    const Bytes hello{0x00, 0x0A, 0x10, 0x00, 0xBB, '"', 'H', 'e', 'l',  'l', 'o',
+                      ' ',  'w',  'o',  'r',  'l',  'd', '!', '"', 0x0D, 0xFF};
+    Bytes loop = hello;
+    loop.pop_back();
+    loop = loop + Bytes{0x00, 0x14, 0x0C, 0x00, 0xD4, ':', 0xBB, 0xFF, 0x70, '6', '5', 0x0E, 0, 0, 65, 0, 0, 0x0D};
+    loop = loop + Bytes{0x00, 0x1E, 0x02, 0x00, 0xD5, 0x0D, 0xFF, 0x41, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00};
+    return {{"hello", hello}, {"loop", loop}};
+}
+
 void write_seed(const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
 {
     std::filesystem::create_directories(folder);
@@ -367,6 +381,21 @@ int main(int argc, char** argv)
         Bytes listing_input;
         common::append_le16(listing_input, static_cast<std::uint16_t>(programs[i].size()));
         write_seed(root / "basic_listing", "program-" + std::to_string(i), listing_input + programs[i]);
+    }
+    for (const auto& [name, program] : sam_programs()) {
+        Bytes listing_input;
+        common::append_le16(listing_input, static_cast<std::uint16_t>(program.size()));
+        write_seed(root / "sam_basic_listing", name, listing_input + program);
+    }
+    for (int mode = 0; mode < inspect::SAM_MODES; ++mode) {
+        // The mode byte, a patterned display memory, the SAM's starting tables, a line change and the end.
+        Bytes screen{static_cast<std::uint8_t>(mode)};
+        screen = screen + pattern(inspect::sam_screen_bytes(mode), static_cast<std::uint8_t>(mode + 3));
+        screen = screen +
+                 Bytes{0x00, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x78, 0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x7F};
+        screen = screen + Bytes(24, 0);
+        screen = screen + Bytes{96, 1, 0x7F, 0x7F, 0xFF};
+        write_seed(root / "sam_screen", "mode-" + std::to_string(mode + 1), screen);
     }
     {
         ImageBuilder b;

@@ -102,6 +102,13 @@ std::size_t append_control(std::string& out, std::uint8_t code, std::span<const 
     return taken;
 }
 
+std::string hex_text(std::uint8_t byte)
+{
+    std::string out;
+    append_hex(out, byte);
+    return out;
+}
+
 std::string numbered(std::uint16_t number, std::string_view text)
 {
     std::string digits = std::to_string(number);
@@ -184,31 +191,36 @@ std::string line_text(std::span<const std::uint8_t> text)
     return out;
 }
 
-Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length)
+Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length, const Dialect& dialect)
 {
     Listing listing;
     const bool short_data = program_length > data.size();
     const std::string_view limit = short_data ? "data" : "program";
     const std::size_t end = std::min(program_length, data.size());
     std::size_t at = 0;
+    bool ended = false;
     // Each line takes at least its header, so the walk ends within end / LINE_HEADER steps.
     while (at < end) {
+        if (dialect.end_marker && data[at + line::NUMBER] == *dialect.end_marker) {
+            ended = true;
+            break;
+        }
         if (end - at < line::TEXT) {
             listing.damage = Damage{at, "line header cut off by the end of the " + std::string(limit) + " (" +
                                             count_text(end - at, "byte") + " left)"};
             break;
         }
         const std::uint16_t number = common::get_be16(data, at + line::NUMBER);
-        if (number > MAX_LINE_NUMBER) {
-            listing.damage =
-                Damage{at, "line number " + std::to_string(number) + " is above " + std::to_string(MAX_LINE_NUMBER)};
+        if (number > dialect.max_line_number) {
+            listing.damage = Damage{at, "line number " + std::to_string(number) + " is above " +
+                                            std::to_string(dialect.max_line_number)};
             break;
         }
         const std::size_t length = common::get_le16(data, at + line::LENGTH);
         const std::size_t text_at = at + line::TEXT;
         const std::size_t room = end - text_at;
         if (length > room) {
-            listing.lines.push_back(numbered(number, line_text(data.subspan(text_at, room))));
+            listing.lines.push_back(numbered(number, dialect.line_text(data.subspan(text_at, room))));
             listing.damage = Damage{at + line::LENGTH, "line " + std::to_string(number) + " claims " +
                                                            count_text(length, "byte") + ", the " + std::string(limit) +
                                                            " holds " + std::to_string(room) + " more"};
@@ -216,17 +228,19 @@ Listing list_program(std::span<const std::uint8_t> data, std::size_t program_len
         }
         const auto bytes = data.subspan(text_at, length);
         if (length == 0 || bytes.back() != ENTER) {
-            listing.lines.push_back(numbered(number, line_text(bytes)));
+            listing.lines.push_back(numbered(number, dialect.line_text(bytes)));
             listing.damage = Damage{text_at + length - (length == 0 ? 0 : 1),
                                     "line " + std::to_string(number) + " does not end in ENTER"};
             break;
         }
-        listing.lines.push_back(numbered(number, line_text(bytes.first(length - 1))));
+        listing.lines.push_back(numbered(number, dialect.line_text(bytes.first(length - 1))));
         at = text_at + length;
     }
     if (!listing.damage && short_data)
         listing.damage = Damage{data.size(), "the program length " + std::to_string(program_length) +
                                                  " is larger than the " + count_text(data.size(), "byte") + " of data"};
+    if (!listing.damage && dialect.end_marker && !ended)
+        listing.damage = Damage{end, "the program has no end marker (" + hex_text(*dialect.end_marker) + ")"};
     if (listing.damage)
         listing.lines.push_back(damage_mark(*listing.damage));
     return listing;

@@ -49,11 +49,22 @@ struct Listing
 // The mark line for a damage: "** damage at byte N: reason".
 std::string damage_mark(const Damage& damage);
 
-// Lists the program part of `data` (its first `program_length` bytes; all of it when that is larger, which is
-// damage). Never fails: damage ends the listing with its mark.
-Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length);
-
 // The text of one line from the bytes after its four-byte header, without the final ENTER.
 std::string line_text(std::span<const std::uint8_t> text);
+
+// What differs between the BASIC dialects the line walk reads: the highest line number, a line-number high byte
+// that ends the program where it stands (none for ZX BASIC, whose program length says where it ends), and the
+// text of a line.
+struct Dialect
+{
+    std::uint16_t max_line_number = MAX_LINE_NUMBER;
+    std::optional<std::uint8_t> end_marker;
+    std::string (*line_text)(std::span<const std::uint8_t>) = &basic::line_text;
+};
+
+// Lists the program part of `data` (its first `program_length` bytes; all of it when that is larger, which is
+// damage). Never fails: damage ends the listing with its mark. With an end marker, the program ends at a line
+// starting with it, and a program without one is damaged.
+Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length, const Dialect& dialect = {});
 
 } // namespace basic

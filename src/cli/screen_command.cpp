@@ -1,13 +1,49 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "image/directory.h"
 #include "inspect/png_writer.h"
+#include "inspect/sam_screen.h"
 #include "inspect/screen.h"
 #include "tape/extract.h"
+#include "tape/file_export.h"
 
 #include <optional>
+#include <variant>
 
 namespace cli {
+namespace {
+
+constexpr int TYPE_SAM_SCREEN = 20;
+
+// A SAM screen: its data after the disc header, decoded in the mode its entry keeps, at the mode's own size.
+int write_sam_screen(const SlotArgs& args, image::SectorSource& disc, const image::EntryBytes& entry, Output& output,
+                     std::ostream& err)
+{
+    auto exported = tape::export_file(disc, args.slot);
+    if (const auto* reason = std::get_if<std::string>(&exported)) {
+        report_slot(err, args, *reason);
+        return EXIT_PROBLEM;
+    }
+    const auto& file = std::get<tape::ExportedFile>(exported);
+    auto decoded = inspect::decode_sam_screen(file.bytes, entry[inspect::SAM_SCREEN_MODE_BYTE]);
+    if (const auto* reason = std::get_if<std::string>(&decoded)) {
+        report_slot(err, args, "not a SAM screen: " + *reason);
+        return EXIT_PROBLEM;
+    }
+    const auto& picture = std::get<inspect::SamPicture>(decoded);
+    const auto png = inspect::encode_png(picture.pixels, picture.width, picture.height);
+    if (!png) {
+        report(err, args.output, "cannot encode the picture");
+        return EXIT_PROBLEM;
+    }
+    if (!output.write(*png))
+        return EXIT_USAGE;
+    return warn_if_short(err, args, file.chain) ? EXIT_PROBLEM : EXIT_OK;
+}
+
+} // namespace
+
 int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
 {
     const auto parsed = parse_slot_args({"screen", "OUT.png", true, {}}, args, err);
@@ -19,6 +55,10 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "picture", err);
     if (!output)
         return EXIT_USAGE;
+
+    const image::EntryBytes entry = image::read_entry_bytes(loaded->disc(), parsed->slot);
+    if (image::decode_directory_entry(entry).type_code() == TYPE_SAM_SCREEN)
+        return write_sam_screen(*parsed, loaded->disc(), entry, *output, err);
 
     std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
     if (!x) {

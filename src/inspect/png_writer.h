@@ -14,4 +14,8 @@ namespace inspect {
 // The PNG file of a 256 x 192 screen; std::nullopt when libpng fails.
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const Pixel> pixels);
 
+// The PNG file of a picture of `width` x `height` pixels, rows top to bottom; std::nullopt when `pixels` holds fewer
+// or libpng fails.
+std::optional<std::vector<std::uint8_t>> encode_png(std::span<const Pixel> pixels, int width, int height);
+
 } // namespace inspect
