@@ -1,11 +1,6 @@
-#include "basic/listing.h"
+#include "basic/slot_listing.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "common/bytes.h"
-#include "tape/basic_rewrite.h"
-#include "tape/extract.h"
-
-#include <optional>
 
 namespace cli {
 int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -17,20 +12,16 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!loaded)
         return EXIT_USAGE;
 
-    std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
-    if (!x || x->header[tape::header::TYPE] != tape::TAPE_PROGRAM) {
+    const auto listed = basic::list_slot(loaded->disc(), parsed->slot, parsed->has("--rewrite"));
+    if (!listed) {
         report_slot(err, *parsed, "not a ZX BASIC program");
         return EXIT_PROBLEM;
     }
-    // The conversion rewrites the whole data block, variables included; so does this, to list what the tape holds.
-    if (parsed->has("--rewrite"))
-        tape::rewrite_basic_loader(x->data);
-    const basic::Listing listing = basic::list_program(x->data, common::get_le16(x->header, tape::header::PARAM2));
-    for (const std::string& line : listing.lines)
+    for (const std::string& line : listed->listing.lines)
         out << line << '\n';
-    int code = warn_if_short(err, *parsed, x->chain) ? EXIT_PROBLEM : EXIT_OK;
-    if (listing.damage) {
-        const basic::Damage& damage = *listing.damage;
+    int code = warn_if_short(err, *parsed, listed->chain) ? EXIT_PROBLEM : EXIT_OK;
+    if (listed->listing.damage) {
+        const basic::Damage& damage = *listed->listing.damage;
         report_slot(err, *parsed, "damage at byte " + std::to_string(damage.offset) + ": " + damage.reason);
         code = EXIT_PROBLEM;
     }

@@ -3,9 +3,7 @@
 #include "cli/output.h"
 #include "inspect/png_writer.h"
 #include "inspect/screen.h"
-#include "tape/extract.h"
-
-#include <optional>
+#include "inspect/slot_screen.h"
 
 namespace cli {
 int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
@@ -20,17 +18,13 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     if (!output)
         return EXIT_USAGE;
 
-    std::optional<tape::Extracted> x = tape::extract_file(loaded->disc(), parsed->slot);
-    if (!x) {
+    const auto screen = inspect::read_slot_screen(loaded->disc(), parsed->slot);
+    if (!screen) {
         report_slot(err, *parsed, "nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
         return EXIT_PROBLEM;
     }
-    // Whatever the file's length, the picture is made of its first 6,912 bytes, zeros after a shorter file's end.
-    // Zeros where the chain ended early are only missing data when they fall within those bytes.
-    const bool short_picture = x->data.size() - x->chain.zero_bytes < inspect::SCREEN_BYTES;
-    x->data.resize(std::max(x->data.size(), inspect::SCREEN_BYTES), 0);
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
-    inspect::decode_screen(inspect::zx_palette(), x->data, pixels);
+    inspect::decode_screen(inspect::zx_palette(), screen->bytes, pixels);
     const auto png = inspect::encode_png(pixels);
     if (!png) {
         report(err, parsed->output, "cannot encode the picture");
@@ -38,7 +32,8 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     }
     if (!output->write(*png))
         return EXIT_USAGE;
-    return short_picture && warn_if_short(err, *parsed, x->chain) ? EXIT_PROBLEM : EXIT_OK;
+    // Zeros where the chain ended early are only missing data when they fall within the picture.
+    return screen->incomplete && warn_if_short(err, *parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
 } // namespace cli
