@@ -1,3 +1,5 @@
+// MainWindow's drive buttons: grab and write through SAMDisk where it is set up, otherwise through the built-in
+// transfer (drive_transfer.h).
 #include "shell/main_window.h"
 
 #include "common/path_text.h"

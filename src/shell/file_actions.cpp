@@ -1,3 +1,4 @@
+// MainWindow's file actions in the browser: its menu (rename, delete, new image from tapes) and dropped files.
 #include "shell/main_window.h"
 
 #include "common/path_text.h"

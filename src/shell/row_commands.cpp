@@ -1,3 +1,4 @@
+// MainWindow's row commands: the row menu's table and the commands it and the buttons run on the listed image.
 #include "shell/main_window.h"
 
 #include "basic/slot_listing.h"

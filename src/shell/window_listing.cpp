@@ -1,3 +1,5 @@
+// MainWindow's listing: what a browser event does, the image listed and checked, the list filled, and the listed
+// image opened again for a command.
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
