@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "common/same_file.h"
-#include "transfer/disc_transfer.h"
+#include "transfer/disc_flow.h"
 #include "transfer/libdsk_drive.h"
 
 #include <atomic>
@@ -209,52 +209,30 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
     if (!opened)
         return EXIT_USAGE;
     const std::string& device = options.address.device;
-    transfer::ReadReport result;
+    transfer::ReadReport read;
     ProgressLine line(err, "read");
     {
         InterruptCatcher catcher;
-        result = transfer::read_disc(*opened->drive, layout, progress_hooks(line));
+        read = transfer::read_disc(*opened->drive, layout, progress_hooks(line));
     }
-    line.finish(result.tracks_done, static_cast<int>(result.unreadable.size()));
-    for (const transfer::SectorAddress& at : result.unreadable)
+    line.finish(read.tracks_done, static_cast<int>(read.unreadable.size()));
+    for (const transfer::SectorAddress& at : read.unreadable)
         report(err, device, transfer::unreadable_text(at));
-    if (result.outcome == transfer::Outcome::Cancelled) {
-        report(err, device, "cancelled; no image written");
+    const transfer::ImageRead result =
+        transfer::conclude_read(std::move(read), [&](std::size_t) { return options.keep_damaged; });
+    const std::string& subject = result.about_drive() ? device : options.image;
+    if (!result.write()) {
+        const bool refused = result.end == transfer::ReadEnd::RefusedDamaged;
+        report(err, subject, result.words() + (refused ? " (--keep-damaged keeps the image with zeros there)" : ""));
         return EXIT_PROBLEM;
     }
-    if (result.outcome == transfer::Outcome::Failed) {
-        report(err, device, result.failure + "; no image written");
-        return EXIT_PROBLEM;
-    }
-    const std::size_t damaged = result.unreadable.size();
-    const std::string damage = std::to_string(damaged) + (damaged == 1 ? " unreadable sector" : " unreadable sectors");
-    if (!result.unreadable.empty() && !options.keep_damaged) {
-        report(err, options.image, "not written: " + damage + " (--keep-damaged keeps the image with zeros there)");
-        return EXIT_PROBLEM;
-    }
-    if (!output->write(result.image))
+    if (!output->write(result.read.image))
         return EXIT_USAGE;
-    if (!result.unreadable.empty()) {
-        report(err, options.image, "written with " + damage + " as zeros");
+    if (result.end == transfer::ReadEnd::KeptDamaged) {
+        report(err, subject, result.words());
         return EXIT_PROBLEM;
     }
     return EXIT_OK;
-}
-
-// The disc of the image, read whole into memory; std::nullopt after reporting why it cannot be.
-std::optional<transfer::DiscCopy> copy_image(const std::string& path, std::ostream& err)
-{
-    auto opened_image = image::open_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image)) {
-        report(err, path, failure->reason);
-        return std::nullopt;
-    }
-    image::OpenImage& source = std::get<image::OpenImage>(opened_image);
-    if (!source.scannable) {
-        report(err, path, image::size_reason(source.raw_size));
-        return std::nullopt;
-    }
-    return transfer::copy_disc(*source.source);
 }
 
 int write_from_image(const DiscOptions& options, std::ostream& err)
@@ -265,13 +243,15 @@ int write_from_image(const DiscOptions& options, std::ostream& err)
         report(err, device, "is also an input (" + options.image + ")");
         return EXIT_USAGE;
     }
-    const std::optional<transfer::DiscCopy> disc = copy_image(options.image, err);
-    if (!disc)
+    // The disc of the image, read whole into memory.
+    const auto copied = transfer::copy_image_file(options.image);
+    if (const auto* reason = std::get_if<std::string>(&copied)) {
+        report(err, options.image, *reason);
         return EXIT_USAGE;
-    const std::string lacking = transfer::sectors_text(disc->missing);
-    if (!disc->missing.empty() && !options.allow_missing) {
-        report(err, options.image,
-               "not written to the disc: the image lacks " + lacking + " (--allow-missing writes zeros there)");
+    }
+    const transfer::DiscCopy& disc = std::get<transfer::DiscCopy>(copied);
+    if (!disc.missing.empty() && !options.allow_missing) {
+        report(err, options.image, transfer::lacking_words(disc) + " (--allow-missing writes zeros there)");
         return EXIT_PROBLEM;
     }
     auto opened = open_drive(options, err);
@@ -281,15 +261,16 @@ int write_from_image(const DiscOptions& options, std::ostream& err)
     ProgressLine line(err, "written");
     {
         InterruptCatcher catcher;
-        result = transfer::write_disc(*opened->drive, disc->bytes, progress_hooks(line));
+        result = transfer::write_disc(*opened->drive, disc.bytes, progress_hooks(line));
     }
     line.finish(result.tracks_done, result.retried_tracks);
     if (result.outcome != transfer::Outcome::Done) {
         report(err, device, transfer::write_summary(result));
         return EXIT_PROBLEM;
     }
-    if (!disc->missing.empty()) {
-        report(err, options.image, "written to the disc with zeros in place of " + lacking);
+    if (!disc.missing.empty()) {
+        report(err, options.image,
+               "written to the disc with zeros in place of " + transfer::sectors_text(disc.missing));
         return EXIT_PROBLEM;
     }
     return EXIT_OK;

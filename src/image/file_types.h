@@ -50,6 +50,7 @@ inline constexpr int TYPE_ZX_SNAP_48K = 5;
 inline constexpr int TYPE_ZX_SCREEN = 7;
 inline constexpr int TYPE_ZX_SNAP_128K = 9;
 inline constexpr int TYPE_SAM_BASIC = 16;
+inline constexpr int TYPE_SAM_SCREEN = 20;
 inline constexpr int TYPE_SAM_CODE = 19;
 
 // A file of exactly this many bytes is a screen (the list's Length reads "6912").

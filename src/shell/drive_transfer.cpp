@@ -4,10 +4,12 @@
 #include "shell/modal.h"
 #include "shell/text.h"
 #include "shell/transfer_window.h"
+#include "transfer/disc_flow.h"
 
 #include <QFileInfo>
 
 #include <cstring>
+#include <utility>
 
 namespace shell {
 namespace {
@@ -42,45 +44,42 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
     if (!opened.drive)
         return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
 
-    transfer::ReadReport report;
+    transfer::ReadReport read;
     TransferWindow window(
         QString("Reading drive %1:").arg(QChar(drive)),
-        [&](const transfer::Hooks& hooks) { report = transfer::read_disc(*opened.drive, layout, hooks); }, owner);
+        [&](const transfer::Hooks& hooks) { read = transfer::read_disc(*opened.drive, layout, hooks); }, owner);
     run_modal(window);
 
     QStringList lines;
-    for (const transfer::SectorAddress& at : report.unreadable)
+    for (const transfer::SectorAddress& at : read.unreadable)
         lines << from_core(transfer::unreadable_text(at));
-    if (report.outcome == transfer::Outcome::Cancelled)
-        return lines << drive_name(drive) + " reading cancelled; no image written";
-    if (report.outcome == transfer::Outcome::Failed)
-        return lines << drive_name(drive) + " " + from_core(report.failure) + "; no image written";
-    if (!report.unreadable.empty() &&
-        !services.requester.ask_yes_no("Damaged disc",
-                                       QString("Sectors that could not be read: %1. They are zeros in the image.\n"
-                                               "Do you want to keep the image?")
-                                           .arg(report.unreadable.size()),
-                                       Icon::Exclamation))
-        return lines << "No image written";
-    file.write(report.image);
+    const transfer::ImageRead result = transfer::conclude_read(std::move(read), [&](std::size_t unreadable) {
+        return services.requester.ask_yes_no("Damaged disc",
+                                             QString("Sectors that could not be read: %1. They are zeros in the "
+                                                     "image.\nDo you want to keep the image?")
+                                                 .arg(unreadable),
+                                             Icon::Exclamation);
+    });
+    const QString subject = result.about_drive() ? drive_name(drive) : target + ":";
+    if (!result.write())
+        return lines << subject + " " + from_core(result.words());
+    file.write(result.read.image);
     if (!file.commit())
         return lines << "Cannot write " + target + ": " + std::strerror(file.error());
+    if (result.end == transfer::ReadEnd::KeptDamaged)
+        return lines << subject + " " + from_core(result.words());
     return lines << drive_name(drive) + " read into " + target;
 }
 
 std::variant<transfer::DiscCopy, QString> load_image_for_drive(const QString& image_path)
 {
-    auto opened_image = image::open_image(to_path(image_path));
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened_image))
-        return image_path + ": " + from_core(failure->reason);
-    image::OpenImage& source = std::get<image::OpenImage>(opened_image);
-    if (!source.scannable)
-        return image_path + ": " + from_core(image::size_reason(source.raw_size));
-    transfer::DiscCopy disc = transfer::copy_disc(*source.source);
+    auto copied = transfer::copy_image_file(to_path(image_path));
+    if (const auto* reason = std::get_if<std::string>(&copied))
+        return image_path + ": " + from_core(*reason);
+    auto& disc = std::get<transfer::DiscCopy>(copied);
     if (!disc.missing.empty())
-        return image_path + ": not written to the disc: the image lacks " +
-               from_core(transfer::sectors_text(disc.missing));
-    return disc;
+        return image_path + ": " + from_core(transfer::lacking_words(disc));
+    return std::move(disc);
 }
 
 QStringList write_image_to_drive(Services services, const transfer::DiscCopy& disc, char drive, QWidget* owner)

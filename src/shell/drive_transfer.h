@@ -17,7 +17,8 @@ namespace shell {
 
 // Reads the disc in `drive` ('A' or 'B') into the file `target`, whose extension decides the layout (.mgt's when
 // it names none). An existing file is only replaced when the user agrees, and an image with unreadable sectors
-// only kept when the user says so; a cancelled or failed read leaves no file.
+// only kept when the user says so; a cancelled or failed read leaves no file. The outcome is said in the words of
+// kestrel-cli disc read (transfer/disc_flow.h), after "Drive A:" or the file's path.
 QStringList read_drive_to_image(Services services, char drive, const QString& target, QWidget* owner);
 
 // The image file at `image_path` (any image open_image opens) read whole into memory for a write, so that the

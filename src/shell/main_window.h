@@ -3,6 +3,13 @@
 // runs one handler to its end; the handlers call the core and show its results. The status bar says in one
 // line what a command did or why it did nothing, until the next browser event. A right click on a list row
 // offers the row's commands; an image dropped on the window is selected and listed as a click would.
+//
+// The class is spread over files by what the handlers do:
+//   main_window.cpp        the controls, their layout and the window's events (keys, close, drag and drop)
+//   window_listing.cpp     a browser event: the image listed and checked, the list filled
+//   row_commands.cpp       the row menu's table and its commands: convert, view screen, list BASIC, export, snapshot
+//   drive_buttons.cpp      grab and write with SAMDisk or the built-in transfer (drive_transfer.cpp)
+//   file_actions.cpp       the browser's file menu (rename, delete, new image from tapes) and dropped files
 #pragma once
 
 #include "common/settings.h"
@@ -39,6 +46,8 @@ inline constexpr int CLIENT_HEIGHT = 405;
 inline constexpr int MIN_CLIENT_WIDTH = 300;
 inline constexpr int MIN_CLIENT_HEIGHT = 200;
 inline constexpr const char* IMAGE_PATTERN = "*.mgt;*.dsk;*.img;*.sad;*.gz;*.zip";
+// Whether the browser lists a file of this name (IMAGE_PATTERN): a disc image or an archive.
+bool is_image_name(const std::string& path);
 inline constexpr const char* DONATE_ADDRESS = "https://kestrel-disc-tools.org/donate";
 
 class MainWindow : public QWidget
@@ -54,28 +63,34 @@ public:
     void relayout(int width, int height);
     // Selects every row of the main list.
     void select_all_rows();
+    void show_options();
 
+    // The listing (window_listing.cpp): a click, a key or a right click in the browser.
     void on_browser_event(FileBrowser::Event kind);
+
+    // Row commands (row_commands.cpp). The buttons act on the selected rows, the menu's commands on the row it was
+    // opened on.
     void convert_to_tap();
     void view_selected_screen();
-    // The commands of the list's context menu, acting on the row it was opened on.
     void view_screen(const image::CatalogueRow& row);
     void list_basic(const image::CatalogueRow& row);
     void export_row(const image::CatalogueRow& row);
     void save_snapshot(const image::CatalogueRow& row);
+
+    // Drive buttons (drive_buttons.cpp).
+    void grab_disc(char drive);
+    void write_disc(char drive);
+
+    // The browser's file actions (file_actions.cpp).
     // Asks for tapes and a name, makes a new image of the tapes' files, then selects and lists it.
     void new_image_from_tapes();
     // Selects a dropped disc image in the browser and lists it; anything else only gets a status line saying why.
     void open_dropped(const QList<QUrl>& urls);
-    void show_options();
-    void grab_disc(char drive);
-    void write_disc(char drive);
     void rename_image_file();
     void delete_image_file();
     void refresh_browser();
 
     const std::string& current_image_path() const { return m_current_image_path; }
-    image::Layout image_layout() const { return m_layout; }
     const image::Catalogue& catalogue() const { return m_catalogue; }
 
 protected:
@@ -87,7 +102,11 @@ protected:
 
 private:
     void create_controls();
-    void check_drive_buttons();
+    void show_status(const QString& text);
+    void append_lines(const std::vector<std::string>& lines);
+
+    // The listing (window_listing.cpp).
+    void create_list();
     // Lists an image; an archive of several images asks which one only when `may_ask` (the user chose the archive
     // rather than passing over it with the keys).
     void load_image(const std::string& path, bool may_ask = true);
@@ -97,16 +116,23 @@ private:
     std::unique_ptr<image::SectorSource> open_listed_image() const;
     void fill_list();
     bool is_listed_image(const std::string& path) const;
-    void show_status(const QString& text);
-    void show_row_menu(const QPoint& position);
     // Selects `path` in the browser, which lists it; listed again when it already was the selection.
     void select_and_list(const QString& path);
     // The folder of the listed image (of its archive, for an image inside one), ending in a separator: where new
     // files are proposed.
     QString listed_folder() const;
+
+    // Row commands (row_commands.cpp).
+    void show_row_menu(const QPoint& position);
     // Writes a new file whole; false, with the reason in the status bar, when it could not be written.
     bool write_new_file(const QString& path, std::span<const std::uint8_t> bytes);
-    void append_lines(const std::vector<std::string>& lines);
+
+    // The browser's file actions (file_actions.cpp).
+    void create_browser_menu();
+    void show_browser_menu();
+
+    // Drive buttons (drive_buttons.cpp).
+    void check_drive_buttons();
     void show_samdisk_hint();
     void run_samdisk(const QString& arguments);
     // Lines of the built-in transfer: all in the message pane, the last one in the status bar as well.
@@ -118,7 +144,6 @@ private:
     const inspect::PixelTable& m_pixels;
 
     std::string m_current_image_path;
-    image::Layout m_layout = image::Layout::None;
     image::Catalogue m_catalogue;
     // The image the list was read from: the list's commands act on it, whatever the browser shows since. Inside an
     // archive it is ARCHIVE/NAME, and m_listed_file is the archive; otherwise both are the image file.

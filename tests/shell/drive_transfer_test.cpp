@@ -118,14 +118,15 @@ void DriveTransferTest::grab_reads_the_drive_into_the_chosen_file()
     QCOMPARE(f.window->findChild<QStatusBar*>("statusBar")->currentMessage(), "Drive B: read into " + target);
     QCOMPARE(f.browser()->selected_path(), f.path("sub") + "/");
 
-    // A damaged disc: the file is replaced only when both questions are answered yes.
+    // A damaged disc: the file is replaced only when both questions are answered yes; the words are kestrel-cli's.
     drive.read_faults[{0, 0, 1}] = -1;
     for (const QString keep : {"no", "yes"}) {
         f.requester.expect("save", target);
         f.requester.expect("yesno", "yes");
         f.requester.expect("yesno", keep);
         QTest::mouseClick(button(*f.window, "grabBButton"), Qt::LeftButton);
-        const QString last = keep == "yes" ? "Drive B: read into " + target : QString("No image written");
+        const QString last = target + (keep == "yes" ? ": written with 1 unreadable sector as zeros"
+                                                     : ": not written: 1 unreadable sector");
         QCOMPARE(f.pane_lines(), QStringList({"track 0 side 0 sector 1 unreadable", last}));
         QCOMPARE(testing_support::read_file(target.toStdString())[0] == 0, keep == "yes");
     }
@@ -167,7 +168,7 @@ void DriveTransferTest::progress_window_shows_the_track_and_cancels()
         QCOMPARE(errors, QString("Errors so far: 1"));
         QVERIFY(f.window->isVisible());
         QCOMPARE(f.pane_lines(),
-                 QStringList({"track 1 side 0 sector 3 unreadable", "Drive A: reading cancelled; no image written"}));
+                 QStringList({"track 1 side 0 sector 3 unreadable", "Drive A: cancelled; no image written"}));
         QCOMPARE(QDir(f.folder()).entryList(QDir::Files), QStringList());
         // The held track was read to its end, the next one not begun.
         QCOMPARE((drive.reads[{3, 1, 1}]), 0);

@@ -174,7 +174,6 @@ void MainWindowTest::picking_an_image_lists_and_scans_it()
     QCOMPARE(f.pane_lines(), expected);
     QCOMPARE(QString::fromStdString(f.window->current_image_path()), path);
     QCOMPARE(QString::fromStdString(f.settings.Currentdir), f.folder() + "/");
-    QCOMPARE(f.window->image_layout(), image::Layout::Interleaved);
 }
 
 void MainWindowTest::picking_an_archive_lists_the_image_chosen_inside()
@@ -219,14 +218,12 @@ void MainWindowTest::picking_a_folder_keeps_the_list()
     QDir(f.folder()).mkdir("sub");
     f.open();
     f.pick(f.path("a.img"));
-    QCOMPARE(f.window->image_layout(), image::Layout::Sequential);
     QCOMPARE(f.list()->topLevelItemCount(), 3);
     f.pick(f.path("sub"));
     QCOMPARE(f.list()->topLevelItemCount(), 3);
     QCOMPARE(f.pane()->toPlainText(), QString());
     QCOMPARE(QString::fromStdString(f.settings.Currentdir), f.path("sub") + "/");
     QCOMPARE(QString::fromStdString(f.window->current_image_path()), f.path("sub") + "/");
-    QCOMPARE(f.window->image_layout(), image::Layout::Sequential);
 }
 
 void MainWindowTest::convert_writes_the_selected_rows_in_list_order()

@@ -1,0 +1,197 @@
+// MainWindow's file actions in the browser: its menu (rename, delete, new image from tapes) and dropped files.
+#include "shell/main_window.h"
+
+#include "common/path_text.h"
+#include "image/open_container.h"
+#include "shell/save_target.h"
+#include "shell/text.h"
+#include "tape/make_disc.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+
+namespace shell {
+
+bool is_image_name(const std::string& path)
+{
+    return image::layout_from_path(path) != image::Layout::None || image::is_container_name(path);
+}
+
+void MainWindow::create_browser_menu()
+{
+    m_browser_menu = new QMenu(this);
+    m_browser_menu->setObjectName("browserMenu");
+    m_rename_action = m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
+    m_delete_action = m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
+    m_browser_menu->addAction(QString::fromUtf8("New image from tapes\u2026"), this, &MainWindow::new_image_from_tapes);
+}
+
+void MainWindow::show_browser_menu()
+{
+    // A folder gets no file actions.
+    const bool file = !m_current_image_path.empty() && !m_current_image_path.ends_with('/');
+    m_rename_action->setVisible(file);
+    m_delete_action->setVisible(file);
+    m_browser_menu->exec(QCursor::pos() - QPoint(1, 1));
+}
+
+void MainWindow::refresh_browser()
+{
+    m_browser->set_text(from_path(m_settings.Currentdir) + IMAGE_PATTERN);
+}
+
+void MainWindow::open_dropped(const QList<QUrl>& urls)
+{
+    QStringList files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    }
+    if (files.size() != 1) {
+        show_status(files.isEmpty() ? QString("Only a disc image file (.mgt, .dsk, .img) can be dropped here")
+                                    : QString("%1 files dropped: drop one disc image at a time").arg(files.size()));
+        return;
+    }
+    const QFileInfo info(files.front());
+    if (info.isDir()) {
+        show_status(info.fileName() + " is a folder, not a disc image");
+        return;
+    }
+    // open_image knows which names and contents are images; an image that cannot be read is still listed, as a
+    // click would list it, and says why there.
+    auto opened = image::open_image(to_path(info.filePath()));
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && failure->not_an_image) {
+        show_status(info.fileName() + ": " + from_path(failure->reason));
+        return;
+    }
+    select_and_list(info.filePath());
+}
+
+void MainWindow::new_image_from_tapes()
+{
+    m_status->clearMessage();
+    const QString folder = from_path(m_settings.Currentdir);
+    const QStringList tapes =
+        m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
+    if (tapes.isEmpty())
+        return;
+    const QString target = ask_new_file(
+        m_services.requester, "New image name", folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
+        "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
+            return image::layout_from_path(to_path(path)) != image::Layout::None
+                       ? QString()
+                       : QFileInfo(path).fileName() + ": a new image needs a name ending in .mgt, .dsk or .img";
+        });
+    if (target.isEmpty())
+        return;
+    const image::Layout layout = image::layout_from_path(to_path(target));
+    std::vector<std::string> paths;
+    for (const QString& tape : tapes)
+        paths.push_back(to_path(tape));
+    const auto made = tape::make_disc_from_paths(paths, layout, std::nullopt);
+    if (const auto* reason = std::get_if<std::string>(&made)) {
+        show_status(from_path(*reason));
+        return;
+    }
+    const tape::MadeDisc& disc = std::get<tape::MadeDisc>(made);
+    if (!write_new_file(target, disc.bytes))
+        return;
+    select_and_list(target);
+    // Listing the new image cleared the pane; the tape blocks left out follow the scan's lines.
+    for (const std::string& problem : disc.problems)
+        m_pane->appendPlainText(from_path(problem));
+    QString status = QString("%1 made: %2 files from %3 tapes")
+                         .arg(target)
+                         .arg(disc.placed.size())
+                         .arg(tapes.size() - static_cast<qsizetype>(disc.refused_tapes));
+    if (disc.skipped_blocks > 0)
+        status += QString("; %1 tape blocks skipped").arg(disc.skipped_blocks);
+    if (disc.refused_tapes > 0)
+        status += QString("; %1 tapes not read").arg(disc.refused_tapes);
+    show_status(status);
+}
+
+void MainWindow::rename_image_file()
+{
+    const QString old_path = m_browser->selected_path();
+    if (old_path.isEmpty() || old_path.endsWith('/')) {
+        show_status("Select an image file to rename");
+        return;
+    }
+    const QString old_name = QFileInfo(old_path).fileName();
+    const QString folder = from_path(common::folder_part(to_path(old_path)));
+    const QString answer = m_services.requester.ask_text("Rename file", "Please enter new file name", old_name);
+    const QString new_path = folder + answer;
+    m_current_image_path = to_path(new_path);
+    QString status;
+    if (!answer.isEmpty() && answer != old_name) {
+        const bool listed = is_listed_image(to_path(old_path));
+        QFile file(old_path);
+        // Never replaces an existing file.
+        if (QFileInfo::exists(new_path)) {
+            status = "Not renamed: " + answer + " exists";
+        } else if (const QString target_folder = QFileInfo(new_path).path(); !QFileInfo(target_folder).isDir()) {
+            status = "Not renamed: there is no folder " + target_folder;
+        } else if (!file.rename(new_path)) {
+            status = "Not renamed: " + old_name + ": " + file.errorString();
+        } else {
+            status = "Renamed " + old_name + " to " + answer;
+            const bool readable = is_image_name(to_path(new_path));
+            if (!readable)
+                status += "; the browser lists only disc images and archives (" + QString(IMAGE_PATTERN) + ")";
+            // The list follows its image to the new name; under a name the window does not read, or reads another
+            // way (.mgt to .img swaps the order of the sides), it goes.
+            const bool read_alike =
+                image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
+                image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
+            if (listed && readable && read_alike) {
+                const std::string inner = m_catalogue_path.substr(m_listed_file.size());
+                m_listed_file = to_path(new_path);
+                m_catalogue_path = m_listed_file + inner;
+            } else if (listed) {
+                forget_list();
+            }
+        }
+    }
+    refresh_browser();
+    show_status(status);
+}
+
+void MainWindow::delete_image_file()
+{
+    const QString path = m_browser->selected_path();
+    if (path.isEmpty() || path.endsWith('/')) {
+        show_status("Select an image file to delete");
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    const bool trash = m_services.system.has_trash();
+    QString question = "Deleting " + path;
+    if (!trash)
+        question += "\n\nThere is no trash here: the file is deleted for good.";
+    QString status;
+    if (m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question)) {
+        const bool listed = is_listed_image(to_path(path));
+        bool gone = false;
+        if (trash) {
+            const QString reason = m_services.system.move_to_trash(path);
+            gone = reason.isEmpty();
+            status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
+        } else {
+            QFile file(path);
+            gone = file.remove();
+            status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
+        }
+        // The list of a deleted image would only lead to empty tapes: it goes with the file.
+        if (gone && listed)
+            forget_list();
+    }
+    refresh_browser();
+    show_status(status);
+}
+
+} // namespace shell

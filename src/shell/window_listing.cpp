@@ -1,0 +1,201 @@
+// MainWindow's listing: what a browser event does, the image listed and checked, the list filled, and the listed
+// image opened again for a command.
+#include "shell/main_window.h"
+
+#include "common/path_text.h"
+#include "image/open_container.h"
+#include "inspect/directory_check.h"
+#include "inspect/scan.h"
+#include "shell/modal.h"
+#include "shell/text.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace shell {
+namespace {
+
+constexpr std::array<int, image::CATALOGUE_COLUMNS> COLUMN_WIDTHS = {100, 50, 50, 50, 80, 50, 50, 50};
+constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {"Filename", "Start",  "Length", "Attr",
+                                                                             "Type",     "StartS", "StartT", "Sect"};
+constexpr int TYPE_COLUMN = 4;
+const QColor EVEN_ROW(255, 255, 255);
+const QColor ODD_ROW(223, 223, 223);
+
+} // namespace
+
+void MainWindow::create_list()
+{
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName("mainList");
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setColumnCount(image::CATALOGUE_COLUMNS);
+    QStringList titles;
+    for (const char* title : COLUMN_TITLES)
+        titles << title;
+    m_list->setHeaderLabels(titles);
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionsMovable(false);
+    for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column)
+        m_list->setColumnWidth(column, COLUMN_WIDTHS[static_cast<std::size_t>(column)]);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { view_selected_screen(); });
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QTreeWidget::customContextMenuRequested, this, &MainWindow::show_row_menu);
+}
+
+void MainWindow::on_browser_event(FileBrowser::Event kind)
+{
+    m_pane->clear();
+    m_status->clearMessage();
+    m_current_image_path = to_path(m_browser->selected_path());
+    m_settings.Currentdir = common::folder_part(m_current_image_path);
+    if (is_image_name(m_current_image_path)) {
+        // Passing over an archive with the arrow keys does not ask which of its images to list.
+        load_image(m_current_image_path, kind != FileBrowser::Event::SelectionChange || !m_browser->moving_by_keys());
+    }
+    drain_pending_events();
+    if (kind == FileBrowser::Event::RightClick)
+        show_browser_menu();
+}
+
+void MainWindow::load_image(const std::string& path, bool may_ask)
+{
+    m_catalogue.clear();
+    m_catalogue_path = path;
+    m_listed_file = path;
+    auto opened = image::open_image(path);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && !failure->choices.empty()) {
+        // An archive of several images: the one the user picks is listed as ARCHIVE/NAME.
+        QStringList items;
+        for (const std::string& name : failure->choices)
+            items << from_path(name);
+        const QString archive = from_path(common::file_part(path));
+        if (!may_ask) {
+            fill_list();
+            show_status(QString("%1 holds %2 images: press Return to choose").arg(archive).arg(items.size()));
+            return;
+        }
+        const QString choice =
+            m_services.requester.ask_choice("Choose an image", archive + " holds several disc images:", items);
+        if (choice.isEmpty()) {
+            fill_list();
+            show_status(
+                QString("%1 holds %2 images (%3); none chosen").arg(archive).arg(items.size()).arg(items.join(", ")));
+            return;
+        }
+        m_catalogue_path = path + "/" + to_path(choice);
+        opened = image::open_image(m_catalogue_path);
+    }
+    auto* image = std::get_if<image::OpenImage>(&opened);
+    if (image)
+        m_catalogue = image::read_directory(*image->source);
+    fill_list();
+    const QString shown = from_path(common::file_part(m_catalogue_path));
+    if (image) {
+        append_lines(image->findings);
+        if (image->scannable) {
+            append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);
+            if (const auto reason = inspect::foreign_directory_reason(m_catalogue))
+                show_status(shown + " does not look like a +D/SAM directory: " + from_path(*reason));
+        } else
+            show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
+                            .arg(shown)
+                            .arg(image->raw_size)
+                            .arg(image::IMAGE_BYTES));
+        return;
+    }
+    // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
+    // bar says why (a 9-sector DSK, a damaged archive, no permission).
+    const auto& failure = std::get<image::OpenFailure>(opened);
+    if (failure.size == image::IMAGE_BYTES)
+        append_lines({inspect::scan_first_line(path)});
+    show_status(shown + ": " + from_path(failure.reason));
+}
+
+std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
+{
+    auto opened = image::open_image(m_catalogue_path);
+    if (auto* image = std::get_if<image::OpenImage>(&opened))
+        return std::move(image->source);
+    // An image that went away since it was listed reads as a blank disc: every file then reports that it could
+    // not be converted.
+    return std::make_unique<image::RawImage>(std::make_unique<image::MemoryBytes>(std::vector<std::uint8_t>{}),
+                                             image::Layout::Interleaved);
+}
+
+bool MainWindow::is_listed_image(const std::string& path) const
+{
+    if (m_listed_file.empty())
+        return false;
+    const QString listed = QFileInfo(from_path(m_listed_file)).canonicalFilePath();
+    return !listed.isEmpty() && listed == QFileInfo(from_path(path)).canonicalFilePath();
+}
+
+void MainWindow::fill_list()
+{
+    m_list->clear();
+    if (m_catalogue.empty())
+        return;
+    // No repaint per row: the list is redrawn once when it is filled.
+    m_list->setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> items;
+    for (std::size_t i = 0; i < m_catalogue.size(); ++i) {
+        const image::CatalogueRow& row = m_catalogue[i];
+        const auto cells = image::cell_texts(row);
+        auto* item = new QTreeWidgetItem();
+        // A type code without a name keeps its cell; the tooltip says what is known of it.
+        const QString note = from_disc(image::type_note(row.type_code));
+        for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column) {
+            item->setText(column, shown_disc_text(cells[static_cast<std::size_t>(column)]));
+            item->setBackground(column, i % 2 == 0 ? EVEN_ROW : ODD_ROW);
+            if (!note.isEmpty())
+                item->setToolTip(column, note);
+        }
+        item->setData(0, Qt::UserRole, row.slot);
+        items.append(item);
+    }
+    m_list->addTopLevelItems(items);
+    // The type names are the longest cells: their column takes what they need.
+    m_list->resizeColumnToContents(TYPE_COLUMN);
+    m_list->setColumnWidth(
+        TYPE_COLUMN, std::max(m_list->columnWidth(TYPE_COLUMN), COLUMN_WIDTHS[static_cast<std::size_t>(TYPE_COLUMN)]));
+    m_list->setUpdatesEnabled(true);
+}
+
+void MainWindow::forget_list()
+{
+    m_catalogue.clear();
+    m_catalogue_path.clear();
+    m_listed_file.clear();
+    fill_list();
+}
+
+void MainWindow::select_and_list(const QString& path)
+{
+    const QString before = m_browser->selected_path();
+    if (!m_browser->select_path(path)) {
+        show_status(path + " cannot be shown in the folder tree");
+        return;
+    }
+    // Selecting the item that is already selected reports no change.
+    if (m_browser->selected_path() == before)
+        on_browser_event(FileBrowser::Event::LeftClick);
+}
+
+QString MainWindow::listed_folder() const
+{
+    return from_path(common::folder_part(m_listed_file));
+}
+
+} // namespace shell
