@@ -1,6 +1,7 @@
 #include "basic/listing.h"
 
 #include "common/bytes.h"
+#include "common/number_text.h"
 
 #include <algorithm>
 #include <array>
@@ -76,14 +77,6 @@ bool has_trailing_blank(std::uint8_t token, std::string_view name)
     return (token >= FIRST_SPACED_FUNCTION || token < FIRST_KEYWORD) && (is_letter(name.back()) || name.back() == '$');
 }
 
-void append_hex(std::string& out, std::uint8_t byte)
-{
-    constexpr std::string_view DIGITS = "0123456789ABCDEF";
-    out += "0x";
-    out += DIGITS[byte >> 4];
-    out += DIGITS[byte & 0x0F];
-}
-
 // Writes one control code with the parameter bytes the text still holds and returns how many it took.
 std::size_t append_control(std::string& out, std::uint8_t code, std::span<const std::uint8_t> rest)
 {
@@ -143,7 +136,7 @@ std::string line_text(std::span<const std::uint8_t> text)
         }
         if (b < FIRST_PRINTABLE) {
             out += "\\{";
-            append_hex(out, b);
+            out += common::hex(b, common::BYTE_DIGITS);
             out += '}';
             continue;
         }

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "common/same_file.h"
+#include "image/geometry.h"
 #include "transfer/disc_transfer.h"
 #include "transfer/libdsk_drive.h"
 
@@ -147,7 +148,7 @@ public:
     void track(const transfer::Progress& p)
     {
         if (m_terminal)
-            show(p.tracks_done, p.errors, ", now track " + std::to_string(p.track) + " side " + std::to_string(p.side));
+            show(p.tracks_done, p.errors, ", now " + image::track_text(p.track, p.side));
         else if (p.tracks_done > 0 && p.tracks_done % PROGRESS_STEP == 0)
             show(p.tracks_done, p.errors, "");
     }

@@ -50,8 +50,8 @@ std::optional<int> data_sector_index(std::uint8_t track_byte, int number)
 
 int sectors_for(std::size_t body_bytes)
 {
-    const std::size_t sectors = (body_bytes + data_sector::DATA_BYTES - 1) / data_sector::DATA_BYTES;
-    return static_cast<int>(std::clamp<std::size_t>(sectors, 1, std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<std::size_t>(data_sector::sectors_for(body_bytes), 1, std::numeric_limits<int>::max()));
 }
 
 std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sectors)

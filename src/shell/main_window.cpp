@@ -5,6 +5,8 @@
 #include "common/bytes.h"
 #include "common/path_text.h"
 #include "common/version.h"
+#include "files/file_export.h"
+#include "files/make_disc.h"
 #include "image/open_container.h"
 #include "inspect/directory_check.h"
 #include "inspect/scan.h"
@@ -20,8 +22,6 @@
 #include "tape/basic_rewrite.h"
 #include "tape/convert.h"
 #include "tape/extract.h"
-#include "tape/file_export.h"
-#include "tape/make_disc.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -127,7 +127,7 @@ const std::array<RowAction, 5> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
-    {"Export file\u2026", [](const image::CatalogueRow& row) { return tape::is_exportable(row.type_code); },
+    {"Export file\u2026", [](const image::CatalogueRow& row) { return files::is_exportable(row.type_code); },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.export_row(row);
      }},
@@ -689,12 +689,12 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
         return;
-    const auto exported = tape::export_file(*open_listed_image(), row.slot);
+    const auto exported = files::export_file(*open_listed_image(), row.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
     }
-    const auto& file = std::get<tape::ExportedFile>(exported);
+    const auto& file = std::get<files::ExportedFile>(exported);
     if (!write_new_file(target, file.bytes))
         return;
     QString status = QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(file.bytes.size());
@@ -747,12 +747,12 @@ void MainWindow::new_image_from_tapes()
     std::vector<std::string> paths;
     for (const QString& tape : tapes)
         paths.push_back(to_path(tape));
-    const auto made = tape::make_disc_from_paths(paths, layout, std::nullopt);
+    const auto made = files::make_disc_from_paths(paths, layout, std::nullopt);
     if (const auto* reason = std::get_if<std::string>(&made)) {
         show_status(from_path(*reason));
         return;
     }
-    const tape::MadeDisc& disc = std::get<tape::MadeDisc>(made);
+    const files::MadeDisc& disc = std::get<files::MadeDisc>(made);
     if (!write_new_file(target, disc.bytes))
         return;
     select_and_list(target);
