@@ -217,7 +217,7 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
         result = transfer::read_disc(*opened->drive, layout, progress_hooks(line));
     }
     line.finish(result.tracks_done, static_cast<int>(result.unreadable.size()));
-    for (const transfer::SectorAddress& at : result.unreadable)
+    for (const transfer::DriveSectorAddress& at : result.unreadable)
         report(err, device, transfer::unreadable_text(at));
     if (result.outcome == transfer::Outcome::Cancelled) {
         report(err, device, "cancelled; no image written");

@@ -238,7 +238,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
             return std::move(*refusal);
     }
 
-    auto written = image::write_disc(files, layout);
+    auto written = image::build_disc(files, layout);
     if (auto* error = std::get_if<std::string>(&written))
         return std::move(*error);
     auto& disc = std::get<image::WrittenDisc>(written);

@@ -49,7 +49,7 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
     run_modal(window);
 
     QStringList lines;
-    for (const transfer::SectorAddress& at : report.unreadable)
+    for (const transfer::DriveSectorAddress& at : report.unreadable)
         lines << from_core(transfer::unreadable_text(at));
     if (report.outcome == transfer::Outcome::Cancelled)
         return lines << drive_name(drive) + " reading cancelled; no image written";

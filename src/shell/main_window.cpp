@@ -230,8 +230,8 @@ void MainWindow::create_controls()
     connect(m_options, &QPushButton::clicked, this, &MainWindow::show_options);
     connect(m_grab_a, &QPushButton::clicked, this, [this] { grab_disc('A'); });
     connect(m_grab_b, &QPushButton::clicked, this, [this] { grab_disc('B'); });
-    connect(m_write_a, &QPushButton::clicked, this, [this] { write_disc('A'); });
-    connect(m_write_b, &QPushButton::clicked, this, [this] { write_disc('B'); });
+    connect(m_write_a, &QPushButton::clicked, this, [this] { write_to_drive('A'); });
+    connect(m_write_b, &QPushButton::clicked, this, [this] { write_to_drive('B'); });
     connect(m_donate, &QPushButton::clicked, this, [this] {
         if (!m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false))
             show_status(QString("No web browser could be started; the donation page is ") + DONATE_ADDRESS);
@@ -560,7 +560,7 @@ void MainWindow::convert_to_tap()
         const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
         if (item->isSelected()) {
             rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
-            sam_files += row.type_code >= image::TYPE_SAM_BASIC ? 1 : 0;
+            sam_files += image::file_type(row.type_code).sam_system ? 1 : 0;
             tape_forms += image::has_tape_form(row.type_code) ? 1 : 0;
         }
     }
@@ -833,7 +833,7 @@ void MainWindow::grab_disc(char drive)
     show_transfer_lines(lines);
 }
 
-void MainWindow::write_disc(char drive)
+void MainWindow::write_to_drive(char drive)
 {
     if (!m_builtin_transfer && m_settings.SAMDisk.empty())
         return;

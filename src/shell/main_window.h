@@ -69,7 +69,7 @@ public:
     void open_dropped(const QList<QUrl>& urls);
     void show_options();
     void grab_disc(char drive);
-    void write_disc(char drive);
+    void write_to_drive(char drive);
     void rename_image_file();
     void delete_image_file();
     void refresh_browser();

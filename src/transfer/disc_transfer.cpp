@@ -40,7 +40,7 @@ void announce(const Hooks& hooks, int index, int errors)
         hooks.on_track(Progress{track_of(index), side_of(index), index, errors});
 }
 
-std::string place_text(const SectorAddress& at)
+std::string place_text(const DriveSectorAddress& at)
 {
     return image::track_text(at.track, at.side) + " sector " + std::to_string(at.sector);
 }
@@ -62,7 +62,7 @@ struct Place
 };
 
 // Reads one sector, trying again while the sector alone fails. std::nullopt when cancelled in between.
-std::optional<DriveResult> read_with_retries(Drive& drive, const SectorAddress& at, image::SectorSpan out,
+std::optional<DriveResult> read_with_retries(Drive& drive, const DriveSectorAddress& at, image::SectorSpan out,
                                              const Hooks& hooks)
 {
     DriveResult result;
@@ -124,7 +124,7 @@ ReadReport read_disc(Drive& drive, image::Layout layout, const Hooks& hooks)
         const int track = track_of(index);
         const int side = side_of(index);
         for (const int sector : SECTOR_ORDER) {
-            const SectorAddress at{track, side, sector};
+            const DriveSectorAddress at{track, side, sector};
             const auto offset =
                 static_cast<std::size_t>(image::sector_offset(layout, track_byte(track, side), sector - FIRST_SECTOR));
             const image::SectorSpan out = sector_in(report.image, offset);
@@ -210,15 +210,15 @@ WriteReport write_disc(Drive& drive, std::span<const std::uint8_t> disc, const H
     return report;
 }
 
-std::string unreadable_text(const SectorAddress& at)
+std::string unreadable_text(const DriveSectorAddress& at)
 {
     return place_text(at) + " unreadable";
 }
 
-std::string sectors_text(const std::vector<SectorAddress>& sectors)
+std::string sectors_text(const std::vector<DriveSectorAddress>& sectors)
 {
-    std::vector<SectorAddress> sorted = sectors;
-    std::sort(sorted.begin(), sorted.end(), [](const SectorAddress& a, const SectorAddress& b) {
+    std::vector<DriveSectorAddress> sorted = sectors;
+    std::sort(sorted.begin(), sorted.end(), [](const DriveSectorAddress& a, const DriveSectorAddress& b) {
         return std::tuple(a.track, a.side, a.sector) < std::tuple(b.track, b.side, b.sector);
     });
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
