@@ -1,7 +1,7 @@
 // A new disc made from a tape: 80 files of 9,000 bytes (19 sectors each, 1,520 of the 1,560), every eighth a BASIC
 // program, read from a .tap file and laid out in memory, as kestrel-cli make does before it writes the image.
+#include "files/make_disc.h"
 #include "support/image_builder.h"
-#include "tape/make_disc.h"
 #include "tape/tap_writer.h"
 
 #include "common/bytes.h"
@@ -44,8 +44,8 @@ void BM_MakeFullDisc(benchmark::State& state)
     const std::vector<std::string> paths = {(dir / "full.tap").string()};
     testing_support::write_file(paths[0], full_tape());
     for (auto _ : state) {
-        auto made = tape::make_disc_from_paths(paths, image::Layout::Interleaved, std::nullopt);
-        if (!std::holds_alternative<tape::MadeDisc>(made))
+        auto made = files::make_disc_from_paths(paths, image::Layout::Interleaved, std::nullopt);
+        if (!std::holds_alternative<files::MadeDisc>(made))
             state.SkipWithError("the disc was not made");
         benchmark::DoNotOptimize(made);
     }

@@ -5,6 +5,7 @@
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
+#include "image/directory.h"
 #include "snapshot/plusd_snapshot.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
@@ -82,7 +83,7 @@ void check_z80(const snapshot::Snapshot& snap, const std::vector<std::uint8_t>& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::span<const std::uint8_t> input(data, size);
-    const std::size_t entry_size = std::min(size, snapshot::plusd::ENTRY_SIZE);
+    const std::size_t entry_size = std::min(size, image::entry::SIZE);
     const auto result = snapshot::decode_plusd_snapshot(input.first(entry_size), input.subspan(entry_size));
     if (const auto* error = std::get_if<snapshot::DecodeError>(&result)) {
         fuzz::require(!error->reason.empty(), "a refusal gives its reason");
@@ -90,11 +91,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto& snap = std::get<snapshot::Snapshot>(result);
     const bool is_128k = snap.model == snapshot::Model::Spectrum128K;
-    const int type = input[snapshot::plusd::TYPE] & snapshot::plusd::TYPE_MASK;
+    const int type = input[image::entry::STATUS] & image::TYPE_MASK;
     fuzz::require(is_128k == (type == snapshot::plusd::TYPE_128K), "the type decides the model");
     fuzz::require(snap.ram.size() == (is_128k ? snapshot::RAM_BYTES_128K : snapshot::RAM_BYTES_48K),
                   "the RAM has the model's size");
-    const std::uint16_t stored_sp = common::get_le16(input, snapshot::plusd::SP);
+    const std::uint16_t stored_sp = common::get_le16(input, image::entry::SNAP_SP);
     fuzz::require(stored_sp >= snapshot::RAM_START &&
                       snap.regs.sp == static_cast<std::uint16_t>(stored_sp + snapshot::plusd::STACK_BYTES),
                   "SP comes back above the registers pushed into RAM");

@@ -6,8 +6,8 @@
 #include "fuzz_support.h"
 
 #include "common/bytes.h"
+#include "files/make_disc.h"
 #include "image/disc_writer.h"
-#include "tape/make_disc.h"
 
 #include <algorithm>
 #include <array>
@@ -102,13 +102,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     fuzz::require(listed == contents.problems.size(), "every line is of one counted block");
 
-    const std::vector<tape::LoadedTape> tapes = {tape::load_tape("fuzz.tap", bytes)};
-    const tape::LoadedTape& loaded = tapes.front();
+    const std::vector<files::LoadedTape> tapes = {files::load_tape("fuzz.tap", bytes)};
+    const files::LoadedTape& loaded = tapes.front();
     fuzz::require(loaded.refusal.empty() || loaded.contents.files.empty(), "a refused tape gives nothing");
     fuzz::require(!loaded.refusal.empty() || loaded.contents.files.size() == contents.files.size(),
                   "a tape is read as read_tape reads it");
-    const auto made = tape::make_disc(tapes, image::Layout::Interleaved, std::nullopt);
-    const auto* disc = std::get_if<tape::MadeDisc>(&made);
+    const auto made = files::make_disc(tapes, image::Layout::Interleaved, std::nullopt);
+    const auto* disc = std::get_if<files::MadeDisc>(&made);
     const std::size_t all_files = loaded.contents.files.size() + loaded.contents.files_beyond;
     const bool fits = !loaded.contents.files.empty() && all_files <= image::DIRECTORY_SLOTS;
     if (!disc) {
@@ -123,6 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::require(disc->problems.size() == contents.problems.size() + contents.unlisted_lines().size(),
                   "a line per listed block and one per reason for the rest");
     for (std::size_t i = 0; i < contents.files.size(); ++i)
-        check_placed(disc->bytes, tape::disc_file(contents.files[i]), static_cast<int>(i));
+        check_placed(disc->bytes, files::disc_file(contents.files[i]), static_cast<int>(i));
     return 0;
 }

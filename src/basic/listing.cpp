@@ -1,6 +1,7 @@
 #include "basic/listing.h"
 
 #include "common/bytes.h"
+#include "common/number_text.h"
 
 #include <algorithm>
 #include <array>
@@ -76,14 +77,6 @@ bool has_trailing_blank(std::uint8_t token, std::string_view name)
     return (token >= FIRST_SPACED_FUNCTION || token < FIRST_KEYWORD) && (is_letter(name.back()) || name.back() == '$');
 }
 
-void append_hex(std::string& out, std::uint8_t byte)
-{
-    constexpr std::string_view DIGITS = "0123456789ABCDEF";
-    out += "0x";
-    out += DIGITS[byte >> 4];
-    out += DIGITS[byte & 0x0F];
-}
-
 // Writes one control code with the parameter bytes the text still holds and returns how many it took.
 std::size_t append_control(std::string& out, std::uint8_t code, std::span<const std::uint8_t> rest)
 {
@@ -100,13 +93,6 @@ std::size_t append_control(std::string& out, std::uint8_t code, std::span<const 
     }
     out += '}';
     return taken;
-}
-
-std::string hex_text(std::uint8_t byte)
-{
-    std::string out;
-    append_hex(out, byte);
-    return out;
 }
 
 std::string numbered(std::uint16_t number, std::string_view text)
@@ -150,7 +136,7 @@ std::string line_text(std::span<const std::uint8_t> text)
         }
         if (b < FIRST_PRINTABLE) {
             out += "\\{";
-            append_hex(out, b);
+            out += common::hex(b, common::BYTE_DIGITS);
             out += '}';
             continue;
         }
@@ -240,7 +226,7 @@ Listing list_program(std::span<const std::uint8_t> data, std::size_t program_len
         listing.damage = Damage{data.size(), "the program length " + std::to_string(program_length) +
                                                  " is larger than the " + count_text(data.size(), "byte") + " of data"};
     if (!listing.damage && dialect.end_marker && !ended)
-        listing.damage = Damage{end, "the program has no end marker (" + hex_text(*dialect.end_marker) + ")"};
+        listing.damage = Damage{end, "the program has no end marker (" + common::hex(*dialect.end_marker, common::BYTE_DIGITS) + ")"};
     if (listing.damage)
         listing.lines.push_back(damage_mark(*listing.damage));
     return listing;

@@ -2,8 +2,8 @@
 
 #include "basic/sam_listing.h"
 #include "common/bytes.h"
+#include "files/file_export.h"
 #include "image/directory.h"
-#include "tape/file_export.h"
 
 #include <algorithm>
 
@@ -13,8 +13,8 @@ std::optional<SlotListing> list_slot(image::SectorSource& disc, int slot, bool r
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     if (image::decode_directory_entry(entry).type_code() == image::TYPE_SAM_BASIC) {
-        auto exported = tape::export_file(disc, slot);
-        const auto* sam = std::get_if<tape::ExportedFile>(&exported);
+        auto exported = files::export_file(disc, slot);
+        const auto* sam = std::get_if<files::ExportedFile>(&exported);
         if (!sam)
             return std::nullopt;
         return SlotListing{list_sam_program(sam->bytes, sam->bytes.size()), true, sam->chain, {}};

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "common/same_file.h"
+#include "image/geometry.h"
 #include "transfer/disc_flow.h"
 #include "transfer/libdsk_drive.h"
 
@@ -147,7 +148,7 @@ public:
     void track(const transfer::Progress& p)
     {
         if (m_terminal)
-            show(p.tracks_done, p.errors, ", now track " + std::to_string(p.track) + " side " + std::to_string(p.side));
+            show(p.tracks_done, p.errors, ", now " + image::track_text(p.track, p.side));
         else if (p.tracks_done > 0 && p.tracks_done % PROGRESS_STEP == 0)
             show(p.tracks_done, p.errors, "");
     }
@@ -216,7 +217,7 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
         read = transfer::read_disc(*opened->drive, layout, progress_hooks(line));
     }
     line.finish(read.tracks_done, static_cast<int>(read.unreadable.size()));
-    for (const transfer::SectorAddress& at : read.unreadable)
+    for (const transfer::DriveSectorAddress& at : read.unreadable)
         report(err, device, transfer::unreadable_text(at));
     const transfer::ImageRead result =
         transfer::conclude_read(std::move(read), [&](std::size_t) { return options.keep_damaged; });

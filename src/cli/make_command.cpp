@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "tape/make_disc.h"
+#include "files/make_disc.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -76,33 +76,33 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     auto output = Output::open(path, inputs, parsed->force, "image", err);
     if (!output)
         return EXIT_USAGE;
-    std::optional<tape::SystemFile> system;
+    std::optional<files::SystemFile> system;
     if (parsed->system) {
         auto loaded = load_image(*parsed->system, err);
         if (!loaded)
             return EXIT_USAGE;
-        auto found = tape::read_system_file(loaded->disc(), parsed->system_slot, *parsed->system);
+        auto found = files::read_system_file(loaded->disc(), parsed->system_slot, *parsed->system);
         if (const auto* reason = std::get_if<std::string>(&found)) {
             report(err, *parsed->system, *reason);
             return EXIT_USAGE;
         }
-        system = std::move(std::get<tape::SystemFile>(found));
+        system = std::move(std::get<files::SystemFile>(found));
     }
     // Each tape is checked and read in turn, and only what can reach the disc is kept of it.
-    std::vector<tape::LoadedTape> tapes;
+    std::vector<files::LoadedTape> tapes;
     for (const std::string& tape_path : parsed->tapes)
-        tapes.push_back(tape::load_tape_file(tape_path));
-    for (const std::string& line : tape::tape_lines(tapes))
+        tapes.push_back(files::load_tape_file(tape_path));
+    for (const std::string& line : files::tape_lines(tapes))
         err << PROGRAM_NAME << ": " << line << '\n';
-    if (std::all_of(tapes.begin(), tapes.end(), [](const tape::LoadedTape& t) { return !t.refusal.empty(); }))
+    if (std::all_of(tapes.begin(), tapes.end(), [](const files::LoadedTape& t) { return !t.refusal.empty(); }))
         return EXIT_USAGE;
 
-    const auto made = tape::make_disc(tapes, layout, system);
+    const auto made = files::make_disc(tapes, layout, system);
     if (const auto* reason = std::get_if<std::string>(&made)) {
         report(err, path, *reason);
         return EXIT_PROBLEM;
     }
-    const auto& disc = std::get<tape::MadeDisc>(made);
+    const auto& disc = std::get<files::MadeDisc>(made);
     if (!output->write(disc.bytes))
         return EXIT_USAGE;
     for (const std::string& line : disc.placed)

@@ -1,5 +1,7 @@
 #include "common/ini.h"
 
+#include "common/file_read.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -81,22 +83,6 @@ std::int32_t parse_number(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-// The whole file, or nothing when it cannot be read (a folder, no permission, a read error half-way).
-std::string read_whole_file(const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return {};
-    std::string text;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        text.append(chunk, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return failed ? std::string() : text;
-}
-
 } // namespace
 
 // A moved-from document is closed, so that only one of the two can still write the file.
@@ -159,7 +145,10 @@ IniDocument ini_open(const std::string& path)
     IniDocument ini;
     ini.m_bound = true;
     ini.m_path = path;
-    const std::string file = read_whole_file(path);
+    // A file that cannot be read (a folder, no permission, a read error half-way) reads as an empty one.
+    const auto read = read_whole_file(path, std::numeric_limits<std::size_t>::max(), "a settings file");
+    const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&read);
+    const std::string file = bytes ? std::string(bytes->begin(), bytes->end()) : std::string();
     std::string_view text = file;
     if (text.starts_with(UTF8_BOM)) {
         text.remove_prefix(UTF8_BOM.size());

@@ -1,6 +1,6 @@
 #include "image/container.h"
 
-#include "image/file_bytes.h"
+#include "common/file_read.h"
 
 #include <algorithm>
 #include <cassert>
@@ -35,32 +35,12 @@ std::string foreign_geometry_text(std::string_view kind, const DiscGeometry& geo
     return text + ": not an 800K +D/SAM disc";
 }
 
-std::string size_text(std::size_t bytes)
-{
-    constexpr std::size_t MIB = 1024 * 1024;
-    if (bytes >= MIB && bytes % MIB == 0)
-        return std::to_string(bytes / MIB) + " MiB";
-    return std::to_string(bytes) + " bytes";
-}
-
-std::string track_text(int track, int side)
-{
-    return "track " + std::to_string(track) + " side " + std::to_string(side);
-}
-
 std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path, std::size_t cap)
 {
-    FileBytes file(path);
-    if (!file.is_open())
-        return file.failure();
-    if (file.size() > cap)
-        return OpenFailure{"larger than " + size_text(cap) + ": too large for a disc image", true};
-    // One byte more than the file holds shows a file that grew since it was opened.
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()) + 1);
-    bytes.resize(file.read_at(0, bytes));
-    if (bytes.size() != file.size())
-        return OpenFailure{std::string(CHANGED_WHILE_READ)};
-    return bytes;
+    auto bytes = common::read_whole_file(path, cap, "a disc image");
+    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
+        return OpenFailure{std::move(failure->reason), failure->refused};
+    return std::move(std::get<std::vector<std::uint8_t>>(bytes));
 }
 
 MemoryDisc::MemoryDisc()

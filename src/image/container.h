@@ -4,6 +4,8 @@
 // are served from a MemoryDisc and the container bytes are gone.
 #pragma once
 
+#include "common/file_read.h"
+#include "common/number_text.h"
 #include "image/sector_source.h"
 
 #include <cstdint>
@@ -19,8 +21,7 @@ namespace image {
 // file that unpacks beyond it (a bomb, or no disc at all) is refused.
 inline constexpr std::size_t MAX_CONTAINER_BYTES = 4 * 1024 * 1024;
 
-// The reason given for a file that grew or shrank while it was read whole.
-inline constexpr std::string_view CHANGED_WHILE_READ = "the file changed size while it was read";
+using common::CHANGED_WHILE_READ;
 
 // The shape of a disc as a container declares it.
 struct DiscGeometry
@@ -38,11 +39,7 @@ bool is_disc_geometry(const DiscGeometry& geometry);
 // "Extended DSK of 40 tracks, 9 sectors per track: not an 800K +D/SAM disc".
 std::string foreign_geometry_text(std::string_view kind, const DiscGeometry& geometry);
 
-// "4 MiB" for whole mebibytes, "1000 bytes" otherwise.
-std::string size_text(std::size_t bytes);
-
-// "track 12 side 1", as findings name a track.
-std::string track_text(int track, int side);
+using common::size_text;
 
 // Reads a whole regular file of at most `cap` bytes. Fails with the system's reason, when the file is larger, is no
 // regular file, or changes size while it is read.

@@ -9,8 +9,6 @@ namespace image {
 namespace {
 
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
-constexpr int FIRST_SAM_TYPE = TYPE_SAM_BASIC;
-constexpr int MASTERDOS_SUBDIRECTORY = 21;
 
 std::int64_t sam_length(std::int64_t page_count, std::uint16_t last_page_length)
 {
@@ -48,7 +46,7 @@ DirectorySize decode_directory_size(std::span<const std::uint8_t> first_entry)
     assert(first_entry.size() >= entry::SIZE);
     DirectorySize size;
     const int code = first_entry[entry::STATUS] & TYPE_MASK;
-    if (code != 0 && (code < FIRST_SAM_TYPE || code > MASTERDOS_SUBDIRECTORY))
+    if (code != 0 && !file_type(code).sam && code != TYPE_MASTERDOS_SUBDIRECTORY)
         return size;
     const int extra = first_entry[entry::EXTRA_DIRECTORY_TRACKS];
     if (extra > MAX_EXTRA_DIRECTORY_TRACKS)

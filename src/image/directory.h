@@ -46,6 +46,18 @@ inline constexpr std::size_t SAM_START_PAGE = 236;
 inline constexpr std::size_t SAM_CODE_OFFSET = 237;
 inline constexpr std::size_t SAM_PAGE_COUNT = 239;
 inline constexpr std::size_t SAM_LENGTH = 240;
+// A snapshot saved by the interface's button keeps registers here (16-bit values low byte first).
+inline constexpr std::size_t SNAP_IY = 220;
+inline constexpr std::size_t SNAP_IX = 222;
+inline constexpr std::size_t SNAP_DE_ALT = 224;
+inline constexpr std::size_t SNAP_BC_ALT = 226;
+inline constexpr std::size_t SNAP_HL_ALT = 228;
+inline constexpr std::size_t SNAP_AF_ALT = 230;
+inline constexpr std::size_t SNAP_DE = 232;
+inline constexpr std::size_t SNAP_BC = 234;
+inline constexpr std::size_t SNAP_HL = 236;
+inline constexpr std::size_t SNAP_I = 239;
+inline constexpr std::size_t SNAP_SP = 240;
 inline constexpr std::size_t EXTRA_DIRECTORY_TRACKS = 255; // in the first entry only; MasterDOS
 } // namespace entry
 
@@ -55,6 +67,11 @@ namespace data_sector {
 inline constexpr std::size_t DATA_BYTES = 510;
 inline constexpr std::size_t LINK_TRACK = 510;
 inline constexpr std::size_t LINK_SECTOR = 511;
+// The sectors whose data bytes `bytes` bytes fill (0 for none).
+constexpr std::size_t sectors_for(std::size_t bytes)
+{
+    return (bytes + DATA_BYTES - 1) / DATA_BYTES;
+}
 } // namespace data_sector
 inline constexpr std::size_t FILE_HEADER_SIZE = 9;
 

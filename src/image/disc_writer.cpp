@@ -28,7 +28,7 @@ std::string too_much(const std::string& what, std::size_t count, std::size_t roo
 
 } // namespace
 
-SectorAddress data_sector_address(int index)
+DataSectorAddress data_sector_address(int index)
 {
     assert(index >= 0 && index < DATA_SECTORS);
     const int track = index / SECTORS_PER_TRACK;
@@ -50,8 +50,8 @@ std::optional<int> data_sector_index(std::uint8_t track_byte, int number)
 
 int sectors_for(std::size_t body_bytes)
 {
-    const std::size_t sectors = (body_bytes + data_sector::DATA_BYTES - 1) / data_sector::DATA_BYTES;
-    return static_cast<int>(std::clamp<std::size_t>(sectors, 1, std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<std::size_t>(data_sector::sectors_for(body_bytes), 1, std::numeric_limits<int>::max()));
 }
 
 std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sectors)
@@ -63,7 +63,7 @@ std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sector
     return std::nullopt;
 }
 
-std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> files, Layout layout)
+std::variant<WrittenDisc, std::string> build_disc(std::span<const DiscFile> files, Layout layout)
 {
     assert(layout != Layout::None);
     std::size_t needed = 0;
@@ -82,21 +82,21 @@ std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> file
         std::fill_n(entry.begin() + entry::SECTOR_COUNT,
                     entry::SECTOR_MAP + entry::SECTOR_MAP_LEN - entry::SECTOR_COUNT, std::uint8_t{0});
         const int count = sectors_for(file.body.size());
-        const SectorAddress first = data_sector_address(next_free);
+        const DataSectorAddress first = data_sector_address(next_free);
         common::put_be16(entry, entry::SECTOR_COUNT, static_cast<std::uint16_t>(count));
         entry[entry::FIRST_TRACK] = first.track_byte;
         entry[entry::FIRST_SECTOR] = first.number;
 
         for (int n = 0; n < count; ++n) {
             const int index = next_free + n;
-            const SectorAddress at = data_sector_address(index);
+            const DataSectorAddress at = data_sector_address(index);
             const auto sector = sector_bytes(disc.bytes, layout, at.track_byte, at.number - 1);
             const std::size_t from = static_cast<std::size_t>(n) * data_sector::DATA_BYTES;
             const std::size_t take =
                 std::min(data_sector::DATA_BYTES, file.body.size() - std::min(from, file.body.size()));
             std::copy_n(file.body.begin() + static_cast<std::ptrdiff_t>(from), take, sector.begin());
             if (n + 1 < count) {
-                const SectorAddress next = data_sector_address(index + 1);
+                const DataSectorAddress next = data_sector_address(index + 1);
                 sector[data_sector::LINK_TRACK] = next.track_byte;
                 sector[data_sector::LINK_SECTOR] = next.number;
             }

@@ -46,12 +46,12 @@ struct WrittenDisc
 };
 
 // The sector address of data sector `index` (0-1559) in the +D's order.
-struct SectorAddress
+struct DataSectorAddress
 {
     std::uint8_t track_byte = 0;
     std::uint8_t number = 0; // 1-10
 };
-SectorAddress data_sector_address(int index);
+DataSectorAddress data_sector_address(int index);
 
 // The place (0-1559) of a sector in that order; std::nullopt for a directory sector or an address off the disc.
 std::optional<int> data_sector_index(std::uint8_t track_byte, int number);
@@ -65,6 +65,6 @@ std::optional<std::string> beyond_one_disc(std::size_t files, std::size_t sector
 
 // Lays the files out on a new disc in `layout` (Interleaved or Sequential). Fails, with a message and nothing
 // built, when there are more than 80 files or they need more than 1,560 sectors together.
-std::variant<WrittenDisc, std::string> write_disc(std::span<const DiscFile> files, Layout layout);
+std::variant<WrittenDisc, std::string> build_disc(std::span<const DiscFile> files, Layout layout);
 
 } // namespace image

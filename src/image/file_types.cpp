@@ -30,8 +30,10 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
     // MasterDOS subdirectory.
     for (int code = 22; code < TYPE_CODES; ++code)
         t[static_cast<std::size_t>(code)].header_check = H::Sam;
-    t[21].subdirectory = true;
-    t[21].note = "MasterDOS subdirectory";
+    for (int code = TYPE_SAM_BASIC; code < TYPE_CODES; ++code)
+        t[static_cast<std::size_t>(code)].sam_system = true;
+    t[TYPE_MASTERDOS_SUBDIRECTORY].subdirectory = true;
+    t[TYPE_MASTERDOS_SUBDIRECTORY].note = "MasterDOS subdirectory";
     t[0].note = "free entry";
     return t;
 }
@@ -43,6 +45,15 @@ constexpr std::array<FileType, TYPE_CODES> TYPES = make_table();
 const FileType& file_type(int code)
 {
     return TYPES[code >= 0 && code < TYPE_CODES ? static_cast<std::size_t>(code) : 0];
+}
+
+int type_code_of_tape(std::uint8_t tape_type)
+{
+    for (int code = 0; code < TYPE_CODES; ++code) {
+        if (TYPES[static_cast<std::size_t>(code)].tape == tape_type)
+            return code;
+    }
+    return 0;
 }
 
 std::string type_note(int code)

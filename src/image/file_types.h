@@ -33,6 +33,9 @@ struct FileType
     bool subdirectory = false;
     // What is known of a code without a name ("" when nothing is).
     std::string_view note = {};
+    // A code of the SAM's systems (16-63): its files, MasterDOS subdirectories and the codes above them that no
+    // system is known to use. None of them has a tape form.
+    bool sam_system = false;
 };
 
 // Types in a ZX tape header.
@@ -52,6 +55,7 @@ inline constexpr int TYPE_ZX_SNAP_128K = 9;
 inline constexpr int TYPE_SAM_BASIC = 16;
 inline constexpr int TYPE_SAM_SCREEN = 20;
 inline constexpr int TYPE_SAM_CODE = 19;
+inline constexpr int TYPE_MASTERDOS_SUBDIRECTORY = 21;
 
 // A file of exactly this many bytes is a screen (the list's Length reads "6912").
 inline constexpr std::int64_t SCREEN_LENGTH = 6912;
@@ -67,5 +71,9 @@ inline bool has_tape_form(int code)
 {
     return file_type(code).tape.has_value();
 }
+
+// The type code a file of a tape header type (0-3) takes on a disc: the first code of that tape form, so bytes
+// become ZX Code (whether they make a screen is the caller's to judge). 0 for a tape type no code has.
+int type_code_of_tape(std::uint8_t tape_type);
 
 } // namespace image

@@ -29,4 +29,9 @@ std::int64_t sector_offset(Layout layout, std::uint8_t track_byte, int sector_in
     return track * TRACK_BYTES + side * SIDE_BYTES + sector * sector_bytes;
 }
 
+std::string track_text(int track, int side)
+{
+    return "track " + std::to_string(track) + " side " + std::to_string(side);
+}
+
 } // namespace image

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace image {
@@ -33,5 +34,8 @@ Layout layout_from_path(std::string_view path);
 // Byte offset of a sector in the file. Out-of-range addresses are pulled onto the nearest valid sector
 // (track above 79 reads track 79; sector index below 0 reads 0, above 9 reads 9). Layout must not be None.
 std::int64_t sector_offset(Layout layout, std::uint8_t track_byte, int sector_index);
+
+// "track 12 side 1", as findings, errors and progress lines name a track.
+std::string track_text(int track, int side);
 
 } // namespace image

@@ -84,7 +84,7 @@ void MainWindow::grab_disc(char drive)
     show_transfer_lines(lines);
 }
 
-void MainWindow::write_disc(char drive)
+void MainWindow::write_to_drive(char drive)
 {
     if (!m_builtin_transfer && m_settings.SAMDisk.empty())
         return;

@@ -51,7 +51,7 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
     run_modal(window);
 
     QStringList lines;
-    for (const transfer::SectorAddress& at : read.unreadable)
+    for (const transfer::DriveSectorAddress& at : read.unreadable)
         lines << from_core(transfer::unreadable_text(at));
     const transfer::ImageRead result = transfer::conclude_read(std::move(read), [&](std::size_t unreadable) {
         return services.requester.ask_yes_no("Damaged disc",

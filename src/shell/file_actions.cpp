@@ -2,10 +2,10 @@
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
+#include "files/make_disc.h"
 #include "image/open_container.h"
 #include "shell/save_target.h"
 #include "shell/text.h"
-#include "tape/make_disc.h"
 
 #include <QCursor>
 #include <QFile>
@@ -92,12 +92,12 @@ void MainWindow::new_image_from_tapes()
     std::vector<std::string> paths;
     for (const QString& tape : tapes)
         paths.push_back(to_path(tape));
-    const auto made = tape::make_disc_from_paths(paths, layout, std::nullopt);
+    const auto made = files::make_disc_from_paths(paths, layout, std::nullopt);
     if (const auto* reason = std::get_if<std::string>(&made)) {
         show_status(from_path(*reason));
         return;
     }
-    const tape::MadeDisc& disc = std::get<tape::MadeDisc>(made);
+    const files::MadeDisc& disc = std::get<files::MadeDisc>(made);
     if (!write_new_file(target, disc.bytes))
         return;
     select_and_list(target);

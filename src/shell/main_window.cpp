@@ -114,8 +114,8 @@ void MainWindow::create_controls()
     connect(m_options, &QPushButton::clicked, this, &MainWindow::show_options);
     connect(m_grab_a, &QPushButton::clicked, this, [this] { grab_disc('A'); });
     connect(m_grab_b, &QPushButton::clicked, this, [this] { grab_disc('B'); });
-    connect(m_write_a, &QPushButton::clicked, this, [this] { write_disc('A'); });
-    connect(m_write_b, &QPushButton::clicked, this, [this] { write_disc('B'); });
+    connect(m_write_a, &QPushButton::clicked, this, [this] { write_to_drive('A'); });
+    connect(m_write_b, &QPushButton::clicked, this, [this] { write_to_drive('B'); });
     connect(m_donate, &QPushButton::clicked, this, [this] {
         if (!m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false))
             show_status(QString("No web browser could be started; the donation page is ") + DONATE_ADDRESS);

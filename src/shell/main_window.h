@@ -79,7 +79,7 @@ public:
 
     // Drive buttons (drive_buttons.cpp).
     void grab_disc(char drive);
-    void write_disc(char drive);
+    void write_to_drive(char drive);
 
     // The browser's file actions (file_actions.cpp).
     // Asks for tapes and a name, makes a new image of the tapes' files, then selects and lists it.

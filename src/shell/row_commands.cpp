@@ -4,6 +4,7 @@
 #include "basic/slot_listing.h"
 #include "common/atomic_file.h"
 #include "common/path_text.h"
+#include "files/file_export.h"
 #include "inspect/screen.h"
 #include "inspect/slot_screen.h"
 #include "shell/basic_window.h"
@@ -13,7 +14,6 @@
 #include "shell/text.h"
 #include "snapshot/plusd_snapshot.h"
 #include "tape/convert.h"
-#include "tape/file_export.h"
 
 #include <QFileInfo>
 #include <QMenu>
@@ -70,7 +70,7 @@ const std::array<RowAction, 5> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
-    {"Export file\u2026", [](const image::CatalogueRow& row) { return tape::is_exportable(row.type_code); },
+    {"Export file\u2026", [](const image::CatalogueRow& row) { return files::is_exportable(row.type_code); },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.export_row(row);
      }},
@@ -119,7 +119,7 @@ void MainWindow::convert_to_tap()
         const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
         if (item->isSelected()) {
             rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
-            sam_files += row.type_code >= image::TYPE_SAM_BASIC ? 1 : 0;
+            sam_files += image::file_type(row.type_code).sam_system ? 1 : 0;
             tape_forms += image::has_tape_form(row.type_code) ? 1 : 0;
         }
     }
@@ -220,12 +220,12 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
         return;
-    const auto exported = tape::export_file(*open_listed_image(), row.slot);
+    const auto exported = files::export_file(*open_listed_image(), row.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
     }
-    const auto& file = std::get<tape::ExportedFile>(exported);
+    const auto& file = std::get<files::ExportedFile>(exported);
     if (!write_new_file(target, file.bytes))
         return;
     QString status = QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(file.bytes.size());

@@ -1,6 +1,7 @@
 #include "snapshot/plusd_snapshot.h"
 
 #include "common/bytes.h"
+#include "common/number_text.h"
 #include "image/chain.h"
 #include "image/directory.h"
 
@@ -16,18 +17,6 @@ constexpr std::uint16_t BORDCR = 23624; // system variable: bits 3-5 the border 
 constexpr int BORDCR_SHIFT = 3;
 constexpr std::uint8_t COLOUR_MASK = 0x07;
 constexpr int BYTE_BITS = 8;
-
-std::string hex16(std::uint16_t value)
-{
-    constexpr std::string_view DIGITS = "0123456789ABCDEF";
-    constexpr int NIBBLES = 4;
-    constexpr int NIBBLE_BITS = 4;
-    constexpr unsigned NIBBLE_MASK = 0xF;
-    std::string text = "0x";
-    for (int shift = (NIBBLES - 1) * NIBBLE_BITS; shift >= 0; shift -= NIBBLE_BITS)
-        text += DIGITS[(static_cast<unsigned>(value) >> shift) & NIBBLE_MASK];
-    return text;
-}
 
 std::string model_name(int type_code)
 {
@@ -56,29 +45,24 @@ std::size_t plusd_file_bytes(int type_code)
     return 0;
 }
 
-std::size_t plusd_sectors_for(std::size_t file_bytes)
-{
-    return (file_bytes + plusd::SECTOR_DATA_BYTES - 1) / plusd::SECTOR_DATA_BYTES;
-}
-
 std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::uint8_t> entry,
                                                           std::span<const std::uint8_t> file)
 {
-    if (entry.size() < plusd::ENTRY_SIZE)
+    if (entry.size() < image::entry::SIZE)
         return DecodeError{"the directory entry is " + std::to_string(entry.size()) + " bytes, not " +
-                           std::to_string(plusd::ENTRY_SIZE)};
-    const int type = entry[plusd::TYPE] & plusd::TYPE_MASK;
+                           std::to_string(image::entry::SIZE)};
+    const int type = entry[image::entry::STATUS] & image::TYPE_MASK;
     if (!is_plusd_snapshot_type(type))
         return DecodeError{"type " + std::to_string(type) + " is no snapshot (48K snapshots are type 5, 128K type 9)"};
     const std::string name = model_name(type) + " snapshot";
     const std::size_t needed = plusd_file_bytes(type);
-    const std::size_t sectors = plusd_sectors_for(needed);
+    const std::size_t sectors = image::data_sector::sectors_for(needed);
     if (file.size() < needed)
         return DecodeError{"the file holds " + std::to_string(file.size()) + " bytes, but a " + name + " needs " +
                            std::to_string(needed)};
-    if (file.size() > sectors * plusd::SECTOR_DATA_BYTES)
-        return DecodeError{"the file runs to " + std::to_string(plusd_sectors_for(file.size())) + " sectors, but a " +
-                           name + " fills " + std::to_string(sectors)};
+    if (file.size() > sectors * image::data_sector::DATA_BYTES)
+        return DecodeError{"the file runs to " + std::to_string(image::data_sector::sectors_for(file.size())) +
+                           " sectors, but a " + name + " fills " + std::to_string(sectors)};
 
     Snapshot snap;
     if (type == plusd::TYPE_48K) {
@@ -94,26 +78,26 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
 
     // The interface pushed AF and the PC onto the program's stack; with SP in ROM those pushes went nowhere, and
     // near the top of memory they wrapped round into ROM, so neither can be recovered.
-    const std::uint16_t sp = common::get_le16(entry, plusd::SP);
+    const std::uint16_t sp = common::get_le16(entry, image::entry::SNAP_SP);
     if (sp < RAM_START)
-        return DecodeError{"the stack pointer " + hex16(sp) +
+        return DecodeError{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
                            " lies in ROM, so AF and the PC that the interface pushed there are lost"};
     if (sp > STACK_TOP_LIMIT)
-        return DecodeError{"the stack pointer " + hex16(sp) +
+        return DecodeError{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
                            " is at the top of memory, so AF and the PC that the interface pushed there are lost"};
 
     Registers& r = snap.regs;
-    r.iy = common::get_le16(entry, plusd::IY);
-    r.ix = common::get_le16(entry, plusd::IX);
-    r.de_alt = common::get_le16(entry, plusd::DE_ALT);
-    r.bc_alt = common::get_le16(entry, plusd::BC_ALT);
-    r.hl_alt = common::get_le16(entry, plusd::HL_ALT);
+    r.iy = common::get_le16(entry, image::entry::SNAP_IY);
+    r.ix = common::get_le16(entry, image::entry::SNAP_IX);
+    r.de_alt = common::get_le16(entry, image::entry::SNAP_DE_ALT);
+    r.bc_alt = common::get_le16(entry, image::entry::SNAP_BC_ALT);
+    r.hl_alt = common::get_le16(entry, image::entry::SNAP_HL_ALT);
     // A DISCiPLE ROM that misses an EX AF,AF' saves no AF' here; the field is kept as it is, there being no other.
-    r.af_alt = common::get_le16(entry, plusd::AF_ALT);
-    r.de = common::get_le16(entry, plusd::DE);
-    r.bc = common::get_le16(entry, plusd::BC);
-    r.hl = common::get_le16(entry, plusd::HL);
-    r.i = entry[plusd::I];
+    r.af_alt = common::get_le16(entry, image::entry::SNAP_AF_ALT);
+    r.de = common::get_le16(entry, image::entry::SNAP_DE);
+    r.bc = common::get_le16(entry, image::entry::SNAP_BC);
+    r.hl = common::get_le16(entry, image::entry::SNAP_HL);
+    r.i = entry[image::entry::SNAP_I];
     r.af = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_AF));
     r.pc = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_PC));
     // R was read a few instructions into the interface's handler; the refresh counter has no truer value to give.
@@ -135,14 +119,14 @@ std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& dis
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    const std::size_t sectors = plusd_sectors_for(plusd_file_bytes(decoded.type_code()));
+    const std::size_t sectors = image::data_sector::sectors_for(plusd_file_bytes(decoded.type_code()));
     if (sectors == 0)
         return decode_plusd_snapshot(entry, {});
     std::vector<std::uint8_t> file;
-    file.reserve((sectors + 1) * plusd::SECTOR_DATA_BYTES);
+    file.reserve((sectors + 1) * image::data_sector::DATA_BYTES);
     const image::ChainRules rules{static_cast<int>(sectors) + 1, true};
     image::walk_chain(disc, {decoded.first_track, decoded.first_sector}, rules, [&](image::SectorView sector, int) {
-        file.insert(file.end(), sector.begin(), sector.begin() + plusd::SECTOR_DATA_BYTES);
+        file.insert(file.end(), sector.begin(), sector.begin() + image::data_sector::DATA_BYTES);
         return true;
     });
     return decode_plusd_snapshot(entry, file);

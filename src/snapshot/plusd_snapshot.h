@@ -7,6 +7,7 @@
 // Checked against the two snapshot discs kept with the tests: both stacks hold exactly this.
 #pragma once
 
+#include "image/directory.h"
 #include "image/file_types.h"
 #include "image/sector_source.h"
 #include "snapshot/snapshot.h"
@@ -18,23 +19,8 @@
 
 namespace snapshot {
 
-// Offsets of the register dump within a 256-byte directory entry (16-bit values low byte first).
+// The registers the entry does not hold (image::entry::SNAP_IY to SNAP_SP hold the others), and the file's layout.
 namespace plusd {
-inline constexpr std::size_t ENTRY_SIZE = 256;
-inline constexpr std::size_t TYPE = 0; // bits 0-5
-inline constexpr std::uint8_t TYPE_MASK = 0x3F;
-inline constexpr std::size_t IY = 220;
-inline constexpr std::size_t IX = 222;
-inline constexpr std::size_t DE_ALT = 224;
-inline constexpr std::size_t BC_ALT = 226;
-inline constexpr std::size_t HL_ALT = 228;
-inline constexpr std::size_t AF_ALT = 230;
-inline constexpr std::size_t DE = 232;
-inline constexpr std::size_t BC = 234;
-inline constexpr std::size_t HL = 236;
-inline constexpr std::size_t I = 239;
-inline constexpr std::size_t SP = 240;
-
 // What the interface pushed, as offsets from the stored SP.
 inline constexpr std::uint16_t STACK_FLAGS = 0; // P/V (bit 2) holds IFF2
 inline constexpr std::uint16_t STACK_R = 1;
@@ -51,7 +37,6 @@ inline constexpr int TYPE_48K = image::TYPE_ZX_SNAP_48K;
 inline constexpr int TYPE_128K = image::TYPE_ZX_SNAP_128K;
 inline constexpr std::size_t FILE_BYTES_48K = RAM_BYTES_48K;                // 49,152: 97 sectors
 inline constexpr std::size_t FILE_BYTES_128K = FILE_BANKS + RAM_BYTES_128K; // 131,073: 258 sectors
-inline constexpr std::size_t SECTOR_DATA_BYTES = 510;
 } // namespace plusd
 
 // Why a directory entry and its file make no snapshot, in words for the user.
@@ -65,9 +50,6 @@ bool is_plusd_snapshot_type(int type_code);
 
 // The bytes a snapshot file of that type holds; 0 for other types.
 std::size_t plusd_file_bytes(int type_code);
-
-// The sectors that many file bytes fill on a disc (510 bytes each).
-std::size_t plusd_sectors_for(std::size_t file_bytes);
 
 // Decodes a snapshot from its directory entry (at least 256 bytes) and the file's bytes as its sector chain
 // holds them (510 per sector, the links taken out). The chain may end part-way into its last sector, or carry

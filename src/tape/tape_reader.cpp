@@ -1,6 +1,7 @@
 #include "tape/tape_reader.h"
 
 #include "common/bytes.h"
+#include "common/number_text.h"
 #include "image/disc_writer.h"
 #include "image/dsk_source.h"
 #include "image/gzip_reader.h"
@@ -93,15 +94,6 @@ const TzxBlockType& tzx_block_type(std::uint8_t id)
     return found == TZX_BLOCK_TYPES.end() ? TZX_UNKNOWN : *found;
 }
 
-std::string hex(std::uint8_t value)
-{
-    constexpr std::string_view DIGITS = "0123456789ABCDEF";
-    constexpr int NIBBLE_BITS = 4;
-    constexpr std::uint8_t NIBBLE_MASK = 0x0F;
-    return std::string("0x") + DIGITS[static_cast<std::size_t>(value >> NIBBLE_BITS)] +
-           DIGITS[static_cast<std::size_t>(value & NIBBLE_MASK)];
-}
-
 std::string block_label(int number)
 {
     return "block #" + std::to_string(number) + ": ";
@@ -159,8 +151,8 @@ public:
         } else {
             drop_pending();
             problem(SkipReason::NeitherHeaderNorData, number, [&] {
-                return "flag " + hex(flag) + " on a block of " + std::to_string(block.size()) +
-                       " bytes: neither a header nor a data block";
+                return "flag " + common::hex(flag, common::BYTE_DIGITS) + " on a block of " +
+                       std::to_string(block.size()) + " bytes: neither a header nor a data block";
             });
         }
     }
@@ -170,7 +162,8 @@ public:
     {
         drop_pending();
         if (&type == &TZX_UNKNOWN)
-            problem(SkipReason::UnknownTzxBlock, number, [&] { return "unknown block type " + hex(id); });
+            problem(SkipReason::UnknownTzxBlock, number,
+                    [&] { return "unknown block type " + common::hex(id, common::BYTE_DIGITS); });
         else
             problem(SkipReason::Unreadable, number, [&] { return std::string(type.what) + " block"; });
     }

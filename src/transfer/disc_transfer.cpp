@@ -40,14 +40,9 @@ void announce(const Hooks& hooks, int index, int errors)
         hooks.on_track(Progress{track_of(index), side_of(index), index, errors});
 }
 
-std::string place_text(int track, int side)
+std::string place_text(const DriveSectorAddress& at)
 {
-    return "track " + std::to_string(track) + " side " + std::to_string(side);
-}
-
-std::string place_text(const SectorAddress& at)
-{
-    return place_text(at.track, at.side) + " sector " + std::to_string(at.sector);
+    return image::track_text(at.track, at.side) + " sector " + std::to_string(at.sector);
 }
 
 image::SectorSpan sector_in(std::span<std::uint8_t> bytes, std::size_t offset)
@@ -67,7 +62,7 @@ struct Place
 };
 
 // Reads one sector, trying again while the sector alone fails. std::nullopt when cancelled in between.
-std::optional<DriveResult> read_with_retries(Drive& drive, const SectorAddress& at, image::SectorSpan out,
+std::optional<DriveResult> read_with_retries(Drive& drive, const DriveSectorAddress& at, image::SectorSpan out,
                                              const Hooks& hooks)
 {
     DriveResult result;
@@ -90,7 +85,7 @@ struct TrackAttempt
 
 TrackAttempt write_track(Drive& drive, int track, int side, std::span<const std::uint8_t> data)
 {
-    const std::string where = place_text(track, side);
+    const std::string where = image::track_text(track, side);
     if (DriveResult formatted = drive.format_track(track, side); !formatted.ok())
         return {formatted, where};
     auto sector_data = [&](int sector) {
@@ -129,7 +124,7 @@ ReadReport read_disc(Drive& drive, image::Layout layout, const Hooks& hooks)
         const int track = track_of(index);
         const int side = side_of(index);
         for (const int sector : SECTOR_ORDER) {
-            const SectorAddress at{track, side, sector};
+            const DriveSectorAddress at{track, side, sector};
             const auto offset =
                 static_cast<std::size_t>(image::sector_offset(layout, track_byte(track, side), sector - FIRST_SECTOR));
             const image::SectorSpan out = sector_in(report.image, offset);
@@ -215,15 +210,15 @@ WriteReport write_disc(Drive& drive, std::span<const std::uint8_t> disc, const H
     return report;
 }
 
-std::string unreadable_text(const SectorAddress& at)
+std::string unreadable_text(const DriveSectorAddress& at)
 {
     return place_text(at) + " unreadable";
 }
 
-std::string sectors_text(const std::vector<SectorAddress>& sectors)
+std::string sectors_text(const std::vector<DriveSectorAddress>& sectors)
 {
-    std::vector<SectorAddress> sorted = sectors;
-    std::sort(sorted.begin(), sorted.end(), [](const SectorAddress& a, const SectorAddress& b) {
+    std::vector<DriveSectorAddress> sorted = sectors;
+    std::sort(sorted.begin(), sorted.end(), [](const DriveSectorAddress& a, const DriveSectorAddress& b) {
         return std::tuple(a.track, a.side, a.sector) < std::tuple(b.track, b.side, b.sector);
     });
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -244,10 +239,10 @@ std::string sectors_text(const std::vector<SectorAddress>& sectors)
     std::size_t listed = 0;
     for (std::size_t i = 0; i < places.size() && i < LISTED_PLACES; ++i) {
         const Place& place = places[i];
-        text += (i > 0 ? "; " : "") + place_text(track_of(place.first), side_of(place.first));
+        text += (i > 0 ? "; " : "") + image::track_text(track_of(place.first), side_of(place.first));
         if (place.sectors.empty()) {
             if (place.last != place.first)
-                text += " to " + place_text(track_of(place.last), side_of(place.last));
+                text += " to " + image::track_text(track_of(place.last), side_of(place.last));
             text += " (every sector)";
             listed += static_cast<std::size_t>(place.last - place.first + 1) * image::SECTORS_PER_TRACK;
             continue;
@@ -267,7 +262,7 @@ std::string written_tracks_text(int tracks_done)
     if (tracks_done <= 0)
         return "no track was written";
     const int last = tracks_done - 1;
-    return "tracks written: track 0 side 0 to " + place_text(track_of(last), side_of(last)) + " (" +
+    return "tracks written: track 0 side 0 to " + image::track_text(track_of(last), side_of(last)) + " (" +
            std::to_string(tracks_done) + " of " + std::to_string(TRACK_COUNT) + ")";
 }
 

@@ -45,20 +45,20 @@ enum class Outcome
     Failed,
 };
 
-struct SectorAddress
+struct DriveSectorAddress
 {
     int track = 0;
     int side = 0;
     int sector = FIRST_SECTOR;
 
-    friend bool operator==(const SectorAddress&, const SectorAddress&) = default;
+    friend bool operator==(const DriveSectorAddress&, const DriveSectorAddress&) = default;
 };
 
 struct ReadReport
 {
     Outcome outcome = Outcome::Done;
-    std::vector<std::uint8_t> image;       // Done: the 819,200 bytes in the layout asked for; empty otherwise
-    std::vector<SectorAddress> unreadable; // sectors left as zeros, in the order they were read
+    std::vector<std::uint8_t> image;            // Done: the 819,200 bytes in the layout asked for; empty otherwise
+    std::vector<DriveSectorAddress> unreadable; // sectors left as zeros, in the order they were read
     int tracks_done = 0;
     std::string failure; // Failed: what stopped the read, and where
 };
@@ -78,8 +78,8 @@ ReadReport read_disc(Drive& drive, image::Layout layout, const Hooks& hooks = {}
 // A whole disc taken from an image into memory, so that a write of several minutes holds no file open.
 struct DiscCopy
 {
-    std::vector<std::uint8_t> bytes;    // the 819,200 bytes cylinder by cylinder (the .mgt layout)
-    std::vector<SectorAddress> missing; // sectors the image lacks or could not give, zeros in `bytes`, in order
+    std::vector<std::uint8_t> bytes;         // the 819,200 bytes cylinder by cylinder (the .mgt layout)
+    std::vector<DriveSectorAddress> missing; // sectors the image lacks or could not give, zeros in `bytes`, in order
 };
 
 // Reads every sector of `image` into memory.
@@ -91,11 +91,11 @@ DiscCopy copy_disc(image::SectorSource& image);
 WriteReport write_disc(Drive& drive, std::span<const std::uint8_t> disc, const Hooks& hooks = {});
 
 // "track 3 side 1 sector 7 unreadable".
-std::string unreadable_text(const SectorAddress& at);
+std::string unreadable_text(const DriveSectorAddress& at);
 // Sectors for the user, in track order: "1 sector: track 0 side 0 sector 10", "23 sectors: track 0 side 0
 // sectors 1, 4, 7; track 3 side 1 to track 4 side 0 (every sector)". After a few places the rest is counted:
 // "...; and 120 more".
-std::string sectors_text(const std::vector<SectorAddress>& sectors);
+std::string sectors_text(const std::vector<DriveSectorAddress>& sectors);
 // The tracks a write has finished: "tracks written: track 0 side 0 to track 11 side 1 (24 of 160)", or
 // "no track was written".
 std::string written_tracks_text(int tracks_done);

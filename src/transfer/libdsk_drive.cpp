@@ -160,7 +160,7 @@ std::string dsk_stand_in_problem(std::span<const std::uint8_t> bytes)
         const auto header = bytes.subspan(at, track::SIZE);
         const std::size_t sides = bytes[disc::SIDES];
         const std::string where =
-            "track " + std::to_string(block / sides) + " side " + std::to_string(block % sides) + ": ";
+            image::track_text(static_cast<int>(block / sides), static_cast<int>(block % sides)) + ": ";
         if (header[track::SECTOR_COUNT] > track::MAX_SECTORS)
             return where + std::to_string(header[track::SECTOR_COUNT]) +
                    " sectors listed, more than a track header holds";

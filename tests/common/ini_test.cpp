@@ -180,3 +180,17 @@ TEST(IniWrite, AReplacedFileKeepsItsPermissions)
     EXPECT_EQ(get(path), "[Main]\r\nkey = new\r\n");
     EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
 }
+
+// A settings file that is a FIFO (or a folder) reads as an empty document at once: opening a FIFO must not wait
+// for a writer that never comes.
+TEST(IniOpen, AFifoOrAFolderReadsAsAnEmptyDocumentWithoutWaiting)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.ini");
+    for (const char* name : {"fifo.ini", "folder.ini"}) {
+        IniDocument ini = ini_open((dir / name).string());
+        ini_select_group(ini, "Main");
+        EXPECT_EQ(ini_read_text(ini, "key", "-"), "-") << name;
+    }
+}

@@ -17,7 +17,7 @@ TEST(DiscWriter, FileFillingTheWholeDiscEndsOnItsLastSectorAndOneByteMoreIsRefus
     std::fill(file.entry.begin() + image::entry::SECTOR_COUNT, file.entry.end(), std::uint8_t{0xEE});
     file.body.assign(whole, 0x5A);
     for (const Layout layout : {Layout::Interleaved, Layout::Sequential}) {
-        const auto written = image::write_disc(std::span(&file, 1), layout);
+        const auto written = image::build_disc(std::span(&file, 1), layout);
         ASSERT_TRUE(std::holds_alternative<image::WrittenDisc>(written));
         const auto& disc = std::get<image::WrittenDisc>(written).bytes;
         const auto sector = [&](std::uint8_t track_byte, int number) {
@@ -37,7 +37,7 @@ TEST(DiscWriter, FileFillingTheWholeDiscEndsOnItsLastSectorAndOneByteMoreIsRefus
         EXPECT_EQ(sector(0x80 | 79, 10)[image::data_sector::LINK_TRACK], 0);
     }
     const image::DiscFile one_more[] = {{{}, {1}}, file};
-    const auto refused = image::write_disc(one_more, Layout::Interleaved);
+    const auto refused = image::build_disc(one_more, Layout::Interleaved);
     ASSERT_TRUE(std::holds_alternative<std::string>(refused));
     EXPECT_EQ(std::get<std::string>(refused), "1561 sectors needed, a disc holds 1560; nothing written");
 }

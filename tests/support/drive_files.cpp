@@ -17,7 +17,7 @@ bool dsktrans(const std::filesystem::path& from, const std::string& from_driver,
 }
 
 void write_damaged_edsk(const std::filesystem::path& path, std::span<const std::uint8_t> disc,
-                        const transfer::SectorAddress& missing)
+                        const transfer::DriveSectorAddress& missing)
 {
     DSK_PDRIVER handle = nullptr;
     DSK_GEOMETRY geometry{};
@@ -30,7 +30,7 @@ void write_damaged_edsk(const std::filesystem::path& path, std::span<const std::
         const auto head = static_cast<dsk_phead_t>(side);
         std::vector<DSK_FORMAT> headers;
         for (int sector = 1; sector <= image::SECTORS_PER_TRACK; ++sector) {
-            if (transfer::SectorAddress{track, side, sector} != missing)
+            if (transfer::DriveSectorAddress{track, side, sector} != missing)
                 headers.push_back({cylinder, head, static_cast<dsk_psect_t>(sector), image::SECTOR_SIZE});
         }
         // libdsk takes as many headers as the geometry has sectors: the damaged track's own count, or it reads

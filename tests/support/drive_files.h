@@ -17,6 +17,6 @@ bool dsktrans(const std::filesystem::path& from, const std::string& from_driver,
 // Makes an EDSK file of `disc` (.mgt layout) whose track `missing` lacks the sector `missing.sector`, as on a disc
 // where the sector's header cannot be found. Throws on failure.
 void write_damaged_edsk(const std::filesystem::path& path, std::span<const std::uint8_t> disc,
-                        const transfer::SectorAddress& missing);
+                        const transfer::DriveSectorAddress& missing);
 
 } // namespace testing_support

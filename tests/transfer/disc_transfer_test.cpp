@@ -143,11 +143,11 @@ TEST(CopyDisc, SectorsTheImageLacksAreZerosAndNamedInTrackOrder)
             disc.set_status(track_index / 2, track_index % 2, sector, image::SectorStatus::Missing);
     const transfer::DiscCopy damaged = transfer::copy_disc(disc);
     ASSERT_EQ(damaged.missing.size(), 31u);
-    EXPECT_EQ(damaged.missing[0], (transfer::SectorAddress{3, 1, 7}));
+    EXPECT_EQ(damaged.missing[0], (transfer::DriveSectorAddress{3, 1, 7}));
     EXPECT_EQ(damaged.bytes[(3 * 2 + 1) * 5120 + 6 * 512], 0);
     EXPECT_EQ(damaged.bytes[(3 * 2 + 1) * 5120 + 7 * 512], 0x55);
 
-    using Sectors = std::vector<transfer::SectorAddress>;
+    using Sectors = std::vector<transfer::DriveSectorAddress>;
     Sectors many;
     for (int track = 0; track < 12; ++track)
         many.push_back({track, 0, 2});

@@ -1,4 +1,4 @@
-#include "tape/file_export.h"
+#include "files/file_export.h"
 
 #include "image/chain.h"
 #include "image/directory.h"
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace tape {
+namespace files {
 bool is_exportable(int type_code)
 {
     return image::has_tape_form(type_code) || image::file_type(type_code).sam;
@@ -25,7 +25,7 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
         return type + " files cannot be exported (only ZX files with a tape form and SAM files can)";
     }
     if (image::has_tape_form(code)) {
-        std::optional<Extracted> x = extract_file(disc, slot);
+        std::optional<tape::Extracted> x = tape::extract_file(disc, slot);
         if (!x)
             return ExportedFile{};
         return ExportedFile{std::move(x->data), x->chain};
@@ -33,9 +33,10 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
     // A SAM length can reach 255 pages (about 4 MiB): more than a disc holds, but bounded.
     const auto length = static_cast<std::size_t>(image::catalogue_row(entry, slot).length);
     ExportedFile file;
-    file.bytes = read_chain_stream(disc, entry, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, file.chain);
+    file.bytes =
+        tape::read_chain_stream(disc, entry, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, file.chain);
     file.bytes.erase(file.bytes.begin(), file.bytes.begin() + image::FILE_HEADER_SIZE);
     return file;
 }
 
-} // namespace tape
+} // namespace files

@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-namespace tape {
+namespace files {
 
 // A tape file larger than this is refused unread: tapes of real software are far smaller.
 inline constexpr std::size_t MAX_TAPE_BYTES = 64 * 1024 * 1024;
@@ -25,7 +25,7 @@ inline constexpr std::size_t MAX_TAPE_BYTES = 64 * 1024 * 1024;
 struct LoadedTape
 {
     std::string name; // what its lines show it by: the path as given
-    TapeContents contents;
+    tape::TapeContents contents;
     std::string refusal; // not empty: the tape was not read ("not a tape file (a DSK image)")
 };
 
@@ -41,13 +41,13 @@ struct MadeDisc
     std::vector<std::uint8_t> bytes;   // the 819,200-byte image
     std::vector<std::string> placed;   // one line per file, in slot order
     std::vector<std::string> problems; // the tapes' lines, as tape_lines gives them
-    std::size_t skipped_blocks = 0;    // all tape blocks left out, with a line or counted
+    std::size_t skipped_blocks = 0;    // all tape blocks left out, with a line or tape::counted
     std::size_t refused_tapes = 0;     // tapes not read at all
 };
 
 // The disc file of a tape file: type, name and the nine-byte header (in the entry and in front of the data) from
 // the tape header, the data behind it. The header must be of a ZX type 0-3.
-image::DiscFile disc_file(const TapeFile& file);
+image::DiscFile disc_file(const tape::TapeFile& file);
 
 // The tape held in `bytes`, shown as `name`: read when it is a tape, refused when not.
 LoadedTape load_tape(std::string name, std::span<const std::uint8_t> bytes);
@@ -78,4 +78,4 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
 std::variant<MadeDisc, std::string> make_disc_from_paths(std::span<const std::string> tape_paths, image::Layout layout,
                                                          const std::optional<SystemFile>& system);
 
-} // namespace tape
+} // namespace files

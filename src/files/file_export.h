@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-namespace tape {
+namespace files {
 
 // Whether files of a directory type code can be exported: the ZX types with a tape form and the SAM types.
 bool is_exportable(int type_code);
@@ -21,11 +21,11 @@ bool is_exportable(int type_code);
 struct ExportedFile
 {
     std::vector<std::uint8_t> bytes;
-    ChainReport chain;
+    tape::ChainReport chain;
 };
 
 // The file in a directory slot (0-79); the reason in words when the slot holds no exportable file (a free slot, a
 // snapshot, a subdirectory, an unnamed type).
 std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, int slot);
 
-} // namespace tape
+} // namespace files

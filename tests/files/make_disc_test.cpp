@@ -1,4 +1,4 @@
-#include "tape/make_disc.h"
+#include "files/make_disc.h"
 
 #include "common/bytes.h"
 
@@ -51,7 +51,7 @@ TEST(MakeDisc, EntryOfEachTapeTypeAsThePlusDWritesIt)
         {tape_file(2, "x$", 8, 0xD800, 32768), 3, {0x02, 0x08, 0x00, 0x00, 0xD8, 0xD8, 0xFF, 0xFF, 0xFF}},
     };
     for (const auto& c : cases) {
-        const image::DiscFile d = tape::disc_file(c.file);
+        const image::DiscFile d = files::disc_file(c.file);
         const std::string name(c.file.header.begin() + tape::header::NAME,
                                c.file.header.begin() + tape::header::NAME + tape::header::NAME_LEN);
         EXPECT_EQ(d.entry[image::entry::STATUS], c.status) << name;

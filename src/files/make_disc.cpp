@@ -1,25 +1,17 @@
-#include "tape/make_disc.h"
+#include "files/make_disc.h"
 
 #include "common/bytes.h"
+#include "common/file_read.h"
 #include "common/path_text.h"
 #include "image/chain.h"
 
 #include <algorithm>
 #include <array>
 #include <cassert>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
-#include <system_error>
 
-namespace tape {
+namespace files {
 namespace {
 
-// Directory type codes of the ZX files a tape can give, by tape type 0-3: the inverse of image::file_type's tape.
-constexpr std::array<int, 4> TYPE_CODE_OF_TAPE_TYPE = {image::TYPE_ZX_BASIC, image::TYPE_ZX_NUMBER_ARRAY,
-                                                       image::TYPE_ZX_STRING_ARRAY, image::TYPE_ZX_CODE};
 constexpr std::uint16_t SCREEN_START = 16384;
 // The +D keeps a BASIC program's address (PROG of a 48K Spectrum) as its start, and 0xFFFF / 0 in the two fields
 // code has no use for; seen so on solo-forth-boot.mgt and the mgtdisklib images.
@@ -48,18 +40,18 @@ bool same_name(const image::EntryBytes& a, const image::EntryBytes& b)
 std::string placed_line(const image::EntryBytes& entry, const image::PlacedFile& at, const std::string& origin)
 {
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    TapeHeader shown{};
-    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + header::NAME);
+    tape::TapeHeader shown{};
+    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + tape::header::NAME);
     const image::CatalogueRow row = image::catalogue_row(decoded, at.slot);
-    return "slot " + std::to_string(at.slot) + ": \"" + shown_name(shown) + "\" " + row.type_text + ", " +
+    return "slot " + std::to_string(at.slot) + ": \"" + tape::shown_name(shown) + "\" " + row.type_text + ", " +
            std::to_string(row.length) + " bytes, " + std::to_string(at.sectors) +
            (at.sectors == 1 ? " sector" : " sectors") + " from track " + std::to_string(at.first_track) + " sector " +
            std::to_string(at.first_sector) + " (" + origin + ")";
 }
 
 // Why nothing could be placed: what every tape was refused for, or what the tapes gave instead of files.
-std::string no_file_to_place(std::span<const LoadedTape> tapes, const std::array<std::size_t, SKIP_REASONS>& skipped,
-                             std::size_t refused)
+std::string no_file_to_place(std::span<const LoadedTape> tapes,
+                             const std::array<std::size_t, tape::SKIP_REASONS>& skipped, std::size_t refused)
 {
     if (!tapes.empty() && refused == tapes.size()) {
         std::string why;
@@ -67,10 +59,10 @@ std::string no_file_to_place(std::span<const LoadedTape> tapes, const std::array
             why.append(why.empty() ? "" : "; ").append(tape.name).append(": ").append(tape.refusal);
         return why;
     }
-    std::string gave = skipped_summary(skipped);
+    std::string gave = tape::skipped_summary(skipped);
     if (refused > 0)
         gave.append(gave.empty() ? "" : "; ")
-            .append(counted(refused))
+            .append(tape::counted(refused))
             .append(refused == 1 ? " tape" : " tapes")
             .append(" not read");
     std::string why = "no file to place: the tapes hold no file a standard loader reads";
@@ -81,28 +73,29 @@ std::string no_file_to_place(std::span<const LoadedTape> tapes, const std::array
 
 } // namespace
 
-image::DiscFile disc_file(const TapeFile& file)
+image::DiscFile disc_file(const tape::TapeFile& file)
 {
     namespace e = image::entry;
-    const TapeHeader& h = file.header;
-    const std::uint8_t tape_type = h[header::TYPE];
-    assert(tape_type <= TAPE_BYTES);
-    const std::uint16_t length = common::get_le16(h, header::LENGTH);
-    const std::uint16_t param1 = common::get_le16(h, header::PARAM1);
-    const std::uint16_t param2 = common::get_le16(h, header::PARAM2);
+    const tape::TapeHeader& h = file.header;
+    const std::uint8_t tape_type = h[tape::header::TYPE];
+    assert(tape_type <= tape::TAPE_BYTES);
+    const std::uint16_t length = common::get_le16(h, tape::header::LENGTH);
+    const std::uint16_t param1 = common::get_le16(h, tape::header::PARAM1);
+    const std::uint16_t param2 = common::get_le16(h, tape::header::PARAM2);
 
     image::DiscFile out;
     image::EntryBytes& entry = out.entry;
-    const bool is_screen = tape_type == TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
-    entry[e::STATUS] = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : TYPE_CODE_OF_TAPE_TYPE[tape_type]);
-    std::copy_n(h.begin() + header::NAME, header::NAME_LEN, entry.begin() + e::NAME);
+    const bool is_screen = tape_type == tape::TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
+    entry[e::STATUS] =
+        static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
+    std::copy_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, entry.begin() + e::NAME);
     entry[e::TAPE_TYPE] = tape_type;
     common::put_le16(entry, e::ZX_LENGTH, length);
-    if (tape_type == TAPE_PROGRAM) {
+    if (tape_type == tape::TAPE_PROGRAM) {
         common::put_le16(entry, e::ZX_START, BASIC_START);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, param2);
         common::put_le16(entry, e::ZX_AUTOSTART, param1);
-    } else if (tape_type == TAPE_BYTES) {
+    } else if (tape_type == tape::TAPE_BYTES) {
         common::put_le16(entry, e::ZX_START, param1);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, UNUSED_WORD);
         common::put_le16(entry, e::ZX_AUTOSTART, NO_EXECUTE_ADDRESS);
@@ -118,48 +111,21 @@ image::DiscFile disc_file(const TapeFile& file)
     return out;
 }
 
-namespace {
-
-// The bytes of the file at `path`, or why they cannot be had.
-std::variant<std::vector<std::uint8_t>, std::string> read_whole(const std::string& path)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        return std::string("is a folder, not a tape");
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        return error.message();
-    if (size > MAX_TAPE_BYTES)
-        return "size is " + std::to_string(size) + " bytes, more than a tape file holds (" +
-               std::to_string(MAX_TAPE_BYTES) + ")";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!in)
-        return std::string(std::strerror(errno));
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    // One byte more than the size asks for tells a file that grew since it was measured.
-    std::uint8_t extra = 0;
-    if (std::fread(bytes.data(), 1, bytes.size(), in.get()) != bytes.size() || std::fread(&extra, 1, 1, in.get()) != 0)
-        return std::string("cannot read the file whole");
-    return bytes;
-}
-
-} // namespace
-
 LoadedTape load_tape(std::string name, std::span<const std::uint8_t> bytes)
 {
     LoadedTape tape{std::move(name), {}, {}};
-    if (auto why = not_a_tape(bytes))
+    if (auto why = tape::not_a_tape(bytes))
         tape.refusal = std::move(*why);
     else
-        tape.contents = read_tape(bytes);
+        tape.contents = tape::read_tape(bytes);
     return tape;
 }
 
 LoadedTape load_tape_file(const std::string& path)
 {
-    auto bytes = read_whole(path);
-    if (auto* error = std::get_if<std::string>(&bytes))
-        return {path, {}, std::move(*error)};
+    auto bytes = common::read_whole_file(path, MAX_TAPE_BYTES, "a tape file");
+    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
+        return {path, {}, std::move(failure->reason)};
     return load_tape(path, std::get<std::vector<std::uint8_t>>(bytes));
 }
 
@@ -237,16 +203,16 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
         files.push_back(system->file);
         origins.push_back("system file from " + system->origin);
     }
-    std::array<std::size_t, SKIP_REASONS> skipped{};
+    std::array<std::size_t, tape::SKIP_REASONS> skipped{};
     std::size_t files_beyond = 0;
     std::size_t sectors_beyond = 0;
     for (const LoadedTape& tape : tapes) {
         if (!tape.refusal.empty())
             ++made.refused_tapes;
-        for (std::size_t r = 0; r < SKIP_REASONS; ++r)
+        for (std::size_t r = 0; r < tape::SKIP_REASONS; ++r)
             skipped[r] += tape.contents.skipped[r];
         // Files after the 80th are only counted, however many tapes hold them.
-        for (const TapeFile& file : tape.contents.files) {
+        for (const tape::TapeFile& file : tape.contents.files) {
             if (files.size() == static_cast<std::size_t>(image::DIRECTORY_SLOTS)) {
                 ++files_beyond;
                 sectors_beyond +=
@@ -272,7 +238,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
             return std::move(*refusal);
     }
 
-    auto written = image::write_disc(files, layout);
+    auto written = image::build_disc(files, layout);
     if (auto* error = std::get_if<std::string>(&written))
         return std::move(*error);
     auto& disc = std::get<image::WrittenDisc>(written);
@@ -297,4 +263,4 @@ std::variant<MadeDisc, std::string> make_disc_from_paths(std::span<const std::st
     return make_disc(tapes, layout, system);
 }
 
-} // namespace tape
+} // namespace files
