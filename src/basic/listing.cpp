@@ -226,7 +226,8 @@ Listing list_program(std::span<const std::uint8_t> data, std::size_t program_len
         listing.damage = Damage{data.size(), "the program length " + std::to_string(program_length) +
                                                  " is larger than the " + count_text(data.size(), "byte") + " of data"};
     if (!listing.damage && dialect.end_marker && !ended)
-        listing.damage = Damage{end, "the program has no end marker (" + common::hex(*dialect.end_marker, common::BYTE_DIGITS) + ")"};
+        listing.damage = Damage{end, "the program has no end marker (" +
+                                         common::hex(*dialect.end_marker, common::BYTE_DIGITS) + ")"};
     if (listing.damage)
         listing.lines.push_back(damage_mark(*listing.damage));
     return listing;
