@@ -58,7 +58,7 @@ QString QtSystemInfo::move_to_trash(const QString& path)
 {
 #if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
     // Qt 6.4 does not make a missing home trash, and then files the file under "files" and "info" in the working
-    // folder; the trash specification lets a program make it.
+    // folder; the desktop's trash layout lets a program make it.
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
     if (!QDir().mkpath(trash + "/files") || !QDir().mkpath(trash + "/info"))
         return "cannot make the trash folder " + trash;
