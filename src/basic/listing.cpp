@@ -1,5 +1,6 @@
 #include "basic/listing.h"
 
+#include "basic/characters.h"
 #include "common/bytes.h"
 #include "common/number_text.h"
 
@@ -20,16 +21,9 @@ constexpr std::size_t TEXT = LINE_HEADER;
 
 constexpr std::size_t NUMBER_WIDTH = 5;
 
-constexpr std::uint8_t NUMBER_MARK = 0x0E;
-constexpr std::size_t HIDDEN_NUMBER = 5;
 constexpr std::uint8_t FIRST_CONTROL = 0x10; // INK; PAPER, FLASH, BRIGHT, INVERSE, OVER follow
 constexpr std::uint8_t AT_CONTROL = 0x16;
 constexpr std::uint8_t TAB_CONTROL = 0x17;
-constexpr std::uint8_t FIRST_PRINTABLE = 0x20;
-constexpr std::uint8_t BLANK = ' ';
-constexpr std::uint8_t QUOTE = '"';
-constexpr std::uint8_t BACKSLASH = '\\';
-constexpr std::uint8_t COPYRIGHT = 0x7F;
 constexpr std::uint8_t FIRST_BLOCK_GRAPHIC = 0x80;
 constexpr std::uint8_t FIRST_UDG = 0x90;
 constexpr std::uint8_t FIRST_KEYWORD_128K = 0xA3; // SPECTRUM and PLAY, UDGs T and U inside strings

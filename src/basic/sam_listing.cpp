@@ -1,5 +1,6 @@
 #include "basic/sam_listing.h"
 
+#include "basic/characters.h"
 #include "basic/sam_tokens.h"
 
 #include <algorithm>
@@ -9,13 +10,6 @@
 namespace basic {
 namespace {
 
-constexpr std::uint8_t NUMBER_MARK = 0x0E;
-constexpr std::size_t HIDDEN_NUMBER = 5;
-constexpr std::uint8_t FIRST_PRINTABLE = 0x20;
-constexpr std::uint8_t BLANK = ' ';
-constexpr std::uint8_t QUOTE = '"';
-constexpr std::uint8_t BACKSLASH = '\\';
-constexpr std::uint8_t COPYRIGHT = 0x7F;
 constexpr std::uint8_t FIRST_HIGH = 0x80;
 constexpr std::uint8_t REM = 0xB7;
 
