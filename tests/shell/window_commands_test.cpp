@@ -268,6 +268,9 @@ void WindowCommandsTest::sam_screen_is_viewed_at_its_mode_size()
     b.entry_bytes(0)[221] = 2;
     b.add_sam_file(1, 20, "short", pattern(1000, 3));
     b.entry_bytes(1)[221] = 2;
+    const auto cut = b.add_sam_file(2, 20, "cut", wide);
+    b.entry_bytes(2)[221] = 2;
+    b.link(cut[0], {0, 0});
     struct Case
     {
         std::string image;
@@ -307,6 +310,10 @@ void WindowCommandsTest::sam_screen_is_viewed_at_its_mode_size()
         QCoreApplication::processEvents();
         QVERIFY(!opened);
         QVERIFY2(status_text(f).startsWith("short: not a SAM screen: "), qPrintable(status_text(f)));
+        // One whose chain ends early is shown, and the status bar says what is missing.
+        WhenShown closing(f, "screenViewer", [](QWidget&) {});
+        row_menu(f, 2, "View Screen");
+        QVERIFY2(status_text(f).startsWith("cut: the chain ends after 1 of 49 sectors"), qPrintable(status_text(f)));
     }
 }
 
