@@ -48,6 +48,12 @@ QString disc_only_status(std::size_t loaders)
                         : QString("; %1 loaders still use +D-only syntax (see List BASIC)").arg(loaders);
 }
 
+// Whether "View Screen" shows the row: a ZX screen by its length, or a SAM Screen file by its type.
+bool is_viewable_screen(const image::CatalogueRow& row)
+{
+    return image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN;
+}
+
 // An entry of the list's context menu: its label, whether it applies to the row the menu was opened on (it is
 // greyed out where not), and what it does with that row. The menu is built from this table alone.
 struct RowAction
@@ -58,7 +64,7 @@ struct RowAction
 };
 
 const std::array<RowAction, 5> ROW_ACTIONS = {{
-    {"View Screen", [](const image::CatalogueRow& row) { return image::is_screen(row); },
+    {"View Screen", is_viewable_screen,
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.view_screen(row);
      }},
@@ -66,7 +72,10 @@ const std::array<RowAction, 5> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow&) {
          window.convert_to_tap();
      }},
-    {"List BASIC", [](const image::CatalogueRow& row) { return row.type_code == image::TYPE_ZX_BASIC; },
+    {"List BASIC",
+     [](const image::CatalogueRow& row) {
+         return row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC;
+     },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
@@ -169,6 +178,23 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
 {
     m_status->clearMessage();
     const QString name = shown_disc_text(row.name).trimmed();
+    const QString proposed = listed_folder() + host_file_name(from_disc(row.name)) + ".png";
+    if (row.type_code == image::TYPE_SAM_SCREEN) {
+        // A SAM screen at its mode's own size; one that cannot be decoded opens nothing.
+        const auto read = inspect::read_slot_sam_screen(*open_listed_image(), row.slot);
+        if (const auto* reason = std::get_if<std::string>(&read)) {
+            show_status(name + ": " + QString::fromStdString(*reason));
+            return;
+        }
+        const auto& sam = std::get<inspect::SlotSamScreen>(read);
+        if (!sam.chain.complete())
+            show_status(name + ": " + QString::fromStdString(tape::shortfall_text(sam.chain)));
+        ScreenViewer viewer(sam.picture.pixels, sam.picture.width, sam.picture.height, m_services.requester, proposed,
+                            this);
+        connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
+        run_modal(viewer);
+        return;
+    }
     if (!image::is_screen(row)) {
         show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
         return;
@@ -180,8 +206,7 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
     }
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
     inspect::decode_screen(m_pixels, screen->bytes, pixels);
-    ScreenViewer viewer(pixels, m_services.requester, listed_folder() + host_file_name(from_disc(row.name)) + ".png",
-                        this);
+    ScreenViewer viewer(pixels, inspect::SCREEN_WIDTH, inspect::SCREEN_HEIGHT, m_services.requester, proposed, this);
     connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
     run_modal(viewer);
 }
@@ -190,11 +215,14 @@ void MainWindow::list_basic(const image::CatalogueRow& row)
 {
     m_status->clearMessage();
     const QString name = shown_disc_text(row.name).trimmed();
-    // With the loader rewrite on, the listing shows the program as "Convert to TAP" writes it.
+    const bool sam = row.type_code == image::TYPE_SAM_BASIC;
+    const QString dialect = sam ? "SAM BASIC" : "ZX BASIC";
+    // With the loader rewrite on, a ZX listing shows the program as "Convert to TAP" writes it; a SAM program has
+    // no loader to rewrite.
     std::optional<basic::SlotListing> listed =
-        basic::list_slot(*open_listed_image(), row.slot, m_settings.BasStrip != 0);
+        basic::list_slot(*open_listed_image(), row.slot, !sam && m_settings.BasStrip != 0);
     if (!listed) {
-        show_status(name + " could not be read as a ZX BASIC program");
+        show_status(name + " could not be read as a " + dialect + " program");
         return;
     }
     // After the rewrite, the statements that would still stop with a syntax error from tape are marked.
@@ -209,7 +237,7 @@ void MainWindow::list_basic(const image::CatalogueRow& row)
     if (!listed->disc_only.empty())
         show_status(name + ": +D-only syntax stops it from tape at " +
                     QString::fromStdString(tape::describe(listed->disc_only)));
-    BasicWindow window(name, lines, this);
+    BasicWindow window(name + " - " + (listed->sam ? "SAM BASIC" : "ZX BASIC"), lines, this);
     run_modal(window);
 }
 

@@ -30,17 +30,18 @@ void centre_over(QWidget& window, const QWidget& owner)
     window.move(top_left);
 }
 
-ScreenViewer::ScreenViewer(std::span<const inspect::Pixel> pixels, Requester& requester, QString proposed_path,
-                           QWidget* owner)
+ScreenViewer::ScreenViewer(std::span<const inspect::Pixel> pixels, int width, int height, Requester& requester,
+                           QString proposed_path, QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
-      m_pixels(pixels.begin(), pixels.end()), m_image(SCREEN_WIDTH, SCREEN_HEIGHT, QImage::Format_RGB32),
-      m_requester(requester), m_proposed_path(std::move(proposed_path))
+      m_pixels(pixels.begin(), pixels.end()), m_width(std::max(width, 1)), m_height(std::max(height, 1)),
+      m_image(m_width, m_height, QImage::Format_RGB32), m_requester(requester),
+      m_proposed_path(std::move(proposed_path))
 {
-    m_pixels.resize(inspect::SCREEN_PIXELS, 0);
-    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-        for (int x = 0; x < SCREEN_WIDTH; ++x)
-            m_image.setPixel(x, y, OPAQUE | m_pixels[static_cast<std::size_t>(y * SCREEN_WIDTH + x)]);
+    m_pixels.resize(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), 0);
+    for (int y = 0; y < m_height; ++y) {
+        for (int x = 0; x < m_width; ++x)
+            m_image.setPixel(x, y, OPAQUE | m_pixels[static_cast<std::size_t>(y * m_width + x)]);
     }
     setObjectName("screenViewer");
     setWindowTitle("Screen Viewer");
@@ -51,7 +52,7 @@ ScreenViewer::ScreenViewer(std::span<const inspect::Pixel> pixels, Requester& re
 void ScreenViewer::set_zoom(int zoom)
 {
     m_zoom = std::clamp(zoom, MIN_ZOOM, MAX_ZOOM);
-    setFixedSize(SCREEN_WIDTH * m_zoom, SCREEN_HEIGHT * m_zoom);
+    setFixedSize(m_width * m_zoom, m_height * m_zoom);
     if (const QWidget* owner = parentWidget())
         centre_over(*this, *owner);
     update();
@@ -65,7 +66,7 @@ void ScreenViewer::save_png()
         emit status_message(QString());
         return;
     }
-    const auto png = inspect::encode_png(m_pixels);
+    const auto png = inspect::encode_png(m_pixels, m_width, m_height);
     const auto failure = png ? common::write_file_atomically(to_path(path), *png)
                              : std::optional<std::string>("the picture cannot be encoded");
     if (failure) {

@@ -1,7 +1,8 @@
-// The screen viewer: a fixed-size window that shows one decoded ZX screen, at 1x (256 x 192) when it opens.
-// Control+plus and Control+minus zoom it between 1x and 4x, nearest-neighbour, the window centred anew over its
-// owner at each size; Control+S saves the screen as a 256 x 192 PNG picture (the pixels `kestrel-cli screen`
-// writes) and Control+C copies the picture to the clipboard. Escape closes it.
+// The screen viewer: a fixed-size window that shows one decoded screen at 1x when it opens (a ZX screen and most
+// SAM modes 256 x 192, SAM MODE 3 512 x 192). Control+plus and Control+minus zoom it between 1x and 4x,
+// nearest-neighbour, the window centred anew over its owner at each size; Control+S saves the screen as a PNG
+// picture of its own size (the pixels `kestrel-cli screen` writes) and Control+C copies the picture to the
+// clipboard. Escape closes it.
 #pragma once
 
 #include "inspect/screen.h"
@@ -15,8 +16,6 @@
 
 namespace shell {
 
-inline constexpr int SCREEN_WIDTH = inspect::SCREEN_WIDTH;
-inline constexpr int SCREEN_HEIGHT = inspect::SCREEN_HEIGHT;
 inline constexpr int MIN_ZOOM = 1;
 inline constexpr int MAX_ZOOM = 4;
 
@@ -24,9 +23,10 @@ class ScreenViewer : public QWidget
 {
     Q_OBJECT
 public:
-    // `pixels`: the 256 x 192 screen, rows top to bottom. The save requester proposes `proposed_path`. Centred
-    // over `owner`, never left of or above the screen's top-left corner.
-    ScreenViewer(std::span<const inspect::Pixel> pixels, Requester& requester, QString proposed_path, QWidget* owner);
+    // `pixels`: the `width` x `height` picture, rows top to bottom (missing pixels are black). The save requester
+    // proposes `proposed_path`. Centred over `owner`, never left of or above the screen's top-left corner.
+    ScreenViewer(std::span<const inspect::Pixel> pixels, int width, int height, Requester& requester,
+                 QString proposed_path, QWidget* owner);
 
     // The picture at 1x.
     const QImage& image() const { return m_image; }
@@ -48,6 +48,8 @@ protected:
 
 private:
     std::vector<inspect::Pixel> m_pixels;
+    int m_width;
+    int m_height;
     QImage m_image;
     Requester& m_requester;
     QString m_proposed_path;

@@ -95,6 +95,15 @@ private:
     QTimer m_timer;
 };
 
+// Copies a real SAM disc of the test images into the fixture's folder and lists it.
+void open_real(WindowFixture& f, const std::string& name)
+{
+    std::filesystem::copy_file(testing_support::real_images_dir() / "sam" / name,
+                               f.path(QString::fromStdString(name)).toStdString());
+    f.open();
+    f.pick(f.path(QString::fromStdString(name)));
+}
+
 QString status_text(const WindowFixture& f)
 {
     return f.window->findChild<QStatusBar*>("statusBar")->currentMessage();
@@ -117,6 +126,8 @@ private slots:
     void list_basic_follows_the_loader_rewrite();
     void save_as_snapshot_writes_what_kestrel_cli_snap_writes();
     void viewer_opened_by_return_saves_copies_and_zooms();
+    void sam_screen_is_viewed_at_its_mode_size();
+    void list_basic_lists_sam_basic();
     void new_image_from_tapes_is_selected_and_listed();
     void dropped_image_is_listed_anything_else_refused_and_delete_asks();
 };
@@ -188,7 +199,7 @@ void WindowCommandsTest::list_basic_follows_the_loader_rewrite()
         std::vector<std::string> args = {"basic", f.path("d.mgt").toStdString(), "--slot", "0"};
         if (strip)
             args.push_back("--rewrite");
-        QCOMPARE(title, QString("loader"));
+        QCOMPARE(title, QString("loader - ZX BASIC"));
         QCOMPARE(text + "\n", QString::fromStdString(run_cli(args).out));
         QCOMPARE(text.contains("d1"), strip == 0);
     }
@@ -245,6 +256,83 @@ void WindowCommandsTest::viewer_opened_by_return_saves_copies_and_zooms()
     QCOMPARE(at_2x.size(), QSize(512, 384));
     QCOMPARE(at_2x.pixel(1, 1) & 0xFFFFFF, 0x040204u);
     QCOMPARE(at_2x.pixel(2, 1) & 0xFFFFFF, 0xCCC6CCu);
+}
+
+void WindowCommandsTest::sam_screen_is_viewed_at_its_mode_size()
+{
+    // A MODE 3 screen (entry byte 221 holds 2) and one too short for its mode.
+    ImageBuilder b;
+    std::vector<std::uint8_t> wide = pattern(24576 + 40, 3);
+    wide.push_back(0xFF);
+    b.add_sam_file(0, 20, "wide", wide);
+    b.entry_bytes(0)[221] = 2;
+    b.add_sam_file(1, 20, "short", pattern(1000, 3));
+    b.entry_bytes(1)[221] = 2;
+    const auto cut = b.add_sam_file(2, 20, "cut", wide);
+    b.entry_bytes(2)[221] = 2;
+    b.link(cut[0], {0, 0});
+    struct Case
+    {
+        std::string image;
+        QSize size;
+    };
+    for (const Case& c : {Case{"wide.mgt", {512, 192}}, Case{"sam_screen_mode4.mgt", {256, 192}}}) {
+        WindowFixture f;
+        if (c.image == "wide.mgt") {
+            f.write_image("wide.mgt", b);
+            f.open();
+            f.pick(f.path("wide.mgt"));
+        } else {
+            open_real(f, c.image);
+        }
+        QCOMPARE(row_menu(f, 0).value(0), QString("View Screen"));
+        f.requester.expect("save", f.path("saved.png"));
+        QSize shown, window;
+        WhenShown viewing(f, "screenViewer", [&](QWidget& w) {
+            shown = static_cast<shell::ScreenViewer&>(w).image().size();
+            window = w.size();
+            QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+        });
+        f.list()->setCurrentItem(f.list()->topLevelItem(0));
+        QTest::keyClick(f.list(), Qt::Key_Return);
+        QCOMPARE(shown, c.size);
+        QCOMPARE(window, c.size);
+        const std::string image = f.path(QString::fromStdString(c.image)).toStdString();
+        QCOMPARE(run_cli({"screen", image, "--slot", "0", "-o", f.path("cli.png").toStdString()}).code, 0);
+        QVERIFY(!read(f.path("saved.png")).empty());
+        QVERIFY(read(f.path("saved.png")) == read(f.path("cli.png")));
+        if (c.image != "wide.mgt")
+            continue;
+        // The short one gives its reason and opens nothing.
+        bool opened = false;
+        WhenShown never(f, "screenViewer", [&](QWidget&) { opened = true; });
+        row_menu(f, 1, "View Screen");
+        QCoreApplication::processEvents();
+        QVERIFY(!opened);
+        QVERIFY2(status_text(f).startsWith("short: not a SAM screen: "), qPrintable(status_text(f)));
+        // One whose chain ends early is shown, and the status bar says what is missing.
+        WhenShown closing(f, "screenViewer", [](QWidget&) {});
+        row_menu(f, 2, "View Screen");
+        QVERIFY2(status_text(f).startsWith("cut: the chain ends after 1 of 49 sectors"), qPrintable(status_text(f)));
+    }
+}
+
+void WindowCommandsTest::list_basic_lists_sam_basic()
+{
+    WindowFixture f;
+    f.settings.BasStrip = 1; // a ZX matter: a SAM program is listed as it is
+    open_real(f, "sam_basic_auto.mgt");
+    QString title, text;
+    WhenShown listing(f, "basicWindow", [&](QWidget& window) {
+        title = window.windowTitle();
+        text = window.findChild<QPlainTextEdit*>("basicText")->toPlainText();
+    });
+    QCOMPARE(row_menu(f, 0).value(2), QString("List BASIC"));
+    row_menu(f, 0, "List BASIC");
+    QCOMPARE(title, QString("basic_auto - SAM BASIC"));
+    QCOMPARE(text.split('\n').value(0), QString("   10 PRINT \"Hello world!\""));
+    QCOMPARE(text + "\n",
+             QString::fromStdString(run_cli({"basic", f.path("sam_basic_auto.mgt").toStdString(), "--slot", "0"}).out));
 }
 
 void WindowCommandsTest::new_image_from_tapes_is_selected_and_listed()

@@ -141,8 +141,8 @@ void WindowUsageTest::status_bar_follows_each_action()
 
     // The viewer's save declined after an earlier save: the "saved" line goes.
     QString status = "old";
-    shell::ScreenViewer viewer(std::vector<inspect::Pixel>(inspect::SCREEN_PIXELS), f.requester, f.path("v.png"),
-                               nullptr);
+    shell::ScreenViewer viewer(std::vector<inspect::Pixel>(inspect::SCREEN_PIXELS), inspect::SCREEN_WIDTH,
+                               inspect::SCREEN_HEIGHT, f.requester, f.path("v.png"), nullptr);
     QObject::connect(&viewer, &shell::ScreenViewer::status_message, [&](const QString& text) { status = text; });
     f.requester.expect("save", f.path("v.png"));
     viewer.save_png();
