@@ -2,6 +2,7 @@
 
 #include "basic/characters.h"
 #include "basic/sam_tokens.h"
+#include "common/number_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -20,11 +21,7 @@ bool is_word_end(char c)
 
 std::string hex(std::uint8_t byte)
 {
-    constexpr std::string_view DIGITS = "0123456789ABCDEF";
-    std::string out = "0x";
-    out += DIGITS[byte >> 4];
-    out += DIGITS[byte & 0x0F];
-    return out;
+    return common::hex(byte, common::BYTE_DIGITS);
 }
 
 // Characters a keyword's trailing blank is left out before (as before an operator keyword such as "<>").
