@@ -35,7 +35,7 @@ struct ImageKind
     std::string_view label;                       // "MGT", as messages and filters name the kind
     std::span<const std::string_view> extensions; // lower case, without the point; none: known by signature only
     ImageForm form = ImageForm::Raw;
-    Layout layout = Layout::None;                           // Raw: where each sector lies in the file
+    Layout layout = Layout::None;                                    // Raw: where each sector lies in the file
     bool (*signature)(std::span<const std::uint8_t> head) = nullptr; // whether bytes start as this kind's do
     bool whatever_name = false; // the signature alone says the kind, under any name (a DSK named .mgt)
     Decoded (*decode)(std::span<const std::uint8_t> bytes) = nullptr; // Container: the decoder
@@ -64,9 +64,9 @@ std::string name_inside(const ImageKind& packed, std::string_view name);
 // Which kinds a list takes.
 enum class KindSet
 {
-    All,        // every kind with an extension: what the folder tree lists and a drop takes
-    Discs,      // raw and container kinds: what a packed image or an archive entry may be
-    Raw,        // raw kinds: what the program writes
+    All,   // every kind with an extension: what the folder tree lists and a drop takes
+    Discs, // raw and container kinds: what a packed image or an archive entry may be
+    Raw,   // raw kinds: what the program writes
 };
 
 // The extensions of a set as messages list them: ".mgt, .dsk, .img, .sad, .gz or .zip" (`last` joins the last

@@ -181,7 +181,8 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
     for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string head = path.substr(0, slash);
         const ImageKind* kind = kind_of_name(head);
-        if (kind != nullptr && kind->form == ImageForm::Archive && ::stat(head.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        if (kind != nullptr && kind->form == ImageForm::Archive && ::stat(head.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
             return std::pair{head, path.substr(slash + 1)};
     }
     return std::nullopt;
@@ -189,7 +190,8 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
 
 } // namespace
 
-std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path, Decoded (*decode)(std::span<const std::uint8_t>))
+std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
+                                                       Decoded (*decode)(std::span<const std::uint8_t>))
 {
     auto bytes = read_file_capped(path);
     if (auto* failure = std::get_if<OpenFailure>(&bytes))

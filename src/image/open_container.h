@@ -15,7 +15,8 @@
 namespace image {
 
 // The container `path` names, opened, or why it cannot be; std::nullopt when `path` is no container by its name
-// (a container, packed or archive kind, or ARCHIVE.zip/INNER for a file inside an archive), so the raw-image rules apply.
+// (a container, packed or archive kind, or ARCHIVE.zip/INNER for a file inside an archive), so the raw-image rules
+// apply.
 std::optional<Opened> open_container(const std::string& path);
 
 // The DSK container at `path` (found so by its signature), opened, or why it cannot be.

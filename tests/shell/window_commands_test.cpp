@@ -297,7 +297,8 @@ void WindowCommandsTest::dropped_image_is_listed_anything_else_refused_and_delet
     const std::pair<QList<QUrl>, QString> refused[] = {
         {{QUrl::fromLocalFile(f.path("notes.txt"))},
          "notes.txt: not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)"},
-        {{QUrl("https://example.org/a.mgt")}, "Only a disc image file (.mgt, .dsk, .img, .sad, .gz or .zip) can be dropped here"},
+        {{QUrl("https://example.org/a.mgt")},
+         "Only a disc image file (.mgt, .dsk, .img, .sad, .gz or .zip) can be dropped here"},
     };
     for (const auto& [urls, reason] : refused) {
         drop(f.list()->viewport(), urls);
