@@ -1,7 +1,6 @@
 #include "image/sector_source.h"
 
 #include "image/directory.h"
-#include "image/dsk_source.h"
 #include "image/file_bytes.h"
 #include "image/image_kinds.h"
 #include "image/open_container.h"
