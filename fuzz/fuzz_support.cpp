@@ -148,7 +148,7 @@ void check_disc(image::MemoryDisc& disc)
 
 image::OpenImage open_image(const FuzzImage& img)
 {
-    auto opened = image::open_image(img.path);
+    auto opened = image::open_one_image(img.path);
     require(std::holds_alternative<image::OpenImage>(opened), "an existing image opens");
     return std::get<image::OpenImage>(std::move(opened));
 }

@@ -13,14 +13,15 @@ int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return usage_error(err, "check needs at least one IMAGE");
     int code = EXIT_OK;
     for (const std::string& path : paths) {
-        auto opened = image::open_image(path);
+        auto opened = image::open_one_image(path);
         if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
             // An image of the right size that cannot be opened shows the scan's first line; one of another size is
             // refused for its size, as it would be if it could be read.
-            const bool full_size = failure->size == image::IMAGE_BYTES;
+            const std::int64_t size = failure->file_unopened ? image::regular_file_size(path) : -1;
+            const bool full_size = size == image::IMAGE_BYTES;
             if (full_size)
                 out << inspect::scan_first_line(path) << '\n';
-            report(err, path, full_size || failure->size < 0 ? failure->reason : image::size_reason(failure->size));
+            report(err, path, full_size || size < 0 ? failure->reason : image::size_reason(size));
             code = std::max(code, EXIT_USAGE);
             continue;
         }

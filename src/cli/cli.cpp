@@ -15,7 +15,7 @@ namespace {
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
-Reads +D / DISCiPLE / SAM Coupe disc images (.mgt, .dsk, .img; 819,200 bytes) and makes new ones from tapes.
+Reads +D / DISCiPLE / SAM Coupe disc images ({RAW}; 819,200 bytes) and makes new ones from tapes.
 Images are never changed. An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or
 ARCHIVE.zip/NAME for one of several images in it), an Extended DSK (whatever its name) or a SAD image, of the
 800K geometry.
@@ -41,14 +41,14 @@ Commands:
       as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
       damage ends the listing with a line "** damage at byte N: ...".
   make OUT TAPE... [--system IMAGE [--system-slot N]] [--force]
-      Makes a new +D disc image OUT (.mgt/.dsk or .img) of the files on the .tap/.tzx tapes, one line per
+      Makes a new +D disc image OUT ({RAW_BY_LAYOUT}) of the files on the .tap/.tzx tapes, one line per
       file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
       (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
   snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
       Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
       snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
   disc read A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]
-      Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT (.mgt, .dsk or .img
+      Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT ({RAW_OR}
       decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
       sectors writes no image. An existing OUT is only replaced with --force.
   disc write IMAGE A:|B: [--allow-missing] [--device PATH] [--driver NAME]
@@ -76,6 +76,21 @@ missing); 2 usage error, an image (or drive) that cannot be read, or an output t
 written.
 )";
 
+// The help text with the lists of image extensions taken from the table of image kinds.
+std::string help_text()
+{
+    std::string text = HELP_TEXT;
+    auto put = [&text](std::string_view mark, const std::string& value) {
+        const std::size_t at = text.find(mark);
+        if (at != std::string::npos)
+            text.replace(at, mark.size(), value);
+    };
+    put("{RAW}", image::extensions_text(image::KindSet::Raw, ", "));
+    put("{RAW_OR}", image::extensions_text(image::KindSet::Raw));
+    put("{RAW_BY_LAYOUT}", image::layouts_text());
+    return text;
+}
+
 bool is_help_option(const std::string& arg)
 {
     return arg == "-h" || arg == "--help";
@@ -102,7 +117,7 @@ void report_findings(std::ostream& err, const std::string& path, const image::Op
 
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
 {
-    auto opened = image::open_image(path);
+    auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         report(err, path, failure->reason);
         return std::nullopt;
@@ -294,7 +309,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return usage_error(err, "unknown command '" + command + "'");
     // "COMMAND --help" asks for help, as with most tools, rather than naming an image or an unknown option.
     if (is_help || std::any_of(rest.begin(), std::find(rest.begin(), rest.end(), "--"), is_help_option)) {
-        out << HELP_TEXT;
+        out << help_text();
         return EXIT_OK;
     }
     return found->second(rest, out, err);

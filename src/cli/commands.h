@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/directory.h"
+#include "image/image_kinds.h"
 #include "tape/extract.h"
 
 #include <optional>

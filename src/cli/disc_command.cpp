@@ -201,7 +201,8 @@ int read_to_image(const DiscOptions& options, std::ostream& err)
 {
     const image::Layout layout = image::layout_from_path(options.image);
     if (layout == image::Layout::None)
-        return usage_error(err, "the image name must end in .mgt, .dsk or .img: " + options.image);
+        return usage_error(err, "the image name must end in " + image::extensions_text(image::KindSet::Raw) + ": " +
+                                    options.image);
     // Made before the drive is read, so that a target that cannot be written is known before a minute of reading.
     auto output = Output::open(options.image, {options.address.device}, options.force, "image", err);
     if (!output)

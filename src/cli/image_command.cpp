@@ -50,11 +50,11 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
         return EXIT_USAGE;
     const image::Layout layout = image::layout_from_path(parsed->output);
     if (layout == image::Layout::None)
-        return usage_error(err, "the output of image must end in .mgt, .dsk or .img");
+        return usage_error(err, "the output of image must end in " + image::extensions_text(image::KindSet::Raw));
     auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "image", err);
     if (!output)
         return EXIT_USAGE;
-    auto opened = image::open_image(parsed->image);
+    auto opened = image::open_one_image(parsed->image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         report(err, parsed->image, failure->reason);
         return EXIT_USAGE;

@@ -67,7 +67,7 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::string& path = parsed->output;
     const image::Layout layout = image::layout_from_path(path);
     if (layout == image::Layout::None) {
-        report(err, path, "not a disc image name (it must end in .mgt, .dsk or .img)");
+        report(err, path, "not a disc image name (it must end in " + image::extensions_text(image::KindSet::Raw) + ")");
         return EXIT_USAGE;
     }
     std::vector<std::string> inputs = parsed->tapes;

@@ -1,5 +1,6 @@
 #include "common/atomic_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,23 +21,37 @@ bool may_replace(const std::string& path)
     return ::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), W_OK) == 0;
 }
 
-// The replacement keeps the mode of the file it replaces; a new file gets the mode a plain create would give,
-// not mkstemp's owner-only one.
+// The replacement keeps the mode of the file it replaces; a new file keeps the mode its temporary file was created
+// with, the one a plain create gives (0666 less the umask, applied by the kernel).
 void give_mode(int fd, const std::string& target)
 {
     struct stat info
     {};
-    mode_t mode = 0;
-    if (::stat(target.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
-    } else {
-        // The mask can only be read by setting it. Files are created from one thread only, so no file
-        // is made during the moment it is zero.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    if (::stat(target.c_str(), &info) == 0)
+        ::fchmod(fd, info.st_mode & 07777);
+}
+
+// Creates a new file named `path` + "." + six random letters or digits, as mkostemp names it, but with mode 0666
+// for the kernel to apply the umask to: the mode is found without setting the process's umask, which other threads
+// share. Returns the descriptor (-1 with errno set) and leaves the name in `temp_path`.
+int create_temp(const std::string& path, std::string& temp_path)
+{
+    constexpr std::string_view LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr int ATTEMPTS = 100;
+    static std::atomic<std::uint64_t> counter{0};
+    for (int attempt = 0; attempt < ATTEMPTS; ++attempt) {
+        std::uint64_t random = 0;
+        if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+            random = (static_cast<std::uint64_t>(::getpid()) << 32) ^ counter.fetch_add(1);
+        temp_path = path + ".";
+        for (int at = 0; at < 6; ++at, random /= LETTERS.size())
+            temp_path += LETTERS[random % LETTERS.size()];
+        const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
     }
-    ::fchmod(fd, mode);
+    errno = EEXIST;
+    return -1;
 }
 
 // Makes the rename itself durable; a failure here does not undo a rename that has happened.
@@ -71,8 +87,7 @@ AtomicFile::AtomicFile(std::string path) : m_path(std::move(path))
         m_error = EACCES;
         return;
     }
-    m_temp_path = m_path + ".XXXXXX";
-    m_fd = ::mkostemp(m_temp_path.data(), O_CLOEXEC);
+    m_fd = create_temp(m_path, m_temp_path);
     if (m_fd < 0) {
         m_error = errno;
         m_temp_path.clear();

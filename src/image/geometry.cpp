@@ -1,21 +1,9 @@
 #include "image/geometry.h"
 
-#include "common/path_text.h"
-
 #include <algorithm>
 #include <cassert>
 
 namespace image {
-
-Layout layout_from_path(std::string_view path)
-{
-    const std::string extension = common::lower_extension(path);
-    if (extension == "mgt" || extension == "dsk")
-        return Layout::Interleaved;
-    if (extension == "img")
-        return Layout::Sequential;
-    return Layout::None;
-}
 
 std::int64_t sector_offset(Layout layout, std::uint8_t track_byte, int sector_index)
 {

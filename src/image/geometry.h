@@ -28,7 +28,8 @@ enum class Layout
     Sequential,  // .img: all of side 0, then all of side 1
 };
 
-// The layout named by the lower-cased extension of the file name; Layout::None for anything else.
+// The layout named by the lower-cased extension of the file name (image_kinds.h: the raw kinds' rows);
+// Layout::None for anything else.
 Layout layout_from_path(std::string_view path);
 
 // Byte offset of a sector in the file. Out-of-range addresses are pulled onto the nearest valid sector

@@ -1,7 +1,5 @@
 #include "image/gzip_reader.h"
 
-#include "common/path_text.h"
-
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -13,7 +11,6 @@ namespace image {
 namespace {
 
 constexpr std::array<std::uint8_t, 2> GZIP_MAGIC = {0x1F, 0x8B};
-constexpr std::string_view GZIP_SUFFIX = ".gz";
 // zlib's window bits plus 16: gzip wrapping only, no raw or zlib streams.
 constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
 constexpr std::size_t OUT_BLOCK = 64 * 1024;
@@ -49,19 +46,6 @@ std::string damage_text(const z_stream& stream)
 bool is_gzip(std::span<const std::uint8_t> head)
 {
     return head.size() >= GZIP_MAGIC.size() && std::equal(GZIP_MAGIC.begin(), GZIP_MAGIC.end(), head.begin());
-}
-
-bool has_gzip_suffix(std::string_view name)
-{
-    return name.size() > GZIP_SUFFIX.size() &&
-           common::ascii_lower(name.substr(name.size() - GZIP_SUFFIX.size())) == GZIP_SUFFIX;
-}
-
-std::string name_inside_gzip(std::string_view name)
-{
-    if (!has_gzip_suffix(name))
-        return std::string(name);
-    return std::string(name.substr(0, name.size() - GZIP_SUFFIX.size()));
 }
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,

@@ -18,12 +18,6 @@ namespace image {
 // Whether bytes start as a gzip file does (1F 8B).
 bool is_gzip(std::span<const std::uint8_t> head);
 
-// Whether a file name ends in ".gz" (any case).
-bool has_gzip_suffix(std::string_view name);
-
-// The name of the packed file: "GAME.MGT" for "GAME.MGT.gz"; the name unchanged when it has no .gz suffix.
-std::string name_inside_gzip(std::string_view name);
-
 // The unpacked bytes of a gzip file. Fails, saying why, when the data is damaged or cut off, or unpacks to more
 // than `cap` bytes. When `stored_name` is given it receives the name the first member's header stores (the packed
 // file's name, as `gzip FILE` keeps it; at most MAX_STORED_NAME bytes), or stays empty when there is none.

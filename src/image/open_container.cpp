@@ -3,8 +3,7 @@
 #include "common/path_text.h"
 #include "image/container.h"
 #include "image/dsk_source.h"
-#include "image/gzip_reader.h"
-#include "image/sad_source.h"
+#include "image/image_kinds.h"
 #include "image/zip_archive.h"
 
 #include <sys/stat.h>
@@ -12,8 +11,6 @@
 namespace image {
 
 namespace {
-
-using Opened = std::variant<OpenImage, OpenFailure>;
 
 Opened from_decoded(std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decoded)
 {
@@ -29,19 +26,19 @@ Opened from_decoded(std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decod
     return image;
 }
 
-// What a name says the bytes are: a SAD container, or a raw image of its layout (Layout::None: neither).
-struct NamedKind
+// What a name says about reading the bytes: the decoder of a container kind or the layout of a raw one (.mgt and
+// .dsk read alike); both empty for a name of no disc kind.
+std::pair<Decoded (*)(std::span<const std::uint8_t>), Layout> reading_of(std::string_view name)
 {
-    bool sad = false;
-    Layout layout = Layout::None;
+    const ImageKind* kind = disc_kind_of_name(name);
+    if (kind == nullptr || kind_of_name(name) != kind)
+        return {nullptr, Layout::None};
+    return {kind->decode, kind->layout};
+}
 
-    bool any() const { return sad || layout != Layout::None; }
-    bool operator==(const NamedKind&) const = default;
-};
-
-NamedKind kind_of(std::string_view name)
+bool names_a_disc(std::string_view name)
 {
-    return {common::lower_extension(name) == "sad", layout_from_path(name)};
+    return reading_of(name) != std::pair<Decoded (*)(std::span<const std::uint8_t>), Layout>{nullptr, Layout::None};
 }
 
 // A name stored inside a file, fit to show on one line: control bytes become '?'.
@@ -56,24 +53,24 @@ std::string shown_name(std::string name)
 
 Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool unpack);
 
-// A gzip file's image under the name it was packed from: "GAME.MGT" for "GAME.MGT.gz". Where the name stored in the
-// gzip header names an image of another kind, or the file's name names none ("disc.gz"), the stored name decides,
-// and a finding says so when the two names disagree.
-Opened open_gzip(std::string_view name, std::span<const std::uint8_t> packed)
+// A packed file's image under the name it was packed from: "GAME.MGT" for "GAME.MGT.gz". Where the name stored with
+// the packed bytes (a gzip header's) names an image of another kind, or the file's name names none ("disc.gz"), the
+// stored name decides, and a finding says so when the two names disagree.
+Opened open_packed(const ImageKind& packing, std::string_view name, std::span<const std::uint8_t> packed)
 {
     std::string stored;
-    auto unpacked = gunzip(packed, MAX_CONTAINER_BYTES, &stored);
+    auto unpacked = packing.unpack(packed, MAX_CONTAINER_BYTES, &stored);
     if (auto* failure = std::get_if<OpenFailure>(&unpacked))
         return std::move(*failure);
     auto& bytes = std::get<std::vector<std::uint8_t>>(unpacked);
-    std::string inner = name_inside_gzip(name);
+    std::string inner = name_inside(packing, name);
     std::string note;
-    // gzip keeps the file name alone; a folder in a name from elsewhere is dropped.
+    // The packing keeps the file name alone; a folder in a name from elsewhere is dropped.
     if (const std::size_t cut = stored.find_last_of("/\\"); cut != std::string::npos)
         stored.erase(0, cut + 1);
-    // A DSK is known by its signature whatever either name says.
-    if (!is_dsk(bytes) && kind_of(stored).any() && kind_of(stored) != kind_of(inner)) {
-        if (kind_of(inner).any())
+    // A kind known by its signature is that kind whatever either name says.
+    if (kind_by_signature(bytes) == nullptr && names_a_disc(stored) && reading_of(stored) != reading_of(inner)) {
+        if (names_a_disc(inner))
             note = "layout taken from the stored name " + shown_name(stored) + ", not from the file name";
         inner = stored;
     }
@@ -82,29 +79,30 @@ Opened open_gzip(std::string_view name, std::span<const std::uint8_t> packed)
         return opened;
     if (auto* image = std::get_if<OpenImage>(&opened))
         image->findings.insert(image->findings.begin(), note);
-    else
-        std::get<OpenFailure>(opened).reason.insert(0, note + ": ");
+    else if (auto* failure = std::get_if<OpenFailure>(&opened))
+        failure->reason.insert(0, note + ": ");
     return opened;
 }
 
-// The image held in `bytes` under the name `name`: a DSK by its signature, else a SAD or a raw image by the name;
-// `unpack` lets a ".gz" name be unpacked first (once: a gzip inside a gzip is no disc image).
+// The image held in `bytes` under the name `name`: a kind known by its signature, else a container or a raw image
+// by the name; `unpack` lets a packed name be unpacked first (once: a packed image inside a packed one is no disc).
 Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool unpack)
 {
-    if (unpack && has_gzip_suffix(name))
-        return open_gzip(name, bytes);
-    if (is_dsk(bytes))
-        return from_decoded(decode_dsk(bytes));
-    if (common::lower_extension(name) == "sad")
-        return from_decoded(decode_sad(bytes));
-    const Layout layout = layout_from_path(name);
-    if (layout == Layout::None)
-        return OpenFailure{"not a disc image (the name inside must end in .mgt, .dsk, .img or .sad)", true};
+    const ImageKind* kind = kind_of_name(name);
+    if (unpack && kind != nullptr && kind->form == ImageForm::Packed)
+        return open_packed(*kind, name, bytes);
+    if (const ImageKind* signed_kind = kind_by_signature(bytes))
+        return from_decoded(signed_kind->decode(bytes));
+    if (kind != nullptr && kind->form == ImageForm::Container)
+        return from_decoded(kind->decode(bytes));
+    if (kind == nullptr || kind->form != ImageForm::Raw)
+        return OpenFailure{"not a disc image (the name inside must end in " + extensions_text(KindSet::Discs) + ")",
+                           true};
     OpenImage image;
-    image.layout = layout;
+    image.layout = kind->layout;
     image.raw_size = static_cast<std::int64_t>(bytes.size());
     image.scannable = image.raw_size == IMAGE_BYTES;
-    image.source = std::make_unique<RawImage>(std::make_unique<MemoryBytes>(std::move(bytes)), layout);
+    image.source = std::make_unique<RawImage>(std::make_unique<MemoryBytes>(std::move(bytes)), kind->layout);
     return image;
 }
 
@@ -142,13 +140,14 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
                                " disc images named " + *inner + " in any case (" + names_text(named) + ")"};
         entry = named.front();
     } else if (images.empty()) {
-        return OpenFailure{"the archive holds no disc image (.mgt, .dsk, .img, .sad, or one of these gzipped)", true};
+        return OpenFailure{"the archive holds no disc image (" + extensions_text(KindSet::Discs, ", ") +
+                               ", or one of these " + packed_text() + ")",
+                           true};
     } else if (images.size() > 1) {
-        OpenFailure failure{"the archive holds " + std::to_string(images.size()) +
-                            " disc images: " + names_text(images) + "; choose one as " + archive_path + "/NAME"};
+        ArchiveChoice choice{archive_path, {}};
         for (const ZipEntry& image : images)
-            failure.choices.push_back(image.name);
-        return failure;
+            choice.names.push_back(image.name);
+        return choice;
     } else {
         entry = &images.front();
     }
@@ -167,7 +166,13 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
 std::optional<std::pair<std::string, std::string>> split_archive_path(const std::string& path)
 {
     // Most paths name no archive: no file system call for them.
-    if (common::ascii_lower(path).find(".zip/") == std::string::npos)
+    const std::string lower = common::ascii_lower(path);
+    if (std::none_of(image_kinds().begin(), image_kinds().end(), [&](const ImageKind& kind) {
+            return kind.form == ImageForm::Archive &&
+                   std::any_of(kind.extensions.begin(), kind.extensions.end(), [&](std::string_view extension) {
+                       return lower.find("." + std::string(extension) + "/") != std::string::npos;
+                   });
+        }))
         return std::nullopt;
     struct stat info
     {};
@@ -175,7 +180,9 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
         return std::nullopt;
     for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         const std::string head = path.substr(0, slash);
-        if (common::lower_extension(head) == "zip" && ::stat(head.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        const ImageKind* kind = kind_of_name(head);
+        if (kind != nullptr && kind->form == ImageForm::Archive && ::stat(head.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
             return std::pair{head, path.substr(slash + 1)};
     }
     return std::nullopt;
@@ -183,29 +190,47 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
 
 } // namespace
 
-std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path)
+std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
+                                                       Decoded (*decode)(std::span<const std::uint8_t>))
 {
     auto bytes = read_file_capped(path);
     if (auto* failure = std::get_if<OpenFailure>(&bytes))
         return std::move(*failure);
-    return from_decoded(decode_dsk(std::get<std::vector<std::uint8_t>>(bytes)));
+    Opened opened = from_decoded(decode(std::get<std::vector<std::uint8_t>>(bytes)));
+    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return std::move(*failure);
+    return std::get<OpenImage>(std::move(opened));
+}
+
+std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path)
+{
+    return open_decoded_file(path, decode_dsk);
+}
+
+std::string ArchiveChoice::reason() const
+{
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + name;
+    return "the archive holds " + std::to_string(names.size()) + " disc images: " + list + "; choose one as " +
+           archive + "/NAME";
 }
 
 bool is_container_name(std::string_view path)
 {
-    const std::string extension = common::lower_extension(path);
-    return extension == "zip" || extension == "gz" || extension == "sad";
+    const ImageKind* kind = kind_of_name(path);
+    return kind != nullptr && kind->form != ImageForm::Raw;
 }
 
-std::optional<std::variant<OpenImage, OpenFailure>> open_container(const std::string& path)
+std::optional<Opened> open_container(const std::string& path)
 {
     if (const auto split = split_archive_path(path))
         return open_archive(split->first, split->second);
-    const std::string extension = common::lower_extension(path);
-    if (extension == "zip")
-        return open_archive(path, std::nullopt);
-    if (extension != "gz" && extension != "sad")
+    const ImageKind* kind = kind_of_name(path);
+    if (kind == nullptr || kind->form == ImageForm::Raw)
         return std::nullopt;
+    if (kind->form == ImageForm::Archive)
+        return open_archive(path, std::nullopt);
     auto bytes = read_file_capped(path);
     if (auto* failure = std::get_if<OpenFailure>(&bytes))
         return std::move(*failure);

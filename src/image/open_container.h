@@ -4,6 +4,7 @@
 // the rest. A packed image is unpacked once into memory under the cap, never to disc.
 #pragma once
 
+#include "image/image_kinds.h"
 #include "image/sector_source.h"
 
 #include <optional>
@@ -14,13 +15,19 @@
 namespace image {
 
 // The container `path` names, opened, or why it cannot be; std::nullopt when `path` is no container by its name
-// (.zip, .gz, .sad, or ARCHIVE.zip/INNER for a file inside an archive), so the raw-image rules apply.
-std::optional<std::variant<OpenImage, OpenFailure>> open_container(const std::string& path);
+// (a container, packed or archive kind, or ARCHIVE.zip/INNER for a file inside an archive), so the raw-image rules
+// apply.
+std::optional<Opened> open_container(const std::string& path);
 
 // The DSK container at `path` (found so by its signature), opened, or why it cannot be.
 std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path);
 
-// Whether a file name (any case) is one of the containers open_container reads by name: .zip, .gz, .sad.
+// The file at `path` read whole and decoded by a container kind's decoder (the kind found by its signature).
+std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
+                                                       Decoded (*decode)(std::span<const std::uint8_t>));
+
+// Whether a file name (any case) is one of the containers open_container reads by name (image_kinds.h: every kind
+// but the raw ones).
 bool is_container_name(std::string_view path);
 
 } // namespace image

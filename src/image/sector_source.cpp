@@ -1,8 +1,8 @@
 #include "image/sector_source.h"
 
 #include "image/directory.h"
-#include "image/dsk_source.h"
 #include "image/file_bytes.h"
+#include "image/image_kinds.h"
 #include "image/open_container.h"
 
 #include <algorithm>
@@ -86,20 +86,17 @@ std::size_t MemoryBytes::read_at(std::uint64_t offset, std::span<std::uint8_t> o
     return got;
 }
 
-std::variant<OpenImage, OpenFailure> open_image(const std::string& path)
+Opened open_image(const std::string& path)
 {
     if (auto container = open_container(path))
         return std::move(*container);
     const Layout layout = layout_from_path(path);
     if (layout == Layout::None)
-        return OpenFailure{"not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)", true};
+        return OpenFailure{"not a disc image (the name must end in " + extensions_text(KindSet::All) + ")", true};
     auto bytes = std::make_unique<FileBytes>(path);
     if (!bytes->is_open()) {
         OpenFailure failure = bytes->failure();
-        struct stat info
-        {};
-        if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
-            failure.size = info.st_size;
+        failure.file_unopened = regular_file_size(path) >= 0;
         return failure;
     }
     OpenImage image;
@@ -107,12 +104,33 @@ std::variant<OpenImage, OpenFailure> open_image(const std::string& path)
     image.raw_size = static_cast<std::int64_t>(bytes->size());
     image.scannable = image.raw_size == IMAGE_BYTES;
     auto raw = std::make_unique<RawImage>(std::move(bytes), layout);
-    // An Extended DSK under a raw image's name is recognised by its signature. Reading the first sector reads the
-    // directory too, so a listing of the file as it is now is at hand whatever happens to the file later.
-    if (is_dsk(raw->first_sector().first(dsk_disc::SIGNATURE_BYTES)))
-        return open_dsk_file(path);
+    // A container known by its signature (an Extended DSK) under a raw image's name is read as that container.
+    // Reading the first sector reads the directory too, so a listing of the file as it is now is at hand whatever
+    // happens to the file later.
+    if (const ImageKind* kind = kind_by_signature(raw->first_sector()))
+        return std::visit([](auto&& result) -> Opened { return std::move(result); },
+                          open_decoded_file(path, kind->decode));
     image.source = std::move(raw);
     return image;
+}
+
+std::variant<OpenImage, OpenFailure> open_one_image(const std::string& path)
+{
+    Opened opened = open_image(path);
+    if (const auto* choice = std::get_if<ArchiveChoice>(&opened))
+        return OpenFailure{choice->reason()};
+    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return std::move(*failure);
+    return std::get<OpenImage>(std::move(opened));
+}
+
+std::int64_t regular_file_size(const std::string& path)
+{
+    struct stat info
+    {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return info.st_size;
 }
 
 std::string size_reason(std::int64_t size)

@@ -161,17 +161,38 @@ struct OpenImage
 struct OpenFailure
 {
     std::string reason;
-    bool not_an_image = false;             // the name or the contents say it is no disc image at all (not a read error)
-    std::int64_t size = -1;                // size of a regular file that exists but could not be opened; -1 otherwise
-    std::vector<std::string> choices = {}; // the images of an archive that holds several, to choose from
+    bool not_an_image = false; // the name or the contents say it is no disc image at all (not a read error)
+    // The file of a raw image could not be opened (no permission, no descriptor left): its bytes are unknown, not
+    // its size, by which it would have been scanned.
+    bool file_unopened = false;
 };
+
+// An archive that holds several images: one is to be chosen, and opened as ARCHIVE/NAME.
+struct ArchiveChoice
+{
+    std::string archive;            // the archive's path, as given
+    std::vector<std::string> names; // its images, as stored (folders included), in the archive's order
+
+    // The refusal where no one can choose: "the archive holds 2 disc images: a, b; choose one as X.zip/NAME".
+    std::string reason() const;
+};
+
+// What opening a path gave: an image, an archive whose image is to be chosen, or why there is none.
+using Opened = std::variant<OpenImage, ArchiveChoice, OpenFailure>;
 
 // The reason given for an image that is not scanned because of its size.
 std::string size_reason(std::int64_t size);
 
-// Opens the image at `path`: a container (open_container.h: .zip, .gz, .sad, ARCHIVE.zip/INNER, or an Extended
-// DSK by its signature), or a raw image whose extension decides the layout (.mgt, .dsk interleaved; .img side
-// after side). Returns the open image, or why it cannot be read.
-std::variant<OpenImage, OpenFailure> open_image(const std::string& path);
+// The size of the regular file at `path`; -1 when there is none.
+std::int64_t regular_file_size(const std::string& path);
+
+// Opens the image at `path`, in any form image_kinds.h lists: a raw image whose extension decides the layout (.mgt,
+// .dsk interleaved; .img side after side), a container (open_container.h: .zip, .gz, .sad, ARCHIVE.zip/INNER, or
+// an Extended DSK by its signature). Returns the open image, the choice an archive of several images asks for, or
+// why it cannot be read.
+Opened open_image(const std::string& path);
+
+// open_image where no one can be asked to choose: an archive of several images is a failure that names them.
+std::variant<OpenImage, OpenFailure> open_one_image(const std::string& path);
 
 } // namespace image

@@ -2,7 +2,7 @@
 
 #include "common/path_text.h"
 #include "image/file_bytes.h"
-#include "image/gzip_reader.h"
+#include "image/image_kinds.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +27,6 @@ namespace {
 
 constexpr std::array<std::uint8_t, 4> LOCAL_RECORD = {'P', 'K', 3, 4};
 constexpr std::array<std::uint8_t, 4> END_RECORD = {'P', 'K', 5, 6}; // an archive with no entries
-constexpr std::array<std::string_view, 4> IMAGE_EXTENSIONS = {"mgt", "dsk", "img", "sad"};
 constexpr unsigned long ENCRYPTED_FLAG = 0x01;
 constexpr unsigned long STORED = 0;
 // Deflate cannot unpack to more than 1032 times its packed size (a 258-byte match in two bits), so a declared size
@@ -136,8 +135,7 @@ bool is_zip(std::span<const std::uint8_t> head)
 
 bool is_image_name(std::string_view name)
 {
-    const std::string extension = common::lower_extension(name_inside_gzip(name));
-    return std::find(IMAGE_EXTENSIONS.begin(), IMAGE_EXTENSIONS.end(), extension) != IMAGE_EXTENSIONS.end();
+    return disc_kind_of_name(name) != nullptr;
 }
 
 ZipArchive::ZipArchive(ZipArchive&& other) noexcept

@@ -34,8 +34,8 @@ struct ZipEntry
 // Whether bytes start as a zip archive does ("PK" and a local or end-of-archive record).
 bool is_zip(std::span<const std::uint8_t> head);
 
-// Whether a name inside an archive is a disc image the program reads: .mgt, .dsk, .img, .sad, or one of these
-// gzipped (".mgt.gz"), in any case.
+// Whether a name inside an archive is a disc image the program reads: a disc kind of image_kinds.h (.mgt, .dsk,
+// .img, .sad), or one of these packed (".mgt.gz"), in any case.
 bool is_image_name(std::string_view name);
 
 struct ZipInput; // where minizip reads an archive from: a file or bytes in memory

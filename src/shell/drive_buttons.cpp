@@ -108,8 +108,7 @@ void MainWindow::write_to_drive(char drive)
     if (!m_services.requester.ask_yes_no("Writing Image to real disc", question, Icon::Exclamation))
         return;
     m_current_image_path = to_path(m_browser->selected_path());
-    const std::string extension = common::lower_extension(m_current_image_path);
-    if (extension != "mgt" && extension != "dsk") {
+    if (image::layout_from_path(m_current_image_path) != image::Layout::Interleaved) {
         show_status("Only .mgt and .dsk images are written with SAMDisk");
         return;
     }

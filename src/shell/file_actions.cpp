@@ -3,6 +3,7 @@
 
 #include "common/path_text.h"
 #include "files/make_disc.h"
+#include "image/image_kinds.h"
 #include "image/open_container.h"
 #include "shell/save_target.h"
 #include "shell/text.h"
@@ -18,7 +19,7 @@ namespace shell {
 
 bool is_image_name(const std::string& path)
 {
-    return image::layout_from_path(path) != image::Layout::None || image::is_container_name(path);
+    return image::is_any_image_name(path);
 }
 
 void MainWindow::create_browser_menu()
@@ -52,7 +53,8 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
             files << url.toLocalFile();
     }
     if (files.size() != 1) {
-        show_status(files.isEmpty() ? QString("Only a disc image file (.mgt, .dsk, .img) can be dropped here")
+        show_status(files.isEmpty() ? QString("Only a disc image file (%1) can be dropped here")
+                                          .arg(from_path(image::extensions_text(image::KindSet::All)))
                                     : QString("%1 files dropped: drop one disc image at a time").arg(files.size()));
         return;
     }
@@ -79,13 +81,15 @@ void MainWindow::new_image_from_tapes()
         m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
     if (tapes.isEmpty())
         return;
-    const QString target = ask_new_file(
-        m_services.requester, "New image name", folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
-        "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
-            return image::layout_from_path(to_path(path)) != image::Layout::None
-                       ? QString()
-                       : QFileInfo(path).fileName() + ": a new image needs a name ending in .mgt, .dsk or .img";
-        });
+    const QString target = ask_new_file(m_services.requester, "New image name",
+                                        folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
+                                        "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
+                                            return image::layout_from_path(to_path(path)) != image::Layout::None
+                                                       ? QString()
+                                                       : QFileInfo(path).fileName() +
+                                                             ": a new image needs a name ending in " +
+                                                             from_path(image::extensions_text(image::KindSet::Raw));
+                                        });
     if (target.isEmpty())
         return;
     const image::Layout layout = image::layout_from_path(to_path(target));

@@ -14,6 +14,7 @@
 
 #include "common/settings.h"
 #include "image/directory.h"
+#include "image/image_kinds.h"
 #include "shell/file_browser.h"
 #include "shell/interfaces.h"
 
@@ -45,7 +46,7 @@ inline constexpr int CLIENT_WIDTH = 796;
 inline constexpr int CLIENT_HEIGHT = 405;
 inline constexpr int MIN_CLIENT_WIDTH = 300;
 inline constexpr int MIN_CLIENT_HEIGHT = 200;
-inline constexpr const char* IMAGE_PATTERN = "*.mgt;*.dsk;*.img;*.sad;*.gz;*.zip";
+inline const QString IMAGE_PATTERN = QString::fromStdString(image::name_pattern(image::KindSet::All));
 // Whether the browser lists a file of this name (IMAGE_PATTERN): a disc image or an archive.
 bool is_image_name(const std::string& path);
 inline constexpr const char* DONATE_ADDRESS = "https://kestrel-disc-tools.org/donate";

@@ -1,6 +1,6 @@
 #include "shell/save_target.h"
 
-#include "image/geometry.h"
+#include "image/image_kinds.h"
 #include "shell/text.h"
 
 #include <QFileInfo>
@@ -26,8 +26,7 @@ QString ask_save_path(Requester& requester, const QString& title, const QString&
             return {};
         const QString path = with_default_extension(answer, filters);
         QString reason = check ? check(path) : QString();
-        if (reason.isEmpty() && QFileInfo::exists(path) &&
-            image::layout_from_path(to_path(path)) != image::Layout::None)
+        if (reason.isEmpty() && QFileInfo::exists(path) && image::is_any_image_name(to_path(path)))
             reason =
                 QFileInfo(path).fileName() + " is a disc image, and Kestrel never replaces one. Choose a new name.";
         if (reason.isEmpty())

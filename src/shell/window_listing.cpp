@@ -75,10 +75,10 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
     m_catalogue_path = path;
     m_listed_file = path;
     auto opened = image::open_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && !failure->choices.empty()) {
+    if (const auto* several = std::get_if<image::ArchiveChoice>(&opened)) {
         // An archive of several images: the one the user picks is listed as ARCHIVE/NAME.
         QStringList items;
-        for (const std::string& name : failure->choices)
+        for (const std::string& name : several->names)
             items << from_path(name);
         const QString archive = from_path(common::file_part(path));
         if (!may_ask) {
@@ -118,7 +118,7 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
     // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
     // bar says why (a 9-sector DSK, a damaged archive, no permission).
     const auto& failure = std::get<image::OpenFailure>(opened);
-    if (failure.size == image::IMAGE_BYTES)
+    if (failure.file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
         append_lines({inspect::scan_first_line(path)});
     show_status(shown + ": " + from_path(failure.reason));
 }

@@ -45,7 +45,7 @@ ImageRead conclude_read(ReadReport read, const std::function<bool(std::size_t un
 
 std::variant<DiscCopy, std::string> copy_image_file(const std::string& path)
 {
-    auto opened = image::open_image(path);
+    auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened))
         return failure->reason;
     image::OpenImage& source = std::get<image::OpenImage>(opened);

@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using testing_support::TempDir;
 
@@ -33,4 +38,31 @@ TEST(AtomicFile, ReplacesOnlyWhenEverythingWasWritten)
     // A folder, or a file in a folder that does not exist, is not written.
     EXPECT_TRUE(common::write_file_atomically(dir.path().string(), new_bytes).has_value());
     EXPECT_TRUE(common::write_file_atomically((dir / "no" / "x").string(), new_bytes).has_value());
+}
+
+// Every umask call of this program comes here and is counted, then made as the system call it stands for.
+namespace {
+std::atomic<int> umask_calls{0};
+}
+
+extern "C" mode_t umask(mode_t mask)
+{
+    ++umask_calls;
+    return static_cast<mode_t>(::syscall(SYS_umask, mask));
+}
+
+// The umask a new file is created under is never learnt by setting it: another thread (the drive transfer runs on
+// one) creating a file meanwhile would get a file open to everyone.
+TEST(AtomicFile, NewFilesTakeTheUmaskWithoutTheProcessUmaskChanging)
+{
+    TempDir dir;
+    const mode_t saved = ::umask(027);
+    umask_calls = 0;
+    const std::vector<std::uint8_t> bytes(10, 1);
+    for (const char* name : {"a", "b"}) {
+        ASSERT_EQ(common::write_file_atomically((dir / name).string(), bytes), std::nullopt);
+        EXPECT_EQ(std::filesystem::status(dir / name).permissions(), std::filesystem::perms(0640));
+    }
+    EXPECT_EQ(umask_calls, 0);
+    ::umask(saved);
 }

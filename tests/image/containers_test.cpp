@@ -28,7 +28,7 @@ fs::path container(const std::string& name)
     return testing_support::real_images_dir() / "containers" / name;
 }
 
-template <class T> std::string failure_of(const std::variant<T, OpenFailure>& result)
+template <class... T> std::string failure_of(const std::variant<T...>& result)
 {
     const auto* failure = std::get_if<OpenFailure>(&result);
     return failure != nullptr ? failure->reason : "(opened)";

@@ -4,6 +4,8 @@
 #include "window_fixture.h"
 
 #include "cli/cli_test_util.h"
+#include "image/image_kinds.h"
+#include "shell/save_target.h"
 #include "shell/screen_viewer.h"
 
 #include <QClipboard>
@@ -120,6 +122,7 @@ class WindowCommandsTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void every_image_form_is_dropped_and_never_replaced();
     void row_menu_entries_apply_by_row();
     void export_writes_zx_and_sam_data();
     void cut_chain_is_said_in_the_status_bar();
@@ -385,7 +388,8 @@ void WindowCommandsTest::dropped_image_is_listed_anything_else_refused_and_delet
     const std::pair<QList<QUrl>, QString> refused[] = {
         {{QUrl::fromLocalFile(f.path("notes.txt"))},
          "notes.txt: not a disc image (the name must end in .mgt, .dsk, .img, .sad, .gz or .zip)"},
-        {{QUrl("https://example.org/a.mgt")}, "Only a disc image file (.mgt, .dsk, .img) can be dropped here"},
+        {{QUrl("https://example.org/a.mgt")},
+         "Only a disc image file (.mgt, .dsk, .img, .sad, .gz or .zip) can be dropped here"},
     };
     for (const auto& [urls, reason] : refused) {
         drop(f.list()->viewport(), urls);
@@ -397,6 +401,36 @@ void WindowCommandsTest::dropped_image_is_listed_anything_else_refused_and_delet
     QTest::keyClick(f.browser(), Qt::Key_Delete);
     QCOMPARE(f.requester.asked().value(0).text, "Deleting " + f.path("sub/dropped.dsk"));
     QVERIFY(QFile::exists(f.path("sub/dropped.dsk")));
+}
+
+// Every form of the table of image kinds: a file of it dropped is listed, and a save requester never takes its name.
+void WindowCommandsTest::every_image_form_is_dropped_and_never_replaced()
+{
+    WindowFixture f;
+    QDir().mkpath(f.path("forms"));
+    for (const image::ImageKind& kind : image::image_kinds()) {
+        for (const std::string_view extension : kind.extensions)
+            testing_support::write_file(
+                (f.path("forms/sample.") + QString::fromStdString(std::string(extension))).toStdString(),
+                testing_support::kind_sample(kind.label));
+    }
+    f.open();
+    for (const image::ImageKind& kind : image::image_kinds()) {
+        for (const std::string_view extension : kind.extensions) {
+            const QString name = "sample." + QString::fromStdString(std::string(extension));
+            const QString path = f.path("forms/" + name);
+            f.window->open_dropped({QUrl::fromLocalFile(path)});
+            QCOMPARE(f.browser()->selected_path(), path);
+
+            testing_support::ScriptedRequester& r = f.requester;
+            r.expect("save", path);
+            r.expect("message", "");
+            r.expect("save", f.path("fresh.tap"));
+            QCOMPARE(shell::ask_new_file(r, "Export file", f.path("x"), "TAP Files|*.tap"), f.path("fresh.tap"));
+            QCOMPARE(r.asked().value(r.asked().size() - 2).text,
+                     name + " is a disc image, and Kestrel never replaces one. Choose a new name.");
+        }
+    }
 }
 
 QTEST_MAIN(WindowCommandsTest)

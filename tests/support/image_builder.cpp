@@ -325,6 +325,31 @@ std::filesystem::path real_images_dir()
     return KESTREL_TEST_IMAGES_DIR;
 }
 
+std::vector<std::uint8_t> kind_sample(std::string_view label)
+{
+    if (label == "SAD") {
+        const std::string signature = "Aley's disk backup";
+        std::vector<std::uint8_t> bytes(signature.begin(), signature.end());
+        bytes.insert(bytes.end(), {2, 80, 10, 512 / 64});
+        const std::vector<std::uint8_t> sides = read_file(real_images_dir() / "sam-sequential.img");
+        bytes.insert(bytes.end(), sides.begin(), sides.end());
+        return bytes;
+    }
+    const std::pair<std::string_view, const char*> samples[] = {
+        {"MGT", "dir.mgt"},
+        {"DSK", "sam-bootable.dsk"},
+        {"IMG", "sam-sequential.img"},
+        {"Extended DSK", "containers/image.dsk"},
+        {"gzipped", "containers/image.dsk.gz"},
+        {"zip", "containers/image_upper.zip"},
+    };
+    for (const auto& [kind, file] : samples) {
+        if (kind == label)
+            return read_file(real_images_dir() / file);
+    }
+    return {};
+}
+
 std::vector<std::filesystem::path> real_images()
 {
     std::vector<std::filesystem::path> images;

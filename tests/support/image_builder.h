@@ -173,4 +173,8 @@ std::unique_ptr<image::SectorSource> open_raw(const std::filesystem::path& path,
 // The disc images in that folder (names ending in .mgt, .dsk or .img), sorted by path.
 std::vector<std::filesystem::path> real_images();
 
+// The bytes of a file of each kind of image_kinds.h, by the kind's label ("MGT", "zip"): a real image, or for SAD
+// the real side-after-side image behind a SAD header; empty for a kind that has none yet.
+std::vector<std::uint8_t> kind_sample(std::string_view label);
+
 } // namespace testing_support
