@@ -111,6 +111,8 @@ int usage_error(std::ostream& err, const std::string& reason)
 
 void report_findings(std::ostream& err, const std::string& path, const image::OpenImage& image)
 {
+    for (const std::string& note : image.notes)
+        report(err, path, note);
     for (const std::string& finding : image.findings)
         report(err, path, finding);
 }

@@ -39,7 +39,8 @@ struct LoadedImage
     image::SectorSource& disc() { return *image.source; }
 };
 
-// Reports the damage a container's reader met (image.findings), one line each, on err.
+// Reports what a container's reader decided on its own (image.notes) and the damage it met (image.findings), one
+// line each, on err.
 void report_findings(std::ostream& err, const std::string& path, const image::OpenImage& image);
 
 // Opens the image and reads its catalogue; on failure reports on err and returns std::nullopt. Damage met while

@@ -78,7 +78,7 @@ Opened open_packed(const ImageKind& packing, std::string_view name, std::span<co
     if (note.empty())
         return opened;
     if (auto* image = std::get_if<OpenImage>(&opened))
-        image->findings.insert(image->findings.begin(), note);
+        image->notes.push_back(note);
     else if (auto* failure = std::get_if<OpenFailure>(&opened))
         failure->reason.insert(0, note + ": ");
     return opened;

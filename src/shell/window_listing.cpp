@@ -103,6 +103,7 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
     fill_list();
     const QString shown = from_path(common::file_part(m_catalogue_path));
     if (image) {
+        append_lines(image->notes);
         append_lines(image->findings);
         if (image->scannable) {
             append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);

@@ -352,7 +352,7 @@ TEST(GzipImage, TheStoredNameDecidesTheLayoutWhereTheFileNameDoesNot)
         const char* file;
         std::string stored;
         Layout layout;
-        std::vector<std::string> findings = {};
+        std::vector<std::string> notes = {}; // said, but no damage
     };
     const std::vector<Case> cases = {
         {"w.mgt.gz",
@@ -377,7 +377,8 @@ TEST(GzipImage, TheStoredNameDecidesTheLayoutWhereTheFileNameDoesNot)
         }
         ASSERT_NE(image, nullptr) << c.file << ": " << failure_of(opened);
         EXPECT_EQ(image->layout, c.layout) << c.file;
-        EXPECT_EQ(image->findings, c.findings) << c.file;
+        EXPECT_EQ(image->notes, c.notes) << c.file;
+        EXPECT_TRUE(image->findings.empty()) << c.file;
     }
 }
 
