@@ -170,7 +170,9 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
     if (std::none_of(image_kinds().begin(), image_kinds().end(), [&](const ImageKind& kind) {
             return kind.form == ImageForm::Archive &&
                    std::any_of(kind.extensions.begin(), kind.extensions.end(), [&](std::string_view extension) {
-                       return lower.find("." + std::string(extension) + "/") != std::string::npos;
+                       std::string part = ".";
+                       part.append(extension).append("/");
+                       return lower.find(part) != std::string::npos;
                    });
         }))
         return std::nullopt;
