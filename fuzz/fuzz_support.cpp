@@ -153,4 +153,24 @@ image::OpenImage open_image(const FuzzImage& img)
     return std::get<image::OpenImage>(std::move(opened));
 }
 
+bool is_printable_line(const std::string& line)
+{
+    constexpr char FIRST_PRINTABLE = 0x20;
+    constexpr char LAST_PRINTABLE = 0x7E;
+    return std::all_of(line.begin(), line.end(), [](char c) { return c >= FIRST_PRINTABLE && c <= LAST_PRINTABLE; });
+}
+
+int listed_line_number(const std::string& line)
+{
+    constexpr std::size_t NUMBER_COLUMNS = 5;
+    if (line.size() < NUMBER_COLUMNS)
+        return -1;
+    const std::string columns = line.substr(0, NUMBER_COLUMNS);
+    const auto digits = columns.find_first_not_of(' ');
+    if (digits == std::string::npos || !std::all_of(columns.begin() + static_cast<std::ptrdiff_t>(digits),
+                                                    columns.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    return std::stoi(columns.substr(digits));
+}
+
 } // namespace fuzz

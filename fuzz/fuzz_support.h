@@ -39,6 +39,12 @@ inline constexpr std::size_t SHORT_STEP = 13;
 inline constexpr std::size_t DISC_SECTORS = image::SIDES * image::TRACKS_PER_SIDE * image::SECTORS_PER_TRACK;
 inline constexpr std::size_t DIRECTORY_SECTORS = image::DIRECTORY_TRACKS * image::SECTORS_PER_TRACK;
 
+// Whether a listing line holds only printable ASCII.
+bool is_printable_line(const std::string& line);
+
+// The line number in a listing line's first five columns, or -1 when they do not hold one.
+int listed_line_number(const std::string& line);
+
 // Stops the process so that libFuzzer keeps the input, naming the broken invariant.
 void require(bool holds, const char* what);
 

@@ -15,27 +15,6 @@
 namespace {
 
 constexpr std::size_t LENGTH_FIELD = 2;
-constexpr std::size_t NUMBER_COLUMNS = 5;
-constexpr char FIRST_PRINTABLE = 0x20;
-constexpr char LAST_PRINTABLE = 0x7E;
-
-bool is_printable(const std::string& line)
-{
-    return std::all_of(line.begin(), line.end(), [](char c) { return c >= FIRST_PRINTABLE && c <= LAST_PRINTABLE; });
-}
-
-// The line number in the first five columns, or -1 when they do not hold one.
-int number_of(const std::string& line)
-{
-    if (line.size() < NUMBER_COLUMNS)
-        return -1;
-    const std::string columns = line.substr(0, NUMBER_COLUMNS);
-    const auto digits = columns.find_first_not_of(' ');
-    if (digits == std::string::npos || !std::all_of(columns.begin() + static_cast<std::ptrdiff_t>(digits),
-                                                    columns.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return -1;
-    return std::stoi(columns.substr(digits));
-}
 
 // Where the program of an undamaged listing ends: the offset of the line that starts with the end marker.
 std::size_t end_marker_at(const std::vector<std::uint8_t>& data)
@@ -57,13 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const basic::Listing listing = basic::list_sam_program(data, length);
 
     const auto& lines = listing.lines;
-    fuzz::require(std::all_of(lines.begin(), lines.end(), is_printable), "the listing is printable ASCII");
+    fuzz::require(std::all_of(lines.begin(), lines.end(), fuzz::is_printable_line), "the listing is printable ASCII");
     const std::size_t listed = lines.size() - (listing.damage ? 1 : 0);
     fuzz::require(!listing.damage || (!lines.empty() && lines.back() == basic::damage_mark(*listing.damage)),
                   "damage ends the listing with its mark");
     fuzz::require(!listing.damage || listing.damage->offset <= data.size(), "damage lies within the data");
     for (std::size_t i = 0; i < listed; ++i) {
-        const int number = number_of(lines[i]);
+        const int number = fuzz::listed_line_number(lines[i]);
         fuzz::require(number >= 0 && number <= basic::SAM_MAX_LINE_NUMBER,
                       "every line listed has a number up to 61439");
     }
