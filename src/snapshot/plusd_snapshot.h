@@ -8,6 +8,7 @@
 #pragma once
 
 #include "image/directory.h"
+#include "image/disc_writer.h"
 #include "image/file_types.h"
 #include "image/sector_source.h"
 #include "snapshot/snapshot.h"
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace snapshot {
@@ -64,5 +66,12 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
 // the chain's end or one sector past what a snapshot fills, so a longer chain shows as such without being read
 // further. Returns what decode_plusd_snapshot returns.
 std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot);
+
+// The +D snapshot file of a machine state, the reverse of decode_plusd_snapshot: the entry (type 5 or 9, `name`
+// as raw bytes cut to 10 and padded with spaces, the registers in bytes 220-241) and the file's bytes, with the
+// four registers the interface pushes written onto the program's stack below its SP, so that decoding the file
+// gives back the same state. Refused, with the reason, for a state the +D could not have saved (the pushed
+// registers would land in ROM, a 128K state the interface does not keep).
+std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot& snap, std::string_view name);
 
 } // namespace snapshot

@@ -1,0 +1,101 @@
+// Changing a disc's files: add, remove, rename and set the hidden and protected flags. An edit is a pure function
+// from one disc value to the next: the image is read whole into memory, the operation builds a new value, the new
+// value is verified against the old one (it scans without new findings, the entries and data of the files left
+// alone are byte-identical, the sector maps of the used entries agree with the sectors they hold), and only then
+// may the caller write it. Writing goes through save_disc: a temporary file beside the image, renamed over it once
+// whole, and only when the image on disc still holds the bytes the edit started from. A failure at any step leaves
+// the image as it was and says why.
+#pragma once
+
+#include "image/disc_writer.h"
+#include "image/geometry.h"
+#include "image/sector_source.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace files {
+
+// A whole disc as a value: its 819,200 bytes in `layout` (Interleaved for .mgt/.dsk, Sequential for .img).
+struct DiscValue
+{
+    std::vector<std::uint8_t> bytes;
+    image::Layout layout = image::Layout::Interleaved;
+
+    bool operator==(const DiscValue&) const = default;
+};
+
+// The disc a source holds, read whole into `layout`; refused, naming the first ones, when sectors are missing or
+// unreadable (an edit never writes zeros over what it could not read).
+std::variant<DiscValue, std::string> read_disc_value(image::SectorSource& disc, image::Layout layout);
+
+// An edit done: the new disc, the lines that say what was done (one per file: "slot 3: added MANIC (BASIC, 6,912
+// bytes)"), and the slots it changed, in order (for the window to select).
+struct Edited
+{
+    DiscValue disc;
+    std::vector<std::string> lines;
+    std::vector<int> slots;
+};
+
+// Either the edit done, or why nothing was done ("needs 12 more free sectors: 150 needed, 138 free").
+using EditOutcome = std::variant<Edited, std::string>;
+
+// A file ready to go onto a disc, and the words that name where it came from ("GAME.tap", "SHOT.z80").
+struct NewFile
+{
+    image::DiscFile file;
+    std::string origin;
+};
+
+// How to make a disc file of a file that is neither a tape nor a snapshot.
+struct AddOptions
+{
+    std::optional<std::string> name;    // raw bytes; the file's own name (cut to 10 bytes, padded) when not given
+    std::optional<std::uint32_t> start; // ZX: 0-65535, default 32768; SAM: 19-bit address, default 32768
+    std::optional<std::uint32_t> exec;  // SAM only: the address the code is called at, none by default
+    bool sam = false;                   // SAM Code (type 19) rather than ZX Code (type 4)
+};
+
+// The disc files a host file gives: every standard file of a .tap/.tzx (as `make` reads them, with the lines of
+// what was skipped in `notes`), a +D snapshot of a .z80/.sna (refused, with the reason, when the +D could not have
+// saved that machine state), or one code file of anything else. `options.name` names a single file; it is refused
+// for a tape of several.
+struct FilesToAdd
+{
+    std::vector<NewFile> files;
+    std::vector<std::string> notes;
+};
+std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options);
+
+// The operations. Slots are 0-based, as the list shows them. Names are raw bytes, cut to 10 and padded with spaces;
+// a name already on the disc (compared as the DOS compares) is refused.
+EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files);
+EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data);
+EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name);
+
+enum class FlagChange
+{
+    Keep,
+    Set,
+    Clear,
+};
+EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagChange protect);
+
+// Why `after` is not a sound edit of `before` that changed only `changed_slots` (new findings of the scan, a file
+// left alone whose entry or data differ, a map that disagrees with the chains); std::nullopt when it is sound.
+// Every operation above runs it on its result before returning it.
+std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue& after,
+                                       std::span<const int> changed_slots);
+
+// Writes `after` over the plain image at `path` (AtomicFile, the file's permissions kept), but only when the file
+// still holds exactly `before`: an image changed on disc since it was read is left alone. std::nullopt on success,
+// else why nothing was written ("GAME.mgt changed on disc since it was read; nothing written").
+std::optional<std::string> save_disc(const std::string& path, const DiscValue& before, const DiscValue& after);
+
+} // namespace files
