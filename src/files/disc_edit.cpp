@@ -416,8 +416,13 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
                            file_text(entry, slot) + ")";
         if (wipe_data)
             line += ", " + plural(wiped, "sector", "sectors") + " zeroed";
+        const image::DirectorySize size = image::decode_directory_size(entry);
         entry[e::STATUS] = 0;
         std::fill_n(entry.begin() + e::SECTOR_MAP, e::SECTOR_MAP_LEN, std::uint8_t{0});
+        // A free first entry is read as MasterDOS's, whose last byte counts extra directory tracks: the disc keeps
+        // the directory it had, whatever bytes the file left there.
+        if (slot == 0 && image::decode_directory_size(entry).tracks != size.tracks)
+            entry[e::EXTRA_DIRECTORY_TRACKS] = 0;
         put_entry(edited.disc, slot, entry);
         edited.slots.push_back(slot);
         edited.lines.push_back(std::move(line));
