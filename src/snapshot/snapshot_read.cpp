@@ -72,7 +72,9 @@ std::optional<Model> model_of(std::uint8_t hardware, bool version3)
         return Model::Spectrum48K;
     if (version3 ? (hardware >= 4 && hardware <= 6) : (hardware == 3 || hardware == 4))
         return Model::Spectrum128K;
-    if (hardware == 12) // the +2, paged as the 128K
+    // The +2 (12) pages as the 128K; so does the Pentagon 128 (9), which libspectrum names the machine of a 128K
+    // .sna, a format that does not say.
+    if (hardware == 12 || (version3 && hardware == 9))
         return Model::Spectrum128K;
     return std::nullopt;
 }
