@@ -409,6 +409,13 @@ int main(int argc, char** argv)
         write_seed(root / (seed.name == "disc" ? "snapshot_disc" : "snapshot"), seed.name, seed.input);
     for (const Seed& seed : images)
         write_seed(root / "snapshot_disc", seed.name, seed.input);
+    // The edits: the first tape seed as the host file, before each image.
+    const Bytes host = tape_seeds().front().input;
+    for (const Seed& seed : images) {
+        Bytes input(2);
+        common::put_be16(input, 0, static_cast<std::uint16_t>(host.size()));
+        write_seed(root / "edit", seed.name, input + host + seed.input);
+    }
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));
