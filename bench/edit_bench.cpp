@@ -2,6 +2,7 @@
 // in one edit, its check (verify_edit) included, and then written over the image through save_disc. The reference
 // is what any tool that rewrites an image pays at least: a copy of the image written to a new file and flushed to
 // the disc (fsync), as `cp` and then `sync` of the file do.
+#include "common/bytes.h"
 #include "files/disc_edit.h"
 #include "files/make_disc.h"
 #include "support/image_builder.h"
