@@ -1,16 +1,16 @@
 // Fuzz target: the disc edits on a hostile disc with a hostile host file. The input is a two-byte length (high
 // byte first) and that many bytes of a host file, then an image input as fuzz_support.h describes. The host file
-// is read as a tape, a .z80, a .sna and a ZX or SAM code file (files_from_path, through temporary files named so),
-// and each disc file it gives is added; then the listed files are removed, renamed and flagged. Besides the
-// sanitizers it checks what the edits promise: every edit done passes verify_edit against the disc it started
-// from, stays a whole disc in the same layout, says one line per file and names the slots it changed.
+// is read as a tape, a .z80, a .sna and a ZX or SAM code file (the snapshot readers have a target of their own)
+// (files_from_path, through temporary files named so), and each disc file it gives is added; then the listed files are
+// removed, renamed and flagged. Besides the sanitizers it checks what the edits promise: every edit done passes
+// verify_edit against the disc it started from, stays a whole disc in the same layout, says one line per file and names
+// the slots it changed.
 #include "fuzz_support.h"
 
 #include "common/atomic_file.h"
 #include "common/bytes.h"
 #include "files/disc_edit.h"
 #include "image/directory.h"
-#include "snapshot/snapshot_read.h"
 
 #include <variant>
 
@@ -40,9 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t host_size = std::min<std::size_t>(common::get_be16(input, 0), input.size() - 2);
     const auto host = input.subspan(2, host_size);
     const auto image_input = input.subspan(2 + host_size);
-
-    (void)snapshot::decode_z80(host);
-    (void)snapshot::decode_sna(host);
 
     const fuzz::FuzzImage img = fuzz::make_image(image_input, "edit");
     image::OpenImage opened = fuzz::open_image(img);

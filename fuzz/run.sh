@@ -9,14 +9,15 @@
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
 #   TARGET      directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file
-#               snapshot snapshot_disc gzip zip dsk sad export sam_basic_listing sam_screen edit (default: all)
+#               snapshot snapshot_disc snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit
+#               (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc
-    gzip zip dsk sad export sam_basic_listing sam_screen edit)
+    snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit)
 usage() {
-    sed -n '6,12s/^# \{0,1\}//p' "$0" >&2
+    sed -n '6,13s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
