@@ -16,9 +16,9 @@ constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
 Reads +D / DISCiPLE / SAM Coupe disc images ({RAW}; 819,200 bytes), makes new ones from tapes and edits
-them. Only add, rm, rename and attr change an image, and only a plain one ({RAW}) in place. An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or
-ARCHIVE.zip/NAME for one of several images in it), an Extended DSK (whatever its name) or a SAD image, of the
-800K geometry.
+them. Only add, rm, rename and attr change an image, and only a plain one in place. An IMAGE may also be
+gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or ARCHIVE.zip/NAME for one of several images in it),
+an Extended DSK (whatever its name) or a SAD image, of the 800K geometry.
 
 Commands:
   list IMAGE
