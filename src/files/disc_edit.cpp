@@ -158,9 +158,9 @@ std::uint8_t fold(std::uint8_t c)
     return (c >= 'a' && c <= 'z') ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
 }
 
-// Whether two stored names are the same file to the DOS. The comparison ignores the case of the letters A-Z: the
-// stricter of the two readings of the +D and SAM DOS manuals, so that no name the DOS would take for another
-// reaches the disc.
+// Whether two stored names are the same file to the DOS. The format pages at hand (World of Sam, the Sam Coupe
+// Scrapbook) do not say whether G+DOS and SAMDOS fold letter case when they look a name up; the comparison ignores
+// the case of A-Z, the stricter choice, so that no name the DOS might take for another reaches the disc.
 bool same_name(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b)
 {
     for (std::size_t i = 0; i < e::NAME_LEN; ++i)

@@ -1,13 +1,14 @@
 // Disc files made of host files: the standard files of a tape (read as `make` reads them), a +D snapshot of an
 // emulator snapshot, or one code file of anything else.
 //
-// A SAM Code file (type 19) is laid out as SAMDOS writes one, after the SAM Coupe Technical Manual 3.0 (SAMDOS
-// chapter, as kept by World of Sam and the Sam Coupe Scrapbook) and checked against samdos2.mgt (saved by SAMDOS)
-// and pyz80's bootable.dsk: the file starts with a nine-byte header (type, length modulo 16 KiB, the offset within
-// the start page as 0x8000-0xBFFF, two unused bytes 0xFF, the number of whole pages, the start page), and the entry
-// keeps the start page (236), the offset (237-238), the pages (239), the length modulo 16 KiB (240-241) and the
-// execution address as a page and an offset (242-244, all 0xFF for none). A SAM address A is page A / 16384 - 1
-// and offset A mod 16384: the ROM's first 16 KiB are no page.
+// A SAM Code file (type 19) is laid out as SAMDOS writes one. The nine-byte file header is the SAM Coupe Technical
+// Manual 3.0's (its SAMDOS chapter, as World of Sam and the Sam Coupe Scrapbook keep it): type, length modulo
+// 16 KiB, the offset within the start page, two unused bytes, the number of whole pages, the start page. The
+// entry's fields are those the catalogue reads (start page 236, offset 237-238, pages 239, length modulo 16 KiB
+// 240-241), and the execution address lies in 242-244 as a page and an offset, 0xFF 0xFF 0xFF for none. Checked
+// against samdos2.mgt (saved by SAMDOS) and pyz80's bootable.dsk: offsets kept as 0x8000-0xBFFF, the unused
+// header bytes 0xFF (as SAMDOS left them), 211-219 of the entry zero, no execution address 0xFF 0xFF 0xFF. A SAM
+// address A is page A / 16384 - 1 and offset A mod 16384: the ROM's first 16 KiB are no page.
 #include "files/disc_edit.h"
 
 #include "common/bytes.h"
