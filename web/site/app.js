@@ -186,6 +186,10 @@ function onTableKey(event) {
     PageUp: current - 10};
   if (event.key in moves) {
     focusRow(Math.max(0, Math.min(last, moves[event.key])));
+    // Shift with a move selects the rows it passes over.
+    if (event.shiftKey && !selected.has(current)) toggleRow(current);
+  } else if (event.key === 'Escape') {
+    for (const index of [...selected]) toggleRow(index);
   } else if (event.key === ' ') {
     toggleRow(current);
   } else if (event.key === 'Enter') {
