@@ -302,8 +302,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc},     {"export", run_export}};
+        {"list", run_list},   {"check", run_check},   {"tap", run_tap},   {"screen", run_screen},
+        {"basic", run_basic}, {"make", run_make},     {"snap", run_snap}, {"image", run_image},
+        {"disc", run_disc},   {"export", run_export}, {"find", run_find}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";
