@@ -92,8 +92,11 @@ std::vector<Source> sources_of(const std::vector<std::string>& paths, const Walk
     for (const std::string& path : paths) {
         struct stat info
         {};
-        if (options.recursive && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        const bool folder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        if (folder && options.recursive)
             walker.walk(path, info);
+        else if (folder && image::kind_of_name(path) == nullptr)
+            sources.push_back({path, image::OpenFailure{"is a folder (-r walks into it)"}, false});
         else
             sources.push_back({path, std::nullopt, false});
     }
