@@ -35,6 +35,7 @@ PROGRAM="$build/bench/floor_reader" "$root/bench/cli_vs_cat.sh" "$build" each li
 "$root/bench/cli_vs_cat.sh" "$build" all check > "$results/cli_check.txt"
 "$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
 "$root/bench/edit_vs_cp.sh" "$build" > "$results/cli_edit.txt"
+"$root/bench/collection_vs_cat.sh" "$build" 3 > "$results/collection.txt"
 # Peak memory of one run on one full image, as /usr/bin/time -v reports it (package "time").
 # (Not `ls | head`: with pipefail, ls killed by SIGPIPE when head has its line would end the script.)
 images=("$BENCH_IMAGE_DIR"/*.mgt)
@@ -102,6 +103,14 @@ k, c_all = cli("check")
 row(f"`kestrel-cli check`, {n} images in one process (ref.: one `cat` of all)", k, c_all)
 k, c = cli("tap")
 row(f"`kestrel-cli tap`, {n} images, a process each (ref.: `cat` each)", k, c)
+
+with open(f"{folder}/collection.txt") as f:
+    for line in f:
+        m = re.match(r"(\S+) -r \((\w+), ref\. (\w+)\)\s+images \d+\s+kestrel ([0-9.]+) s\s+ref ([0-9.]+) s", line)
+        form = "" if m.group(2) == "plain" else " gzipped"
+        row(f"`kestrel-cli {m.group(1)} -r`, a folder of {n}{form} images (ref.: `{m.group(3)}` of all; median of 3)",
+            float(m.group(4)), float(m.group(5)))
+
 
 def rss(name):
     with open(f"{folder}/rss_{name}.txt") as f:

@@ -1,12 +1,13 @@
 #include "basic/slot_listing.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "image/directory.h"
 
 namespace cli {
 int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_slot_args({"basic", nullptr, false, {"--rewrite"}}, args, err);
+    const auto parsed = parse_slot_args({"basic", nullptr, false, {"--rewrite", "--json"}}, args, err);
     if (!parsed)
         return EXIT_USAGE;
     auto loaded = load_slot(*parsed, err);
@@ -24,8 +25,20 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
         report_slot(err, *parsed, "not a ZX BASIC program");
         return EXIT_PROBLEM;
     }
-    for (const std::string& line : listed->listing.lines)
-        out << line << '\n';
+    if (parsed->has("--json")) {
+        const basic::Damage* damage = listed->listing.damage ? &*listed->listing.damage : nullptr;
+        Json document = {{"image", parsed->image}, {"slot", parsed->slot}};
+        put_name(document, image::decode_directory_entry(image::read_entry_bytes(loaded->disc(), parsed->slot)).name());
+        document["dialect"] = listed->sam ? "sam" : "zx";
+        document["rewrite"] = parsed->has("--rewrite");
+        document["lines"] = listed->listing.lines;
+        document["damage"] = damage ? Json{{"offset", damage->offset}, {"reason", damage->reason}} : Json();
+        document["missing_bytes"] = listed->chain.zero_bytes;
+        write_json(out, document);
+    } else {
+        for (const std::string& line : listed->listing.lines)
+            out << line << '\n';
+    }
     int code = warn_if_short(err, *parsed, listed->chain) ? EXIT_PROBLEM : EXIT_OK;
     if (listed->listing.damage) {
         const basic::Damage& damage = *listed->listing.damage;

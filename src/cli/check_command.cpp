@@ -1,44 +1,74 @@
 #include "cli/cli.h"
+#include "cli/collection.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "inspect/scan.h"
 
 #include <algorithm>
+#include <sstream>
 
 namespace cli {
+namespace {
+
+ImageReport check_one(ImageAt& at, bool json)
+{
+    if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened)) {
+        // An image of the right size that cannot be opened shows the scan's first line; one of another size is
+        // refused for its size, as it would be if it could be read.
+        const std::int64_t size = failure->file_unopened ? image::regular_file_size(at.path) : -1;
+        const bool full_size = size == image::IMAGE_BYTES;
+        ImageReport r = unreadable_report(at.shown, full_size || size < 0 ? failure->reason : image::size_reason(size));
+        if (full_size && !json)
+            r.out = inspect::scan_first_line(at.shown) + '\n';
+        return r;
+    }
+    image::OpenImage& image = std::get<image::OpenImage>(at.opened);
+    if (!image.scannable)
+        return unreadable_report(at.shown, image::size_reason(image.raw_size));
+    const inspect::ScanResult scan = inspect::scan_image(*image.source, at.shown);
+    ImageReport r;
+    std::ostringstream err;
+    report_findings(err, at.shown, image);
+    r.err = err.str();
+    r.code = scan.problems > 0 || !image.findings.empty() ? EXIT_PROBLEM : EXIT_OK;
+    if (!json) {
+        for (const std::string& line : scan.lines)
+            r.out += line + '\n';
+        return r;
+    }
+    Json findings = Json::array();
+    for (const inspect::ScanFinding& finding : scan.findings) {
+        Json item = {{"slot", finding.slot}};
+        put_name(item, finding.name);
+        item["kind"] = finding.kind;
+        item["text"] = latin1_text(finding.text);
+        findings.push_back(std::move(item));
+    }
+    std::vector<std::string> messages = image.notes;
+    messages.insert(messages.end(), image.findings.begin(), image.findings.end());
+    r.items.push_back({{"image", at.shown},
+                       {"files", scan.files},
+                       {"problems", scan.problems},
+                       {"findings", std::move(findings)},
+                       {"messages", messages}});
+    return r;
+}
+
+} // namespace
 
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const std::vector<std::string> paths = operands_of(args);
+    std::vector<std::string> rest = args;
+    const bool json = take_option(rest, {"--json"});
+    const bool recursive = take_option(rest, {"-r", "--recursive"});
+    const std::vector<std::string> paths = operands_of(rest);
     if (paths.empty())
         return usage_error(err, "check needs at least one IMAGE");
-    int code = EXIT_OK;
-    for (const std::string& path : paths) {
-        auto opened = image::open_one_image(path);
-        if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-            // An image of the right size that cannot be opened shows the scan's first line; one of another size is
-            // refused for its size, as it would be if it could be read.
-            const std::int64_t size = failure->file_unopened ? image::regular_file_size(path) : -1;
-            const bool full_size = size == image::IMAGE_BYTES;
-            if (full_size)
-                out << inspect::scan_first_line(path) << '\n';
-            report(err, path, full_size || size < 0 ? failure->reason : image::size_reason(size));
-            code = std::max(code, EXIT_USAGE);
-            continue;
-        }
-        image::OpenImage& image = std::get<image::OpenImage>(opened);
-        if (!image.scannable) {
-            report(err, path, image::size_reason(image.raw_size));
-            code = std::max(code, EXIT_USAGE);
-            continue;
-        }
-        const inspect::ScanResult scan = inspect::scan_image(*image.source, path);
-        for (const std::string& line : scan.lines)
-            out << line << '\n';
-        report_findings(err, path, image);
-        if (scan.problems > 0 || !image.findings.empty())
-            code = std::max(code, EXIT_PROBLEM);
-    }
-    return code;
+    const CollectionResult result = for_each_image(
+        paths, {recursive, recursive}, [json](ImageAt& at) { return check_one(at, json); }, out, err);
+    if (json)
+        write_json(out, {{"images", result.items}, {"unreadable", result.unreadable}});
+    return result.code;
 }
 
 } // namespace cli

@@ -21,11 +21,16 @@ gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or ARCHIVE.zip/NAME for o
 an Extended DSK (whatever its name) or a SAD image, of the 800K geometry.
 
 Commands:
-  list IMAGE
+  list IMAGE... [-r] [--json]
       One line per listed file: name, start, length, attributes, type, start sector, start track,
       sector count and directory slot, separated by TAB. Names are the raw bytes stored on the disc.
-  check IMAGE...
+      With several images or -r, each line starts with the image and a TAB.
+  check IMAGE... [-r] [--json]
       Integrity scan of each image: the lines the scan writes, then a summary and an empty line.
+  find PATTERN PATH... [-r] [--type TYPE]... [--json]
+      Files whose names match the shell PATTERN (*, ?, [...]; any case): one line per file with the
+      image, slot, name, type and length, separated by TAB. TYPE is a type (zx-basic, sam-code, ...)
+      or a group (zx, sam, screen, snapshot, subdirectory). Exit status 1 when nothing matched.
   tap IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]
       Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,
       blanking disc syntax out of BASIC loaders unless --no-rewrite is given. An existing OUT is only
@@ -33,14 +38,14 @@ Commands:
   screen IMAGE --slot N -o OUT.png [--force]
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture. An existing OUT
       is only replaced with --force.
-  image IMAGE -o OUT.mgt|OUT.img [--force]
+  image IMAGE -o OUT.mgt|OUT.img [--force] [--json]
       Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
       cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
-  basic IMAGE --slot N [--rewrite]
+  basic IMAGE --slot N [--rewrite] [--json]
       Lists the ZX BASIC program in slot N (the variables after it are not listed); with --rewrite,
       as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
       damage ends the listing with a line "** damage at byte N: ...".
-  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force]
+  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force] [--json]
       Makes a new +D disc image OUT ({RAW_BY_LAYOUT}) of the files on the .tap/.tzx tapes, one line per
       file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
       (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
@@ -77,6 +82,12 @@ Commands:
       read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.
 
 Options:
+  -r, --recursive
+                 list, check, find: walk into folders and take every image of the zip archives met,
+                 named FOLDER/ARCHIVE.zip/NAME; files of other names are passed over, images that
+                 cannot be read are reported and skipped (exit status 2)
+  --json         list, check, find, basic, make, image: one JSON document on stdout instead of the
+                 text (fields in the README); messages stay on stderr
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
   --version      show the version
   --             ends the options: what follows are file names, even when they start with '-'
@@ -315,10 +326,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list},     {"check", run_check},   {"tap", run_tap},   {"screen", run_screen},
-        {"basic", run_basic},   {"make", run_make},     {"snap", run_snap}, {"image", run_image},
-        {"disc", run_disc},     {"export", run_export}, {"add", run_add},   {"rm", run_rm},
-        {"rename", run_rename}, {"attr", run_attr}};
+        {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
+        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc},     {"export", run_export},
+        {"find", run_find}, {"add", run_add},     {"rm", run_rm},       {"rename", run_rename}, {"attr", run_attr}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

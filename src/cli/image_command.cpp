@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "cli/output.h"
 
 #include <filesystem>
@@ -43,9 +44,11 @@ std::optional<ImageArgs> parse_image_args(const std::vector<std::string>& args, 
 
 } // namespace
 
-int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_image_args(args, err);
+    std::vector<std::string> rest = args;
+    const bool json = take_option(rest, {"--json"});
+    const auto parsed = parse_image_args(rest, err);
     if (!parsed)
         return EXIT_USAGE;
     const image::Layout layout = image::layout_from_path(parsed->output);
@@ -77,15 +80,25 @@ int run_image(const std::vector<std::string>& args, std::ostream&, std::ostream&
     }
     if (!output->write(bytes))
         return EXIT_USAGE;
+    std::vector<std::string> messages = source.notes;
+    messages.insert(messages.end(), source.findings.begin(), source.findings.end());
     int code = EXIT_OK;
     if (unread > 0) {
-        report(err, parsed->image, std::to_string(unread) + " sectors missing or unreadable, written as zeros");
+        messages.push_back(std::to_string(unread) + " sectors missing or unreadable, written as zeros");
+        report(err, parsed->image, messages.back());
         code = EXIT_PROBLEM;
     }
     if (source.raw_size != image::IMAGE_BYTES) {
-        report(err, parsed->image, image::size_reason(source.raw_size) + "; written as 819200 bytes");
+        messages.push_back(image::size_reason(source.raw_size) + "; written as 819200 bytes");
+        report(err, parsed->image, messages.back());
         code = EXIT_PROBLEM;
     }
+    if (json)
+        write_json(out, {{"image", parsed->image},
+                         {"output", parsed->output},
+                         {"size", source.raw_size},
+                         {"unread_sectors", unread},
+                         {"messages", messages}});
     return code;
 }
 

@@ -1,6 +1,10 @@
 #include "cli/cli.h"
+#include "cli/collection.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "common/number_text.h"
+
+#include <sstream>
 
 namespace cli {
 namespace {
@@ -31,24 +35,56 @@ std::string short_image_text(std::int64_t size, image::Layout layout)
 
 int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const std::vector<std::string> operands = operands_of(args);
-    if (operands.size() != 1)
-        return usage_error(err, "list takes exactly one IMAGE");
-    const auto loaded = load_image(operands.front(), err);
-    if (!loaded)
-        return EXIT_USAGE;
-    for (const image::CatalogueRow& row : loaded->catalogue) {
-        for (const std::string& cell : image::cell_texts(row))
-            out << cell << '\t';
-        out << row.slot << '\n';
-    }
-    // Damage a container's reader met was reported while loading; a raw image too short leaves sectors zero.
-    int code = loaded->image.findings.empty() ? EXIT_OK : EXIT_PROBLEM;
-    if (!loaded->image.scannable && loaded->image.raw_size < image::IMAGE_BYTES) {
-        report(err, loaded->path, short_image_text(loaded->image.raw_size, loaded->image.layout));
-        code = EXIT_PROBLEM;
-    }
-    return code;
+    std::vector<std::string> rest = args;
+    const bool json = take_option(rest, {"--json"});
+    const WalkOptions walk{take_option(rest, {"-r", "--recursive"}), false};
+    const std::vector<std::string> operands = operands_of(rest);
+    if (operands.empty())
+        return usage_error(err, "list needs at least one IMAGE");
+    // One image named alone is listed as it always was; several, or a walk, start each line with the image.
+    const bool prefix = walk.recursive || operands.size() > 1;
+    const CollectionResult result = for_each_image(
+        operands, {walk.recursive, walk.recursive},
+        [&](ImageAt& at) {
+            if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
+                return unreadable_report(at.shown, failure->reason);
+            image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
+            ImageReport r;
+            std::vector<std::string> messages = opened.notes;
+            messages.insert(messages.end(), opened.findings.begin(), opened.findings.end());
+            // Damage a container's reader met is a problem; a raw image too short leaves sectors zero.
+            r.code = opened.findings.empty() ? EXIT_OK : EXIT_PROBLEM;
+            if (!opened.scannable && opened.raw_size < image::IMAGE_BYTES) {
+                messages.push_back(short_image_text(opened.raw_size, opened.layout));
+                r.code = EXIT_PROBLEM;
+            }
+            const image::Catalogue catalogue = image::read_directory(*opened.source);
+            Json files = Json::array();
+            std::string text;
+            for (const image::CatalogueRow& row : catalogue) {
+                if (json) {
+                    files.push_back(file_json(row));
+                    continue;
+                }
+                if (prefix)
+                    text += at.shown + '\t';
+                for (const std::string& cell : image::cell_texts(row))
+                    text += cell + '\t';
+                text += std::to_string(row.slot) + '\n';
+            }
+            std::ostringstream lines;
+            for (const std::string& message : messages)
+                report(lines, at.shown, message);
+            r.out = std::move(text);
+            r.err = lines.str();
+            if (json)
+                r.items.push_back({{"image", at.shown}, {"files", std::move(files)}, {"messages", messages}});
+            return r;
+        },
+        out, err);
+    if (json)
+        write_json(out, {{"images", result.items}, {"unreadable", result.unreadable}});
+    return result.code;
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "cli/output.h"
 #include "files/make_disc.h"
 
@@ -61,7 +62,9 @@ std::optional<MakeArgs> parse_make_args(const std::vector<std::string>& args, st
 
 int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_make_args(args, err);
+    std::vector<std::string> rest = args;
+    const bool json = take_option(rest, {"--json"});
+    const auto parsed = parse_make_args(rest, err);
     if (!parsed)
         return EXIT_USAGE;
     const std::string& path = parsed->output;
@@ -105,8 +108,18 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto& disc = std::get<files::MadeDisc>(made);
     if (!output->write(disc.bytes))
         return EXIT_USAGE;
-    for (const std::string& line : disc.placed)
-        out << line << '\n';
+    if (json) {
+        // The files as the new disc lists them, read back from its bytes.
+        image::RawImage new_disc(std::make_unique<image::MemoryBytes>(disc.bytes), layout);
+        Json files = Json::array();
+        for (const image::CatalogueRow& row : image::read_directory(new_disc))
+            files.push_back(file_json(row));
+        write_json(
+            out, {{"image", path}, {"files", std::move(files)}, {"placed", disc.placed}, {"messages", disc.problems}});
+    } else {
+        for (const std::string& line : disc.placed)
+            out << line << '\n';
+    }
     return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;
 }
 

@@ -35,6 +35,29 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
     t[TYPE_MASTERDOS_SUBDIRECTORY].subdirectory = true;
     t[TYPE_MASTERDOS_SUBDIRECTORY].note = "MasterDOS subdirectory";
     t[0].note = "free entry";
+    constexpr std::string_view keys[] = {"",
+                                         "zx-basic",
+                                         "zx-number-array",
+                                         "zx-string-array",
+                                         "zx-code",
+                                         "zx-snap-48k",
+                                         "zx-md-file",
+                                         "zx-screen",
+                                         "zx-special",
+                                         "zx-snap-128k",
+                                         "zx-opentype",
+                                         "zx-execute",
+                                         "unidos-subdir",
+                                         "unidos-create",
+                                         "",
+                                         "",
+                                         "sam-basic",
+                                         "sam-number-array",
+                                         "sam-string-array",
+                                         "sam-code",
+                                         "sam-screen"};
+    for (std::size_t code = 0; code < std::size(keys); ++code)
+        t[code].key = keys[code];
     return t;
 }
 

@@ -36,6 +36,9 @@ struct FileType
     // A code of the SAM's systems (16-63): its files, MasterDOS subdirectories and the codes above them that no
     // system is known to use. None of them has a tape form.
     bool sam_system = false;
+    // The name scripts use for the type ("zx-basic"), lower case with dashes: `kestrel-cli find --type` takes it
+    // and the JSON outputs give it. "" for codes without a name.
+    std::string_view key = {};
 };
 
 // Types in a ZX tape header.

@@ -10,7 +10,6 @@ namespace image {
 
 namespace {
 
-constexpr std::array<std::uint8_t, 2> GZIP_MAGIC = {0x1F, 0x8B};
 // zlib's window bits plus 16: gzip wrapping only, no raw or zlib streams.
 constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
 constexpr std::size_t OUT_BLOCK = 64 * 1024;
@@ -42,11 +41,6 @@ std::string damage_text(const z_stream& stream)
 }
 
 } // namespace
-
-bool is_gzip(std::span<const std::uint8_t> head)
-{
-    return head.size() >= GZIP_MAGIC.size() && std::equal(GZIP_MAGIC.begin(), GZIP_MAGIC.end(), head.begin());
-}
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,
                                                             std::string* stored_name)

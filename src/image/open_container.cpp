@@ -209,6 +209,19 @@ std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path)
     return open_decoded_file(path, decode_dsk);
 }
 
+std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry)
+{
+    auto bytes = archive.read(entry);
+    if (auto* failure = std::get_if<OpenFailure>(&bytes))
+        return std::move(*failure);
+    Opened opened = open_bytes(entry.name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
+    if (auto* image = std::get_if<OpenImage>(&opened))
+        return std::move(*image);
+    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return std::move(*failure);
+    return OpenFailure{std::get<ArchiveChoice>(opened).reason()};
+}
+
 std::string ArchiveChoice::reason() const
 {
     std::string list;

@@ -26,6 +26,13 @@ std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path);
 std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
                                                        Decoded (*decode)(std::span<const std::uint8_t>));
 
+class ZipArchive;
+struct ZipEntry;
+
+// One image entry of an open archive, read and opened as ARCHIVE.zip/NAME would open it: for walking through every
+// image of an archive that is read once.
+std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry);
+
 // Whether a file name (any case) is one of the containers open_container reads by name (image_kinds.h: every kind
 // but the raw ones).
 bool is_container_name(std::string_view path);

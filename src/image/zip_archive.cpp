@@ -25,8 +25,6 @@ struct ZipInput
 
 namespace {
 
-constexpr std::array<std::uint8_t, 4> LOCAL_RECORD = {'P', 'K', 3, 4};
-constexpr std::array<std::uint8_t, 4> END_RECORD = {'P', 'K', 5, 6}; // an archive with no entries
 constexpr unsigned long ENCRYPTED_FLAG = 0x01;
 constexpr unsigned long STORED = 0;
 // Deflate cannot unpack to more than 1032 times its packed size (a 258-byte match in two bits), so a declared size
@@ -124,19 +122,6 @@ std::string entry_problem(const unz_file_info64& info, std::string_view name)
 }
 
 } // namespace
-
-bool is_zip(std::span<const std::uint8_t> head)
-{
-    auto starts_with = [&](const std::array<std::uint8_t, 4>& magic) {
-        return head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
-    };
-    return starts_with(LOCAL_RECORD) || starts_with(END_RECORD);
-}
-
-bool is_image_name(std::string_view name)
-{
-    return disc_kind_of_name(name) != nullptr;
-}
 
 ZipArchive::ZipArchive(ZipArchive&& other) noexcept
     : m_input(std::move(other.m_input)), m_zip(std::exchange(other.m_zip, nullptr)), m_images(std::move(other.m_images))

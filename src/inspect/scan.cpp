@@ -76,16 +76,17 @@ public:
         const image::DirectorySize size = image::decode_directory_size(first);
         m_directory_tracks = size.tracks;
         if (size.rejected_extra)
-            add_problem("The first directory entry claims " + std::to_string(*size.rejected_extra) +
-                        " extra directory tracks, more than " + std::to_string(image::MAX_EXTRA_DIRECTORY_TRACKS) +
-                        "; only the first " + std::to_string(image::DIRECTORY_TRACKS) + " tracks were read");
-        scan_entry(first);
+            add_problem(0, image::decode_directory_entry(first).name(), finding_kind::EXTRA_DIRECTORY_TRACKS,
+                        "The first directory entry claims " + std::to_string(*size.rejected_extra) +
+                            " extra directory tracks, more than " + std::to_string(image::MAX_EXTRA_DIRECTORY_TRACKS) +
+                            "; only the first " + std::to_string(image::DIRECTORY_TRACKS) + " tracks were read");
+        scan_entry(first, 0);
         for (int slot = 1; slot < size.slot_count(); ++slot)
-            scan_entry(image::read_entry_bytes(m_disc, slot));
+            scan_entry(image::read_entry_bytes(m_disc, slot), slot);
     }
 
 private:
-    void scan_entry(const image::EntryBytes& bytes)
+    void scan_entry(const image::EntryBytes& bytes, int slot)
     {
         const image::DirectoryEntry e = image::decode_directory_entry(bytes);
         if (!e.is_used())
@@ -94,7 +95,7 @@ private:
         const std::string name = e.name();
 
         if (is_header_bad(e, m_disc.view_sector(e.first_track, e.first_sector - 1, m_scratch)))
-            add_problem(name + BAD_HEADER);
+            add_problem(slot, name, finding_kind::BAD_HEADER, name + BAD_HEADER);
         if (image::file_type(e.type_code()).subdirectory)
             return;
 
@@ -102,25 +103,27 @@ private:
         // of 0 passes: the sector read pulls index -1 onto the track's first sector.
         bool broken = false;
         const image::ChainRules rules{e.sector_count + WALK_SLACK + 1, false};
-        const int walked = image::walk_chain(m_disc, {e.first_track, e.first_sector}, rules,
-                                             [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
-                                                 const image::ChainLink next = image::link_of(sector);
-                                                 if (is_bad_track(next.track_byte, m_directory_tracks)) {
-                                                     add_problem(name + BAD_TRACK);
-                                                     broken = true;
-                                                 }
-                                                 if (next.sector_number > LAST_SECTOR_NUMBER) {
-                                                     add_problem(name + BAD_SECTOR);
-                                                     broken = true;
-                                                 }
-                                                 return !broken;
-                                             });
+        const int walked =
+            image::walk_chain(m_disc, {e.first_track, e.first_sector}, rules,
+                              [&](std::span<const std::uint8_t, image::SECTOR_SIZE> sector, int) {
+                                  const image::ChainLink next = image::link_of(sector);
+                                  if (is_bad_track(next.track_byte, m_directory_tracks)) {
+                                      add_problem(slot, name, finding_kind::BAD_TRACK_LINK, name + BAD_TRACK);
+                                      broken = true;
+                                  }
+                                  if (next.sector_number > LAST_SECTOR_NUMBER) {
+                                      add_problem(slot, name, finding_kind::BAD_SECTOR_LINK, name + BAD_SECTOR);
+                                      broken = true;
+                                  }
+                                  return !broken;
+                              });
         if (broken || walked != e.sector_count)
-            add_problem(name + BAD_COUNT);
+            add_problem(slot, name, finding_kind::WRONG_SECTOR_COUNT, name + BAD_COUNT);
     }
 
-    void add_problem(std::string line)
+    void add_problem(int slot, std::string name, std::string_view kind, std::string line)
     {
+        m_result.findings.push_back({slot, std::move(name), kind, line});
         m_result.lines.push_back(std::move(line));
         ++m_result.problems;
     }

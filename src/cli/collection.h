@@ -1,0 +1,60 @@
+// The images a command of kestrel-cli is given: named one by one, or found by walking folders (-r) and the zip
+// archives in them. Each image is read once, on one of two threads when there are several, and the commands'
+// reports come out in the order the images were named, folders in the byte order of their entries.
+#pragma once
+
+#include "cli/cli.h"
+#include "cli/json.h"
+#include "image/sector_source.h"
+
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace cli {
+
+// One image, as a command is to report on it.
+struct ImageAt
+{
+    std::string shown; // as given, or FOLDER/NAME, FOLDER/ARCHIVE.zip/NAME for one found by the walk
+    std::string path;  // the file it was read from (the archive, for an image in one)
+    std::variant<image::OpenImage, image::OpenFailure> opened;
+};
+
+// What a command made of one image.
+struct ImageReport
+{
+    std::string out; // for stdout
+    std::string err; // for stderr
+    int code = EXIT_OK;
+    Json items = Json::array();      // what the image gives the JSON document
+    Json unreadable = Json::array(); // {"image", "reason"} when it could not be read
+};
+
+// The report of an image that cannot be read: "kestrel-cli: IMAGE: reason" on stderr, EXIT_USAGE, and the same in
+// the document's "unreadable".
+ImageReport unreadable_report(const std::string& shown, const std::string& reason);
+
+struct WalkOptions
+{
+    bool recursive = false; // folders are walked; without it a folder is opened as an image (and refused)
+    bool archives = false;  // an archive of several images gives each of them, as ARCHIVE.zip/NAME
+};
+
+struct CollectionResult
+{
+    int code = EXIT_OK; // the worst code of the reports
+    Json items = Json::array();
+    Json unreadable = Json::array();
+};
+
+// Calls `report` for every image `paths` name, writes each report's text to out and err in order and gathers
+// their JSON. In a walk, files whose names name no image kind are passed over, symlinks are followed but a folder
+// is never entered twice (no loop), and what is no regular file (a FIFO, a device) is reported without being
+// opened. `report` runs on worker threads: it may only touch the image it is given.
+CollectionResult for_each_image(const std::vector<std::string>& paths, const WalkOptions& options,
+                                const std::function<ImageReport(ImageAt&)>& report, std::ostream& out,
+                                std::ostream& err);
+
+} // namespace cli
