@@ -43,8 +43,9 @@ public:
     {
         if (offset >= m_bytes.size())
             return 0;
-        const std::size_t n = std::min<std::size_t>(out.size(), m_bytes.size() - offset);
-        std::memcpy(out.data(), m_bytes.data() + offset, n);
+        const auto at = static_cast<std::size_t>(offset); // below size(), so it fits
+        const std::size_t n = std::min(out.size(), m_bytes.size() - at);
+        std::memcpy(out.data(), m_bytes.data() + at, n);
         return n;
     }
     const std::uint8_t* data() override { return m_bytes.data(); }
