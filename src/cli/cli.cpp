@@ -15,8 +15,8 @@ namespace {
 constexpr const char* HELP_TEXT =
     R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
 
-Reads +D / DISCiPLE / SAM Coupe disc images ({RAW}; 819,200 bytes) and makes new ones from tapes.
-Images are never changed. An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or
+Reads +D / DISCiPLE / SAM Coupe disc images ({RAW}; 819,200 bytes), makes new ones from tapes and edits
+them. Only add, rm, rename and attr change an image, and only a plain one ({RAW}) in place. An IMAGE may also be gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or
 ARCHIVE.zip/NAME for one of several images in it), an Extended DSK (whatever its name) or a SAD image, of the
 800K geometry.
 
@@ -61,6 +61,20 @@ Commands:
       without its nine-byte disc header, both of the length the directory gives (zeros where the
       chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with
       --force; never the image itself.
+  add IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--force]
+      Adds files to the image: every standard file of a .tap/.tzx, a .z80/.sna as a +D snapshot, any
+      other file as ZX Code at --start (default 32768) or with --sam as SAM Code (--start a 19-bit
+      address, --exec optional). Names come from the tape, the file name or --name (10 bytes); a name
+      already on the disc is refused, and so is an image without room (the message says how much).
+  rm IMAGE --slot N... [-o OUT] [--wipe] [--force]
+      Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.
+  rename IMAGE --slot N NEWNAME [-o OUT] [--force]
+      Renames the file in slot N (10 bytes, padded with spaces); a name in use is refused.
+  attr IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force]
+      Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.
+      An edit is checked before it is written, and leaves the image as it was when anything fails. A
+      plain image is rewritten in place (through a temporary file, only when it still holds what was
+      read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.
 
 Options:
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
@@ -81,8 +95,7 @@ std::string help_text()
 {
     std::string text = HELP_TEXT;
     auto put = [&text](std::string_view mark, const std::string& value) {
-        const std::size_t at = text.find(mark);
-        if (at != std::string::npos)
+        for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
             text.replace(at, mark.size(), value);
     };
     put("{RAW}", image::extensions_text(image::KindSet::Raw, ", "));
@@ -302,15 +315,21 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc},     {"export", run_export}};
+        {"list", run_list},     {"check", run_check},   {"tap", run_tap},   {"screen", run_screen},
+        {"basic", run_basic},   {"make", run_make},     {"snap", run_snap}, {"image", run_image},
+        {"disc", run_disc},     {"export", run_export}, {"add", run_add},   {"rm", run_rm},
+        {"rename", run_rename}, {"attr", run_attr}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";
     if (!is_help && found == std::end(commands))
         return usage_error(err, "unknown command '" + command + "'");
     // "COMMAND --help" asks for help, as with most tools, rather than naming an image or an unknown option.
-    if (is_help || std::any_of(rest.begin(), std::find(rest.begin(), rest.end(), "--"), is_help_option)) {
+    // attr's -h clears the hidden flag: there only --help asks for help.
+    const auto asks_help = [&](const std::string& arg) {
+        return command == "attr" ? arg == "--help" : is_help_option(arg);
+    };
+    if (is_help || std::any_of(rest.begin(), std::find(rest.begin(), rest.end(), "--"), asks_help)) {
         out << help_text();
         return EXIT_OK;
     }

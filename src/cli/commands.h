@@ -22,6 +22,10 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int run_snap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);

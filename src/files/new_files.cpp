@@ -1,0 +1,237 @@
+// Disc files made of host files: the standard files of a tape (read as `make` reads them), a +D snapshot of an
+// emulator snapshot, or one code file of anything else.
+//
+// A SAM Code file (type 19) is laid out as SAMDOS writes one, after the SAM Coupe Technical Manual 3.0 (SAMDOS
+// chapter, as kept by World of Sam and the Sam Coupe Scrapbook) and checked against samdos2.mgt (saved by SAMDOS)
+// and pyz80's bootable.dsk: the file starts with a nine-byte header (type, length modulo 16 KiB, the offset within
+// the start page as 0x8000-0xBFFF, two unused bytes 0xFF, the number of whole pages, the start page), and the entry
+// keeps the start page (236), the offset (237-238), the pages (239), the length modulo 16 KiB (240-241) and the
+// execution address as a page and an offset (242-244, all 0xFF for none). A SAM address A is page A / 16384 - 1
+// and offset A mod 16384: the ROM's first 16 KiB are no page.
+#include "files/disc_edit.h"
+
+#include "common/bytes.h"
+#include "common/file_read.h"
+#include "common/number_text.h"
+#include "common/path_text.h"
+#include "files/make_disc.h"
+#include "image/directory.h"
+#include "image/file_types.h"
+#include "snapshot/plusd_snapshot.h"
+#include "snapshot/snapshot_read.h"
+
+#include <algorithm>
+
+namespace files {
+namespace {
+
+namespace e = image::entry;
+
+constexpr std::uint32_t DEFAULT_START = 32768;
+constexpr std::size_t ZX_MAX_BYTES = 65535;
+constexpr std::uint32_t SAM_PAGE = 16384;
+constexpr std::uint32_t SAM_FIRST_ADDRESS = SAM_PAGE; // below it the ROM
+constexpr std::uint32_t SAM_ADDRESS_END = 0x80000;    // 19 bits: 512 KiB
+constexpr std::uint16_t SAM_OFFSET_BASE = 0x8000;     // offsets are kept as addresses in section C
+constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
+constexpr std::uint8_t NO_EXECUTE = 0xFF;
+constexpr std::uint16_t UNUSED_WORD = 0xFFFF;
+constexpr std::uint16_t ZX_CODE_PARAM2 = 32768; // what the ROM's SAVE puts in a CODE header's second parameter
+
+// The SAM file header at the start of the file's first sector.
+namespace sam_header {
+constexpr std::size_t TYPE = 0;
+constexpr std::size_t LENGTH = 1;
+constexpr std::size_t OFFSET = 3;
+constexpr std::size_t UNUSED = 5;
+constexpr std::size_t PAGES = 7;
+constexpr std::size_t START_PAGE = 8;
+} // namespace sam_header
+constexpr std::size_t SAM_EXECUTE = 242; // entry: page, then offset
+
+enum class HostKind
+{
+    Tape,
+    Snapshot,
+    Code,
+};
+
+HostKind kind_of(const std::string& path)
+{
+    const std::string ext = common::lower_extension(path);
+    if (ext == "tap" || ext == "tzx")
+        return HostKind::Tape;
+    if (snapshot::format_from_path(path))
+        return HostKind::Snapshot;
+    return HostKind::Code;
+}
+
+// The name a host file gives: its file name without the extension, cut to 10 bytes (padding is the entry's).
+std::string host_name(const std::string& path)
+{
+    std::string name = common::without_extension(common::file_part(path));
+    if (name.empty())
+        name = common::file_part(path);
+    return name.substr(0, e::NAME_LEN);
+}
+
+void put_name(image::EntryBytes& entry, std::string_view name)
+{
+    std::fill_n(entry.begin() + e::NAME, e::NAME_LEN, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), e::NAME_LEN), entry.begin() + e::NAME);
+}
+
+std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string& path, std::size_t cap,
+                                                               std::string_view what)
+{
+    auto bytes = common::read_whole_file(path, cap, what);
+    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
+        return std::move(failure->reason);
+    return std::get<std::vector<std::uint8_t>>(std::move(bytes));
+}
+
+std::variant<FilesToAdd, std::string> from_tape(const std::string& path, const AddOptions& options)
+{
+    std::vector<LoadedTape> tapes;
+    tapes.push_back(load_tape_file(path));
+    const LoadedTape& tape = tapes.front();
+    if (!tape.refusal.empty())
+        return tape.refusal;
+    FilesToAdd out;
+    out.notes = tape_lines(tapes);
+    if (tape.contents.files_beyond > 0)
+        return "the tape holds more files than a disc (" +
+               common::grouped(tape.contents.files.size() + tape.contents.files_beyond) + ")";
+    for (const tape::TapeFile& file : tape.contents.files)
+        out.files.push_back({disc_file(file), path + " block #" + std::to_string(file.header_block)});
+    if (out.files.empty())
+        return std::string("no file a standard loader reads is on the tape");
+    if (options.name) {
+        if (out.files.size() != 1)
+            return "a new name names one file; the tape holds " + std::to_string(out.files.size());
+        put_name(out.files.front().file.entry, *options.name);
+    }
+    return out;
+}
+
+std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, const AddOptions& options)
+{
+    auto bytes = read_host(path, snapshot::MAX_SNAPSHOT_FILE_BYTES, "a snapshot");
+    if (auto* why = std::get_if<std::string>(&bytes))
+        return std::move(*why);
+    auto snap = snapshot::decode_file(std::get<std::vector<std::uint8_t>>(bytes), *snapshot::format_from_path(path));
+    if (auto* why = std::get_if<std::string>(&snap))
+        return std::move(*why);
+    auto file =
+        snapshot::encode_plusd_snapshot(std::get<snapshot::Snapshot>(snap), options.name.value_or(host_name(path)));
+    if (auto* error = std::get_if<snapshot::DecodeError>(&file))
+        return std::move(error->reason);
+    FilesToAdd out;
+    out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
+    return out;
+}
+
+// ZX Code: the disc file a tape of one CODE block would give, so that the entry is the one `make` writes.
+std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t> data, std::string_view name,
+                                                   std::uint32_t start)
+{
+    if (start > 0xFFFF)
+        return "a ZX start address is 0-65535, not " + std::to_string(start);
+    if (start + data.size() > 0x10000)
+        return "the code runs past address 65535: " + common::grouped(data.size()) + " bytes from " +
+               std::to_string(start);
+    tape::TapeFile file;
+    file.header[tape::header::TYPE] = tape::TAPE_BYTES;
+    std::fill_n(file.header.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), tape::header::NAME_LEN), file.header.begin() + tape::header::NAME);
+    common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(data.size()));
+    common::put_le16(file.header, tape::header::PARAM1, static_cast<std::uint16_t>(start));
+    common::put_le16(file.header, tape::header::PARAM2, ZX_CODE_PARAM2);
+    file.data.assign(data.begin(), data.end());
+    return disc_file(file);
+}
+
+std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t> data, std::string_view name,
+                                                    std::uint32_t start, std::optional<std::uint32_t> exec)
+{
+    auto address_ok = [](std::uint32_t a) {
+        return a >= SAM_FIRST_ADDRESS && a < SAM_ADDRESS_END;
+    };
+    if (!address_ok(start))
+        return "a SAM start address is 16384-524287, not " + std::to_string(start);
+    if (exec && !address_ok(*exec))
+        return "a SAM execution address is 16384-524287, not " + std::to_string(*exec);
+    if (start + data.size() > SAM_ADDRESS_END)
+        return "the code runs past the SAM's 512 KiB: " + common::grouped(data.size()) + " bytes from " +
+               std::to_string(start);
+    auto page_of = [](std::uint32_t a) {
+        return static_cast<std::uint8_t>((a / SAM_PAGE - 1) & SAM_PAGE_MASK);
+    };
+    auto offset_of = [](std::uint32_t a) {
+        return static_cast<std::uint16_t>(a % SAM_PAGE + SAM_OFFSET_BASE);
+    };
+    const auto pages = static_cast<std::uint8_t>(data.size() / SAM_PAGE);
+    const auto modulo = static_cast<std::uint16_t>(data.size() % SAM_PAGE);
+
+    image::DiscFile out;
+    image::EntryBytes& entry = out.entry;
+    entry[e::STATUS] = image::TYPE_SAM_CODE;
+    put_name(entry, name);
+    entry[e::SAM_START_PAGE] = page_of(start);
+    common::put_le16(entry, e::SAM_CODE_OFFSET, offset_of(start));
+    entry[e::SAM_PAGE_COUNT] = pages;
+    common::put_le16(entry, e::SAM_LENGTH, modulo);
+    if (exec) {
+        entry[SAM_EXECUTE] = page_of(*exec);
+        common::put_le16(entry, SAM_EXECUTE + 1, offset_of(*exec));
+    } else {
+        std::fill_n(entry.begin() + SAM_EXECUTE, 3, NO_EXECUTE);
+    }
+    out.body.assign(image::FILE_HEADER_SIZE, 0);
+    out.body[sam_header::TYPE] = image::TYPE_SAM_CODE;
+    common::put_le16(out.body, sam_header::LENGTH, modulo);
+    common::put_le16(out.body, sam_header::OFFSET, offset_of(start));
+    common::put_le16(out.body, sam_header::UNUSED, UNUSED_WORD);
+    out.body[sam_header::PAGES] = pages;
+    out.body[sam_header::START_PAGE] = page_of(start);
+    out.body.insert(out.body.end(), data.begin(), data.end());
+    return out;
+}
+
+std::variant<FilesToAdd, std::string> from_code(const std::string& path, const AddOptions& options)
+{
+    const std::size_t cap = options.sam ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS : ZX_MAX_BYTES;
+    auto bytes = read_host(path, cap, options.sam ? "a SAM code file" : "a ZX code file");
+    if (auto* why = std::get_if<std::string>(&bytes))
+        return std::move(*why);
+    const auto& data = std::get<std::vector<std::uint8_t>>(bytes);
+    const std::string name = options.name.value_or(host_name(path));
+    const std::uint32_t start = options.start.value_or(DEFAULT_START);
+    auto file = options.sam ? sam_code(data, name, start, options.exec) : zx_code(data, name, start);
+    if (auto* why = std::get_if<std::string>(&file))
+        return std::move(*why);
+    FilesToAdd out;
+    out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
+    return out;
+}
+
+} // namespace
+
+std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
+{
+    if (options.name && options.name->empty())
+        return std::string("a name needs at least one character");
+    const HostKind kind = kind_of(path);
+    if (kind != HostKind::Code && (options.sam || options.start || options.exec))
+        return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
+    if (!options.sam && options.exec)
+        return std::string("--exec is for SAM code (--sam)");
+    std::variant<FilesToAdd, std::string> made = kind == HostKind::Tape       ? from_tape(path, options)
+                                                 : kind == HostKind::Snapshot ? from_snapshot(path, options)
+                                                                              : from_code(path, options);
+    if (auto* why = std::get_if<std::string>(&made))
+        return path + ": " + *why;
+    return made;
+}
+
+} // namespace files
