@@ -9,6 +9,7 @@
 #include "image/open_container.h"
 #include "shell/save_target.h"
 #include "shell/text.h"
+#include "snapshot/snapshot.h"
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -28,11 +29,13 @@ constexpr std::size_t MAX_UNDO_STEPS = 16;
 constexpr const char* UNDO_HINT = "; Control+Z undoes it";
 constexpr std::size_t DISC_NAME_LENGTH = 10;
 
-// Whether a host file is added as what it holds (the files of a tape, a snapshot) rather than as one code file.
+// Whether a host file is added as what it holds (the files of a tape, a snapshot) rather than as one code file, as
+// files_from_path tells them.
 bool is_tape_or_snapshot(const QString& path)
 {
-    static const QStringList read_as_they_are = {"tap", "tzx", "z80", "sna"};
-    return read_as_they_are.contains(QFileInfo(path).suffix().toLower());
+    const std::string name = to_path(path);
+    const std::string extension = common::lower_extension(name);
+    return extension == "tap" || extension == "tzx" || snapshot::format_from_path(name).has_value();
 }
 
 // An address typed in decimal, or in hex after "0x", "#" or "$"; nothing when it is none or above `limit`.

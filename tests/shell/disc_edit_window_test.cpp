@@ -138,7 +138,7 @@ void DiscEditWindowTest::dropped_tapes_are_added_and_their_rows_selected()
     f.requester.expect("message", "");
     f.requester.expect("text", "0x6000");
     QVERIFY(drop(f, {f.path("tune.bin")}));
-    QCOMPARE(names_selected(f), QStringList({"tune.bin"}));
+    QCOMPARE(names_selected(f), QStringList({"tune"}));
     QCOMPARE(f.list()->selectedItems().value(0)->text(1), QString("24576"));
 }
 
