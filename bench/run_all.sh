@@ -22,9 +22,9 @@ echo "Building the Release benchmarks in $build ..." >&2
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTREL_BUILD_BENCH=ON -DKESTREL_BUILD_GUI=OFF \
     -DKESTREL_WERROR=ON > "$results/configure.log" || { cat "$results/configure.log" >&2; exit 1; }
 cmake --build "$build" -j2 --target kestrel-cli make_images floor_reader image_bench tape_bench inspect_bench \
-    basic_bench make_bench > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
+    basic_bench make_bench edit_bench > "$results/build.log" || { cat "$results/build.log" >&2; exit 1; }
 
-for area in image tape inspect basic make; do
+for area in image tape inspect basic make edit; do
     echo "Running ${area}_bench ..." >&2
     "$build/bench/${area}_bench" --benchmark_out="$results/$area.json" --benchmark_out_format=json \
         > "$results/$area.txt" 2>&1 || { cat "$results/$area.txt" >&2; exit 1; }
@@ -34,6 +34,7 @@ echo "Running kestrel-cli against cat over $BENCH_IMAGES images ..." >&2
 PROGRAM="$build/bench/floor_reader" "$root/bench/cli_vs_cat.sh" "$build" each list > "$results/cli_floor.txt"
 "$root/bench/cli_vs_cat.sh" "$build" all check > "$results/cli_check.txt"
 "$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
+"$root/bench/edit_vs_cp.sh" "$build" > "$results/cli_edit.txt"
 # Peak memory of one run on one full image, as /usr/bin/time -v reports it (package "time").
 # (Not `ls | head`: with pipefail, ls killed by SIGPIPE when head has its line would end the script.)
 images=("$BENCH_IMAGE_DIR"/*.mgt)
@@ -51,7 +52,7 @@ import sys
 
 folder, images = sys.argv[1], int(sys.argv[2])
 runs = {}
-for area in ("image", "tape", "inspect", "basic", "make"):
+for area in ("image", "tape", "inspect", "basic", "make", "edit"):
     with open(f"{folder}/{area}.json") as f:
         for run in json.load(f)["benchmarks"]:
             if run.get("run_type", "iteration") == "iteration":
@@ -67,7 +68,7 @@ def seconds(name):
 
 def cli(name):
     with open(f"{folder}/cli_{name}.txt") as f:
-        m = re.search(r"kestrel ([0-9.]+) s\s+cat ([0-9.]+) s", f.read())
+        m = re.search(r"kestrel ([0-9.]+) s\s+(?:cat|cp) ([0-9.]+) s", f.read())
     return float(m.group(1)), float(m.group(2))
 
 
@@ -138,6 +139,13 @@ row("new disc of 80 files from a .tap file (`make`, up to writing the image)", s
 extract_reads = runs["BM_ExtractAllFiles"]["reads_per_disc"]
 row("sector reads per full-disc extraction", extract_reads, None, f"{extract_reads:,.0f}")
 row("sector reads per integrity scan", scan["sector_reads_per_scan"], None, f"{scan['sector_reads_per_scan']:,.0f}")
+row("adding 80 files (a full disc) in one edit, in memory, its check included (ref.: `cp` of the image with fsync)",
+    seconds("BM_AddFullDiscOfFiles"), seconds("BM_CopyImageWithFsync"))
+row("the same edit written over the image in place (ref.: `cp` of the image with fsync)",
+    seconds("BM_AddFullDiscOfFilesAndSave"), seconds("BM_CopyImageWithFsync"))
+k, c = cli("edit")
+row("`kestrel-cli rename` of a real image in place, a process each (ref.: `cp` of the image and `sync` of the copy)",
+    k, c)
 row("BASIC listing of a 40 KB program (ref.: the loader rewrite over the same bytes)", seconds("BM_ListBasic40K"),
     seconds("BM_RewriteBasic40K"))
 

@@ -10,6 +10,8 @@
 #include "common/settings.h"
 #include "image/directory.h"
 #include "inspect/sam_screen.h"
+#include "snapshot/plusd_snapshot.h"
+#include "snapshot/snapshot.h"
 #include "support/dsk_builder.h"
 #include "support/image_builder.h"
 #include "support/packing.h"
@@ -409,6 +411,25 @@ int main(int argc, char** argv)
         write_seed(root / (seed.name == "disc" ? "snapshot_disc" : "snapshot"), seed.name, seed.input);
     for (const Seed& seed : images)
         write_seed(root / "snapshot_disc", seed.name, seed.input);
+    // Emulator files of the snapshot seeds that decode, each behind the byte that picks its format.
+    for (const Seed& seed : snapshot_seeds()) {
+        const std::size_t entry = std::min(seed.input.size(), image::entry::SIZE);
+        const auto decoded =
+            snapshot::decode_plusd_snapshot(std::span(seed.input).first(entry), std::span(seed.input).subspan(entry));
+        if (const auto* snap = std::get_if<snapshot::Snapshot>(&decoded)) {
+            write_seed(root / "snapshot_file", seed.name + "-z80",
+                       Bytes{0} + encode_file(*snap, snapshot::FileFormat::Z80));
+            write_seed(root / "snapshot_file", seed.name + "-sna",
+                       Bytes{1} + encode_file(*snap, snapshot::FileFormat::Sna));
+        }
+    }
+    // The edits: the first tape seed as the host file, before each image.
+    const Bytes host = tape_seeds().front().input;
+    for (const Seed& seed : images) {
+        Bytes input(2);
+        common::put_be16(input, 0, static_cast<std::uint16_t>(host.size()));
+        write_seed(root / "edit", seed.name, input + host + seed.input);
+    }
     const std::vector<std::string> inis = settings_files();
     for (std::size_t i = 0; i < inis.size(); ++i)
         write_seed(root / "ini", "settings-" + std::to_string(i), ascii(inis[i]));

@@ -9,14 +9,15 @@
 #   -j JOBS     targets run at the same time (default 1)
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
 #   TARGET      directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file
-#               snapshot snapshot_disc gzip zip dsk sad export sam_basic_listing sam_screen (default: all)
+#               snapshot snapshot_disc snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit
+#               (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc
-    gzip zip dsk sad export sam_basic_listing sam_screen)
+    snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit)
 usage() {
-    sed -n '6,12s/^# \{0,1\}//p' "$0" >&2
+    sed -n '6,13s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -69,6 +70,8 @@ run_target() {
     # Image inputs hold the 20 KB directory before the first data sector.
     case $target in
     directory | scan | extract | convert | system_file) limit=(-max_len=49152) ;;
+    # A host file (a tape or a 48K snapshot) before the image input.
+    edit) limit=(-max_len=131072) ;;
     # A directory entry and the largest snapshot file with its last sector whole.
     snapshot) limit=(-max_len=131836) ;;
     # The directory and the sectors of a 48K and a 128K snapshot.

@@ -498,6 +498,18 @@ std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue&
                    " side " + std::to_string(at.track_byte >> 7) + " sector " + std::to_string(at.number) + ")";
     }
 
+    // How many used entries of the edited disc hold each sector.
+    std::vector<int> holders(image::DATA_SECTORS, 0);
+    for (int slot = 0; slot < slots; ++slot) {
+        const image::EntryBytes bytes = entry_of(after, slot);
+        if (!is_used(bytes))
+            continue;
+        SectorSet own(image::DATA_SECTORS, false);
+        add_sectors_of(after, bytes, own);
+        for (int index = 0; index < image::DATA_SECTORS; ++index)
+            holders[static_cast<std::size_t>(index)] += own[static_cast<std::size_t>(index)] ? 1 : 0;
+    }
+
     // The changed entries: a used one's map agrees with its chain and shares no sector with another file; a free
     // one names no sector.
     for (const int slot : changed_slots) {
@@ -520,11 +532,8 @@ std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue&
             continue; // renamed or flagged: its sectors are those it had
         if (auto why = map_disagrees(after, bytes))
             return "slot " + std::to_string(slot) + ": " + *why;
-        std::vector<int> others;
-        others.push_back(slot);
-        const SectorSet rest = held_sectors(after, others);
         for (int index = 0; index < image::DATA_SECTORS; ++index)
-            if (map_bit(bytes, index) && rest[static_cast<std::size_t>(index)])
+            if (map_bit(bytes, index) && holders[static_cast<std::size_t>(index)] > 1)
                 return "slot " + std::to_string(slot) + " shares a sector with another file";
     }
 

@@ -18,7 +18,6 @@
 #include "image/directory.h"
 #include "image/file_types.h"
 #include "snapshot/plusd_snapshot.h"
-#include "snapshot/snapshot_read.h"
 
 #include <algorithm>
 
@@ -36,7 +35,10 @@ constexpr std::uint16_t SAM_OFFSET_BASE = 0x8000;     // offsets are kept as add
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
 constexpr std::uint8_t NO_EXECUTE = 0xFF;
 constexpr std::uint16_t UNUSED_WORD = 0xFFFF;
-constexpr std::uint16_t ZX_CODE_PARAM2 = 32768; // what the ROM's SAVE puts in a CODE header's second parameter
+constexpr std::uint16_t ZX_CODE_PARAM2 = 32768;
+// The largest snapshot file read: a 128K .z80 with every bank stored unpacked, and room to spare.
+constexpr std::size_t MAX_SNAPSHOT_FILE_BYTES =
+    256 * 1024; // what the ROM's SAVE puts in a CODE header's second parameter
 
 // The SAM file header at the start of the file's first sector.
 namespace sam_header {
@@ -116,12 +118,12 @@ std::variant<FilesToAdd, std::string> from_tape(const std::string& path, const A
 
 std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, const AddOptions& options)
 {
-    auto bytes = read_host(path, snapshot::MAX_SNAPSHOT_FILE_BYTES, "a snapshot");
+    auto bytes = read_host(path, MAX_SNAPSHOT_FILE_BYTES, "a snapshot");
     if (auto* why = std::get_if<std::string>(&bytes))
         return std::move(*why);
     auto snap = snapshot::decode_file(std::get<std::vector<std::uint8_t>>(bytes), *snapshot::format_from_path(path));
-    if (auto* why = std::get_if<std::string>(&snap))
-        return std::move(*why);
+    if (auto* error = std::get_if<snapshot::DecodeError>(&snap))
+        return std::move(error->reason);
     auto file =
         snapshot::encode_plusd_snapshot(std::get<snapshot::Snapshot>(snap), options.name.value_or(host_name(path)));
     if (auto* error = std::get_if<snapshot::DecodeError>(&file))

@@ -115,6 +115,67 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
     return snap;
 }
 
+std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot& snap, std::string_view name)
+{
+    const Registers& r = snap.regs;
+    const bool is_128k = snap.model == Model::Spectrum128K;
+    // The interface reads the banks by paging each in at 0xC000; a machine with its paging locked keeps only one.
+    if (is_128k && (snap.paging & paging::LOCKED) != 0)
+        return DecodeError{"the 128K's paging is locked (port 0x7FFD bit 5), so the interface could not page in the "
+                           "banks to save them"};
+    // The pushed registers must land in RAM: SP from 0x4006 up, or 0x0000, which leaves them at the top of memory.
+    const auto stored_sp = static_cast<std::uint16_t>(r.sp - plusd::STACK_BYTES);
+    if (stored_sp < RAM_START || stored_sp > STACK_TOP_LIMIT)
+        return DecodeError{"the stack pointer " + common::hex(r.sp, common::WORD_DIGITS) +
+                           " is too low: the interface pushes six bytes below it, and they would land in ROM"};
+    // After the NMI the interface knows only IFF2 and restores both flip-flops from it.
+    if (r.iff1 != r.iff2)
+        return DecodeError{"IFF1 and IFF2 differ, and the interface restores both from IFF2"};
+    // The interface does not save the interrupt mode; it restores IM 1 when I is 0 or 63 and IM 2 otherwise.
+    const int restored_mode = (r.i == I_AFTER_RESET || r.i == I_OF_THE_ROM) ? 1 : 2;
+    if (r.interrupt_mode != restored_mode)
+        return DecodeError{"the machine is in IM " + std::to_string(r.interrupt_mode) +
+                           " with I = " + std::to_string(r.i) + ", but the interface would resume it in IM " +
+                           std::to_string(restored_mode)};
+
+    Snapshot copy = snap;
+    // What the interface pushes below the program's SP: the PC, AF, then the flags of LD A,I (P/V holding IFF2)
+    // with R. The other flag bits of that byte stay as memory had them, so a state read from a +D file comes back
+    // to the same bytes.
+    const auto put = [&](std::uint16_t offset, std::uint8_t value) {
+        poke(copy, static_cast<std::uint16_t>(stored_sp + offset)) = value;
+    };
+    const std::uint8_t old_flags = peek(copy, static_cast<std::uint16_t>(stored_sp + plusd::STACK_FLAGS));
+    put(plusd::STACK_FLAGS,
+        static_cast<std::uint8_t>((old_flags & ~plusd::IFF2_FLAG) | (r.iff2 ? plusd::IFF2_FLAG : 0)));
+    put(plusd::STACK_R, r.r);
+    put(plusd::STACK_AF, static_cast<std::uint8_t>(r.af & 0xFF));
+    put(plusd::STACK_AF + 1, static_cast<std::uint8_t>(r.af >> BYTE_BITS));
+    put(plusd::STACK_PC, static_cast<std::uint8_t>(r.pc & 0xFF));
+    put(plusd::STACK_PC + 1, static_cast<std::uint8_t>(r.pc >> BYTE_BITS));
+
+    image::DiscFile file;
+    image::EntryBytes& e = file.entry;
+    e[image::entry::STATUS] = static_cast<std::uint8_t>(is_128k ? plusd::TYPE_128K : plusd::TYPE_48K);
+    std::fill_n(e.begin() + image::entry::NAME, image::entry::NAME_LEN, static_cast<std::uint8_t>(' '));
+    std::copy_n(name.begin(), std::min(name.size(), image::entry::NAME_LEN), e.begin() + image::entry::NAME);
+    common::put_le16(e, image::entry::SNAP_IY, r.iy);
+    common::put_le16(e, image::entry::SNAP_IX, r.ix);
+    common::put_le16(e, image::entry::SNAP_DE_ALT, r.de_alt);
+    common::put_le16(e, image::entry::SNAP_BC_ALT, r.bc_alt);
+    common::put_le16(e, image::entry::SNAP_HL_ALT, r.hl_alt);
+    common::put_le16(e, image::entry::SNAP_AF_ALT, r.af_alt);
+    common::put_le16(e, image::entry::SNAP_DE, r.de);
+    common::put_le16(e, image::entry::SNAP_BC, r.bc);
+    common::put_le16(e, image::entry::SNAP_HL, r.hl);
+    e[image::entry::SNAP_I] = r.i;
+    common::put_le16(e, image::entry::SNAP_SP, stored_sp);
+    if (is_128k)
+        file.body.push_back(copy.paging);
+    file.body.insert(file.body.end(), copy.ram.begin(), copy.ram.end());
+    return file;
+}
+
 std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot)
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);

@@ -41,12 +41,6 @@ inline constexpr std::size_t FILE_BYTES_48K = RAM_BYTES_48K;                // 4
 inline constexpr std::size_t FILE_BYTES_128K = FILE_BANKS + RAM_BYTES_128K; // 131,073: 258 sectors
 } // namespace plusd
 
-// Why a directory entry and its file make no snapshot, in words for the user.
-struct DecodeError
-{
-    std::string reason;
-};
-
 // Whether a directory type code (bits 0-5 of the entry's first byte) is a +D snapshot.
 bool is_plusd_snapshot_type(int type_code);
 

@@ -79,4 +79,78 @@ std::vector<std::uint8_t> encode_sna(const Snapshot& snap)
     return snap.model == Model::Spectrum128K ? encode_128k(snap) : encode_48k(snap);
 }
 
+namespace {
+
+void get_header(std::span<const std::uint8_t> h, Snapshot& snap)
+{
+    Registers& r = snap.regs;
+    r.i = h[sna::I];
+    r.hl_alt = common::get_le16(h, sna::HL_ALT);
+    r.de_alt = common::get_le16(h, sna::DE_ALT);
+    r.bc_alt = common::get_le16(h, sna::BC_ALT);
+    r.af_alt = common::get_le16(h, sna::AF_ALT);
+    r.hl = common::get_le16(h, sna::HL);
+    r.de = common::get_le16(h, sna::DE);
+    r.bc = common::get_le16(h, sna::BC);
+    r.iy = common::get_le16(h, sna::IY);
+    r.ix = common::get_le16(h, sna::IX);
+    // The format keeps one interrupt flip-flop; the other equals it outside an NMI handler.
+    r.iff1 = r.iff2 = (h[sna::IFF] & sna::IFF2_BIT) != 0;
+    r.r = h[sna::R];
+    r.af = common::get_le16(h, sna::AF);
+    r.sp = common::get_le16(h, sna::SP);
+    r.interrupt_mode = h[sna::MODE] & MODE_MASK;
+    snap.border = h[sna::BORDER] & BORDER_MASK;
+}
+
+} // namespace
+
+std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() != sna::SIZE_48K && bytes.size() != sna::SIZE_128K && bytes.size() != sna::SIZE_128K_REPEATED)
+        return DecodeError{"a .sna file is " + std::to_string(sna::SIZE_48K) + " bytes (48K) or " +
+                           std::to_string(sna::SIZE_128K) + " or " + std::to_string(sna::SIZE_128K_REPEATED) +
+                           " (128K), not " + std::to_string(bytes.size())};
+    Snapshot snap;
+    get_header(bytes, snap);
+    const auto ram = bytes.subspan(sna::HEADER_SIZE, RAM_BYTES_48K);
+    if (bytes.size() == sna::SIZE_48K) {
+        snap.model = Model::Spectrum48K;
+        snap.ram.assign(ram.begin(), ram.end());
+        const std::uint16_t sp = snap.regs.sp;
+        if (sp < RAM_START || sp == UINT16_MAX)
+            return DecodeError{"the stack pointer " + std::to_string(sp) + " does not point at the PC in RAM"};
+        snap.regs.pc =
+            static_cast<std::uint16_t>(peek(snap, sp) | (peek(snap, static_cast<std::uint16_t>(sp + 1)) << 8));
+        snap.regs.sp = static_cast<std::uint16_t>(sp + PC_BYTES);
+        return snap;
+    }
+    snap.model = Model::Spectrum128K;
+    const auto extension = bytes.subspan(sna::SIZE_48K, sna::EXTENSION_SIZE);
+    snap.regs.pc = common::get_le16(extension, sna::PC);
+    snap.paging = extension[sna::PORT_7FFD] & paging::USED_BITS;
+    const int paged = snap.paging & paging::BANK_MASK;
+    const bool repeated = paged == BANK_AT_4000 || paged == BANK_AT_8000;
+    if (repeated != (bytes.size() == sna::SIZE_128K_REPEATED))
+        return DecodeError{"a 128K .sna file with bank " + std::to_string(paged) + " paged in is " +
+                           std::to_string(repeated ? sna::SIZE_128K_REPEATED : sna::SIZE_128K) + " bytes, not " +
+                           std::to_string(bytes.size())};
+    snap.ram.assign(RAM_BYTES_128K, 0);
+    const auto put_bank = [&](int n, std::span<const std::uint8_t> from) {
+        std::copy(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(PAGE_BYTES),
+                  snap.ram.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(n) * PAGE_BYTES));
+    };
+    put_bank(BANK_AT_4000, ram.subspan(0, PAGE_BYTES));
+    put_bank(BANK_AT_8000, ram.subspan(PAGE_BYTES, PAGE_BYTES));
+    put_bank(paged, ram.subspan(2 * PAGE_BYTES, PAGE_BYTES));
+    std::size_t at = sna::SIZE_48K + sna::EXTENSION_SIZE;
+    for (int n = 0; n < BANKS_128K; ++n) {
+        if (n != BANK_AT_4000 && n != BANK_AT_8000 && n != paged) {
+            put_bank(n, bytes.subspan(at, PAGE_BYTES));
+            at += PAGE_BYTES;
+        }
+    }
+    return snap;
+}
+
 } // namespace snapshot

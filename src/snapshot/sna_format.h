@@ -8,6 +8,8 @@
 #include "snapshot/snapshot.h"
 
 #include <cstdint>
+#include <span>
+#include <variant>
 #include <vector>
 
 namespace snapshot {
@@ -46,5 +48,9 @@ inline constexpr std::uint8_t IFF2_BIT = 0x04;
 // expects, so those bytes must be RAM (SP from 0x4002 to 0xFFFF, or 0x0000); a snapshot read from a +D disc has
 // its PC there already.
 std::vector<std::uint8_t> encode_sna(const Snapshot& snap);
+
+// The snapshot a .sna file holds: 49,179 bytes for a 48K (the PC taken off the stack, SP raised past it, the two
+// bytes left in memory as the machine left them), 131,103 or 147,487 for a 128K. Any other size is refused.
+std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> bytes);
 
 } // namespace snapshot

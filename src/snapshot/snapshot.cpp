@@ -37,6 +37,13 @@ std::uint8_t peek(const Snapshot& snap, std::uint16_t address)
     return page_at(snap, address)[address % PAGE_BYTES];
 }
 
+std::uint8_t& poke(Snapshot& snap, std::uint16_t address)
+{
+    const std::span<const std::uint8_t> page = page_at(snap, address);
+    const auto offset = static_cast<std::size_t>(page.data() - snap.ram.data()) + address % PAGE_BYTES;
+    return snap.ram[offset];
+}
+
 std::optional<FileFormat> format_from_path(std::string_view path)
 {
     const std::string extension = common::lower_extension(path);
@@ -50,6 +57,11 @@ std::optional<FileFormat> format_from_path(std::string_view path)
 std::vector<std::uint8_t> encode_file(const Snapshot& snap, FileFormat format)
 {
     return format == FileFormat::Z80 ? encode_z80(snap) : encode_sna(snap);
+}
+
+std::variant<Snapshot, DecodeError> decode_file(std::span<const std::uint8_t> bytes, FileFormat format)
+{
+    return format == FileFormat::Z80 ? decode_z80(bytes) : decode_sna(bytes);
 }
 
 } // namespace snapshot

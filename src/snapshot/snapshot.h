@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace snapshot {
@@ -69,6 +71,12 @@ struct Snapshot
     std::vector<std::uint8_t> ram;
 };
 
+// Why bytes make no snapshot (or a state no snapshot of the kind asked for), in words for the user.
+struct DecodeError
+{
+    std::string reason;
+};
+
 // The 16 KiB bank `n` (0-7) of a 128K snapshot.
 std::span<const std::uint8_t> bank(const Snapshot& snap, int n);
 
@@ -90,5 +98,12 @@ std::optional<FileFormat> format_from_path(std::string_view path);
 
 // The snapshot as the bytes of an emulator file of that format.
 std::vector<std::uint8_t> encode_file(const Snapshot& snap, FileFormat format);
+
+// The snapshot an emulator file of that format holds, or why it holds none this program can use (a damaged file,
+// a machine other than the 48K and 128K Spectrum).
+std::variant<Snapshot, DecodeError> decode_file(std::span<const std::uint8_t> bytes, FileFormat format);
+
+// The byte at `address` (0x4000 or above) for writing, following the paging of a 128K.
+std::uint8_t& poke(Snapshot& snap, std::uint16_t address);
 
 } // namespace snapshot

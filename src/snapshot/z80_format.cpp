@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
 
 namespace snapshot {
 namespace {
@@ -137,6 +139,206 @@ std::vector<std::uint8_t> encode_z80(const Snapshot& snap)
         }
     }
     return out;
+}
+
+namespace {
+
+constexpr std::size_t V2_EXTENSION = 23;
+constexpr std::size_t V3_LONG_EXTENSION = 55;
+constexpr std::size_t HARDWARE_FLAGS = 37; // bit 7: the machine is the variant (16K for a 48K, +2 for a 128K)
+constexpr std::uint8_t VARIANT_BIT = 0x80;
+constexpr std::uint8_t PACKED_V1 = 0x20; // in FLAGS: the 48 KiB are packed
+constexpr std::uint8_t OLD_FLAGS = 0xFF; // an old writer's FLAGS, to be read as 1
+constexpr std::array<std::uint8_t, 4> V1_END = {0x00, RUN_MARK, RUN_MARK, 0x00};
+constexpr std::uint8_t PLUS2_MACHINE = 12;
+
+// What the machine byte of a version 2 or 3 file names, for the machines this program keeps.
+std::optional<Model> model_of(std::uint8_t machine, bool version3, bool variant)
+{
+    const bool is_48k = machine == 0 || machine == 1 || (version3 && machine == 3);
+    const bool is_128k = (!version3 && (machine == 3 || machine == 4)) ||
+                         (version3 && (machine == 4 || machine == 5 || machine == 6)) || machine == PLUS2_MACHINE;
+    if (is_48k && !variant)
+        return Model::Spectrum48K;
+    if (is_128k)
+        return Model::Spectrum128K;
+    return std::nullopt;
+}
+
+std::string machine_name(std::uint8_t machine, bool version3, bool variant)
+{
+    if (variant && (machine == 0 || machine == 1 || (version3 && machine == 3)))
+        return "a 16K Spectrum";
+    switch (machine) {
+    case 2:
+        return "a SamRam";
+    case 7:
+    case 8:
+        return "a +3";
+    case 9:
+        return "a Pentagon";
+    case 10:
+        return "a Scorpion";
+    case 11:
+        return "a Didaktik Kompakt";
+    case 13:
+        return "a +2A";
+    case 14:
+        return "a TC2048";
+    case 15:
+        return "a TC2068";
+    case 128:
+        return "a TS2068";
+    default:
+        return "machine " + std::to_string(machine);
+    }
+}
+
+// Unpacks the run-length code into exactly `out.size()` bytes; false when the packed bytes give fewer or more.
+bool unpack(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out)
+{
+    std::size_t at = 0;
+    std::size_t put = 0;
+    while (at < packed.size()) {
+        if (at + 3 < packed.size() && packed[at] == RUN_MARK && packed[at + 1] == RUN_MARK) {
+            const std::size_t count = packed[at + 2];
+            if (put + count > out.size())
+                return false;
+            std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(put), count, packed[at + 3]);
+            put += count;
+            at += 4;
+            continue;
+        }
+        if (put == out.size())
+            return false;
+        out[put++] = packed[at++];
+    }
+    return put == out.size();
+}
+
+void get_registers(std::span<const std::uint8_t> h, Snapshot& snap)
+{
+    Registers& r = snap.regs;
+    const std::uint8_t flags = h[z80::FLAGS] == OLD_FLAGS ? 1 : h[z80::FLAGS];
+    r.af = static_cast<std::uint16_t>((h[z80::A] << BYTE_BITS) | h[z80::F]);
+    r.bc = common::get_le16(h, z80::BC);
+    r.hl = common::get_le16(h, z80::HL);
+    r.pc = common::get_le16(h, z80::PC_V1);
+    r.sp = common::get_le16(h, z80::SP);
+    r.i = h[z80::I];
+    r.r = static_cast<std::uint8_t>((h[z80::R] & R_LOW_BITS) | ((flags & 1) << R_TOP_SHIFT));
+    snap.border = (flags >> BORDER_SHIFT) & BORDER_MASK;
+    r.de = common::get_le16(h, z80::DE);
+    r.bc_alt = common::get_le16(h, z80::BC_ALT);
+    r.de_alt = common::get_le16(h, z80::DE_ALT);
+    r.hl_alt = common::get_le16(h, z80::HL_ALT);
+    r.af_alt = static_cast<std::uint16_t>((h[z80::A_ALT] << BYTE_BITS) | h[z80::F_ALT]);
+    r.iy = common::get_le16(h, z80::IY);
+    r.ix = common::get_le16(h, z80::IX);
+    r.iff1 = h[z80::IFF1] != 0;
+    r.iff2 = h[z80::IFF2] != 0;
+    r.interrupt_mode = h[z80::MODE] & MODE_MASK;
+}
+
+std::variant<Snapshot, DecodeError> decode_v1(std::span<const std::uint8_t> bytes, Snapshot snap)
+{
+    snap.model = Model::Spectrum48K;
+    snap.ram.assign(RAM_BYTES_48K, 0);
+    auto data = bytes.subspan(z80::V1_SIZE);
+    const std::uint8_t flags = bytes[z80::FLAGS] == OLD_FLAGS ? 1 : bytes[z80::FLAGS];
+    if ((flags & PACKED_V1) == 0) {
+        if (data.size() != RAM_BYTES_48K)
+            return DecodeError{"an unpacked version 1 .z80 holds " + std::to_string(RAM_BYTES_48K) +
+                               " bytes of memory, this one " + std::to_string(data.size())};
+        std::copy(data.begin(), data.end(), snap.ram.begin());
+        return snap;
+    }
+    if (data.size() >= V1_END.size() && std::equal(V1_END.begin(), V1_END.end(), data.end() - V1_END.size()))
+        data = data.first(data.size() - V1_END.size());
+    if (!unpack(data, snap.ram))
+        return DecodeError{"the packed memory of the .z80 file does not unpack to 48 KiB"};
+    return snap;
+}
+
+} // namespace
+
+std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < z80::V1_SIZE)
+        return DecodeError{"a .z80 file has a header of at least " + std::to_string(z80::V1_SIZE) +
+                           " bytes, this one " + std::to_string(bytes.size())};
+    Snapshot snap;
+    get_registers(bytes, snap);
+    if (snap.regs.pc != 0)
+        return decode_v1(bytes, std::move(snap));
+
+    if (bytes.size() < z80::V1_SIZE + 2)
+        return DecodeError{"the .z80 file ends inside its header"};
+    const std::size_t extension = common::get_le16(bytes, z80::EXTENSION_LENGTH);
+    if (extension != V2_EXTENSION && extension != z80::V3_EXTENSION && extension != V3_LONG_EXTENSION)
+        return DecodeError{"the .z80 header extension is " + std::to_string(extension) +
+                           " bytes; versions 2 and 3 have 23, 54 or 55"};
+    const std::size_t header = z80::V1_SIZE + 2 + extension;
+    if (bytes.size() < header)
+        return DecodeError{"the .z80 file ends inside its header"};
+    snap.regs.pc = common::get_le16(bytes, z80::PC);
+    const bool version3 = extension != V2_EXTENSION;
+    const std::uint8_t machine = bytes[z80::MACHINE];
+    const bool variant = (bytes[HARDWARE_FLAGS] & VARIANT_BIT) != 0;
+    const std::optional<Model> model = model_of(machine, version3, variant);
+    if (!model)
+        return DecodeError{"the .z80 file is of " + machine_name(machine, version3, variant) +
+                           "; only 48K and 128K Spectrum snapshots can be used"};
+    snap.model = *model;
+    const bool is_128k = snap.model == Model::Spectrum128K;
+    snap.paging = is_128k ? (bytes[z80::PORT_7FFD] & paging::USED_BITS) : 0;
+    snap.ram.assign(is_128k ? RAM_BYTES_128K : RAM_BYTES_48K, 0);
+
+    // Each page block fills one 16 KiB page; every page of the machine must come once.
+    std::array<bool, BANKS_128K> seen{};
+    std::size_t at = header;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < z80::BLOCK_HEADER)
+            return DecodeError{"the .z80 file ends inside a page block's header"};
+        const std::uint16_t length = common::get_le16(bytes, at + z80::BLOCK_LENGTH);
+        const std::uint8_t page = bytes[at + z80::BLOCK_PAGE];
+        at += z80::BLOCK_HEADER;
+        const std::size_t stored = length == z80::UNPACKED_BLOCK ? PAGE_BYTES : length;
+        if (bytes.size() - at < stored)
+            return DecodeError{"page " + std::to_string(page) + " of the .z80 file runs past its end"};
+        int slot = -1;
+        if (is_128k && page >= z80::FIRST_BANK_PAGE && page < z80::FIRST_BANK_PAGE + BANKS_128K)
+            slot = page - z80::FIRST_BANK_PAGE;
+        else if (!is_128k && page == z80::PAGE_4000_48K)
+            slot = 0;
+        else if (!is_128k && page == z80::PAGE_8000_48K)
+            slot = 1;
+        else if (!is_128k && page == z80::PAGE_C000_48K)
+            slot = 2;
+        if (slot < 0) {
+            at += stored; // a ROM or an interface's page: not the machine's RAM
+            continue;
+        }
+        const auto out =
+            std::span<std::uint8_t>(snap.ram).subspan(static_cast<std::size_t>(slot) * PAGE_BYTES, PAGE_BYTES);
+        const auto data = bytes.subspan(at, stored);
+        if (length == z80::UNPACKED_BLOCK)
+            std::copy(data.begin(), data.end(), out.begin());
+        else if (!unpack(data, out))
+            return DecodeError{"page " + std::to_string(page) + " of the .z80 file does not unpack to 16 KiB"};
+        seen[static_cast<std::size_t>(slot)] = true;
+        at += stored;
+    }
+    constexpr std::array<std::uint8_t, PAGES_48K> PAGES_OF_48K = {z80::PAGE_4000_48K, z80::PAGE_8000_48K,
+                                                                  z80::PAGE_C000_48K};
+    const int pages = is_128k ? BANKS_128K : PAGES_48K;
+    for (int n = 0; n < pages; ++n) {
+        const auto slot = static_cast<std::size_t>(n);
+        if (!seen[slot])
+            return DecodeError{"the .z80 file lacks its page " +
+                               std::to_string(is_128k ? z80::FIRST_BANK_PAGE + n : PAGES_OF_48K[slot])};
+    }
+    return snap;
 }
 
 } // namespace snapshot

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <span>
+#include <variant>
 #include <vector>
 
 namespace snapshot {
@@ -66,5 +67,10 @@ std::vector<std::uint8_t> pack_z80_block(std::span<const std::uint8_t> data);
 
 // The snapshot as a version-3 .z80 file.
 std::vector<std::uint8_t> encode_z80(const Snapshot& snap);
+
+// The snapshot a .z80 file of any version holds: version 1 (48K, packed or not), versions 2 and 3 of a 48K, 128K
+// or +2. Other machines (16K, SamRam, +2A, +3, Pentagon, Timex, ...) are refused by name; so is a file whose
+// blocks run short or past its end.
+std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> bytes);
 
 } // namespace snapshot

@@ -252,7 +252,9 @@ TEST(CliEdit, SamCodeComesBackThroughExportWithTheEntryOfSamdos)
     EXPECT_EQ(run_cli({"check", disc.string()}).code, 0);
 }
 
-// Every refusal and failure leaves the image byte-identical, with the reason on stderr.
+// Every refusal and failure leaves the image byte-identical, says why, and leaves no temporary file behind. The
+// image changed on disc since it was read is the core's case: the edit is made of the bytes read, then the file
+// changes, then save_disc is asked to write the edit.
 TEST(CliEdit, EveryFailureLeavesTheImageAsItWas)
 {
     TempDir dir;
@@ -261,40 +263,59 @@ TEST(CliEdit, EveryFailureLeavesTheImageAsItWas)
     const fs::path small = dir / "small.bin";
     testing_support::write_file(small, Bytes(100, 1));
     const fs::path tape = testing_support::real_images_dir() / "reference-taps" / "ea5a.f42.tap";
+    std::vector<std::string> eighty;
+    for (int n = 0; n < 80; ++n) {
+        eighty.push_back((dir / ("f" + std::to_string(n))).string());
+        testing_support::write_file(eighty.back(), Bytes(10, static_cast<std::uint8_t>(n)));
+    }
 
+    enum class Way
+    {
+        Cli,
+        FullDisc,      // the file size limit makes the write fail
+        Container,     // the image is a zip
+        ChangedOnDisc, // the file changes between the read and the write
+    };
     struct Case
     {
         const char* name;
         std::vector<std::string> setup; // add arguments after IMAGE, run first
-        std::vector<std::string> edit;  // arguments after the command's IMAGE
-        const char* command;
+        std::vector<std::string> edit;  // the command, then its arguments after IMAGE
         int code;
-        const char* message;
-        bool full_disc = false; // the file size limit makes the write fail
+        std::string message;
+        Way way = Way::Cli;
     };
     const std::string b = big.string();
     const std::vector<Case> cases = {
         {"no room for sectors",
          {b, "--sam"},
-         {b, "--sam", "--name", "big2"},
-         "add",
+         {"add", b, "--sam", "--name", "big2"},
          1,
          "needs 10 more free sectors: 785 needed, 775 free; nothing changed"},
+        {"no free slot",
+         eighty,
+         {"add", small.string()},
+         1,
+         "needs 1 more directory slot: 1 file, 0 free slots; nothing changed"},
         {"name taken by add",
          {tape.string()},
-         {small.string(), "--name", "EA5A.F42"},
-         "add",
+         {"add", small.string(), "--name", "EA5A.F42"},
          1,
          "the name \"EA5A.F42\" is taken by slot 0; nothing changed"},
         {"name taken by rename",
          {tape.string(), small.string()},
-         {"--slot", "1", "ea5a.f42"},
-         "rename",
+         {"rename", "--slot", "1", "ea5a.f42"},
          1,
          "the name \"ea5a.f42\" is taken by slot 0; nothing changed"},
-        {"no file in the slot", {tape.string()}, {"--slot", "5"}, "rm", 1, "no file in slot 5; nothing changed"},
-        {"write error", {tape.string()}, {"--slot", "0"}, "rm", 2, "cannot write", true},
-        {"a container in place", {}, {"--slot", "0"}, "rm", 2, "is not rewritten in place"},
+        {"no file in the slot", {tape.string()}, {"rm", "--slot", "5"}, 1, "no file in slot 5; nothing changed"},
+        {"write error", {tape.string()}, {"rm", "--slot", "0"}, 2, "cannot write", Way::FullDisc},
+        {"a container in place", {}, {"rm", "--slot", "0"}, 2, "is not rewritten in place", Way::Container},
+        {"changed on disc",
+         {tape.string()},
+         {},
+         -1,
+         "changed on disc since it was read; nothing written",
+         Way::ChangedOnDisc},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -305,18 +326,27 @@ TEST(CliEdit, EveryFailureLeavesTheImageAsItWas)
             setup.insert(setup.end(), c.setup.begin(), c.setup.end());
             ASSERT_EQ(run_cli(setup).code, 0);
         }
-        if (std::string(c.name) == "a container in place") {
+        if (c.way == Way::Container) {
             disc = dir / "disc.zip";
             testing_support::write_file(disc, testing_support::kind_sample("zip"));
         }
+        testing_support::CliResult result{-1, "", ""};
+        if (c.way == Way::ChangedOnDisc) {
+            const files::DiscValue read{read_file(disc), image::Layout::Interleaved};
+            const auto edited = files::rename_file(read, 0, "other");
+            ASSERT_TRUE(std::holds_alternative<files::Edited>(edited));
+            Bytes changed = read.bytes;
+            changed[300000] ^= 0xFF;
+            testing_support::write_file(disc, changed);
+            result.err = files::save_disc(disc.string(), read, std::get<files::Edited>(edited).disc).value_or("");
+        }
         const Bytes before = read_file(disc);
-        std::vector<std::string> args = {c.command, disc.string()};
-        args.insert(args.end(), c.edit.begin(), c.edit.end());
-        testing_support::CliResult result;
-        if (c.full_disc) {
-            testing_support::FileSizeLimit limit(1000);
-            result = run_cli(args);
-        } else {
+        if (c.way != Way::ChangedOnDisc) {
+            std::vector<std::string> args = {c.edit.front(), disc.string()};
+            args.insert(args.end(), c.edit.begin() + 1, c.edit.end());
+            std::optional<testing_support::FileSizeLimit> limit;
+            if (c.way == Way::FullDisc)
+                limit.emplace(1000);
             result = run_cli(args);
         }
         EXPECT_EQ(result.code, c.code) << result.err;
@@ -328,25 +358,4 @@ TEST(CliEdit, EveryFailureLeavesTheImageAsItWas)
                 << "left behind: " << file.path();
         fs::remove(disc);
     }
-}
-
-// The image changed on disc between reading it and writing the edit: nothing is written.
-TEST(CliEdit, AnImageChangedSinceItWasReadIsNotWritten)
-{
-    TempDir dir;
-    const fs::path disc = dir / "disc.mgt";
-    testing_support::write_file(disc, Bytes(static_cast<std::size_t>(image::IMAGE_BYTES)));
-    files::DiscValue before{read_file(disc), image::Layout::Interleaved};
-    files::DiscValue after = before;
-    after.bytes[5] = 1;
-    Bytes changed = before.bytes;
-    changed[100000] = 0x55;
-    testing_support::write_file(disc, changed);
-    const auto why = files::save_disc(disc.string(), before, after);
-    ASSERT_TRUE(why.has_value());
-    EXPECT_EQ(*why, disc.string() + " changed on disc since it was read; nothing written");
-    EXPECT_EQ(read_file(disc), changed);
-    EXPECT_EQ(files::save_disc(disc.string(), files::DiscValue{changed, image::Layout::Interleaved}, after),
-              std::nullopt);
-    EXPECT_EQ(read_file(disc), after.bytes);
 }

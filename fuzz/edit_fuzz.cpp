@@ -1,0 +1,81 @@
+// Fuzz target: the disc edits on a hostile disc with a hostile host file. The input is a two-byte length (high
+// byte first) and that many bytes of a host file, then an image input as fuzz_support.h describes. The host file
+// is read as a tape, a .z80, a .sna and a ZX or SAM code file (the snapshot readers have a target of their own)
+// (files_from_path, through temporary files named so), and each disc file it gives is added; then the listed files are
+// removed, renamed and flagged. Besides the sanitizers it checks what the edits promise: every edit done passes
+// verify_edit against the disc it started from, stays a whole disc in the same layout, says one line per file and names
+// the slots it changed.
+#include "fuzz_support.h"
+
+#include "common/atomic_file.h"
+#include "common/bytes.h"
+#include "files/disc_edit.h"
+#include "image/directory.h"
+
+#include <variant>
+
+namespace {
+
+void check(const files::DiscValue& before, const files::EditOutcome& outcome, std::size_t files_named)
+{
+    const auto* edited = std::get_if<files::Edited>(&outcome);
+    if (edited == nullptr) {
+        fuzz::require(!std::get<std::string>(outcome).empty(), "a refusal says why");
+        return;
+    }
+    fuzz::require(edited->disc.bytes.size() == before.bytes.size(), "an edit keeps a whole disc");
+    fuzz::require(edited->disc.layout == before.layout, "an edit keeps the layout");
+    fuzz::require(edited->slots.size() == files_named && edited->lines.size() == files_named,
+                  "one slot and one line per file");
+    fuzz::require(!files::verify_edit(before, edited->disc, edited->slots), "an edit done passes its check");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::span<const std::uint8_t> input(data, size);
+    if (input.size() < 2)
+        return 0;
+    const std::size_t host_size = std::min<std::size_t>(common::get_be16(input, 0), input.size() - 2);
+    const auto host = input.subspan(2, host_size);
+    const auto image_input = input.subspan(2 + host_size);
+
+    const fuzz::FuzzImage img = fuzz::make_image(image_input, "edit");
+    image::OpenImage opened = fuzz::open_image(img);
+    auto value = files::read_disc_value(*opened.source, img.layout);
+    if (!std::holds_alternative<files::DiscValue>(value))
+        return 0;
+    const files::DiscValue& disc = std::get<files::DiscValue>(value);
+
+    const bool sam = (img.selector & fuzz::selector::OPTION) != 0;
+    for (const char* suffix : {".tap", ".tzx", ".z80", ".sna", ".bin"}) {
+        const std::string& path = fuzz::temp_path("edit-host", suffix);
+        if (common::write_file_atomically(path, host))
+            continue;
+        files::AddOptions options;
+        if (std::string_view(suffix) == ".bin") {
+            options.sam = sam;
+            options.start = host.empty() ? 16384U : static_cast<std::uint32_t>(host[0]) << 11;
+        }
+        const auto made = files::files_from_path(path, options);
+        if (const auto* found = std::get_if<files::FilesToAdd>(&made))
+            check(disc, files::add_files(disc, found->files), found->files.size());
+    }
+
+    std::vector<int> slots;
+    auto source = fuzz::open_image(img);
+    for (const image::CatalogueRow& row : image::read_directory(*source.source))
+        slots.push_back(row.slot);
+    if (slots.size() > 3)
+        slots.resize(3);
+    for (const bool wipe : {false, true})
+        check(disc, files::remove_files(disc, slots, wipe), slots.size());
+    for (const int slot : slots) {
+        const std::string name(host.begin(),
+                               host.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(host.size(), 12)));
+        check(disc, files::rename_file(disc, slot, name), 1);
+        check(disc, files::set_flags(disc, slot, files::FlagChange::Set, files::FlagChange::Clear), 1);
+    }
+    return 0;
+}
