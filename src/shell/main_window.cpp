@@ -180,9 +180,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
             static_cast<QWidget*>(watched)->window() == this)
             select_all_rows();
-        // Control+Z undoes the last edit of an image, from any control of this window.
+        // Control+Z undoes the last edit of an image, from any control of this window (none of them edits text);
+        // taken here, the key goes no further.
         if (key->matches(QKeySequence::Undo) && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
             static_cast<QWidget*>(watched)->window() == this) {
             undo_edit();
             return true;
