@@ -95,9 +95,11 @@ QStringList QtRequester::ask_open_files(const QString& title, const QString& pro
     return ask_files(title, proposed_path, filters, QString(), Pick::OpenMany);
 }
 
-bool QtRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon icon)
+bool QtRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon icon, shell::Preset preset)
 {
     QMessageBox box(message_icon(icon), title, text, QMessageBox::Yes | QMessageBox::No, m_owner);
+    if (preset == shell::Preset::No)
+        box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     shell::run_modal(box);
     return box.result() == QMessageBox::Yes;

@@ -18,7 +18,7 @@ public:
     QString ask_open_file(const QString& title, const QString& proposed_path, const QString& filters,
                           const QString& selected_filter) override;
     QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) override;
-    bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
+    bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon, shell::Preset preset) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
     QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) override;

@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace shell {
 
 bool is_image_name(const std::string& path)
@@ -51,6 +53,18 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
             files << url.toLocalFile();
+    }
+    // Files that are no disc image (tapes, snapshots, any other file) go onto the listed image.
+    const auto is_dropped_image = [](const QString& path) {
+        if (QFileInfo(path).isDir())
+            return true;
+        auto opened = image::open_image(to_path(path));
+        const auto* failure = std::get_if<image::OpenFailure>(&opened);
+        return failure == nullptr || !failure->not_an_image;
+    };
+    if (!files.isEmpty() && !m_catalogue_path.empty() && std::ranges::none_of(files, is_dropped_image)) {
+        add_host_files(files, true);
+        return;
     }
     if (files.size() != 1) {
         show_status(files.isEmpty() ? QString("Only a disc image file (%1) can be dropped here")
@@ -152,6 +166,11 @@ void MainWindow::rename_image_file()
             const bool read_alike =
                 image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
                 image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
+            // The edits of the image undo in it under its new name.
+            for (UndoStep& step : m_undo) {
+                if (step.path == to_path(old_path))
+                    step.path = to_path(new_path);
+            }
             if (listed && readable && read_alike) {
                 const std::string inner = m_catalogue_path.substr(m_listed_file.size());
                 m_listed_file = to_path(new_path);

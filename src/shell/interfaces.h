@@ -17,6 +17,13 @@ enum class Icon
     Information,
 };
 
+// The answer a question's Return key gives.
+enum class Preset
+{
+    Yes,
+    No,
+};
+
 class Requester
 {
 public:
@@ -31,8 +38,9 @@ public:
     // Open-file requester for one or more existing files, opening in the folder of `proposed_path`. Returns the
     // chosen paths, or none when cancelled.
     virtual QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) = 0;
-    // Message box with Yes and No; true only for Yes.
-    virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon) = 0;
+    // Message box with Yes and No; true only for Yes. Return takes `preset`: No for a question whose Yes cannot
+    // be taken back by a key press alone.
+    virtual bool ask_yes_no(const QString& title, const QString& text, Icon icon, Preset preset = Preset::Yes) = 0;
     // Message box with an OK button.
     virtual void show_message(const QString& title, const QString& text, Icon icon) = 0;
     // One-line input requester with OK and Cancel, opening on the initial text (a file name) with its part before

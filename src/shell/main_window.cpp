@@ -180,6 +180,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
             static_cast<QWidget*>(watched)->window() == this)
             select_all_rows();
+        // Control+Z undoes the last edit of an image, from any control of this window (none of them edits text);
+        // taken here, the key goes no further.
+        if (key->matches(QKeySequence::Undo) && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == this) {
+            undo_edit();
+            return true;
+        }
         // Return on the list does what a double click does; Delete on an image in the browser deletes it, after
         // the question.
         const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;

@@ -10,9 +10,16 @@
 //   row_commands.cpp       the row menu's table and its commands: convert, view screen, list BASIC, export, snapshot
 //   drive_buttons.cpp      grab and write with SAMDisk or the built-in transfer (drive_transfer.cpp)
 //   file_actions.cpp       the browser's file menu (rename, delete, new image from tapes) and dropped files
+//   disc_edits.cpp         edits of the listed image: files added, deleted, renamed, flags set, and undone
 #pragma once
 
 #include "common/settings.h"
+// Qt's `slots` keyword is a macro: the edit's `slots` member is declared with it out of the way, whatever was
+// included before.
+#pragma push_macro("slots")
+#undef slots
+#include "files/disc_edit.h"
+#pragma pop_macro("slots")
 #include "image/directory.h"
 #include "image/image_kinds.h"
 #include "shell/file_browser.h"
@@ -22,7 +29,9 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -91,6 +100,22 @@ public:
     void delete_image_file();
     void refresh_browser();
 
+    // Edits of the listed image (disc_edits.cpp). A plain image is changed in place; the edit of a container (gz,
+    // zip, EDSK, SAD) is saved as a new plain image, the container left as it is. Each edit done can be undone.
+    // Asks for files and adds them.
+    void add_files_to_image();
+    // Adds host files: tapes and snapshots as they are (after "Add 3 files to GAME.mgt?" when `ask_first`), any
+    // other file as ZX or SAM Code at the address the user gives.
+    void add_host_files(const QStringList& paths, bool ask_first);
+    // Deletes the selected rows when `row` is one of them, else `row` alone, after a question answered No by Return.
+    void delete_from_image(const image::CatalogueRow& row);
+    void rename_in_image(const image::CatalogueRow& row);
+    // Sets the hidden or protected flag of the row when it is clear, clears it when set.
+    void toggle_flag(const image::CatalogueRow& row, bool hidden);
+    // Writes back the disc as it was before the last edit of the session still undone.
+    void undo_edit();
+    bool can_undo() const { return !m_undo.empty(); }
+
     const std::string& current_image_path() const { return m_current_image_path; }
     const image::Catalogue& catalogue() const { return m_catalogue; }
 
@@ -132,6 +157,25 @@ private:
     void create_browser_menu();
     void show_browser_menu();
 
+    // Edits (disc_edits.cpp): the listed disc read whole for an edit, and the edit written and listed.
+    struct EditBase
+    {
+        files::DiscValue disc;
+        bool container = false; // saved as a new image, never written over
+        QString shown;          // the image's file name, as the texts name it
+    };
+    // The listed disc, or nothing (with the reason in the status bar). With `as_listed`, a disc whose directory is
+    // no longer the one listed is listed again and not edited: the rows the user chose may be other files now.
+    std::optional<EditBase> editable_disc(bool as_listed);
+    // Writes an edit done (in place, or for a container as a new image the user names), lists the image again
+    // with the changed rows selected and keeps the disc before it for undo. `what` says what was done to the image
+    // it is given ("added 3 files to GAME.mgt"); `notes` follow the edit's lines in the message pane.
+    void finish_edit(const EditBase& base, const files::EditOutcome& outcome,
+                     const std::function<QString(const QString& image)>& what,
+                     const std::vector<std::string>& notes = {});
+    // The rows whose slots are given, selected.
+    void select_slots(const std::vector<int>& slots);
+
     // Drive buttons (drive_buttons.cpp).
     void check_drive_buttons();
     void show_samdisk_hint();
@@ -171,6 +215,18 @@ private:
     QMenu* m_browser_menu = nullptr;
     QAction* m_rename_action = nullptr;
     QAction* m_delete_action = nullptr;
+
+    // The edits of the session that can be undone, the last at the back: the image written, the disc before and
+    // after. An undo writes `before` only while the file still holds `after`.
+    struct UndoStep
+    {
+        std::string path;
+        files::DiscValue before;
+        files::DiscValue after;
+        QString what;
+        std::vector<int> changed_slots; // selected again when undone
+    };
+    std::vector<UndoStep> m_undo;
 };
 
 } // namespace shell

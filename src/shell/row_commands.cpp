@@ -54,16 +54,23 @@ bool is_viewable_screen(const image::CatalogueRow& row)
     return image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN;
 }
 
+bool any_row(const image::CatalogueRow&)
+{
+    return true;
+}
+
 // An entry of the list's context menu: its label, whether it applies to the row the menu was opened on (it is
-// greyed out where not), and what it does with that row. The menu is built from this table alone.
+// greyed out where not), and what it does with that row; a flag's entry also shows whether the row has it. A
+// label of nullptr is a separator. The menu is built from this table alone.
 struct RowAction
 {
     const char* label;
     bool (*applies)(const image::CatalogueRow& row);
     void (*run)(MainWindow& window, const image::CatalogueRow& row);
+    bool (*checked)(const image::CatalogueRow& row) = nullptr;
 };
 
-const std::array<RowAction, 5> ROW_ACTIONS = {{
+const std::array<RowAction, 10> ROW_ACTIONS = {{
     {"View Screen", is_viewable_screen,
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.view_screen(row);
@@ -88,28 +95,68 @@ const std::array<RowAction, 5> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.save_snapshot(row);
      }},
+    {nullptr, any_row, nullptr},
+    {"Delete from image", any_row,
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.delete_from_image(row);
+     }},
+    {"Rename in image\u2026", any_row,
+     [](MainWindow& window, const image::CatalogueRow& row) {
+         window.rename_in_image(row);
+     }},
+    {"Hidden", any_row, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, true); },
+     [](const image::CatalogueRow& row) {
+         return row.attributes.find('H') != std::string::npos;
+     }},
+    {"Protected", any_row, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, false); },
+     [](const image::CatalogueRow& row) {
+         return row.attributes.find('P') != std::string::npos;
+     }},
 }};
 
 } // namespace
 
 void MainWindow::show_row_menu(const QPoint& position)
 {
+    // Off the rows, the menu offers what applies to the image alone.
     const int index = m_list->indexOfTopLevelItem(m_list->itemAt(position));
-    if (index < 0 || static_cast<std::size_t>(index) >= m_catalogue.size())
+    const bool on_row = index >= 0 && static_cast<std::size_t>(index) < m_catalogue.size();
+    if (!on_row && m_catalogue_path.empty())
         return;
-    const image::CatalogueRow row = m_catalogue[static_cast<std::size_t>(index)];
+    const image::CatalogueRow row = on_row ? m_catalogue[static_cast<std::size_t>(index)] : image::CatalogueRow{};
     QMenu menu(this);
     menu.setObjectName("rowMenu");
     std::optional<std::size_t> chosen;
-    for (std::size_t i = 0; i < ROW_ACTIONS.size(); ++i) {
+    for (std::size_t i = 0; on_row && i < ROW_ACTIONS.size(); ++i) {
+        if (ROW_ACTIONS[i].label == nullptr) {
+            menu.addSeparator();
+            continue;
+        }
         QAction* action = menu.addAction(QString::fromUtf8(ROW_ACTIONS[i].label));
         action->setEnabled(ROW_ACTIONS[i].applies(row));
+        if (ROW_ACTIONS[i].checked) {
+            action->setCheckable(true);
+            action->setChecked(ROW_ACTIONS[i].checked(row));
+        }
         connect(action, &QAction::triggered, &menu, [&chosen, i] { chosen = i; });
     }
+    if (on_row)
+        menu.addSeparator();
+    bool add = false;
+    bool undo = false;
+    connect(menu.addAction(QString::fromUtf8("Add files\u2026")), &QAction::triggered, &menu, [&add] { add = true; });
+    QAction* undo_action = menu.addAction(m_undo.empty() ? QString("Undo") : "Undo: " + m_undo.back().what);
+    undo_action->setShortcut(QKeySequence::Undo);
+    undo_action->setEnabled(!m_undo.empty());
+    connect(undo_action, &QAction::triggered, &menu, [&undo] { undo = true; });
     menu.exec(m_list->viewport()->mapToGlobal(position));
     // The command runs once the menu has closed, outside the menu's own event loop.
     if (chosen)
         ROW_ACTIONS[*chosen].run(*this, row);
+    else if (add)
+        add_files_to_image();
+    else if (undo)
+        undo_edit();
 }
 
 void MainWindow::convert_to_tap()

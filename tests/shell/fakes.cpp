@@ -47,9 +47,9 @@ QStringList ScriptedRequester::ask_open_files(const QString& title, const QStrin
     return answer({"open files", title, proposed_path, filters}).split('\n', Qt::SkipEmptyParts);
 }
 
-bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon)
+bool ScriptedRequester::ask_yes_no(const QString& title, const QString& text, shell::Icon, shell::Preset preset)
 {
-    return answer({"yesno", title, text, {}}) == "yes";
+    return answer({"yesno", title, text, preset == shell::Preset::No ? "preset No" : ""}) == "yes";
 }
 
 void ScriptedRequester::show_message(const QString& title, const QString& text, shell::Icon)

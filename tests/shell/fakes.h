@@ -39,7 +39,8 @@ public:
                           const QString& selected_filter) override;
     // Answered by a script entry of kind "open files": the paths separated by "\n" ("" when cancelled).
     QStringList ask_open_files(const QString& title, const QString& proposed_path, const QString& filters) override;
-    bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon) override;
+    // A question whose Return key answers No is recorded with "preset No" as its extra.
+    bool ask_yes_no(const QString& title, const QString& text, shell::Icon icon, shell::Preset preset) override;
     void show_message(const QString& title, const QString& text, shell::Icon icon) override;
     QString ask_text(const QString& title, const QString& prompt, const QString& initial) override;
     QString ask_choice(const QString& title, const QString& prompt, const QStringList& items) override;

@@ -1,0 +1,400 @@
+// MainWindow's edits of the listed image: files added (dropped, or chosen in a requester), deleted and renamed,
+// their flags set, and the session's edits undone. Each edit reads the disc whole, lets the core build and verify
+// the new disc, and writes it through files::save_disc, which renames a whole new file over the image only while
+// the image still holds the bytes the edit started from. A container is never written over: its edit is saved as
+// a new plain image, which is listed from then on.
+#include "shell/main_window.h"
+
+#include "common/path_text.h"
+#include "image/open_container.h"
+#include "shell/save_target.h"
+#include "shell/text.h"
+#include "snapshot/snapshot.h"
+
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+// Qt's `slots` keyword would hide files::Edited::slots; nothing here declares slots.
+#undef slots
+
+namespace shell {
+namespace {
+
+// Each step keeps two discs of 800 KiB: the oldest go beyond this many.
+constexpr std::size_t MAX_UNDO_STEPS = 16;
+constexpr const char* UNDO_HINT = "; Control+Z undoes it";
+constexpr std::size_t DISC_NAME_LENGTH = 10;
+
+// Whether a host file is added as what it holds (the files of a tape, a snapshot) rather than as one code file, as
+// files_from_path tells them.
+bool is_tape_or_snapshot(const QString& path)
+{
+    const std::string name = to_path(path);
+    const std::string extension = common::lower_extension(name);
+    return extension == "tap" || extension == "tzx" || snapshot::format_from_path(name).has_value();
+}
+
+// An address typed in decimal, or in hex after "0x", "#" or "$"; nothing when it is none or above `limit`.
+std::optional<std::uint32_t> parse_address(QString text, std::uint32_t limit)
+{
+    text = text.trimmed();
+    int base = 10;
+    if (text.startsWith("0x", Qt::CaseInsensitive)) {
+        text = text.mid(2);
+        base = 16;
+    } else if (text.startsWith('#') || text.startsWith('$')) {
+        text = text.mid(1);
+        base = 16;
+    }
+    bool ok = false;
+    const qulonglong value = text.toULongLong(&ok, base);
+    if (!ok || value > limit)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+image::Catalogue listing_of(const files::DiscValue& disc)
+{
+    image::RawImage raw(std::make_unique<image::MemoryBytes>(disc.bytes), disc.layout);
+    return image::read_directory(raw);
+}
+
+bool same_listing(const image::Catalogue& a, const image::Catalogue& b)
+{
+    return std::ranges::equal(a, b, [](const image::CatalogueRow& x, const image::CatalogueRow& y) {
+        return x.slot == y.slot && x.type_code == y.type_code && image::cell_texts(x) == image::cell_texts(y);
+    });
+}
+
+// The same disc with its sectors in `layout` (a container's disc saved as .img).
+std::optional<files::DiscValue> in_layout(const files::DiscValue& disc, image::Layout layout)
+{
+    if (disc.layout == layout)
+        return disc;
+    image::RawImage raw(std::make_unique<image::MemoryBytes>(disc.bytes), disc.layout);
+    auto read = files::read_disc_value(raw, layout);
+    if (auto* value = std::get_if<files::DiscValue>(&read))
+        return std::move(*value);
+    return std::nullopt;
+}
+
+// A name for the edited disc of a container: its image's name without the extensions of image kinds
+// ("GAME.mgt.gz" gives "GAME").
+QString plain_stem(const std::string& catalogue_path)
+{
+    QString name = from_path(common::file_part(catalogue_path));
+    while (is_image_name(to_path(name)) && name.contains('.'))
+        name = name.left(name.lastIndexOf('.'));
+    return name.isEmpty() ? QString("edited") : name;
+}
+
+QString files_text(std::size_t count)
+{
+    return count == 1 ? QString("1 file") : QString("%1 files").arg(count);
+}
+
+QString row_name(const image::CatalogueRow& row)
+{
+    return shown_disc_text(row.name).trimmed();
+}
+
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+} // namespace
+
+std::optional<MainWindow::EditBase> MainWindow::editable_disc(bool as_listed)
+{
+    m_status->clearMessage();
+    if (m_catalogue_path.empty()) {
+        show_status("List a disc image first");
+        return std::nullopt;
+    }
+    EditBase base;
+    base.shown = from_path(common::file_part(m_catalogue_path));
+    auto opened = image::open_one_image(m_catalogue_path);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+        show_status(base.shown + " cannot be edited: " + from_path(failure->reason));
+        return std::nullopt;
+    }
+    auto& image = std::get<image::OpenImage>(opened);
+    base.container =
+        image::is_container_name(m_catalogue_path) || dynamic_cast<image::RawImage*>(image.source.get()) == nullptr;
+    if (!base.container && image.raw_size != image::IMAGE_BYTES) {
+        show_status(base.shown + " cannot be edited: " + from_path(image::size_reason(image.raw_size)));
+        return std::nullopt;
+    }
+    auto read = files::read_disc_value(*image.source, base.container ? image::Layout::Interleaved : image.layout);
+    if (const auto* reason = std::get_if<std::string>(&read)) {
+        show_status(base.shown + " cannot be edited: " + from_path(*reason));
+        return std::nullopt;
+    }
+    base.disc = std::get<files::DiscValue>(std::move(read));
+    if (as_listed && !same_listing(listing_of(base.disc), m_catalogue)) {
+        m_pane->clear();
+        load_image(m_listed_file, false);
+        show_status(base.shown + " changed since it was listed: listed again, nothing changed");
+        return std::nullopt;
+    }
+    return base;
+}
+
+void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& outcome,
+                             const std::function<QString(const QString& image)>& what,
+                             const std::vector<std::string>& notes)
+{
+    if (const auto* reason = std::get_if<std::string>(&outcome)) {
+        show_status("Nothing changed in " + base.shown + ": " + from_path(*reason));
+        return;
+    }
+    const files::Edited& edited = std::get<files::Edited>(outcome);
+    UndoStep step{m_listed_file, base.disc, edited.disc, {}, edited.slots};
+    QString status;
+    if (!base.container) {
+        if (const auto failure = files::save_disc(step.path, step.before, step.after)) {
+            show_status("Nothing changed in " + base.shown + ": " + from_path(*failure));
+            return;
+        }
+        step.what = what(base.shown);
+        m_pane->clear();
+        load_image(step.path, false);
+        status = capitalised(step.what) + UNDO_HINT;
+    } else {
+        const QString target = ask_new_file(m_services.requester, QString::fromUtf8("Save edited image as\u2026"),
+                                            listed_folder() + plain_stem(m_catalogue_path) + ".mgt",
+                                            "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
+                                                return image::layout_from_path(to_path(path)) != image::Layout::None
+                                                           ? QString()
+                                                           : QFileInfo(path).fileName() +
+                                                                 ": the edited disc is saved as " +
+                                                                 from_path(image::extensions_text(image::KindSet::Raw));
+                                            });
+        if (target.isEmpty()) {
+            show_status("Not saved: " + base.shown + " is never written over, and the edited disc was not saved");
+            return;
+        }
+        const image::Layout layout = image::layout_from_path(to_path(target));
+        auto before = in_layout(step.before, layout);
+        auto after = in_layout(step.after, layout);
+        if (!before || !after) {
+            show_status("Not saved: the edited disc could not be laid out as " + QFileInfo(target).fileName());
+            return;
+        }
+        if (!write_new_file(target, after->bytes))
+            return;
+        step.path = to_path(target);
+        step.before = std::move(*before);
+        step.after = std::move(*after);
+        const QString saved = QFileInfo(target).fileName();
+        step.what = what(saved);
+        select_and_list(target);
+        status = capitalised(what(base.shown)) + ", saved as " + saved + " (" + base.shown + " unchanged)" + UNDO_HINT;
+    }
+    append_lines(edited.lines);
+    append_lines(notes);
+    select_slots(edited.slots);
+    m_undo.push_back(std::move(step));
+    if (m_undo.size() > MAX_UNDO_STEPS)
+        m_undo.erase(m_undo.begin());
+    show_status(status);
+}
+
+void MainWindow::select_slots(const std::vector<int>& slots)
+{
+    m_list->clearSelection();
+    QTreeWidgetItem* first = nullptr;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (std::ranges::find(slots, item->data(0, Qt::UserRole).toInt()) != slots.end()) {
+            item->setSelected(true);
+            first = first ? first : item;
+        }
+    }
+    if (first) {
+        m_list->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
+        m_list->scrollToItem(first);
+    }
+}
+
+void MainWindow::add_files_to_image()
+{
+    if (m_catalogue_path.empty()) {
+        show_status("List a disc image first");
+        return;
+    }
+    const QStringList paths =
+        m_services.requester.ask_open_files("Add files to " + from_path(common::file_part(m_catalogue_path)),
+                                            listed_folder(), "Tapes and snapshots|*.tap;*.tzx;*.z80;*.sna|All Files|*");
+    if (!paths.isEmpty())
+        add_host_files(paths, false);
+}
+
+void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
+{
+    auto base = editable_disc(false);
+    if (!base)
+        return;
+    std::vector<files::NewFile> adding;
+    std::vector<std::string> notes;
+    bool tapes_or_snapshots = false;
+    for (const QString& path : paths) {
+        const QString name = QFileInfo(path).fileName();
+        files::AddOptions options;
+        if (is_tape_or_snapshot(path)) {
+            tapes_or_snapshots = true;
+        } else {
+            // Any other file is one code file: ZX or SAM, at the address the user gives.
+            const QString kind = m_services.requester.ask_choice(
+                "Add " + name, "Add " + name + " to " + base->shown + " as:", {"ZX Code", "SAM Code"});
+            if (kind.isEmpty()) {
+                show_status("Nothing added to " + base->shown);
+                return;
+            }
+            options.sam = kind == "SAM Code";
+            const std::uint32_t limit = options.sam ? 0x7FFFF : 0xFFFF;
+            QString answer = "32768";
+            for (;;) {
+                answer = m_services.requester.ask_text(
+                    "Start address", QString("Start address of %1 as %2 (0 to %3):").arg(name, kind).arg(limit),
+                    answer);
+                if (answer.isEmpty()) {
+                    show_status("Nothing added to " + base->shown);
+                    return;
+                }
+                options.start = parse_address(answer, limit);
+                if (options.start)
+                    break;
+                m_services.requester.show_message("Start address",
+                                                  QString("%1 is not an address from 0 to %2").arg(answer).arg(limit),
+                                                  Icon::Exclamation);
+            }
+        }
+        auto read = files::files_from_path(to_path(path), options);
+        if (const auto* reason = std::get_if<std::string>(&read)) {
+            show_status("Nothing added to " + base->shown + ": " + name + ": " + from_path(*reason));
+            return;
+        }
+        auto& found = std::get<files::FilesToAdd>(read);
+        std::ranges::move(found.files, std::back_inserter(adding));
+        std::ranges::move(found.notes, std::back_inserter(notes));
+    }
+    if (adding.empty()) {
+        append_lines(notes);
+        show_status("Nothing added to " + base->shown + ": no file there that a disc can hold");
+        return;
+    }
+    const QString count = files_text(adding.size());
+    if (ask_first && tapes_or_snapshots &&
+        !m_services.requester.ask_yes_no("Add files", "Add " + count + " to " + base->shown + "?", Icon::Question))
+        return;
+    finish_edit(
+        *base, files::add_files(base->disc, adding),
+        [&](const QString& image) { return "added " + count + " to " + image; }, notes);
+}
+
+void MainWindow::delete_from_image(const image::CatalogueRow& row)
+{
+    std::vector<int> slots;
+    QString named = row_name(row);
+    const QTreeWidgetItem* clicked = nullptr;
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        if (m_list->topLevelItem(i)->data(0, Qt::UserRole).toInt() == row.slot)
+            clicked = m_list->topLevelItem(i);
+    }
+    if (clicked && clicked->isSelected()) {
+        for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+            if (m_list->topLevelItem(i)->isSelected())
+                slots.push_back(m_list->topLevelItem(i)->data(0, Qt::UserRole).toInt());
+        }
+    } else {
+        slots.push_back(row.slot);
+    }
+    if (slots.size() > 1)
+        named = files_text(slots.size());
+    auto base = editable_disc(true);
+    if (!base)
+        return;
+    if (!m_services.requester.ask_yes_no("Delete from image", "Delete " + named + " from " + base->shown + "?",
+                                         Icon::Question, Preset::No))
+        return;
+    finish_edit(*base, files::remove_files(base->disc, slots, false),
+                [&](const QString& image) { return "deleted " + named + " from " + image; });
+}
+
+void MainWindow::rename_in_image(const image::CatalogueRow& row)
+{
+    auto base = editable_disc(true);
+    if (!base)
+        return;
+    const QString old_name = row_name(row);
+    std::string stored = row.name;
+    while (!stored.empty() && stored.back() == ' ')
+        stored.pop_back();
+    QString answer = from_disc(stored);
+    for (;;) {
+        answer = m_services.requester.ask_text("Rename in image", "New name for " + old_name + " (up to 10 characters)",
+                                               answer);
+        if (answer.isEmpty())
+            return;
+        const bool latin1 = std::ranges::all_of(answer, [](QChar c) { return c.unicode() <= 0xFF; });
+        if (latin1 && static_cast<std::size_t>(answer.size()) <= DISC_NAME_LENGTH)
+            break;
+        m_services.requester.show_message(
+            "Rename in image", answer + ": a disc name is up to 10 characters of one byte each", Icon::Exclamation);
+    }
+    std::string new_name = to_disc(answer);
+    new_name.resize(DISC_NAME_LENGTH, ' ');
+    if (new_name == row.name)
+        return;
+    finish_edit(*base, files::rename_file(base->disc, row.slot, new_name), [&](const QString& image) {
+        return "renamed " + old_name + " to " + shown_disc_text(new_name).trimmed() + " in " + image;
+    });
+}
+
+void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
+{
+    auto base = editable_disc(true);
+    if (!base)
+        return;
+    const bool set = row.attributes.find(hidden ? 'H' : 'P') == std::string::npos;
+    const files::FlagChange change = set ? files::FlagChange::Set : files::FlagChange::Clear;
+    const QString state = hidden ? (set ? "hidden" : "not hidden") : (set ? "protected" : "not protected");
+    finish_edit(*base,
+                files::set_flags(base->disc, row.slot, hidden ? change : files::FlagChange::Keep,
+                                 hidden ? files::FlagChange::Keep : change),
+                [&](const QString& image) { return "made " + row_name(row) + " " + state + " in " + image; });
+}
+
+void MainWindow::undo_edit()
+{
+    m_status->clearMessage();
+    if (m_undo.empty()) {
+        show_status("Nothing to undo");
+        return;
+    }
+    const UndoStep& step = m_undo.back();
+    if (const auto failure = files::save_disc(step.path, step.after, step.before)) {
+        show_status("Not undone: " + from_path(*failure));
+        return;
+    }
+    const UndoStep done = std::move(m_undo.back());
+    m_undo.pop_back();
+    if (is_listed_image(done.path)) {
+        m_pane->clear();
+        load_image(m_listed_file, false);
+    } else {
+        select_and_list(from_path(done.path));
+    }
+    select_slots(done.changed_slots);
+    show_status("Undone: " + done.what + (m_undo.empty() ? QString() : QString("; Control+Z undoes the edit before")));
+}
+
+} // namespace shell
