@@ -217,7 +217,7 @@ std::optional<std::string> check_slot(const DiscValue& disc, int slot)
 
 EditOutcome verified(const DiscValue& before, Edited edited)
 {
-    if (auto why = verify_edit(before, edited.disc, edited.slots))
+    if (auto why = verify_edit(before, edited.disc, edited.changed_slots))
         return "the edit did not pass its check (" + *why + "); nothing changed";
     return edited;
 }
@@ -377,7 +377,7 @@ EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files)
                 static_cast<std::uint8_t>(1U << (chain[n] % BITS_PER_BYTE));
         }
         put_entry(edited.disc, slot, entry);
-        edited.slots.push_back(slot);
+        edited.changed_slots.push_back(slot);
         edited.lines.push_back("slot " + std::to_string(slot) + ": added " + shown_name(name_of(entry)) + " (" +
                                file_text(entry, slot) + ", " + plural(chain.size(), "sector", "sectors") + ") from " +
                                file.origin);
@@ -425,7 +425,7 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
         if (slot == 0 && image::decode_directory_size(entry).tracks != size.tracks)
             entry[e::EXTRA_DIRECTORY_TRACKS] = 0;
         put_entry(edited.disc, slot, entry);
-        edited.slots.push_back(slot);
+        edited.changed_slots.push_back(slot);
         edited.lines.push_back(std::move(line));
     }
     return verified(disc, std::move(edited));

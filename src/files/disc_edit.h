@@ -40,7 +40,7 @@ struct Edited
 {
     DiscValue disc;
     std::vector<std::string> lines;
-    std::vector<int> slots;
+    std::vector<int> changed_slots;
 };
 
 // Either the edit done, or why nothing was done ("needs 12 more free sectors: 150 needed, 138 free").

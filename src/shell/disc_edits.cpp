@@ -18,9 +18,6 @@
 
 #include <algorithm>
 
-// Qt's `slots` keyword would hide files::Edited::slots; nothing here declares slots.
-#undef slots
-
 namespace shell {
 namespace {
 
@@ -156,7 +153,7 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
         return;
     }
     const files::Edited& edited = std::get<files::Edited>(outcome);
-    UndoStep step{m_listed_file, base.disc, edited.disc, {}, edited.slots};
+    UndoStep step{m_listed_file, base.disc, edited.disc, {}, edited.changed_slots};
     QString status;
     if (!base.container) {
         if (const auto failure = files::save_disc(step.path, step.before, step.after)) {
@@ -200,20 +197,20 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
     }
     append_lines(edited.lines);
     append_lines(notes);
-    select_slots(edited.slots);
+    select_slots(edited.changed_slots);
     m_undo.push_back(std::move(step));
     if (m_undo.size() > MAX_UNDO_STEPS)
         m_undo.erase(m_undo.begin());
     show_status(status);
 }
 
-void MainWindow::select_slots(const std::vector<int>& slots)
+void MainWindow::select_slots(const std::vector<int>& chosen)
 {
     m_list->clearSelection();
     QTreeWidgetItem* first = nullptr;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = m_list->topLevelItem(i);
-        if (std::ranges::find(slots, item->data(0, Qt::UserRole).toInt()) != slots.end()) {
+        if (std::ranges::find(chosen, item->data(0, Qt::UserRole).toInt()) != chosen.end()) {
             item->setSelected(true);
             first = first ? first : item;
         }
@@ -302,7 +299,7 @@ void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
 
 void MainWindow::delete_from_image(const image::CatalogueRow& row)
 {
-    std::vector<int> slots;
+    std::vector<int> chosen;
     QString named = row_name(row);
     const QTreeWidgetItem* clicked = nullptr;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
@@ -312,20 +309,20 @@ void MainWindow::delete_from_image(const image::CatalogueRow& row)
     if (clicked && clicked->isSelected()) {
         for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
             if (m_list->topLevelItem(i)->isSelected())
-                slots.push_back(m_list->topLevelItem(i)->data(0, Qt::UserRole).toInt());
+                chosen.push_back(m_list->topLevelItem(i)->data(0, Qt::UserRole).toInt());
         }
     } else {
-        slots.push_back(row.slot);
+        chosen.push_back(row.slot);
     }
-    if (slots.size() > 1)
-        named = files_text(slots.size());
+    if (chosen.size() > 1)
+        named = files_text(chosen.size());
     auto base = editable_disc(true);
     if (!base)
         return;
     if (!m_services.requester.ask_yes_no("Delete from image", "Delete " + named + " from " + base->shown + "?",
                                          Icon::Question, Preset::No))
         return;
-    finish_edit(*base, files::remove_files(base->disc, slots, false),
+    finish_edit(*base, files::remove_files(base->disc, chosen, false),
                 [&](const QString& image) { return "deleted " + named + " from " + image; });
 }
 

@@ -14,12 +14,7 @@
 #pragma once
 
 #include "common/settings.h"
-// Qt's `slots` keyword is a macro: the edit's `slots` member is declared with it out of the way, whatever was
-// included before.
-#pragma push_macro("slots")
-#undef slots
 #include "files/disc_edit.h"
-#pragma pop_macro("slots")
 #include "image/directory.h"
 #include "image/image_kinds.h"
 #include "shell/file_browser.h"
@@ -174,7 +169,7 @@ private:
                      const std::function<QString(const QString& image)>& what,
                      const std::vector<std::string>& notes = {});
     // The rows whose slots are given, selected.
-    void select_slots(const std::vector<int>& slots);
+    void select_slots(const std::vector<int>& chosen);
 
     // Drive buttons (drive_buttons.cpp).
     void check_drive_buttons();
