@@ -66,16 +66,16 @@ Commands:
       without its nine-byte disc header, both of the length the directory gives (zeros where the
       chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with
       --force; never the image itself.
-  add IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--force]
+  add IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--force] [--json]
       Adds files to the image: every standard file of a .tap/.tzx, a .z80/.sna as a +D snapshot, any
       other file as ZX Code at --start (default 32768) or with --sam as SAM Code (--start a 19-bit
       address, --exec optional). Names come from the tape, the file name or --name (10 bytes); a name
       already on the disc is refused, and so is an image without room (the message says how much).
-  rm IMAGE --slot N... [-o OUT] [--wipe] [--force]
+  rm IMAGE --slot N... [-o OUT] [--wipe] [--force] [--json]
       Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.
-  rename IMAGE --slot N NEWNAME [-o OUT] [--force]
+  rename IMAGE --slot N NEWNAME [-o OUT] [--force] [--json]
       Renames the file in slot N (10 bytes, padded with spaces); a name in use is refused.
-  attr IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force]
+  attr IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force] [--json]
       Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.
       An edit is checked before it is written, and leaves the image as it was when anything fails. A
       plain image is rewritten in place (through a temporary file, only when it still holds what was
@@ -86,8 +86,8 @@ Options:
                  list, check, find: walk into folders and take every image of the zip archives met,
                  named FOLDER/ARCHIVE.zip/NAME; files of other names are passed over, images that
                  cannot be read are reported and skipped (exit status 2)
-  --json         list, check, find, basic, make, image: one JSON document on stdout instead of the
-                 text (fields in the README); messages stay on stderr
+  --json         list, check, find, basic, make, image and the edits: one JSON document on stdout
+                 instead of the text (fields in the README); messages stay on stderr
   -h, --help     show this text (also after a command: kestrel-cli tap --help)
   --version      show the version
   --             ends the options: what follows are file names, even when they start with '-'

@@ -3,11 +3,15 @@
 // OUT through cli::Output. A container is never rewritten in place.
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/json.h"
 #include "cli/output.h"
 #include "common/file_read.h"
 #include "files/disc_edit.h"
+#include "image/directory.h"
 #include "image/image_kinds.h"
+#include "image/sector_source.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <optional>
@@ -21,6 +25,7 @@ struct EditArgs
     std::optional<std::string> image;
     std::optional<std::string> output;
     bool force = false;
+    bool json = false;
     std::vector<int> slots;
 };
 
@@ -138,8 +143,23 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
         report(err, path, *why);
         return EXIT_USAGE;
     }
-    for (const std::string& line : done.lines)
-        out << line << '\n';
+    if (args.json) {
+        // The changed files as the edited disc lists them (a freed slot lists nothing).
+        image::RawImage listed(std::make_unique<image::MemoryBytes>(done.disc.bytes), done.disc.layout);
+        Json files = Json::array();
+        for (const image::CatalogueRow& row : image::read_directory(listed)) {
+            if (std::find(done.changed_slots.begin(), done.changed_slots.end(), row.slot) != done.changed_slots.end())
+                files.push_back(file_json(row));
+        }
+        write_json(out, {{"image", path},
+                         {"output", args.output ? Json(*args.output) : Json(nullptr)},
+                         {"slots", done.changed_slots},
+                         {"files", std::move(files)},
+                         {"lines", done.lines}});
+    } else {
+        for (const std::string& line : done.lines)
+            out << line << '\n';
+    }
     return problems ? EXIT_PROBLEM : EXIT_OK;
 }
 
@@ -147,8 +167,10 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
 
 int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    ArgWalker walk("add", args, err);
     EditArgs edit;
+    std::vector<std::string> rest = args;
+    edit.json = take_option(rest, {"--json"});
+    ArgWalker walk("add", rest, err);
     files::AddOptions options;
     std::vector<std::string> paths;
     while (walk.next()) {
@@ -213,8 +235,10 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
 int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    ArgWalker walk("rm", args, err);
     EditArgs edit;
+    std::vector<std::string> rest = args;
+    edit.json = take_option(rest, {"--json"});
+    ArgWalker walk("rm", rest, err);
     bool wipe = false;
     while (walk.next()) {
         bool failed = false;
@@ -237,8 +261,10 @@ int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    ArgWalker walk("rename", args, err);
     EditArgs edit;
+    std::vector<std::string> rest = args;
+    edit.json = take_option(rest, {"--json"});
+    ArgWalker walk("rename", rest, err);
     std::optional<std::string> name;
     while (walk.next()) {
         bool failed = false;
@@ -268,8 +294,10 @@ int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ost
 
 int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    ArgWalker walk("attr", args, err);
     EditArgs edit;
+    std::vector<std::string> rest = args;
+    edit.json = take_option(rest, {"--json"});
+    ArgWalker walk("attr", rest, err);
     files::FlagChange hidden = files::FlagChange::Keep;
     files::FlagChange protect = files::FlagChange::Keep;
     while (walk.next()) {

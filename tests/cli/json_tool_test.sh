@@ -22,5 +22,9 @@ parse 0 list --json "$images/zx_basic_auto.mgt"
 parse 0 basic --json "$images/zx_basic_auto.mgt" --slot 0
 parse 0 image --json "$images/sam-sequential.img" -o "$work/out.mgt"
 parse 0 make --json "$work/new.mgt" "$images/reference-taps/"*.tap
-[ "$failed" -eq 0 ] && echo "7 passed, 0 failed"
+parse 0 rm --json "$work/new.mgt" --slot 0
+parse 0 add --json "$work/new.mgt" "$images/reference-taps/ea5a.f42.tap"
+parse 0 rename --json "$work/new.mgt" --slot 0 $'caf\xe9'
+parse 0 attr --json "$work/new.mgt" --slot 0 +h
+[ "$failed" -eq 0 ] && echo "11 passed, 0 failed"
 exit "$failed"
