@@ -182,6 +182,19 @@ TEST(CliSnap, SnapdumpAndSnapconvReadWhatTheDiscHolds)
         const Dump back = snapdump(dir / "back.z80");
         EXPECT_EQ(back.registers, c.registers);
         EXPECT_EQ(back.pages, c.pages);
+
+        // Both files put on a disc again by add snap back to the very same bytes: the same state for snapdump.
+        const std::string added = ImageBuilder().write(dir / "added.mgt").string();
+        for (const auto& file : {z80, sna}) {
+            const auto r = run_cli({"add", added, file.string(), "--name", file.extension().string()});
+            ASSERT_EQ(r.code, 0) << r.err;
+        }
+        for (const auto& [slot, file] : {std::pair{0, z80}, std::pair{1, sna}}) {
+            const auto again = dir / ("again" + file.extension().string());
+            ASSERT_EQ(run_cli({"snap", added, "--slot", std::to_string(slot), "-o", again.string(), "--force"}).code,
+                      0);
+            EXPECT_EQ(read_file(again), read_file(file)) << file;
+        }
     }
 }
 
