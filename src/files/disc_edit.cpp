@@ -104,13 +104,20 @@ bool is_used(const image::EntryBytes& bytes)
     return (bytes[e::STATUS] & image::TYPE_MASK) != 0;
 }
 
+// Whether an entry's sector map holds data sector `index`.
+bool map_bit(const image::EntryBytes& bytes, int index)
+{
+    const auto at = static_cast<std::size_t>(index);
+    return ((bytes[e::SECTOR_MAP + at / BITS_PER_BYTE] >> (at % BITS_PER_BYTE)) & 1) != 0;
+}
+
 using SectorSet = std::vector<bool>; // one flag per data sector, in the +D's order
 
 // The data sectors an entry holds: the bits of its map, and the sectors its chain reaches (bounded by its count).
 void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held)
 {
     for (int index = 0; index < image::DATA_SECTORS; ++index)
-        if ((bytes[e::SECTOR_MAP + static_cast<std::size_t>(index / BITS_PER_BYTE)] >> (index % BITS_PER_BYTE)) & 1U)
+        if (map_bit(bytes, index))
             held[static_cast<std::size_t>(index)] = true;
     const image::DirectoryEntry decoded = image::decode_directory_entry(bytes);
     if (image::file_type(decoded.type_code()).subdirectory)
@@ -236,12 +243,6 @@ std::vector<std::string> findings_of(const DiscValue& disc)
     if (scan.lines.size() > 3)
         lines.assign(scan.lines.begin() + 1, scan.lines.end() - 2);
     return lines;
-}
-
-bool map_bit(const image::EntryBytes& bytes, int index)
-{
-    return ((bytes[e::SECTOR_MAP + static_cast<std::size_t>(index / BITS_PER_BYTE)] >> (index % BITS_PER_BYTE)) & 1U) !=
-           0;
 }
 
 // Why the map of a changed, used entry disagrees with its chain: the chain from its first sector must run its
