@@ -25,9 +25,9 @@ void check(const files::DiscValue& before, const files::EditOutcome& outcome, st
     }
     fuzz::require(edited->disc.bytes.size() == before.bytes.size(), "an edit keeps a whole disc");
     fuzz::require(edited->disc.layout == before.layout, "an edit keeps the layout");
-    fuzz::require(edited->slots.size() == files_named && edited->lines.size() == files_named,
+    fuzz::require(edited->changed_slots.size() == files_named && edited->lines.size() == files_named,
                   "one slot and one line per file");
-    fuzz::require(!files::verify_edit(before, edited->disc, edited->slots), "an edit done passes its check");
+    fuzz::require(!files::verify_edit(before, edited->disc, edited->changed_slots), "an edit done passes its check");
 }
 
 } // namespace
