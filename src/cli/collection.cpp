@@ -185,10 +185,10 @@ CollectionResult for_each_image(const std::vector<std::string>& paths, const Wal
         }
     };
 
-    // Two workers take the sources in turn; this thread hands their reports on in order as they are done.
+    // This thread and one more take the sources in turn; this one also hands the reports on in order, whenever the
+    // next ones are done, so that it waits (and is woken) only for what the other thread still holds at the end.
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = sources.size() < 2 ? 0 : std::min<std::size_t>(2, cores);
-    if (workers < 2) {
+    if (sources.size() < 2 || cores < 2) {
         for (const Source& source : sources) {
             auto reports = read_source_safely(source, options, report);
             take(reports);
@@ -200,29 +200,40 @@ CollectionResult for_each_image(const std::vector<std::string>& paths, const Wal
     std::mutex mutex;
     std::condition_variable finished;
     std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t at = next++; at < sources.size(); at = next++) {
-            auto reports = read_source_safely(sources[at], options, report);
+    auto read_next = [&]() {
+        const std::size_t at = next++;
+        if (at >= sources.size())
+            return false;
+        auto reports = read_source_safely(sources[at], options, report);
+        const std::lock_guard lock(mutex);
+        done[at] = std::move(reports);
+        ready[at] = 1;
+        return true;
+    };
+    std::jthread other([&] {
+        while (read_next())
+            finished.notify_one();
+    });
+    std::size_t shown = 0;
+    // Hands on the reports that are done, in order; with `wait`, waits for each until all are.
+    auto hand_on = [&](bool wait) {
+        while (shown < sources.size()) {
+            std::vector<ImageReport> reports;
             {
-                const std::lock_guard lock(mutex);
-                done[at] = std::move(reports);
-                ready[at] = 1;
+                std::unique_lock lock(mutex);
+                if (wait)
+                    finished.wait(lock, [&] { return ready[shown] != 0; });
+                else if (ready[shown] == 0)
+                    return;
+                reports = std::move(done[shown]);
             }
-            finished.notify_all();
+            take(reports);
+            ++shown;
         }
     };
-    std::vector<std::jthread> threads;
-    for (std::size_t n = 0; n < workers; ++n)
-        threads.emplace_back(work);
-    for (std::size_t at = 0; at < sources.size(); ++at) {
-        std::vector<ImageReport> reports;
-        {
-            std::unique_lock lock(mutex);
-            finished.wait(lock, [&] { return ready[at] != 0; });
-            reports = std::move(done[at]);
-        }
-        take(reports);
-    }
+    while (read_next())
+        hand_on(false);
+    hand_on(true);
     return result;
 }
 
