@@ -152,15 +152,6 @@ SectorSet held_sectors(const DiscValue& disc, std::span<const int> except = {})
     return held;
 }
 
-// A name as stored: raw bytes cut to 10, padded with spaces.
-std::array<std::uint8_t, e::NAME_LEN> padded_name(std::string_view name)
-{
-    std::array<std::uint8_t, e::NAME_LEN> out{};
-    out.fill(' ');
-    std::copy_n(name.begin(), std::min(name.size(), e::NAME_LEN), out.begin());
-    return out;
-}
-
 std::uint8_t fold(std::uint8_t c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
@@ -438,7 +429,7 @@ EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_na
         return *why;
     if (new_name.empty())
         return std::string("a new name needs at least one character; nothing changed");
-    const auto name = padded_name(new_name);
+    const auto name = image::stored_name(new_name);
     if (const int other = slot_named(disc, name, slot); other >= 0)
         return name_taken(name, other);
     Edited edited{disc, {}, {slot}};

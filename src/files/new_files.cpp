@@ -29,17 +29,16 @@ namespace e = image::entry;
 
 constexpr std::uint32_t DEFAULT_START = 32768;
 constexpr std::size_t ZX_MAX_BYTES = 65535;
-constexpr std::uint32_t SAM_PAGE = 16384;
+constexpr auto SAM_PAGE = static_cast<std::uint32_t>(image::SAM_PAGE_BYTES);
 constexpr std::uint32_t SAM_FIRST_ADDRESS = SAM_PAGE; // below it the ROM
 constexpr std::uint32_t SAM_ADDRESS_END = 0x80000;    // 19 bits: 512 KiB
 constexpr std::uint16_t SAM_OFFSET_BASE = 0x8000;     // offsets are kept as addresses in section C
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
 constexpr std::uint8_t NO_EXECUTE = 0xFF;
 constexpr std::uint16_t UNUSED_WORD = 0xFFFF;
-constexpr std::uint16_t ZX_CODE_PARAM2 = 32768;
+constexpr std::uint16_t ZX_CODE_PARAM2 = 32768; // what the ROM's SAVE puts in a CODE header's second parameter
 // The largest snapshot file read: a 128K .z80 with every bank stored unpacked, and room to spare.
-constexpr std::size_t MAX_SNAPSHOT_FILE_BYTES =
-    256 * 1024; // what the ROM's SAVE puts in a CODE header's second parameter
+constexpr std::size_t MAX_SNAPSHOT_FILE_BYTES = 256 * 1024;
 
 // The SAM file header at the start of the file's first sector.
 namespace sam_header {
@@ -80,8 +79,7 @@ std::string host_name(const std::string& path)
 
 void put_name(image::EntryBytes& entry, std::string_view name)
 {
-    std::fill_n(entry.begin() + e::NAME, e::NAME_LEN, std::uint8_t{' '});
-    std::copy_n(name.begin(), std::min(name.size(), e::NAME_LEN), entry.begin() + e::NAME);
+    std::ranges::copy(image::stored_name(name), entry.begin() + e::NAME);
 }
 
 std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string& path, std::size_t cap,
@@ -145,8 +143,8 @@ std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t>
                std::to_string(start);
     tape::TapeFile file;
     file.header[tape::header::TYPE] = tape::TAPE_BYTES;
-    std::fill_n(file.header.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
-    std::copy_n(name.begin(), std::min(name.size(), tape::header::NAME_LEN), file.header.begin() + tape::header::NAME);
+    static_assert(tape::header::NAME_LEN == e::NAME_LEN);
+    std::ranges::copy(image::stored_name(name), file.header.begin() + tape::header::NAME);
     common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(data.size()));
     common::put_le16(file.header, tape::header::PARAM1, static_cast<std::uint16_t>(start));
     common::put_le16(file.header, tape::header::PARAM2, ZX_CODE_PARAM2);

@@ -62,6 +62,14 @@ std::string DirectoryEntry::name() const
     return std::string(raw_name.begin(), end);
 }
 
+std::array<std::uint8_t, entry::NAME_LEN> stored_name(std::string_view raw)
+{
+    std::array<std::uint8_t, entry::NAME_LEN> name{};
+    name.fill(' ');
+    std::copy_n(raw.begin(), std::min(raw.size(), entry::NAME_LEN), name.begin());
+    return name;
+}
+
 DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes)
 {
     assert(bytes.size() >= entry::SIZE);

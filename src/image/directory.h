@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace image {
@@ -129,6 +130,9 @@ struct DirectoryEntry
 };
 
 using EntryBytes = std::array<std::uint8_t, entry::SIZE>;
+
+// A name as the directory keeps it: the raw bytes cut to 10 and padded with spaces.
+std::array<std::uint8_t, entry::NAME_LEN> stored_name(std::string_view raw);
 
 // Reads the directory sector of a slot afresh and returns the slot's 256 entry bytes.
 EntryBytes read_entry_bytes(SectorSource& disc, int slot);

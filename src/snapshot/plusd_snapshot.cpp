@@ -157,8 +157,7 @@ std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot&
     image::DiscFile file;
     image::EntryBytes& e = file.entry;
     e[image::entry::STATUS] = static_cast<std::uint8_t>(is_128k ? plusd::TYPE_128K : plusd::TYPE_48K);
-    std::fill_n(e.begin() + image::entry::NAME, image::entry::NAME_LEN, static_cast<std::uint8_t>(' '));
-    std::copy_n(name.begin(), std::min(name.size(), image::entry::NAME_LEN), e.begin() + image::entry::NAME);
+    std::ranges::copy(image::stored_name(name), e.begin() + image::entry::NAME);
     common::put_le16(e, image::entry::SNAP_IY, r.iy);
     common::put_le16(e, image::entry::SNAP_IX, r.ix);
     common::put_le16(e, image::entry::SNAP_DE_ALT, r.de_alt);
