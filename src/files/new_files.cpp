@@ -79,7 +79,8 @@ std::string host_name(const std::string& path)
 
 void put_name(image::EntryBytes& entry, std::string_view name)
 {
-    std::ranges::copy(image::stored_name(name), entry.begin() + e::NAME);
+    const auto stored = image::stored_name(name);
+    std::copy(stored.begin(), stored.end(), entry.begin() + e::NAME);
 }
 
 std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string& path, std::size_t cap,
@@ -144,7 +145,8 @@ std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t>
     tape::TapeFile file;
     file.header[tape::header::TYPE] = tape::TAPE_BYTES;
     static_assert(tape::header::NAME_LEN == e::NAME_LEN);
-    std::ranges::copy(image::stored_name(name), file.header.begin() + tape::header::NAME);
+    const auto stored = image::stored_name(name);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + tape::header::NAME);
     common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(data.size()));
     common::put_le16(file.header, tape::header::PARAM1, static_cast<std::uint16_t>(start));
     common::put_le16(file.header, tape::header::PARAM2, ZX_CODE_PARAM2);

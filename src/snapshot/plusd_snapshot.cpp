@@ -157,7 +157,8 @@ std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot&
     image::DiscFile file;
     image::EntryBytes& e = file.entry;
     e[image::entry::STATUS] = static_cast<std::uint8_t>(is_128k ? plusd::TYPE_128K : plusd::TYPE_48K);
-    std::ranges::copy(image::stored_name(name), e.begin() + image::entry::NAME);
+    const auto stored = image::stored_name(name);
+    std::copy(stored.begin(), stored.end(), e.begin() + image::entry::NAME);
     common::put_le16(e, image::entry::SNAP_IY, r.iy);
     common::put_le16(e, image::entry::SNAP_IX, r.ix);
     common::put_le16(e, image::entry::SNAP_DE_ALT, r.de_alt);
