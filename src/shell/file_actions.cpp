@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -85,6 +86,48 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
         return;
     }
     select_and_list(info.filePath());
+}
+
+void MainWindow::open_path(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        select_and_list(info.absoluteFilePath());
+        return;
+    }
+    if (info.exists()) {
+        auto opened = image::open_image(to_path(info.absoluteFilePath()));
+        const auto* failure = std::get_if<image::OpenFailure>(&opened);
+        if (failure == nullptr || !failure->not_an_image) {
+            select_and_list(info.absoluteFilePath());
+            return;
+        }
+        // Its folder is shown, and why nothing is listed.
+        m_browser->select_path(info.absolutePath());
+        show_status(info.fileName() + ": " + from_path(failure->reason));
+        return;
+    }
+    // ARCHIVE/NAME: the longest part of the path that is a file is the archive, the rest the name inside it.
+    QString archive = info.absoluteFilePath();
+    while (!archive.isEmpty() && !QFileInfo(archive).isFile()) {
+        const qsizetype cut = archive.lastIndexOf('/');
+        archive = cut > 0 ? archive.left(cut) : QString();
+    }
+    if (archive.isEmpty() || !is_image_name(to_path(archive))) {
+        show_status(path + ": no such file");
+        return;
+    }
+    {
+        // The archive is selected without listing it: listing it would ask which of its images to list.
+        const QSignalBlocker quiet(m_browser);
+        m_browser->select_path(archive);
+    }
+    m_pane->clear();
+    m_status->clearMessage();
+    m_current_image_path = to_path(archive);
+    m_settings.Currentdir = common::folder_part(m_current_image_path);
+    load_image(to_path(info.absoluteFilePath()));
+    m_listed_file = m_current_image_path;
 }
 
 void MainWindow::new_image_from_tapes()

@@ -91,6 +91,10 @@ public:
     void new_image_from_tapes();
     // Selects a dropped disc image in the browser and lists it; anything else only gets a status line saying why.
     void open_dropped(const QList<QUrl>& urls);
+    // Opens the image a program argument names (a file, or ARCHIVE/NAME for an image in an archive) as a click on
+    // it would: its folder opened in the browser, the image selected, listed and checked. Anything else is said in
+    // the status bar.
+    void open_path(const QString& path);
     void rename_image_file();
     void delete_image_file();
     void refresh_browser();
