@@ -1,14 +1,18 @@
 // Inspection costs: the integrity scan of a full image (time and sector reads), a screen decoded through the
 // pixel pattern table against a plain per-pixel decode of the same screen (the ratios are printed at the end),
-// and the one-off cost of building the table.
+// the one-off cost of building the table, and a file manager's thumbnail of each real disc.
 #include "image/geometry.h"
+#include "image/sector_source.h"
+#include "inspect/png_writer.h"
 #include "inspect/scan.h"
 #include "inspect/screen.h"
+#include "inspect/thumbnail.h"
 #include "support/image_builder.h"
 #include "tape/extract.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -156,10 +160,42 @@ public:
     std::map<std::string, double> m_times;
 };
 
+// A thumbnail as a file manager asks for it (128 pixels), of one real disc: opened, drawn and encoded as PNG.
+void thumbnail_of(benchmark::State& state, const std::string& path)
+{
+    for (auto _ : state) {
+        auto opened = image::open_one_image(path);
+        auto& disc = *std::get<image::OpenImage>(opened).source;
+        const auto picture = inspect::thumbnail(disc, 128);
+        auto png = inspect::encode_png(picture.pixels, picture.width, picture.height);
+        benchmark::DoNotOptimize(png);
+    }
+}
+
+// One benchmark per real disc, named BM_Thumbnail/FOLDER/NAME.
+void register_thumbnails()
+{
+    const auto root = testing_support::real_images_dir();
+    std::vector<std::filesystem::path> discs;
+    for (const char* folder : {".", "sam", "containers"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
+            const auto opened = image::open_image(entry.path().string());
+            if (std::holds_alternative<image::OpenImage>(opened))
+                discs.push_back(entry.path());
+        }
+    }
+    std::sort(discs.begin(), discs.end());
+    for (const auto& disc : discs) {
+        const std::string name = "BM_Thumbnail/" + std::filesystem::relative(disc, root).lexically_normal().string();
+        benchmark::RegisterBenchmark(name.c_str(), thumbnail_of, disc.string())->Unit(benchmark::kMicrosecond);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    register_thumbnails();
     // Both decodes must give the same pixels, or the comparison means nothing.
     for (const auto& screen : {random_screen(), real_screen()}) {
         std::vector<inspect::Pixel> by_table(inspect::SCREEN_PIXELS);

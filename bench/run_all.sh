@@ -44,6 +44,10 @@ for command in list check; do
     /usr/bin/time -v "$build/kestrel-cli" "$command" "$one" 2>&1 > /dev/null |
         awk '/Maximum resident set size/ { print $NF }' > "$results/rss_$command.txt"
 done
+# kestrel-cli thumbnail as a file manager starts it, on the largest real screen (a SAM MODE 4 picture).
+/usr/bin/time -v "$build/kestrel-cli" thumbnail "$root/tests/data/images/sam/sam_screen_mode4.mgt" \
+    "$results/thumbnail.png" --size 256 2>&1 > /dev/null |
+    awk '/Maximum resident set size/ { print $NF }' > "$results/rss_thumbnail.txt"
 /usr/bin/time -v cat "$one" 2>&1 > /dev/null | awk '/Maximum resident set size/ { print $NF }' > "$results/rss_cat.txt"
 
 python3 - "$results" "$BENCH_IMAGES" << 'EOF'
@@ -117,7 +121,7 @@ def rss(name):
         return int(f.read().strip())
 
 
-for command in ("list", "check"):
+for command in ("list", "check", "thumbnail"):
     k, c = rss(command), rss("cat")
     row(f"peak memory of `kestrel-cli {command}` on one image (ref.: `cat`)", k, c, f"{k / 1024:.1f} MB",
         f"{c / 1024:.1f} MB")
@@ -157,6 +161,11 @@ row("`kestrel-cli rename` of a real image in place, a process each (ref.: `cp` o
     k, c)
 row("BASIC listing of a 40 KB program (ref.: the loader rewrite over the same bytes)", seconds("BM_ListBasic40K"),
     seconds("BM_RewriteBasic40K"))
+
+# A file manager asks for the thumbnails of every disc of a folder: one row per real disc.
+for name in sorted(n for n in runs if n.startswith("BM_Thumbnail/")):
+    row(f"thumbnail of the real disc `{name.split('/', 1)[1]}` at 128 pixels, in-process: opened, drawn, "
+        "PNG-encoded (ref.: directory read of a full image)", seconds(name), seconds("BM_ReadDirectory"))
 
 print("| operation | Kestrel | reference | ratio |")
 print("|---|---:|---:|---:|")

@@ -376,6 +376,9 @@ int main(int argc, char** argv)
         for (const Seed& seed : images)
             write_seed(root / target, seed.name, seed.input);
     }
+    // The thumbnail's input leads with the size asked.
+    for (const Seed& seed : images)
+        write_seed(root / "thumbnail", seed.name, Bytes{127} + seed.input);
     const std::vector<Bytes> programs = basic_programs();
     for (std::size_t i = 0; i < programs.size(); ++i) {
         write_seed(root / "basic_rewrite", "program-" + std::to_string(i), programs[i]);

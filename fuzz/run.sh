@@ -78,6 +78,8 @@ run_target() {
     snapshot_disc) limit=(-max_len=202752) ;;
     # The first tracks of a container, and whole small archives.
     dsk | zip) limit=(-max_len=32768) ;;
+    # The directory and a screen file after it.
+    thumbnail) limit=(-max_len=65536) ;;
     esac
     mkdir -p "$out/corpus/$target"
     "$out/fuzz/${target}_fuzz" "${budget[@]}" "${limit[@]}" -print_final_stats=1 \

@@ -38,6 +38,9 @@ Commands:
   screen IMAGE --slot N -o OUT.png [--force]
       Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture. An existing OUT
       is only replaced with --force.
+  thumbnail IMAGE OUT.png [--size N] [--force]
+      Draws the image's first screen (ZX or SAM), or for a disc without one a picture of its files,
+      scaled to fit N x N pixels (1-1024, default 128): the picture file managers show for it.
   image IMAGE -o OUT.mgt|OUT.img [--force] [--json]
       Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
       cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
@@ -326,9 +329,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     }
     using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
     const std::pair<const char*, Command> commands[] = {
-        {"list", run_list}, {"check", run_check}, {"tap", run_tap},     {"screen", run_screen}, {"basic", run_basic},
-        {"make", run_make}, {"snap", run_snap},   {"image", run_image}, {"disc", run_disc},     {"export", run_export},
-        {"find", run_find}, {"add", run_add},     {"rm", run_rm},       {"rename", run_rename}, {"attr", run_attr}};
+        {"list", run_list},   {"check", run_check},   {"tap", run_tap},   {"screen", run_screen},
+        {"basic", run_basic}, {"make", run_make},     {"snap", run_snap}, {"image", run_image},
+        {"disc", run_disc},   {"export", run_export}, {"find", run_find}, {"add", run_add},
+        {"rm", run_rm},       {"rename", run_rename}, {"attr", run_attr}, {"thumbnail", run_thumbnail}};
     const auto* found = std::find_if(std::begin(commands), std::end(commands),
                                      [&](const auto& named) { return command == named.first; });
     const bool is_help = is_help_option(command) || command == "help";

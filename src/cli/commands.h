@@ -26,6 +26,7 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
 int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_thumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.

@@ -4,6 +4,9 @@
 #include "inspect/png_writer.h"
 #include "inspect/screen.h"
 #include "inspect/slot_screen.h"
+#include "inspect/thumbnail.h"
+
+#include <charconv>
 
 namespace cli {
 namespace {
@@ -60,6 +63,73 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
         return EXIT_USAGE;
     // Zeros where the chain ended early are only missing data when they fall within the picture.
     return screen->incomplete && warn_if_short(err, *parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
+}
+
+} // namespace cli
+
+namespace cli {
+namespace {
+
+constexpr int DEFAULT_THUMBNAIL_SIZE = 128;
+
+std::optional<int> parse_size(const std::string& text)
+{
+    int size = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, size);
+    if (text.empty() || ec != std::errc() || ptr != end || size < 1 || size > inspect::MAX_THUMBNAIL_SIZE)
+        return std::nullopt;
+    return size;
+}
+
+} // namespace
+
+int run_thumbnail(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+{
+    ArgWalker walk("thumbnail", args, err);
+    std::optional<std::string> image;
+    std::optional<std::string> output;
+    std::optional<int> size;
+    bool force = false;
+    while (walk.next()) {
+        if (walk.is("--size")) {
+            const auto text = walk.value();
+            if (!walk.once(size.has_value(), "--size N") || !text)
+                return EXIT_USAGE;
+            if (!(size = parse_size(*text)))
+                return usage_error(err, "invalid size '" + *text + "' (1-" +
+                                            std::to_string(inspect::MAX_THUMBNAIL_SIZE) + ")");
+        } else if (walk.is("--force")) {
+            force = true;
+        } else if (!walk.is_operand()) {
+            return walk.unknown_option(), EXIT_USAGE;
+        } else if (!image) {
+            image = walk.arg();
+        } else if (!output) {
+            output = walk.arg();
+        } else {
+            return usage_error(err, "thumbnail takes one IMAGE and one OUT.png");
+        }
+    }
+    if (!output)
+        return walk.missing("IMAGE and OUT.png"), EXIT_USAGE;
+    // A preview: what the reader met on the way is for `check` to say.
+    auto opened = image::open_one_image(*image);
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+        report(err, *image, failure->reason);
+        return EXIT_USAGE;
+    }
+    auto out_file = Output::open(*output, {*image}, force, "picture", err);
+    if (!out_file)
+        return EXIT_USAGE;
+    const auto picture =
+        inspect::thumbnail(*std::get<image::OpenImage>(opened).source, size.value_or(DEFAULT_THUMBNAIL_SIZE));
+    const auto png = inspect::encode_png(picture.pixels, picture.width, picture.height);
+    if (!png) {
+        report(err, *output, "cannot encode the picture");
+        return EXIT_PROBLEM;
+    }
+    return out_file->write(*png) ? EXIT_OK : EXIT_USAGE;
 }
 
 } // namespace cli
