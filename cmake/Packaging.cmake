@@ -23,18 +23,67 @@ if(KESTREL_BUILD_GUI)
             RENAME kestrel.png)
     endforeach()
 endif()
+# The disc image types for the desktop's "Open with" (the window) and the file managers' thumbnails (kestrel-cli).
+install(FILES ${KESTREL_PACKAGING_DIR}/kestrel-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+    RENAME kestrel.xml)
+install(FILES ${KESTREL_PACKAGING_DIR}/kestrel.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
+install(FILES ${KESTREL_PACKAGING_DIR}/kestrel-cli.bash
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kestrel-cli)
+
+# The manual pages carry the version; they, the changelog and the copyright go where Debian wants them, the first
+# two compressed as dpkg's tools compress them (gzip -9n: no name, no time, the same bytes every build).
+set(KESTREL_DOC_BUILD ${PROJECT_BINARY_DIR}/packaging)
+set(VERSION ${PROJECT_VERSION})
+set(packed_docs)
+foreach(page kestrel kestrel-cli)
+    configure_file(${KESTREL_PACKAGING_DIR}/man/${page}.1 ${KESTREL_DOC_BUILD}/man/${page}.1 @ONLY)
+    list(APPEND packed_docs man/${page}.1)
+endforeach()
+configure_file(${KESTREL_PACKAGING_DIR}/changelog.in ${KESTREL_DOC_BUILD}/changelog @ONLY)
+list(APPEND packed_docs changelog)
+set(packed_outputs)
+foreach(doc ${packed_docs})
+    add_custom_command(OUTPUT ${KESTREL_DOC_BUILD}/${doc}.gz
+        COMMAND gzip -9nc ${KESTREL_DOC_BUILD}/${doc} > ${KESTREL_DOC_BUILD}/${doc}.gz
+        DEPENDS ${KESTREL_DOC_BUILD}/${doc} VERBATIM)
+    list(APPEND packed_outputs ${KESTREL_DOC_BUILD}/${doc}.gz)
+endforeach()
+add_custom_target(packed_docs ALL DEPENDS ${packed_outputs})
+set(KESTREL_MAN_PAGES kestrel-cli)
+if(KESTREL_BUILD_GUI)
+    list(APPEND KESTREL_MAN_PAGES kestrel)
+endif()
+foreach(page ${KESTREL_MAN_PAGES})
+    install(FILES ${KESTREL_DOC_BUILD}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+install(FILES ${KESTREL_DOC_BUILD}/changelog.gz ${KESTREL_PACKAGING_DIR}/copyright
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrel)
+# The static kestrel-cli holds its libraries by design: the overrides say why.
+if(static_cli)
+    install(FILES ${KESTREL_PACKAGING_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME kestrel)
+endif()
 
 set(CPACK_PACKAGE_NAME kestrel)
 set(CPACK_PACKAGE_VENDOR "Kestrel developers")
-set(CPACK_PACKAGE_CONTACT "Kestrel developers")
+set(CPACK_PACKAGE_CONTACT "Kestrel developers <kestrel@kestrel-disc-tools.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ZX Spectrum and SAM Coupe floppy image tool")
 # Line breaks kept under 80 columns, as Debian control files want them.
 set(CPACK_PACKAGE_DESCRIPTION [[
-Kestrel lists, checks and converts +D / DISCiPLE / SAM Coupe floppy images
-(.mgt, .dsk, .img of 819,200 bytes): it shows an image's directory, scans it
-for damage, writes its ZX files to a .tap tape file and shows 6,912-byte
-screens. The package holds the window, kestrel, and the command-line
-companion, kestrel-cli.]])
+Kestrel lists, checks, converts and edits +D / DISCiPLE / SAM Coupe floppy
+images (.mgt, .dsk, .img of 819,200 bytes, also gzipped, in zip archives,
+Extended DSK and SAD). It lists an image's directory and checks it for
+damage, writes its ZX files to .tap tapes (making BASIC loaders work from
+tape), shows ZX and SAM screens and BASIC listings, saves +D snapshots as
+emulator snapshots (z80, sna), makes new discs from tapes, and adds, removes
+and renames files and sets their flags, with undo in the window. It copies
+real floppies to images and back, walks folders and zip archives, and
+answers in JSON for scripts.
+.
+The package holds the window, kestrel, which the desktop offers to open disc
+images with, and the command-line companion, kestrel-cli, with manual pages,
+bash completion and a thumbnailer that shows a disc's first screen in file
+managers. The same core also builds as a web page (not in this package).]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -42,7 +91,7 @@ set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/" "/out/")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kestrel developers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION otherosfs)
 # The Qt 6 runtime libraries (and libc, libstdc++) are found by dpkg-shlibdeps from the installed programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -1,6 +1,7 @@
 # Installs the build into a fresh folder and checks that the programs, the desktop entry and the icons land where
 # desktops look for them: each PNG in the hicolor folder named after its own size, the entry naming the installed
-# program and icon. Run by CTest as
+# program and icon and the disc image types the installed MIME file declares; the thumbnailer, the manual pages,
+# the completion and the package's documents where their tools look. Run by CTest as
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DBINDIR=... -DDATADIR=... -P install_layout_test.cmake
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX})
@@ -16,7 +17,10 @@ foreach(program kestrel kestrel-cli)
         message(FATAL_ERROR "${BINDIR}/${program} is not installed")
     endif()
 endforeach()
-foreach(file ${DATADIR}/applications/kestrel.desktop ${DATADIR}/icons/hicolor/scalable/apps/kestrel.svg)
+foreach(file ${DATADIR}/applications/kestrel.desktop ${DATADIR}/icons/hicolor/scalable/apps/kestrel.svg
+        ${DATADIR}/mime/packages/kestrel.xml ${DATADIR}/thumbnailers/kestrel.thumbnailer
+        ${DATADIR}/bash-completion/completions/kestrel-cli ${MANDIR}/man1/kestrel.1.gz ${MANDIR}/man1/kestrel-cli.1.gz
+        ${DATADIR}/doc/kestrel/copyright ${DATADIR}/doc/kestrel/changelog.gz)
     if(NOT EXISTS ${PREFIX}/${file})
         message(FATAL_ERROR "${file} is not installed")
     endif()
@@ -44,8 +48,27 @@ foreach(folder ${png_folders})
 endforeach()
 
 file(STRINGS ${PREFIX}/${DATADIR}/applications/kestrel.desktop entry)
-foreach(line "[Desktop Entry]" "Type=Application" "Name=Kestrel" "Exec=kestrel" "Icon=kestrel")
+foreach(line "[Desktop Entry]" "Type=Application" "Name=Kestrel" "Exec=kestrel %f" "Icon=kestrel")
     if(NOT line IN_LIST entry)
         message(FATAL_ERROR "kestrel.desktop lacks the line '${line}'")
     endif()
 endforeach()
+# The window and the thumbnailer take every type the MIME file declares, and no other.
+file(READ ${PREFIX}/${DATADIR}/mime/packages/kestrel.xml mime)
+string(REGEX MATCHALL "mime-type type=\"[^\"]+\"" declared "${mime}")
+string(REGEX REPLACE "mime-type type=\"([^\"]+)\"" "\\1" declared "${declared}")
+list(SORT declared)
+file(STRINGS ${PREFIX}/${DATADIR}/thumbnailers/kestrel.thumbnailer thumbnailer)
+foreach(lines entry thumbnailer)
+    list(FILTER ${lines} INCLUDE REGEX "^MimeType=")
+    string(REGEX REPLACE "^MimeType=" "" listed "${${lines}}")
+    list(SORT listed)
+    list(REMOVE_ITEM listed "")
+    if(NOT declared OR NOT listed STREQUAL declared)
+        message(FATAL_ERROR "the ${lines}'s MimeType (${listed}) is not the MIME file's types (${declared})")
+    endif()
+endforeach()
+file(STRINGS ${PREFIX}/${DATADIR}/thumbnailers/kestrel.thumbnailer exec REGEX "^Exec=kestrel-cli thumbnail ")
+if(NOT exec)
+    message(FATAL_ERROR "the thumbnailer does not run kestrel-cli thumbnail")
+endif()
