@@ -68,7 +68,9 @@ foreach(lines entry thumbnailer)
         message(FATAL_ERROR "the ${lines}'s MimeType (${listed}) is not the MIME file's types (${declared})")
     endif()
 endforeach()
-file(STRINGS ${PREFIX}/${DATADIR}/thumbnailers/kestrel.thumbnailer exec REGEX "^Exec=kestrel-cli thumbnail ")
+# File managers make the output file before they run the thumbnailer: it is replaced with --force.
+file(STRINGS ${PREFIX}/${DATADIR}/thumbnailers/kestrel.thumbnailer exec
+    REGEX "^Exec=kestrel-cli thumbnail %i %o --size %s --force$")
 if(NOT exec)
-    message(FATAL_ERROR "the thumbnailer does not run kestrel-cli thumbnail")
+    message(FATAL_ERROR "the thumbnailer does not run kestrel-cli thumbnail %i %o --size %s --force")
 endif()
