@@ -41,7 +41,7 @@ constexpr int CHANNELS = 3;
 constexpr int CHANNEL_BITS = 8;
 constexpr std::uint32_t CHANNEL_MASK = 0xFF;
 
-// A bar for each file, in columns of this many rows; the canvas is the size of a ZX screen.
+// The catalogue's picture: a bar for each file, down columns; the canvas is the size of a ZX screen.
 constexpr int BAR_HEIGHT = 8;
 constexpr int BAR_PITCH = 10;
 constexpr int MARGIN = 6;
