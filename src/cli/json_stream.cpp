@@ -1,5 +1,7 @@
 #include "cli/json_stream.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace cli {
@@ -18,7 +20,13 @@ const char* separator(bool first)
 
 std::string closing(bool empty)
 {
-    return empty ? "]" : "\n" + std::string(INDENT, ' ') + "]";
+    std::string text;
+    if (!empty) {
+        text += '\n';
+        text.append(INDENT, ' ');
+    }
+    text += ']';
+    return text;
 }
 
 } // namespace
@@ -27,13 +35,14 @@ std::string element_text(const Json& element)
 {
     // Strings hold no raw line ends (JSON escapes them), so every line end of the dump starts a line of it.
     const std::string dumped = element.dump(INDENT, ' ', false, Json::error_handler_t::replace);
-    const std::string indent(INDENT * ELEMENT_DEPTH, ' ');
-    std::string text = indent;
-    text.reserve(dumped.size() + dumped.size() / 4);
-    for (const char c : dumped) {
-        text += c;
-        if (c == '\n')
-            text += indent;
+    const std::string_view indent = "    ";
+    static_assert(INDENT * ELEMENT_DEPTH == 4);
+    std::string text;
+    text.reserve(dumped.size() + dumped.size() / 2);
+    for (std::size_t at = 0; at < dumped.size();) {
+        const std::size_t end = std::min(dumped.find('\n', at), dumped.size() - 1) + 1;
+        text.append(indent).append(dumped, at, end - at);
+        at = end;
     }
     return text;
 }
