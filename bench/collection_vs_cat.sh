@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times kestrel-cli find -r and check -r over a folder of generated full images against cat reading the same
-# files, and over the same images gzipped against zcat of them; each pair RUNS times (alternating, so that a busy
-# moment of a shared machine hits both), then prints one line per pair with the median of each and its ratio.
+# files, over the same images gzipped against zcat of them, and over the same images in zip archives of 100 each
+# against unzip -p of the archives; each pair RUNS times (alternating, so that a busy moment of a shared machine
+# hits both), then prints one line per pair with the median of each and its ratio.
 # Usage: bench/collection_vs_cat.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=$1 runs=${2:-5}
@@ -18,9 +19,18 @@ if [ "$(ls "$packed" 2>/dev/null | wc -l)" -ne "$count" ]; then
     mkdir -p "$packed"
     for f in "$images"/*.mgt; do gzip -c "$f" > "$packed/$(basename "$f").gz"; done
 fi
+zipped=$images-zip
+if [ "$(ls "$zipped" 2>/dev/null | wc -l)" -ne $(((count + 99) / 100)) ]; then
+    rm -rf "$zipped"
+    mkdir -p "$zipped"
+    (cd "$images" && ls | split -l 100 - "$zipped/list-" &&
+        for l in "$zipped"/list-*; do zip -q "$zipped/discs-${l##*-}.zip" -@ < "$l" && rm "$l"; done)
+fi
 plain=("$images"/*.mgt)
 gz=("$packed"/*.gz)
-cat "${plain[@]}" "${gz[@]}" > /dev/null # warm the page cache
+zips=("$zipped"/*.zip)
+cat "${plain[@]}" "${gz[@]}" "${zips[@]}" > /dev/null # warm the page cache
+unzip_all() { for z in "$@"; do unzip -p "$z"; done; }
 
 now() { date +%s.%N; }
 seconds() { # COMMAND...: the seconds it took, its output thrown away
@@ -52,3 +62,5 @@ pair "find -r (plain, ref. cat)" cat "${plain[@]}" -- "$program" find -r '*' "$i
 pair "check -r (plain, ref. cat)" cat "${plain[@]}" -- "$program" check -r "$images"
 pair "find -r (gzipped, ref. zcat)" zcat "${gz[@]}" -- "$program" find -r '*' "$packed"
 pair "check -r (gzipped, ref. zcat)" zcat "${gz[@]}" -- "$program" check -r "$packed"
+pair "find -r (zipped, ref. unzip -p)" unzip_all "${zips[@]}" -- "$program" find -r '*' "$zipped"
+pair "check -r (zipped, ref. unzip -p)" unzip_all "${zips[@]}" -- "$program" check -r "$zipped"

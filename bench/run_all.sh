@@ -36,6 +36,7 @@ PROGRAM="$build/bench/floor_reader" "$root/bench/cli_vs_cat.sh" "$build" each li
 "$root/bench/cli_vs_cat.sh" "$build" each tap -o {} > "$results/cli_tap.txt"
 "$root/bench/edit_vs_cp.sh" "$build" > "$results/cli_edit.txt"
 "$root/bench/collection_vs_cat.sh" "$build" 3 > "$results/collection.txt"
+"$root/bench/collection_json.sh" "$build" 3 > "$results/collection_json.txt"
 # Peak memory of one run on one full image, as /usr/bin/time -v reports it (package "time").
 # (Not `ls | head`: with pipefail, ls killed by SIGPIPE when head has its line would end the script.)
 images=("$BENCH_IMAGE_DIR"/*.mgt)
@@ -110,10 +111,21 @@ row(f"`kestrel-cli tap`, {n} images, a process each (ref.: `cat` each)", k, c)
 
 with open(f"{folder}/collection.txt") as f:
     for line in f:
-        m = re.match(r"(\S+) -r \((\w+), ref\. (\w+)\)\s+images \d+\s+kestrel ([0-9.]+) s\s+ref ([0-9.]+) s", line)
-        form = "" if m.group(2) == "plain" else " gzipped"
+        m = re.match(r"(\S+) -r \((\w+), ref\. ([\w -]+)\)\s+images \d+\s+kestrel ([0-9.]+) s\s+ref ([0-9.]+) s", line)
+        form = {"plain": "", "gzipped": " gzipped", "zipped": " zipped (zips of 100)"}[m.group(2)]
         row(f"`kestrel-cli {m.group(1)} -r`, a folder of {n}{form} images (ref.: `{m.group(3)}` of all; median of 3)",
             float(m.group(4)), float(m.group(5)))
+
+# --json against the text of the same walk: time, then peak memory.
+with open(f"{folder}/collection_json.txt") as f:
+    for line in f:
+        m = re.match(r"(\w+) .* --json\s+images (\d+)\s+json ([0-9.]+) s ([0-9.]+) MB\s+text ([0-9.]+) s ([0-9.]+) MB",
+                     line)
+        command = "find '*'" if m.group(1) == "find" else m.group(1)
+        what = f"`kestrel-cli {command} -r --json`, a folder of {int(m.group(2)):,} images"
+        row(f"{what} (ref.: the same without `--json`; median of 3)", float(m.group(3)), float(m.group(5)))
+        row(f"peak memory of {what} (ref.: without `--json`)", float(m.group(4)), float(m.group(6)),
+            f"{float(m.group(4)):.1f} MB", f"{float(m.group(6)):.1f} MB")
 
 
 def rss(name):

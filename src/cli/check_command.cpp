@@ -19,13 +19,13 @@ ImageReport check_one(ImageAt& at, bool json)
         const bool full_size = size == image::IMAGE_BYTES;
         ImageReport r = unreadable_report(at.shown, full_size || size < 0 ? failure->reason : image::size_reason(size));
         if (full_size && !json)
-            r.out = inspect::scan_first_line(at.shown) + '\n';
+            r.out = inspect::scan_first_line(at.label) + '\n';
         return r;
     }
     image::OpenImage& image = std::get<image::OpenImage>(at.opened);
     if (!image.scannable)
         return unreadable_report(at.shown, image::size_reason(image.raw_size));
-    const inspect::ScanResult scan = inspect::scan_image(*image.source, at.shown);
+    const inspect::ScanResult scan = inspect::scan_image(*image.source, json ? at.shown : at.label);
     ImageReport r;
     std::ostringstream err;
     report_findings(err, at.shown, image);
@@ -58,17 +58,14 @@ ImageReport check_one(ImageAt& at, bool json)
 
 int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    std::vector<std::string> rest = args;
-    const bool json = take_option(rest, {"--json"});
-    const bool recursive = take_option(rest, {"-r", "--recursive"});
-    const std::vector<std::string> paths = operands_of(rest);
-    if (paths.empty())
-        return usage_error(err, "check needs at least one IMAGE");
-    const CollectionResult result = for_each_image(
-        paths, {recursive, recursive}, [json](ImageAt& at) { return check_one(at, json); }, out, err);
-    if (json)
-        write_json(out, {{"images", result.items}, {"unreadable", result.unreadable}});
-    return result.code;
+    const auto parsed = parse_collection_args("check", args, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    const bool json = parsed->json;
+    const WalkOptions walk{parsed->recursive, parsed->recursive, false, json ? "images" : nullptr};
+    return for_each_image(
+               parsed->paths, walk, [json](ImageAt& at) { return check_one(at, json); }, out, err)
+        .code;
 }
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "common/path_text.h"
 #include "common/version.h"
 
 #include <algorithm>
@@ -127,7 +128,7 @@ bool is_help_option(const std::string& arg)
 
 void report(std::ostream& err, const std::string& subject, const std::string& reason)
 {
-    err << PROGRAM_NAME << ": " << subject << ": " << reason << '\n';
+    err << PROGRAM_NAME << ": " << common::shown_path(subject) << ": " << reason << '\n';
 }
 
 int usage_error(std::ostream& err, const std::string& reason)
@@ -247,13 +248,26 @@ bool ArgWalker::missing(const char* what)
     return false;
 }
 
-std::vector<std::string> operands_of(const std::vector<std::string>& args)
+std::optional<CollectionArgs> parse_collection_args(const char* command, const std::vector<std::string>& args,
+                                                    std::ostream& err)
 {
-    std::vector<std::string> operands = args;
-    const auto end_of_options = std::find(operands.begin(), operands.end(), "--");
-    if (end_of_options != operands.end())
-        operands.erase(end_of_options);
-    return operands;
+    ArgWalker walk(command, args, err);
+    CollectionArgs parsed;
+    while (walk.next()) {
+        if (walk.is("-r") || walk.is("--recursive"))
+            parsed.recursive = true;
+        else if (walk.is("--json"))
+            parsed.json = true;
+        else if (walk.is_operand())
+            parsed.paths.push_back(walk.arg());
+        else if (!walk.unknown_option())
+            return std::nullopt;
+    }
+    if (parsed.paths.empty()) {
+        walk.missing("at least one IMAGE");
+        return std::nullopt;
+    }
+    return parsed;
 }
 
 bool SlotArgs::has(const std::string& flag) const
@@ -357,7 +371,7 @@ int run_and_flush(const std::vector<std::string>& args, std::ostream& out, std::
     if (!out.fail())
         return code;
     report(err, "standard output", "cannot write");
-    return std::max(code, EXIT_PROBLEM);
+    return EXIT_USAGE;
 }
 
 } // namespace cli

@@ -18,7 +18,7 @@ inline constexpr const char* PROGRAM_NAME = "kestrel-cli";
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Runs one command line as the program does: run(), then a flush of `out`, the program's standard output. Output
-// that could not be written is reported on err and turns a success into EXIT_PROBLEM.
+// that could not be written is reported on err and gives EXIT_USAGE, as any other output that cannot be written.
 int run_and_flush(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace cli

@@ -1,13 +1,16 @@
 #include "cli/collection.h"
 
 #include "cli/commands.h"
+#include "cli/json_stream.h"
 #include "common/file_read.h"
+#include "common/path_text.h"
 #include "image/open_container.h"
 #include "image/zip_archive.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -18,6 +21,7 @@
 #include <utility>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace cli {
@@ -31,6 +35,15 @@ struct Source
     bool walked = false; // found in a folder, not named
 };
 
+// An entry of a folder: its name, and its stat (links followed) or the error that stat gave.
+struct Entry
+{
+    std::string name;
+    int error = 0;
+    struct stat info
+    {};
+};
+
 class Walker
 {
 public:
@@ -41,44 +54,59 @@ public:
     {
         if (!m_seen.insert({info.st_dev, info.st_ino}).second)
             return; // entered already: a link back up the tree, or to a folder walked before
-        DIR* folder = ::opendir(path.c_str());
-        if (folder == nullptr) {
-            m_sources.push_back({path, image::OpenFailure{common::error_text(errno)}, true});
-            return;
-        }
-        std::vector<std::string> names;
-        while (const dirent* entry = ::readdir(folder)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        }
-        ::closedir(folder);
-        std::sort(names.begin(), names.end());
+        const std::optional<std::vector<Entry>> entries = entries_of(path);
         const std::string prefix = path.ends_with('/') ? path : path + '/';
-        for (const std::string& name : names)
-            take(prefix + name);
+        for (const Entry& entry : entries.value_or(std::vector<Entry>{}))
+            take(prefix + entry.name, entry);
     }
 
 private:
-    void take(const std::string& path)
+    // The entries of a folder in the byte order of their names, or std::nullopt (reported) when it cannot be read.
+    // Each is looked at from the open folder, so that it is known even where its whole path is too long to open;
+    // the folder is closed before its subfolders are walked, so that depth costs no descriptors.
+    std::optional<std::vector<Entry>> entries_of(const std::string& path)
     {
-        struct stat info
-        {};
-        const bool is_image = image::kind_of_name(path) != nullptr;
-        if (::stat(path.c_str(), &info) != 0) {
-            // A dangling link or a link loop: worth a line only where an image was meant.
-            if (is_image)
-                m_sources.push_back({path, image::OpenFailure{common::error_text(errno)}, true});
-            return;
+        DIR* folder = ::opendir(path.c_str());
+        if (folder == nullptr) {
+            m_sources.push_back({path, image::OpenFailure{common::error_text(errno)}, true});
+            return std::nullopt;
         }
-        if (S_ISDIR(info.st_mode))
-            walk(path, info);
-        else if (!is_image)
-            return;
-        else if (S_ISREG(info.st_mode))
+        std::vector<Entry> entries;
+        while (const dirent* found = ::readdir(folder)) {
+            Entry entry{found->d_name};
+            if (entry.name == "." || entry.name == "..")
+                continue;
+            if (::fstatat(::dirfd(folder), entry.name.c_str(), &entry.info, 0) != 0)
+                entry.error = errno;
+            entries.push_back(std::move(entry));
+        }
+        ::closedir(folder);
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+        return entries;
+    }
+
+    void take(const std::string& path, const Entry& entry)
+    {
+        const bool is_image = image::kind_of_name(path) != nullptr;
+        const bool is_folder = entry.error == 0 && S_ISDIR(entry.info.st_mode);
+        if (!is_image && !is_folder)
+            return; // another file, or a dangling link or link loop where no image was meant
+        // Every reader opens its image by path: what lies deeper than a path can name is reported, not read.
+        if (entry.error == 0 && path.size() >= PATH_MAX)
+            entry_failure(path, common::error_text(ENAMETOOLONG) + (is_folder ? "; its images are not read" : ""));
+        else if (entry.error != 0)
+            entry_failure(path, common::error_text(entry.error));
+        else if (is_folder)
+            walk(path, entry.info);
+        else if (S_ISREG(entry.info.st_mode))
             m_sources.push_back({path, std::nullopt, true});
         else
-            m_sources.push_back({path, image::OpenFailure{std::string(common::NOT_A_REGULAR_FILE)}, true});
+            entry_failure(path, std::string(common::NOT_A_REGULAR_FILE));
+    }
+
+    void entry_failure(const std::string& path, std::string reason)
+    {
+        m_sources.push_back({path, image::OpenFailure{std::move(reason)}, true});
     }
 
     std::vector<Source>& m_sources;
@@ -109,49 +137,187 @@ bool is_archive_name(const std::string& path)
     return kind != nullptr && kind->form == image::ImageForm::Archive;
 }
 
-// The reports of one source: one per image it holds.
-std::vector<ImageReport> read_source(const Source& source, const WalkOptions& options,
-                                     const std::function<ImageReport(ImageAt&)>& report)
+using Opening = std::variant<image::OpenImage, image::OpenFailure>;
+using ReportFunction = std::function<ImageReport(ImageAt&)>;
+using Emit = std::function<void(ImageReport)>;
+
+// Gives `report` each image of one source and `emit` each report, as they are made.
+void read_source(const Source& source, const WalkOptions& options, const ReportFunction& report, const Emit& emit)
 {
-    std::vector<ImageReport> reports;
-    auto one = [&](std::string shown, std::variant<image::OpenImage, image::OpenFailure> opened) {
-        ImageAt at{std::move(shown), source.shown, std::move(opened)};
-        reports.push_back(report(at));
+    // An image met rather than named that is a raw image of another size is no disc (a PC floppy, a file with more
+    // after the disc): it is skipped, as check skips every such image.
+    auto one = [&](std::string shown, Opening opened, bool met) {
+        if (const auto* image = std::get_if<image::OpenImage>(&opened); image != nullptr && met && !image->scannable)
+            opened = image::OpenFailure{image::size_reason(image->raw_size)};
+        ImageAt at{shown, common::shown_path(shown), source.shown, std::move(opened)};
+        emit(report(at));
     };
     if (source.failure) {
-        one(source.shown, *source.failure);
-        return reports;
+        one(source.shown, *source.failure, false);
+        return;
     }
     if (options.archives && is_archive_name(source.shown) && image::regular_file_size(source.shown) >= 0) {
         auto opened = image::open_zip(source.shown);
         if (auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-            one(source.shown, std::move(*failure));
-            return reports;
+            one(source.shown, std::move(*failure), false);
+            return;
         }
         auto& archive = std::get<image::ZipArchive>(opened);
-        if (!archive.images().empty()) {
-            for (const image::ZipEntry& entry : archive.images())
-                one(source.shown + '/' + entry.name, image::open_archive_entry(archive, entry));
-            return reports;
-        }
+        for (const image::ZipEntry& entry : archive.images())
+            one(source.shown + '/' + entry.name, image::open_archive_entry(archive, entry, options.directory_only),
+                true);
         // An archive of no image met in a folder is no image; one named is refused as before.
-        if (source.walked)
-            return reports;
+        if (!archive.images().empty() || source.walked)
+            return;
     }
-    one(source.shown, image::open_one_image(source.shown));
-    return reports;
+    one(source.shown, image::open_one_image(source.shown), source.walked);
 }
 
-std::vector<ImageReport> read_source_safely(const Source& source, const WalkOptions& options,
-                                            const std::function<ImageReport(ImageAt&)>& report)
+void read_source_safely(const Source& source, const WalkOptions& options, const ReportFunction& report,
+                        const Emit& emit)
 {
     try {
-        return read_source(source, options, report);
+        read_source(source, options, report, emit);
     } catch (const std::exception& error) {
-        std::vector<ImageReport> reports;
-        reports.push_back(unreadable_report(source.shown, error.what()));
-        return reports;
+        emit(unreadable_report(source.shown, error.what()));
     }
+}
+
+// A report as it is handed on: its text, and its JSON already written out (on the thread that read the image).
+struct Done
+{
+    std::string out;
+    std::string err;
+    int code = EXIT_OK;
+    std::size_t items = 0;
+    std::vector<std::string> item_texts;
+    std::vector<std::string> unreadable_texts;
+};
+
+Done done_of(ImageReport report, bool json)
+{
+    Done done{std::move(report.out), std::move(report.err), report.code, report.items.size(), {}, {}};
+    if (json) {
+        for (const Json& item : report.items)
+            done.item_texts.push_back(element_text(item));
+        for (const Json& item : report.unreadable)
+            done.unreadable_texts.push_back(element_text(item));
+    }
+    return done;
+}
+
+// The reports of the sources, handed on in the order of the sources whichever thread made them, each as soon as
+// those before it are. A thread may read only LOOKAHEAD sources beyond the first one not yet handed on, so that
+// the reports kept waiting stay few however slow one source is.
+class Handoff
+{
+public:
+    static constexpr std::size_t LOOKAHEAD = 16;
+
+    Handoff(std::size_t sources, std::function<void(Done&)> sink) : m_slots(sources), m_sink(std::move(sink)) {}
+
+    // A report of source `at`, and the end of that source's reports; from any thread.
+    void put(std::size_t at, Done done)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_slots[at].reports.push_back(std::move(done));
+        if (m_waiting)
+            m_more.notify_one();
+    }
+    void end(std::size_t at)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_slots[at].ended = true;
+        if (m_waiting)
+            m_more.notify_one();
+    }
+
+    // For the other thread, before it reads source `at`: waits while that is too far ahead of the output.
+    void wait_for_room(std::size_t at)
+    {
+        std::unique_lock lock(m_mutex);
+        m_room.wait(lock, [&] { return at < m_shown + LOOKAHEAD; });
+    }
+
+    // For the calling thread only: hands on every report that may go, and waits for more while sources before
+    // `until` are not all handed on.
+    void hand_on(std::size_t until)
+    {
+        std::unique_lock lock(m_mutex);
+        while (m_shown < m_slots.size()) {
+            Slot& slot = m_slots[m_shown];
+            if (!slot.reports.empty()) {
+                std::vector<Done> reports = std::exchange(slot.reports, {});
+                lock.unlock();
+                for (Done& done : reports)
+                    m_sink(done);
+                lock.lock();
+            } else if (slot.ended) {
+                ++m_shown;
+                m_room.notify_one();
+            } else if (m_shown < until) {
+                m_waiting = true;
+                m_more.wait(lock);
+                m_waiting = false;
+            } else {
+                return;
+            }
+        }
+    }
+
+private:
+    struct Slot
+    {
+        std::vector<Done> reports;
+        bool ended = false;
+    };
+
+    std::vector<Slot> m_slots;
+    std::function<void(Done&)> m_sink;
+    std::mutex m_mutex;
+    std::condition_variable m_more; // a report or an end was put while the calling thread waits
+    std::condition_variable m_room; // the output moved on
+    std::size_t m_shown = 0;        // the first source not yet handed on whole
+    bool m_waiting = false;
+};
+
+// This thread and one more take the sources in turn; this one also hands the reports on, whenever the next ones
+// are done, so that it waits (and is woken) only for what the other thread still holds.
+void read_in_order(const std::vector<Source>& sources, const WalkOptions& options, const ReportFunction& report,
+                   const std::function<void(Done&)>& sink)
+{
+    const bool json = options.json_key != nullptr;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    if (sources.size() < 2 || cores < 2) {
+        for (const Source& source : sources) {
+            read_source_safely(source, options, report, [&](ImageReport r) {
+                Done done = done_of(std::move(r), json);
+                sink(done);
+            });
+        }
+        return;
+    }
+    Handoff handoff(sources.size(), sink);
+    std::atomic<std::size_t> next{0};
+    std::jthread other([&] {
+        for (std::size_t at = next++; at < sources.size(); at = next++) {
+            handoff.wait_for_room(at);
+            read_source_safely(sources[at], options, report,
+                               [&](ImageReport r) { handoff.put(at, done_of(std::move(r), json)); });
+            handoff.end(at);
+        }
+    });
+    for (std::size_t at = next++; at < sources.size(); at = next++) {
+        if (at >= Handoff::LOOKAHEAD)
+            handoff.hand_on(at - Handoff::LOOKAHEAD + 1);
+        read_source_safely(sources[at], options, report, [&](ImageReport r) {
+            handoff.put(at, done_of(std::move(r), json));
+            handoff.hand_on(0);
+        });
+        handoff.end(at);
+        handoff.hand_on(0);
+    }
+    handoff.hand_on(sources.size());
 }
 
 } // namespace
@@ -172,68 +338,24 @@ CollectionResult for_each_image(const std::vector<std::string>& paths, const Wal
                                 std::ostream& err)
 {
     const std::vector<Source> sources = sources_of(paths, options);
+    std::optional<StreamedDocument> document;
+    if (options.json_key != nullptr)
+        document.emplace(out, options.json_key, "unreadable");
     CollectionResult result;
-    auto take = [&](std::vector<ImageReport>& reports) {
-        for (ImageReport& r : reports) {
-            out << r.out;
-            err << r.err;
-            result.code = std::max(result.code, r.code);
-            for (Json& item : r.items)
-                result.items.push_back(std::move(item));
-            for (Json& item : r.unreadable)
-                result.unreadable.push_back(std::move(item));
-        }
-    };
-
-    // This thread and one more take the sources in turn; this one also hands the reports on in order, whenever the
-    // next ones are done, so that it waits (and is woken) only for what the other thread still holds at the end.
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    if (sources.size() < 2 || cores < 2) {
-        for (const Source& source : sources) {
-            auto reports = read_source_safely(source, options, report);
-            take(reports);
-        }
-        return result;
-    }
-    std::vector<std::vector<ImageReport>> done(sources.size());
-    std::vector<char> ready(sources.size(), 0);
-    std::mutex mutex;
-    std::condition_variable finished;
-    std::atomic<std::size_t> next{0};
-    auto read_next = [&]() {
-        const std::size_t at = next++;
-        if (at >= sources.size())
-            return false;
-        auto reports = read_source_safely(sources[at], options, report);
-        const std::lock_guard lock(mutex);
-        done[at] = std::move(reports);
-        ready[at] = 1;
-        return true;
-    };
-    std::jthread other([&] {
-        while (read_next())
-            finished.notify_one();
+    read_in_order(sources, options, report, [&](Done& done) {
+        out << done.out;
+        err << done.err;
+        result.code = std::max(result.code, done.code);
+        result.items += done.items;
+        if (!document)
+            return;
+        for (const std::string& text : done.item_texts)
+            document->add_first(text);
+        for (const std::string& text : done.unreadable_texts)
+            document->add_second(text);
     });
-    std::size_t shown = 0;
-    // Hands on the reports that are done, in order; with `wait`, waits for each until all are.
-    auto hand_on = [&](bool wait) {
-        while (shown < sources.size()) {
-            std::vector<ImageReport> reports;
-            {
-                std::unique_lock lock(mutex);
-                if (wait)
-                    finished.wait(lock, [&] { return ready[shown] != 0; });
-                else if (ready[shown] == 0)
-                    return;
-                reports = std::move(done[shown]);
-            }
-            take(reports);
-            ++shown;
-        }
-    };
-    while (read_next())
-        hand_on(false);
-    hand_on(true);
+    if (document)
+        document->finish();
     return result;
 }
 

@@ -1,6 +1,8 @@
 // The images a command of kestrel-cli is given: named one by one, or found by walking folders (-r) and the zip
 // archives in them. Each image is read once, on one of two threads when there are several, and the commands'
-// reports come out in the order the images were named, folders in the byte order of their entries.
+// reports come out in the order the images were named, folders in the byte order of their entries, each as soon
+// as it and those before it are done: the text and the --json document are written as the walk goes, so that
+// memory does not grow with the number of images.
 #pragma once
 
 #include "cli/cli.h"
@@ -18,6 +20,7 @@ namespace cli {
 struct ImageAt
 {
     std::string shown; // as given, or FOLDER/NAME, FOLDER/ARCHIVE.zip/NAME for one found by the walk
+    std::string label; // `shown` as text output shows it (common::shown_path: control bytes escaped)
     std::string path;  // the file it was read from (the archive, for an image in one)
     std::variant<image::OpenImage, image::OpenFailure> opened;
 };
@@ -40,19 +43,24 @@ struct WalkOptions
 {
     bool recursive = false; // folders are walked; without it a folder is opened as an image (and refused)
     bool archives = false;  // an archive of several images gives each of them, as ARCHIVE.zip/NAME
+    // The command reads the directories only: an image in an archive is unpacked only as far as its directory.
+    bool directory_only = false;
+    // With --json: the key of the document's array of items ("images", "hits"); nullptr for text.
+    const char* json_key = nullptr;
 };
 
 struct CollectionResult
 {
-    int code = EXIT_OK; // the worst code of the reports
-    Json items = Json::array();
-    Json unreadable = Json::array();
+    int code = EXIT_OK;    // the worst code of the reports
+    std::size_t items = 0; // how many items the reports gave
 };
 
-// Calls `report` for every image `paths` name, writes each report's text to out and err in order and gathers
-// their JSON. In a walk, files whose names name no image kind are passed over, symlinks are followed but a folder
-// is never entered twice (no loop), and what is no regular file (a FIFO, a device) is reported without being
-// opened. `report` runs on worker threads: it may only touch the image it is given.
+// Calls `report` for every image `paths` name and writes each report's text to out and err in order, or with
+// options.json_key the document {KEY: [items...], "unreadable": [...]} to out. Images found in a walk or in an
+// archive rather than named are skipped as unreadable when they are raw images of another size than a disc's.
+// In a walk, files whose names name no image kind are passed over, symlinks are followed but a folder is never
+// entered twice (no loop), what is no regular file (a FIFO, a device) is reported without being opened, and so is
+// what lies deeper than a path can name. `report` runs on worker threads: it may only touch the image it is given.
 CollectionResult for_each_image(const std::vector<std::string>& paths, const WalkOptions& options,
                                 const std::function<ImageReport(ImageAt&)>& report, std::ostream& out,
                                 std::ostream& err);

@@ -133,7 +133,17 @@ private:
     bool m_operands_only = false;
 };
 
-// The arguments of a command that takes file names only (list, check): the first "--" is dropped.
-std::vector<std::string> operands_of(const std::vector<std::string>& args);
+// What list and check take: IMAGE... [-r] [--json].
+struct CollectionArgs
+{
+    std::vector<std::string> paths;
+    bool recursive = false;
+    bool json = false;
+};
+
+// Parses the arguments after list or check; on failure (an unknown option, no IMAGE) reports the usage error and
+// returns std::nullopt.
+std::optional<CollectionArgs> parse_collection_args(const char* command, const std::vector<std::string>& args,
+                                                    std::ostream& err);
 
 } // namespace cli

@@ -120,6 +120,70 @@ std::string latin1_pattern(const std::string& pattern)
     return bytes;
 }
 
+// The character classes a bracket expression may name, as fnmatch knows them in the C locale.
+constexpr std::string_view CHARACTER_CLASSES[] = {"alnum", "alpha", "blank", "cntrl", "digit", "graph",
+                                                  "lower", "print", "punct", "space", "upper", "xdigit"};
+
+// Where the bracket expression opening at `open` ends (its ']'), or npos when it does not; `problem` gets why a
+// class or collating element in it is refused (the end is then of no matter). A "[:" or "[=" that does not form
+// one is a '[' in the set, as fnmatch takes it.
+std::size_t bracket_end(std::string_view pattern, std::size_t open, std::string& problem)
+{
+    std::size_t at = open + 1;
+    if (at < pattern.size() && (pattern[at] == '!' || pattern[at] == '^'))
+        ++at;
+    if (at < pattern.size() && pattern[at] == ']')
+        ++at; // a ']' first is one of the set
+    for (; at < pattern.size() && pattern[at] != ']'; ++at) {
+        const char kind = at + 1 < pattern.size() ? pattern[at + 1] : '\0';
+        if (pattern[at] == '\\') {
+            ++at;
+            continue;
+        }
+        if (pattern[at] != '[' || (kind != ':' && kind != '=' && kind != '.'))
+            continue;
+        const std::size_t close = pattern.find(std::string{kind, ']'}, at + 2);
+        const std::string_view name =
+            close == std::string_view::npos ? std::string_view() : pattern.substr(at + 2, close - at - 2);
+        const bool is_word =
+            !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+        if (kind == '.' && name.size() != 1) {
+            problem = "a collating element [.c.] holds one character";
+            return at;
+        }
+        if (kind == ':' && is_word &&
+            std::find(std::begin(CHARACTER_CLASSES), std::end(CHARACTER_CLASSES), name) ==
+                std::end(CHARACTER_CLASSES)) {
+            problem = "no character class [:" + std::string(name) + ":]";
+            return at;
+        }
+        if ((kind == ':' && is_word) || (kind != ':' && name.size() == 1))
+            at = close + 1;
+    }
+    return at < pattern.size() ? at : std::string_view::npos;
+}
+
+// Why fnmatch would not take the pattern as written, "" when it would. It takes an unclosed '[' as the character
+// itself and never matches with a lone '\' at the end or an unknown class: a pattern that means something else
+// than was meant.
+std::string pattern_problem(std::string_view pattern)
+{
+    std::string problem;
+    for (std::size_t at = 0; at < pattern.size() && problem.empty(); ++at) {
+        if (pattern[at] == '\\') {
+            if (++at == pattern.size())
+                return "it ends in a lone \\ (\\\\ is the character)";
+            continue;
+        }
+        if (pattern[at] != '[')
+            continue;
+        at = bracket_end(pattern, at, problem);
+        if (problem.empty() && at == std::string_view::npos)
+            return "a '[' without its ']' (\\[ is the character)";
+    }
+    return problem;
+}
+
 struct FindArgs
 {
     std::string pattern; // Latin-1, folded
@@ -163,6 +227,10 @@ std::optional<FindArgs> parse_find_args(const std::vector<std::string>& args, st
         return std::nullopt;
     }
     parsed.pattern = folded(latin1_pattern(*pattern));
+    if (const std::string problem = pattern_problem(parsed.pattern); !problem.empty()) {
+        usage_error(err, "invalid PATTERN '" + *pattern + "': " + problem);
+        return std::nullopt;
+    }
     return parsed;
 }
 
@@ -178,10 +246,12 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (!find.types.empty() &&
             std::none_of(find.types.begin(), find.types.end(), [&](const TypeFilter& t) { return t.matches(row); }))
             return false;
-        return ::fnmatch(find.pattern.c_str(), folded(row.name).c_str(), 0) == 0;
+        // The name as the list shows it, without the spaces that pad it to its ten bytes.
+        const std::string_view name(row.name.data(), row.name.find_last_not_of(' ') + 1);
+        return ::fnmatch(find.pattern.c_str(), folded(std::string(name)).c_str(), 0) == 0;
     };
     const CollectionResult result = for_each_image(
-        find.paths, {find.recursive, true},
+        find.paths, {find.recursive, true, true, find.json ? "hits" : nullptr},
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
                 return unreadable_report(at.shown, failure->reason);
@@ -201,17 +271,15 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
                     r.items.push_back(std::move(hit));
                 } else {
                     r.items.push_back(nullptr); // counted only
-                    r.out += at.shown + '\t' + std::to_string(row.slot) + '\t' + row.name + '\t' + row.type_text +
+                    r.out += at.label + '\t' + std::to_string(row.slot) + '\t' + row.name + '\t' + row.type_text +
                              '\t' + std::to_string(row.length) + '\n';
                 }
             }
             return r;
         },
         out, err);
-    if (find.json)
-        write_json(out, {{"hits", result.items}, {"unreadable", result.unreadable}});
     // As grep: 0 when something was found, 1 when nothing was, 2 when an image could not be read.
-    return std::max(result.code, result.items.empty() ? EXIT_PROBLEM : EXIT_OK);
+    return std::max(result.code, result.items == 0 ? EXIT_PROBLEM : EXIT_OK);
 }
 
 } // namespace cli

@@ -17,12 +17,17 @@ std::int64_t directory_end(image::Layout layout)
            static_cast<std::int64_t>(image::SECTOR_SIZE);
 }
 
-// What list says of an image shorter than a disc, whose missing bytes read as zeros: how many bytes it lacks, and
-// whether the directory is cut.
-std::string short_image_text(std::int64_t size, image::Layout layout)
+// What list says of a raw image of another size than a disc's: how many bytes a short one lacks (they read as
+// zeros) and whether its directory is cut, or how many a long one has beyond the disc (never read).
+std::string odd_size_text(std::int64_t size, image::Layout layout)
 {
     if (size == 0)
         return "empty: it holds no directory";
+    if (size > image::IMAGE_BYTES)
+        return common::grouped(static_cast<std::uint64_t>(size)) + " bytes, " +
+               common::grouped(static_cast<std::uint64_t>(size - image::IMAGE_BYTES)) + " more than " +
+               common::grouped(image::IMAGE_BYTES) + "; only the first " + common::grouped(image::IMAGE_BYTES) +
+               " are read";
     const auto missing = static_cast<std::uint64_t>(image::IMAGE_BYTES - size);
     const std::string text = common::grouped(static_cast<std::uint64_t>(size)) + " bytes, " + common::grouped(missing) +
                              " short of " + common::grouped(image::IMAGE_BYTES) + "; ";
@@ -35,16 +40,15 @@ std::string short_image_text(std::int64_t size, image::Layout layout)
 
 int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    std::vector<std::string> rest = args;
-    const bool json = take_option(rest, {"--json"});
-    const WalkOptions walk{take_option(rest, {"-r", "--recursive"}), false};
-    const std::vector<std::string> operands = operands_of(rest);
-    if (operands.empty())
-        return usage_error(err, "list needs at least one IMAGE");
+    const auto parsed = parse_collection_args("list", args, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    const bool json = parsed->json;
     // One image named alone is listed as it always was; several, or a walk, start each line with the image.
-    const bool prefix = walk.recursive || operands.size() > 1;
+    const bool prefix = parsed->recursive || parsed->paths.size() > 1;
+    const WalkOptions walk{parsed->recursive, parsed->recursive, true, json ? "images" : nullptr};
     const CollectionResult result = for_each_image(
-        operands, {walk.recursive, walk.recursive},
+        parsed->paths, walk,
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
                 return unreadable_report(at.shown, failure->reason);
@@ -52,10 +56,10 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
             ImageReport r;
             std::vector<std::string> messages = opened.notes;
             messages.insert(messages.end(), opened.findings.begin(), opened.findings.end());
-            // Damage a container's reader met is a problem; a raw image too short leaves sectors zero.
+            // Damage a container's reader met is a problem; so is a raw image of another size than a disc's.
             r.code = opened.findings.empty() ? EXIT_OK : EXIT_PROBLEM;
-            if (!opened.scannable && opened.raw_size < image::IMAGE_BYTES) {
-                messages.push_back(short_image_text(opened.raw_size, opened.layout));
+            if (!opened.scannable) {
+                messages.push_back(odd_size_text(opened.raw_size, opened.layout));
                 r.code = EXIT_PROBLEM;
             }
             const image::Catalogue catalogue = image::read_directory(*opened.source);
@@ -67,7 +71,7 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
                     continue;
                 }
                 if (prefix)
-                    text += at.shown + '\t';
+                    text += at.label + '\t';
                 for (const std::string& cell : image::cell_texts(row))
                     text += cell + '\t';
                 text += std::to_string(row.slot) + '\n';
@@ -82,8 +86,6 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return r;
         },
         out, err);
-    if (json)
-        write_json(out, {{"images", result.items}, {"unreadable", result.unreadable}});
     return result.code;
 }
 

@@ -23,6 +23,13 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path)
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) {
         m_failure = error_text(errno != 0 ? errno : ENOENT);
+        // A socket, or a device without its driver, does not open at all: it is no regular file either.
+        struct stat info
+        {};
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+            m_failure = NOT_A_REGULAR_FILE;
+            m_not_regular = true;
+        }
         return;
     }
     struct stat info

@@ -1,5 +1,7 @@
 #include "common/path_text.h"
 
+#include "common/number_text.h"
+
 namespace common {
 namespace {
 
@@ -60,6 +62,28 @@ std::string ascii_lower(std::string_view text)
             c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
+}
+
+std::string shown_path(std::string_view path)
+{
+    constexpr unsigned char FIRST_PRINTABLE = 0x20;
+    constexpr unsigned char DEL = 0x7F;
+    std::string shown;
+    shown.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= FIRST_PRINTABLE && byte != DEL)
+            shown += c;
+        else if (c == '\t')
+            shown += "\\t";
+        else if (c == '\n')
+            shown += "\\n";
+        else if (c == '\r')
+            shown += "\\r";
+        else
+            shown += "\\x" + hex(byte, BYTE_DIGITS).substr(2);
+    }
+    return shown;
 }
 
 } // namespace common

@@ -30,4 +30,9 @@ std::string without_extension(std::string_view path);
 // Lower-cases the letters A to Z and leaves every other byte as it is.
 std::string ascii_lower(std::string_view text);
 
+// A path as a line of text shows it, so that it can neither split a TAB-separated line nor drive a terminal: TAB,
+// line feed and carriage return as \t, \n and \r, the other control bytes (and DEL) as \xNN; every other byte
+// as it is, as the window shows such bytes in names.
+std::string shown_path(std::string_view path);
+
 } // namespace common

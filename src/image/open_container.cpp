@@ -2,9 +2,12 @@
 
 #include "common/path_text.h"
 #include "image/container.h"
+#include "image/directory.h"
 #include "image/dsk_source.h"
 #include "image/image_kinds.h"
 #include "image/zip_archive.h"
+
+#include <array>
 
 #include <sys/stat.h>
 
@@ -190,6 +193,35 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
     return std::nullopt;
 }
 
+// A raw image in an archive, unpacked only as far as its directory's last track in either layout (the rest as it
+// is read), so that listing archived images unpacks a twentieth of each; std::nullopt where the entry is another
+// kind by its signature and is read whole. Damage met in the directory is a failure, as it is in a whole read.
+std::optional<std::variant<OpenImage, OpenFailure>> open_to_directory(ZipArchive& archive, const ZipEntry& entry,
+                                                                      const ImageKind& kind)
+{
+    auto opened = archive.open_entry(entry);
+    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return std::move(*failure);
+    std::unique_ptr<ZipEntryBytes> bytes = std::move(std::get<std::unique_ptr<ZipEntryBytes>>(opened));
+    std::array<std::uint8_t, SECTOR_SIZE> first{};
+    bytes->read_at(0, first);
+    const auto last_track =
+        static_cast<std::uint8_t>(decode_directory_size(std::span(first).first(entry::SIZE)).tracks - 1);
+    const std::int64_t end = std::max(sector_offset(Layout::Interleaved, last_track, SECTORS_PER_TRACK - 1),
+                                      sector_offset(Layout::Sequential, last_track, SECTORS_PER_TRACK - 1)) +
+                             static_cast<std::int64_t>(SECTOR_SIZE);
+    if (!bytes->unpack(static_cast<std::uint64_t>(end)))
+        return OpenFailure{bytes->failure()};
+    if (kind_by_signature(first) != nullptr)
+        return std::nullopt;
+    OpenImage image;
+    image.layout = kind.layout;
+    image.raw_size = static_cast<std::int64_t>(bytes->size());
+    image.scannable = image.raw_size == IMAGE_BYTES;
+    image.source = std::make_unique<RawImage>(std::move(bytes), kind.layout);
+    return image;
+}
+
 } // namespace
 
 std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
@@ -209,8 +241,13 @@ std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path)
     return open_decoded_file(path, decode_dsk);
 }
 
-std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry)
+std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry, bool directory_only)
 {
+    const ImageKind* kind = kind_of_name(entry.name);
+    if (directory_only && kind != nullptr && kind->form == ImageForm::Raw) {
+        if (auto opened = open_to_directory(archive, entry, *kind))
+            return std::move(*opened);
+    }
     auto bytes = archive.read(entry);
     if (auto* failure = std::get_if<OpenFailure>(&bytes))
         return std::move(*failure);

@@ -30,8 +30,11 @@ class ZipArchive;
 struct ZipEntry;
 
 // One image entry of an open archive, read and opened as ARCHIVE.zip/NAME would open it: for walking through every
-// image of an archive that is read once.
-std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry);
+// image of an archive that is read once. With `directory_only` a raw image is unpacked only as far as its
+// directory (the rest when it is read), for a command that reads the directories alone; what lies beyond the
+// directory is then not checked for damage until it is read.
+std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry,
+                                                        bool directory_only = false);
 
 // Whether a file name (any case) is one of the containers open_container reads by name (image_kinds.h: every kind
 // but the raw ones).

@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cstring>
 #include <utility>
 
 #include <minizip/unzip.h>
+#include <zlib.h>
 
 namespace image {
 
@@ -23,6 +23,28 @@ struct ZipInput
     std::uint64_t position = 0;
 };
 
+// zlib's stream for deflated data, with the packed bytes it reads from.
+struct Inflater
+{
+    static constexpr std::size_t PACKED_CHUNK = 32 * 1024;
+
+    Inflater() { m_ok = inflateInit2(&stream, -MAX_WBITS) == Z_OK; } // raw deflate data, as zip keeps it
+    ~Inflater()
+    {
+        if (m_ok)
+            inflateEnd(&stream);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    bool ok() const { return m_ok; }
+
+    z_stream stream{};
+    std::array<std::uint8_t, PACKED_CHUNK> packed{};
+
+private:
+    bool m_ok = false;
+};
+
 namespace {
 
 constexpr unsigned long ENCRYPTED_FLAG = 0x01;
@@ -32,6 +54,20 @@ constexpr unsigned long STORED = 0;
 constexpr std::uint64_t MAX_DEFLATE_RATIO = 1032;
 constexpr std::uint64_t DEFLATE_SLACK = 4096;
 constexpr std::string_view DAMAGED = "the zip archive is damaged or cut off";
+// An entry read in pieces is unpacked at least this far ahead of the last piece read.
+constexpr std::size_t UNPACK_STEP = 32 * 1024;
+
+// Bytes of the input at `offset`, wherever it is kept; fewer at its end or on a read error.
+std::size_t read_input(ZipInput& input, std::uint64_t offset, std::span<std::uint8_t> out)
+{
+    if (offset >= input.size)
+        return 0;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), input.size - offset));
+    if (input.file)
+        return input.file->read_at(offset, out.first(wanted));
+    std::memcpy(out.data(), input.bytes.data() + offset, wanted);
+    return wanted;
+}
 
 // minizip's file functions over a ZipInput; the stream is the ZipInput itself.
 voidpf input_open(voidpf opaque, const void*, int)
@@ -42,14 +78,7 @@ voidpf input_open(voidpf opaque, const void*, int)
 uLong input_read(voidpf, voidpf stream, void* buffer, uLong size)
 {
     ZipInput& input = *static_cast<ZipInput*>(stream);
-    if (input.position >= input.size)
-        return 0;
-    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, input.size - input.position));
-    std::size_t got = wanted;
-    if (input.file)
-        got = input.file->read_at(input.position, std::span(static_cast<std::uint8_t*>(buffer), wanted));
-    else
-        std::memcpy(buffer, input.bytes.data() + input.position, wanted);
+    const std::size_t got = read_input(input, input.position, std::span(static_cast<std::uint8_t*>(buffer), size));
     input.position += got;
     return static_cast<uLong>(got);
 }
@@ -175,7 +204,8 @@ std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput>
             return OpenFailure{std::string(DAMAGED)};
         if (is_image_name(name))
             archive.m_images.push_back({name, position.num_of_file, position.pos_in_zip_directory,
-                                        info.uncompressed_size, entry_problem(info, name)});
+                                        info.uncompressed_size, entry_problem(info, name), info.compressed_size,
+                                        info.compression_method, info.crc});
     }
     if (step != UNZ_OK && step != UNZ_END_OF_LIST_OF_FILE)
         return OpenFailure{std::string(DAMAGED)};
@@ -203,18 +233,22 @@ std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes)
 std::vector<const ZipEntry*> ZipArchive::find(std::string_view name) const
 {
     const std::string lower = common::ascii_lower(name);
+    std::vector<const ZipEntry*> exact;
     std::vector<const ZipEntry*> found;
     for (const ZipEntry& entry : m_images) {
+        if (entry.name == name)
+            exact.push_back(&entry);
         if (common::ascii_lower(entry.name) == lower)
             found.push_back(&entry);
     }
-    return found;
+    // "A.mgt" and "a.MGT" in one archive are each opened by their own name.
+    return exact.size() == 1 ? exact : found;
 }
 
-std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
+std::variant<std::unique_ptr<ZipEntryBytes>, OpenFailure> ZipArchive::open_entry(const ZipEntry& entry, std::size_t cap)
 {
-    auto failure = [](std::string_view why) {
-        return OpenFailure{std::string(why)};
+    auto failure = [](std::string why) {
+        return OpenFailure{std::move(why)};
     };
     if (!entry.problem.empty())
         return failure(entry.problem);
@@ -222,31 +256,131 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipE
         return failure("declares " + std::to_string(entry.size) + " bytes: too large for a disc image");
     const unz64_file_pos position{entry.directory_offset, entry.index};
     if (unzGoToFilePos64(m_zip, &position) != UNZ_OK)
-        return failure(DAMAGED);
-    // minizip checks the entry's local record against the directory here.
-    if (unzOpenCurrentFile(m_zip) != UNZ_OK)
+        return failure(std::string(DAMAGED));
+    // minizip checks the entry's local record against the directory here, and finds where its data starts; the
+    // data itself is read raw and unpacked by the entry's bytes.
+    int method = 0;
+    int level = 0;
+    if (unzOpenCurrentFile2(m_zip, &method, &level, 1) != UNZ_OK)
         return failure("its record does not match the archive's directory: the archive is damaged");
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(entry.size));
-    std::size_t got = 0;
-    int result = 1;
-    while (got < bytes.size() && result > 0) {
-        const auto wanted = static_cast<unsigned>(std::min<std::size_t>(bytes.size() - got, INT_MAX));
-        result = unzReadCurrentFile(m_zip, bytes.data() + got, wanted);
-        got += result > 0 ? static_cast<std::size_t>(result) : 0;
+    const ZPOS64_T data_offset = unzGetCurrentFileZStreamPos64(m_zip);
+    unzCloseCurrentFile(m_zip);
+    return std::make_unique<ZipEntryBytes>(m_input, entry, data_offset);
+}
+
+std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
+{
+    auto opened = open_entry(entry, cap);
+    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return std::move(*failure);
+    ZipEntryBytes& bytes = *std::get<std::unique_ptr<ZipEntryBytes>>(opened);
+    if (!bytes.unpack(bytes.size()))
+        return OpenFailure{bytes.failure()};
+    return bytes.take();
+}
+
+ZipEntryBytes::ZipEntryBytes(std::shared_ptr<ZipInput> input, const ZipEntry& entry, std::uint64_t data_offset)
+    : m_input(std::move(input)), m_data_offset(data_offset), m_packed_size(entry.packed_size), m_size(entry.size),
+      m_method(entry.method), m_crc(entry.crc)
+{
+    // Reserved, not filled: only the pages unpacked into are ever touched.
+    m_bytes.reserve(static_cast<std::size_t>(m_size));
+    if (m_method != STORED) {
+        m_inflater = std::make_unique<Inflater>();
+        if (!m_inflater->ok())
+            fail("cannot start unpacking (out of memory)");
     }
-    // Closing after the last byte checks the CRC. minizip never reads beyond the declared size: more data than
-    // that shows as a CRC error.
-    const int closed = unzCloseCurrentFile(m_zip);
-    if (result < 0)
-        return failure("packed data is damaged");
-    if (got < bytes.size())
-        return failure("holds " + std::to_string(got) + " bytes, not the " + std::to_string(entry.size) +
-                       " it declares");
-    if (closed == UNZ_CRCERROR)
-        return failure("CRC error: the archive is damaged");
-    if (closed != UNZ_OK)
-        return failure(DAMAGED);
-    return bytes;
+}
+
+ZipEntryBytes::~ZipEntryBytes() = default;
+
+void ZipEntryBytes::fail(std::string reason)
+{
+    if (m_failure.empty())
+        m_failure = std::move(reason);
+    m_ended = true;
+}
+
+std::size_t ZipEntryBytes::read_at(std::uint64_t offset, std::span<std::uint8_t> out)
+{
+    if (offset >= m_size)
+        return 0;
+    unpack(std::min<std::uint64_t>(m_size, offset + out.size()));
+    if (offset >= m_bytes.size())
+        return 0;
+    const auto got = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_bytes.size() - offset));
+    std::copy_n(m_bytes.begin() + static_cast<std::ptrdiff_t>(offset), got, out.begin());
+    return got;
+}
+
+bool ZipEntryBytes::unpack(std::uint64_t end)
+{
+    end = std::min(end, m_size);
+    while (m_bytes.size() < end && !m_ended)
+        unpack_more(end);
+    if (m_bytes.size() < end && m_failure.empty())
+        fail("holds " + std::to_string(m_bytes.size()) + " bytes, not the " + std::to_string(m_size) + " it declares");
+    if (end == m_size && !m_checked && m_failure.empty()) {
+        m_checked = true;
+        check_end();
+    }
+    return m_failure.empty();
+}
+
+void ZipEntryBytes::unpack_more(std::uint64_t end)
+{
+    const std::size_t had = m_bytes.size();
+    const std::uint64_t target = std::min<std::uint64_t>(m_size, std::max<std::uint64_t>(end, had + UNPACK_STEP));
+    m_bytes.resize(static_cast<std::size_t>(target));
+    const std::span<std::uint8_t> room = std::span(m_bytes).subspan(had);
+    std::size_t got = 0;
+    if (m_inflater) {
+        got = inflate_into(room);
+    } else {
+        got = read_input(*m_input, m_data_offset + had, room);
+        if (got < room.size())
+            fail(std::string(DAMAGED));
+    }
+    m_bytes.resize(had + got);
+}
+
+std::size_t ZipEntryBytes::inflate_into(std::span<std::uint8_t> room)
+{
+    z_stream& stream = m_inflater->stream;
+    stream.next_out = room.data();
+    stream.avail_out = static_cast<uInt>(room.size());
+    // Every pass takes packed bytes or gives unpacked ones, and both are bounded, so the loop ends.
+    while (stream.avail_out > 0 && !m_ended) {
+        if (stream.avail_in == 0) {
+            const auto wanted = static_cast<std::size_t>(
+                std::min<std::uint64_t>(Inflater::PACKED_CHUNK, m_packed_size - m_packed_read));
+            const std::size_t read =
+                read_input(*m_input, m_data_offset + m_packed_read, std::span(m_inflater->packed).first(wanted));
+            if (read == 0) {
+                fail(m_packed_read < m_packed_size ? std::string(DAMAGED) : "packed data ends early");
+                break;
+            }
+            m_packed_read += read;
+            stream.next_in = m_inflater->packed.data();
+            stream.avail_in = static_cast<uInt>(read);
+        }
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_STREAM_END)
+            m_ended = true;
+        else if (result != Z_OK)
+            fail(std::string("packed data is damaged (") + (stream.msg != nullptr ? stream.msg : "invalid data") + ")");
+    }
+    return room.size() - stream.avail_out;
+}
+
+void ZipEntryBytes::check_end()
+{
+    // The data must end with the declared bytes: more would be another file than the one declared.
+    std::array<std::uint8_t, 1> more{};
+    if (m_inflater && !m_ended && inflate_into(more) > 0)
+        fail("unpacks to more than the " + std::to_string(m_size) + " bytes it declares");
+    if (m_failure.empty() && crc32_z(0, m_bytes.data(), m_bytes.size()) != m_crc)
+        fail("CRC error: the archive is damaged");
 }
 
 } // namespace image

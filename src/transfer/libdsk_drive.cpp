@@ -198,9 +198,12 @@ OpenedDrive open_libdsk_drive(const DriveAddress& address, bool create)
         if (const std::string problem = stand_in_problem(device, info, address.driver, create); !problem.empty())
             return {nullptr, with_driver(problem, address.driver)};
     }
+    // An empty stand-in file is made anew as a missing one would be: libdsk's file drivers open only a file that
+    // already holds a disc of their format.
+    const bool fresh = !exists || (create && !is_floppy && S_ISREG(info.st_mode) && info.st_size == 0);
     DSK_PDRIVER handle = nullptr;
-    const dsk_err_t error = exists ? dsk_open(&handle, device.c_str(), address.driver.c_str(), nullptr)
-                                   : dsk_creat(&handle, device.c_str(), address.driver.c_str(), nullptr);
+    const dsk_err_t error = fresh ? dsk_creat(&handle, device.c_str(), address.driver.c_str(), nullptr)
+                                  : dsk_open(&handle, device.c_str(), address.driver.c_str(), nullptr);
     if (error != DSK_ERR_OK || !handle) {
         if (handle)
             dsk_close(&handle);

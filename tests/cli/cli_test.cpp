@@ -99,7 +99,7 @@ TEST(Cli, OutputThatCannotBeWrittenIsReportedOnStderr)
     FailingBuffer broken;
     std::ostream out(&broken);
     std::ostringstream err;
-    EXPECT_EQ(cli::run_and_flush({"--help"}, out, err), 1);
+    EXPECT_EQ(cli::run_and_flush({"--help"}, out, err), 2);
     EXPECT_EQ(err.str(), "kestrel-cli: standard output: cannot write\n");
 
     // A worse exit status stays; the lost output is reported after the command's own message.

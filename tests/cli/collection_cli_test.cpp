@@ -1,5 +1,6 @@
 // kestrel-cli over collections: the --json documents against the text outputs, and walks of folder trees.
 #include "../tape/tool_run.h"
+#include "cli/json_stream.h"
 #include "cli_test_util.h"
 #include "support/image_builder.h"
 #include "support/packing.h"
@@ -7,7 +8,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -201,7 +206,11 @@ TEST(CliCollection, AWalkNamesEveryImageInOrderAndSkipsWhatCannotBeRead)
     EXPECT_NE(found.err.find("kestrel-cli: " + top + "/fifo.mgt: not a regular file\n"), std::string::npos);
     EXPECT_NE(found.err.find("kestrel-cli: " + top + "/self.mgt: Too many levels of symbolic links\n"),
               std::string::npos);
-    EXPECT_EQ(lines_of(found.err).size(), 3u) << found.err;
+    EXPECT_NE(found.err.find("kestrel-cli: " + top + "/short.mgt: size is 1000 bytes, not 819200\n"),
+              std::string::npos);
+    EXPECT_EQ(lines_of(found.err).size(), 4u) << found.err;
+    // A name matches as the list shows it, without the spaces that pad it.
+    EXPECT_EQ(run_cli({"find", "-r", "manic", top}).out, top + "/a.mgt\t0\tManic     \tZX Basic (1)\t100\n");
 
     // Latin-1 letters match in any case, and --type narrows; a file of 6,912 bytes is a screen.
     EXPECT_EQ(run_cli({"find", "-r", "\xC3\xA9*", "--type", "screen", top}).out,
@@ -226,4 +235,177 @@ TEST(CliCollection, AWalkNamesEveryImageInOrderAndSkipsWhatCannotBeRead)
                                                  top + "/short.mgt"}));
     // Without -r a folder is no image; the message says how to walk it.
     EXPECT_EQ(run_cli({"list", top}).err, "kestrel-cli: " + top + ": is a folder (-r walks into it)\n");
+}
+
+TEST(CliJson, AStreamedDocumentHasTheBytesOfTheDocumentWrittenWhole)
+{
+    const cli::Json image = {
+        {"image", "a\tb\xFF.mgt"},
+        {"files", cli::Json::array({{{"slot", 0}, {"name_bytes", {65, 32}}, {"list", cli::Json::array()}}})},
+        {"messages", {"x"}}};
+    for (const int images : {0, 1, 3}) {
+        for (const int refused : {0, 2}) {
+            cli::Json whole = {{"images", cli::Json::array()}, {"unreadable", cli::Json::array()}};
+            std::ostringstream streamed;
+            cli::StreamedDocument document(streamed, "images", "unreadable");
+            for (int n = 0; n < std::max(images, refused); ++n) {
+                const cli::Json reason = {{"image", "x"}, {"reason", std::to_string(n)}};
+                if (n < images) {
+                    whole["images"].push_back(image);
+                    document.add_first(cli::element_text(image));
+                }
+                if (n < refused) {
+                    whole["unreadable"].push_back(reason);
+                    document.add_second(cli::element_text(reason));
+                }
+            }
+            document.finish();
+            std::ostringstream written;
+            cli::write_json(written, whole);
+            EXPECT_EQ(streamed.str(), written.str()) << images << ' ' << refused;
+        }
+    }
+}
+
+TEST(CliCollection, WhatAWalkCannotReadIsReportedNeverDropped)
+{
+    TempDir dir;
+    const fs::path root = dir / "discs";
+    fs::create_directories(root);
+    ImageBuilder disc;
+    disc.add_zx_file(0, 4, "code", std::vector<std::uint8_t>(10), 32768);
+    // Folders deeper than a path can name, with an image at the bottom.
+    const std::string long_name(250, 'd');
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    int cut = -1; // a folder half way down, moved up at the end so that the tree can be removed
+    for (int depth = 0; depth < 18; ++depth) {
+        ASSERT_EQ(::mkdirat(folder, long_name.c_str(), 0700), 0);
+        const int inner = ::openat(folder, long_name.c_str(), O_RDONLY | O_DIRECTORY);
+        if (depth == 8)
+            cut = ::dup(folder);
+        ::close(folder);
+        folder = inner;
+    }
+    const int file = ::openat(folder, "deep.mgt", O_WRONLY | O_CREAT, 0600);
+    ASSERT_EQ(::write(file, disc.bytes().data(), disc.bytes().size()), static_cast<ssize_t>(disc.bytes().size()));
+    ::close(file);
+    ::close(folder);
+    // Raw images of another size than a disc's; a socket; a name of control bytes.
+    ImageBuilder(disc).resize(1474560).write(root / "pc.img");
+    ImageBuilder(disc).resize(819200 + 1000).write(root / "appended.mgt");
+    const std::string odd = (root / "a\tb\n\x1B[7m.mgt").string();
+    disc.write(odd);
+    const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socket_path = (root / "socket.mgt").string();
+    ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+    std::copy(socket_path.begin(), socket_path.end(), address.sun_path);
+    ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const std::string top = root.string();
+    const auto listed = run_cli({"list", "-r", top});
+    EXPECT_EQ(listed.code, 2);
+    // In text a path's control bytes are escaped; in JSON it is exact.
+    EXPECT_EQ(listed.out, top + "/a\\tb\\n\\x1B[7m.mgt\tcode      \t32768\t10\t\tZX Code (4)\t1\t4\t1\t0\n");
+    for (const std::string& line :
+         {top + "/appended.mgt: size is 820200 bytes, not 819200", top + "/pc.img: size is 1474560 bytes, not 819200",
+          top + "/socket.mgt: not a regular file", std::string("File name too long; its images are not read")})
+        EXPECT_NE(listed.err.find(line + "\n"), std::string::npos) << line << '\n' << listed.err;
+    EXPECT_EQ(lines_of(listed.err).size(), 4u) << listed.err;
+    const Json document = json_of({"list", "-r", "--json", top}, 2);
+    EXPECT_EQ(document["images"][0]["image"], odd);
+    EXPECT_EQ(document["unreadable"].size(), 4u);
+    // Named, an image of another size is listed with a warning, as a short one is.
+    const auto pc = run_cli({"list", top + "/pc.img"});
+    EXPECT_EQ(pc.code, 1);
+    EXPECT_EQ(pc.err, "kestrel-cli: " + top + "/pc.img: 1,474,560 bytes, 655,360 more than 819,200; only the first " +
+                          "819,200 are read\n");
+    EXPECT_EQ(run_cli({"list", socket_path}).err, "kestrel-cli: " + socket_path + ": not a regular file\n");
+    ::close(listening);
+    ASSERT_EQ(::renameat(cut, long_name.c_str(), AT_FDCWD, (dir / "cut").c_str()), 0);
+    ::close(cut);
+}
+
+TEST(CliCollection, ZippedImagesListAsThePlainImagesDoUnpackedOnlyToTheirDirectory)
+{
+    if (!testing_support::has_tool("zip"))
+        GTEST_SKIP() << "zip is not installed";
+    TempDir dir;
+    // Real discs of both layouts, and MasterDOS discs of 39 directory tracks with a file in their last slot.
+    std::vector<fs::path> images = testing_support::real_images();
+    for (const image::Layout layout : {image::Layout::Interleaved, image::Layout::Sequential}) {
+        ImageBuilder b(layout);
+        b.directory_tracks(39);
+        b.add_sam_file(0, 19, "first", std::vector<std::uint8_t>(700));
+        b.add_sam_file(779, 19, "last", std::vector<std::uint8_t>(700));
+        images.push_back(b.write(dir / (layout == image::Layout::Sequential ? "master.img" : "master.mgt")));
+    }
+    std::string plain_text;
+    std::string zipped_names;
+    for (const fs::path& image : images) {
+        const std::string name = "in/" + image.filename().string();
+        fs::create_directories(dir / "in");
+        fs::copy_file(image, dir / name, fs::copy_options::overwrite_existing);
+        zipped_names += " " + name;
+        for (const std::string& line : lines_of(run_cli({"list", image.string()}).out))
+            plain_text += (dir / "all.zip").string() + "/" + name + "\t" + line + "\n";
+    }
+    ASSERT_EQ(testing_support::run_shell("cd " + testing_support::shell_quoted(dir.path().string()) +
+                                         " && zip -q all.zip" + zipped_names)
+                  .status,
+              0);
+    const auto listed = run_cli({"list", "-r", (dir / "all.zip").string()});
+    EXPECT_EQ(listed.out, plain_text);
+    EXPECT_NE(plain_text.find("last"), std::string::npos);
+
+    // Damage after the directory: list and find do not unpack that far; check reads it all and refuses it.
+    ImageBuilder random_disc;
+    std::vector<std::uint8_t> noise(200000);
+    for (std::size_t n = 0; n < noise.size(); ++n)
+        noise[n] = static_cast<std::uint8_t>(n * 7919 % 251);
+    random_disc.add_zx_file(0, 4, "noise", noise, 32768);
+    random_disc.write(dir / "noise.mgt");
+    ASSERT_EQ(testing_support::run_shell("cd " + testing_support::shell_quoted(dir.path().string()) +
+                                         " && zip -q -0 one.zip noise.mgt")
+                  .status,
+              0);
+    std::vector<std::uint8_t> one = testing_support::read_file(dir / "one.zip");
+    one[30 + 9 + 400000] ^= 0xFF; // in the stored data, far beyond the directory tracks
+    testing_support::write_file(dir / "one.zip", one);
+    const auto found = run_cli({"find", "-r", "noise", (dir / "one.zip").string()});
+    EXPECT_EQ(found.code, 0) << found.err;
+    const auto checked = run_cli({"check", "-r", (dir / "one.zip").string()});
+    EXPECT_EQ(checked.code, 2);
+    EXPECT_NE(checked.err.find("CRC error"), std::string::npos) << checked.err;
+}
+
+TEST(CliCollection, OptionsAndPatternsThatCannotBeTakenAreUsageErrors)
+{
+    TempDir dir;
+    const std::string image = ImageBuilder().write(dir / "a.mgt").string();
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string first_line;
+    };
+    const std::vector<Case> cases = {
+        {{"list", "--bogus", image}, "unknown option '--bogus'"},
+        {{"check", image, "-x"}, "unknown option '-x'"},
+        {{"list", "--json", "--bogus", image}, "unknown option '--bogus'"},
+        {{"find", "--json", "[", image}, "invalid PATTERN '[': a '[' without its ']' (\\[ is the character)"},
+        {{"find", "[!", image}, "invalid PATTERN '[!': a '[' without its ']' (\\[ is the character)"},
+        {{"find", "[[:bogus:]]*", image}, "invalid PATTERN '[[:bogus:]]*': no character class [:bogus:]"},
+        {{"find", "ab\\", image}, "invalid PATTERN 'ab\\': it ends in a lone \\ (\\\\ is the character)"},
+        {{"find", "[[.ab.]]", image}, "invalid PATTERN '[[.ab.]]': a collating element [.c.] holds one character"},
+    };
+    for (const Case& c : cases) {
+        const auto r = run_cli(c.args);
+        EXPECT_EQ(r.code, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line; // no document either
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "kestrel-cli: " + c.first_line);
+    }
+    // Patterns fnmatch takes as they are: nothing found is no usage error.
+    for (const std::string pattern : {"[]]", "[!]]x", "[[:alpha]", "[[:upper:][:digit:]]", "\\[", "[[=a=]]", "[a-]"})
+        EXPECT_EQ(run_cli({"find", pattern, image}).code, 1) << pattern;
 }

@@ -95,6 +95,13 @@ TEST_F(DiscCommand, ImageWrittenToANewEdskReadsBackTheSame)
     EXPECT_EQ(read_file(m_dir / "back.mgt"), before);
     EXPECT_EQ(disc("read", "B:", (m_dir / "again.mgt").string(), edsk, "edsk").code, 0);
     EXPECT_EQ(read_file(m_dir / "again.mgt"), before);
+    // An existing empty file stands in as a missing one does.
+    for (const auto& [name, driver] : {std::pair{"empty.mgt", "raw"}, std::pair{"empty.dsk", "edsk"}}) {
+        write_file(m_dir / name, {});
+        const auto r = disc("write", image_path.string(), "A:", m_dir / name, driver);
+        EXPECT_EQ(r.code, 0) << name << r.err;
+    }
+    EXPECT_EQ(read_file(m_dir / "empty.mgt"), before);
 
     ImageBuilder().resize(1000).write(m_dir / "short.mgt");
     const auto refused = disc("write", (m_dir / "short.mgt").string(), "A:", edsk, "edsk");

@@ -10,6 +10,7 @@
 #include "support/packing.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -333,8 +334,11 @@ TEST(ZipReader, HostileAndDamagedArchivesAreRefused)
     EXPECT_TRUE(entry_problem(inflated).starts_with("declares 2000000 bytes, more than its "))
         << entry_problem(inflated);
     EXPECT_EQ(entry_problem(longer), "holds 819200 bytes, not the 819300 it declares");
-    // Data beyond the declared size is never read: the CRC of the declared bytes is wrong.
-    EXPECT_EQ(entry_problem(shorter), "CRC error: the archive is damaged");
+    // Data beyond the declared size is refused, even when the CRC is that of the declared bytes.
+    EXPECT_EQ(entry_problem(shorter), "unpacks to more than the 1000 bytes it declares");
+    const Bytes image = testing_support::read_file(image_path);
+    patch_zip(shorter, static_cast<std::uint32_t>(crc32(0, image.data(), 1000)), std::nullopt);
+    EXPECT_EQ(entry_problem(shorter), "unpacks to more than the 1000 bytes it declares");
     EXPECT_EQ(entry_problem(Bytes(plain.begin(), plain.end() - 30)), "open: not a zip archive, or damaged or cut off");
 
     for (int i = 0; i <= 1000; ++i)
@@ -401,4 +405,9 @@ TEST(ZipImage, TwoImagesOfOneNameInAnyCaseAreAmbiguous)
     EXPECT_EQ(failure_of(image::open_image((dir / "same.zip/game.MGT").string())), reason + "GAME.MGT, GAME.MGT)");
     EXPECT_EQ(failure_of(image::open_image((dir / "cases.zip/game.MGT").string())), reason + "GAME.MGT, game.mgt)");
     EXPECT_EQ(failure_of(image::open_image((dir / "both.zip/gamf.MGT").string())), "(opened)");
+    // The name a walk shows for each opens it: the one of exactly that name.
+    EXPECT_EQ(failure_of(image::open_image((dir / "cases.zip/GAME.MGT").string())), "(opened)");
+    EXPECT_EQ(failure_of(image::open_image((dir / "cases.zip/game.mgt").string())), "(opened)");
+    EXPECT_EQ(failure_of(image::open_image((dir / "same.zip/GAME.MGT").string())),
+              reason.substr(0, 61) + "GAME.MGT in any case (GAME.MGT, GAME.MGT)");
 }
