@@ -152,7 +152,10 @@ void MainWindow::show_row_menu(const QPoint& position)
     undo_action->setEnabled(step != m_undo.end());
     connect(undo_action, &QAction::triggered, &menu, [&undo] { undo = true; });
     menu.exec(m_list->viewport()->mapToGlobal(position));
-    // The command runs once the menu has closed, outside the menu's own event loop.
+    // The command runs once the menu has closed, outside the menu's own event loop; not when the list went away
+    // meanwhile (its image moved or deleted).
+    if (m_listed.empty())
+        return;
     if (chosen)
         ROW_ACTIONS[*chosen].run(*this, row);
     else if (add)
