@@ -4,6 +4,7 @@
 // the disc (fsync), as `cp` and then `sync` of the file do.
 #include "common/bytes.h"
 #include "files/disc_edit.h"
+#include "files/disc_save.h"
 #include "files/make_disc.h"
 #include "support/image_builder.h"
 
@@ -56,7 +57,8 @@ void BM_AddFullDiscOfFiles(benchmark::State& state)
 }
 BENCHMARK(BM_AddFullDiscOfFiles)->Unit(benchmark::kMillisecond);
 
-// The same edit, then written over the image file in place (save_disc: read back, compare, write, fsync, rename).
+// The same edit, then written over the image file in place (save_disc: lock, read back, compare, write, fsync,
+// compare again, rename, read the old file once more).
 void BM_AddFullDiscOfFilesAndSave(benchmark::State& state)
 {
     testing_support::TempDir dir;
@@ -67,7 +69,7 @@ void BM_AddFullDiscOfFilesAndSave(benchmark::State& state)
         testing_support::write_file(path, disc.bytes);
         auto edited = files::add_files(disc, files);
         if (!std::holds_alternative<files::Edited>(edited) ||
-            files::save_disc(path, disc, std::get<files::Edited>(edited).disc))
+            !files::save_disc(path, disc, std::get<files::Edited>(edited).disc).written)
             state.SkipWithError("the edit was not saved");
     }
 }

@@ -6,7 +6,10 @@
 #include "cli/json.h"
 #include "cli/output.h"
 #include "common/file_read.h"
+#include "common/locked_file.h"
+#include "common/same_file.h"
 #include "files/disc_edit.h"
+#include "files/disc_save.h"
 #include "image/directory.h"
 #include "image/image_kinds.h"
 #include "image/sector_source.h"
@@ -61,13 +64,17 @@ std::optional<std::uint32_t> parse_address(const std::string& text)
     return value;
 }
 
-// Whether the plain image at `path` may be rewritten in place: a raw kind by its name, not a container by its
-// signature, of exactly 819,200 bytes. Reports why not.
+// Whether the plain image at `path` may be rewritten in place: a raw kind by its name, a file of its own (not an
+// image inside an archive), not a container by its signature, of exactly 819,200 bytes. Reports why not.
 bool may_edit_in_place(const std::string& path, std::ostream& err)
 {
     const image::ImageKind* kind = image::kind_of_name(path);
     const std::string advice =
         "; give -o OUT (" + image::extensions_text(image::KindSet::Raw) + ") for the edited image";
+    if (common::file_read_from(path) != path) {
+        report(err, path, "an image inside an archive is not rewritten in place" + advice);
+        return false;
+    }
     if (kind == nullptr || kind->form != image::ImageForm::Raw) {
         report(err, path,
                std::string(kind ? "a " + std::string(kind->label) + " image" : "this file") +
@@ -95,28 +102,93 @@ bool may_edit_in_place(const std::string& path, std::ostream& err)
 
 using Edit = std::function<files::EditOutcome(const files::DiscValue&)>;
 
+// Where an edit goes: OUT, or the image itself, locked from before it is read until the edited disc has replaced
+// it, so that edits of one image by several processes run one after another.
+struct EditTarget
+{
+    std::optional<Output> output;
+    std::optional<common::LockedFile> lock;
+    image::Layout layout = image::Layout::None;
+};
+
+std::optional<EditTarget> edit_target(const EditArgs& args, const std::vector<std::string>& inputs, std::ostream& err)
+{
+    const std::string& path = *args.image;
+    EditTarget target;
+    if (args.output) {
+        target.layout = image::layout_from_path(*args.output);
+        if (target.layout == image::Layout::None) {
+            usage_error(err, "the output of an edit must end in " + image::extensions_text(image::KindSet::Raw));
+            return std::nullopt;
+        }
+        std::vector<std::string> read = inputs;
+        read.push_back(path);
+        target.output = Output::open(*args.output, read, args.force, "image", err);
+        if (!target.output)
+            return std::nullopt;
+        return target;
+    }
+    if (!may_edit_in_place(path, err))
+        return std::nullopt;
+    target.layout = image::layout_from_path(path);
+    auto locked = files::lock_image(path);
+    if (auto* lock = std::get_if<common::LockedFile>(&locked)) {
+        target.lock = std::move(*lock);
+        return target;
+    }
+    // An image that cannot be opened is reported as every command reports it.
+    auto opened = image::open_one_image(path);
+    const auto* failure = std::get_if<image::OpenFailure>(&opened);
+    report(err, path, failure ? failure->reason : std::get<std::string>(locked));
+    return std::nullopt;
+}
+
+// Writes the edited disc; false, reported, when nothing was written or (`lost`) another program's change was lost.
+bool write_edit(const EditArgs& args, EditTarget& target, const files::DiscValue& before, const files::DiscValue& after,
+                bool& lost, std::ostream& err)
+{
+    if (target.output)
+        return target.output->write(after.bytes);
+    files::SaveOptions options;
+    options.split_links = args.force;
+    const files::SaveResult saved = files::save_disc(*target.lock, *args.image, before, after, options);
+    if (saved.problem == files::SaveProblem::HardLinks)
+        report(err, *args.image, saved.text + " (--force writes it all the same)");
+    else if (!saved.text.empty())
+        report(err, *args.image, saved.text);
+    lost = saved.problem == files::SaveProblem::OtherWriteLost;
+    return saved.written;
+}
+
+void print_done(const EditArgs& args, const files::Edited& done, std::ostream& out)
+{
+    if (!args.json) {
+        for (const std::string& line : done.lines)
+            out << line << '\n';
+        return;
+    }
+    // The changed files as the edited disc lists them (a freed slot lists nothing).
+    image::RawImage listed(std::make_unique<image::MemoryBytes>(done.disc.bytes), done.disc.layout);
+    Json files = Json::array();
+    for (const image::CatalogueRow& row : image::read_directory(listed)) {
+        if (std::find(done.changed_slots.begin(), done.changed_slots.end(), row.slot) != done.changed_slots.end())
+            files.push_back(file_json(row));
+    }
+    write_json(out, {{"image", *args.image},
+                     {"output", args.output ? Json(*args.output) : Json(nullptr)},
+                     {"slots", done.changed_slots},
+                     {"files", std::move(files)},
+                     {"lines", done.lines}});
+}
+
 // Reads the image, runs the edit and writes the result; `inputs` are the files the command reads besides IMAGE.
 int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const Edit& edit, std::ostream& out,
              std::ostream& err, bool problems = false)
 {
     const std::string& path = *args.image;
-    std::optional<Output> output;
-    image::Layout layout = image::layout_from_path(path);
-    if (args.output) {
-        layout = image::layout_from_path(*args.output);
-        if (layout == image::Layout::None)
-            return usage_error(err, "the output of an edit must end in " + image::extensions_text(image::KindSet::Raw));
-        std::vector<std::string> read = inputs;
-        read.push_back(path);
-        output = Output::open(*args.output, read, args.force, "image", err);
-        if (!output)
-            return EXIT_USAGE;
-    } else {
-        if (args.force)
-            return usage_error(err, "--force goes with -o OUT; an image is edited in place without it");
-        if (!may_edit_in_place(path, err))
-            return EXIT_USAGE;
-    }
+    auto target = edit_target(args, inputs, err);
+    if (!target)
+        return EXIT_USAGE;
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         report(err, path, failure->reason);
@@ -124,7 +196,7 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
     }
     auto& source = std::get<image::OpenImage>(opened);
     report_findings(err, path, source);
-    auto value = files::read_disc_value(*source.source, layout);
+    auto value = files::read_disc_value(*source.source, target->layout);
     if (const auto* why = std::get_if<std::string>(&value)) {
         report(err, path, *why);
         return EXIT_USAGE;
@@ -136,30 +208,12 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
         return EXIT_PROBLEM;
     }
     const auto& done = std::get<files::Edited>(edited);
-    if (output) {
-        if (!output->write(done.disc.bytes))
-            return EXIT_USAGE;
-    } else if (auto why = files::save_disc(path, before, done.disc)) {
-        report(err, path, *why);
+    bool lost = false;
+    if (!write_edit(args, *target, before, done.disc, lost, err))
         return EXIT_USAGE;
-    }
-    if (args.json) {
-        // The changed files as the edited disc lists them (a freed slot lists nothing).
-        image::RawImage listed(std::make_unique<image::MemoryBytes>(done.disc.bytes), done.disc.layout);
-        Json files = Json::array();
-        for (const image::CatalogueRow& row : image::read_directory(listed)) {
-            if (std::find(done.changed_slots.begin(), done.changed_slots.end(), row.slot) != done.changed_slots.end())
-                files.push_back(file_json(row));
-        }
-        write_json(out, {{"image", path},
-                         {"output", args.output ? Json(*args.output) : Json(nullptr)},
-                         {"slots", done.changed_slots},
-                         {"files", std::move(files)},
-                         {"lines", done.lines}});
-    } else {
-        for (const std::string& line : done.lines)
-            out << line << '\n';
-    }
+    print_done(args, done, out);
+    if (lost)
+        return EXIT_USAGE;
     return problems ? EXIT_PROBLEM : EXIT_OK;
 }
 
@@ -215,6 +269,7 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return usage_error(err, "--name names one file; add was given " + std::to_string(paths.size()));
 
     std::vector<files::NewFile> files;
+    files::Overflow overflow;
     bool problems = false;
     for (const std::string& path : paths) {
         auto made = files::files_from_path(path, options);
@@ -228,9 +283,12 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         problems = problems || !found.notes.empty();
         for (auto& file : found.files)
             files.push_back(std::move(file));
+        overflow.files += found.overflow.files;
+        overflow.sectors += found.overflow.sectors;
     }
     return run_edit(
-        edit, paths, [&](const files::DiscValue& disc) { return files::add_files(disc, files); }, out, err, problems);
+        edit, paths, [&](const files::DiscValue& disc) { return files::add_files(disc, files, overflow); }, out, err,
+        problems);
 }
 
 int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -256,7 +314,8 @@ int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return EXIT_USAGE;
     }
     return run_edit(
-        edit, {}, [&](const files::DiscValue& disc) { return files::remove_files(disc, edit.slots, wipe); }, out, err);
+        edit, {}, [&](const files::DiscValue& disc) { return files::remove_files(disc, edit.slots, wipe, edit.force); },
+        out, err);
 }
 
 int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
@@ -288,7 +347,8 @@ int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ost
         return EXIT_USAGE;
     }
     return run_edit(
-        edit, {}, [&](const files::DiscValue& disc) { return files::rename_file(disc, edit.slots.front(), *name); },
+        edit, {},
+        [&](const files::DiscValue& disc) { return files::rename_file(disc, edit.slots.front(), *name, edit.force); },
         out, err);
 }
 
@@ -312,6 +372,8 @@ int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostre
             if (target != files::FlagChange::Keep)
                 return usage_error(err, std::string("attr takes one of +") + arg[1] + " and -" + arg[1]);
             target = arg[0] == '+' ? files::FlagChange::Set : files::FlagChange::Clear;
+        } else if (arg.size() == 2 && arg[0] == '+') {
+            return usage_error(err, "unknown flag '" + arg + "' (attr takes +h, -h, +p and -p)");
         } else if (!walk.image(edit.image)) {
             return EXIT_USAGE;
         }

@@ -21,6 +21,11 @@ fs::path file_of(const fs::path& input)
 
 } // namespace
 
+std::string file_read_from(const std::string& input)
+{
+    return file_of(input).string();
+}
+
 bool replaces_input(const std::string& output, const std::string& input)
 {
     const fs::path file = file_of(input);

@@ -2,9 +2,7 @@
 // from one disc value to the next: the image is read whole into memory, the operation builds a new value, the new
 // value is verified against the old one (it scans without new findings, the entries and data of the files left
 // alone are byte-identical, the sector maps of the used entries agree with the sectors they hold), and only then
-// may the caller write it. Writing goes through save_disc: a temporary file beside the image, renamed over it once
-// whole, and only when the image on disc still holds the bytes the edit started from. A failure at any step leaves
-// the image as it was and says why.
+// may the caller write it (disc_save.h). A failure at any step leaves the image as it was and says why.
 #pragma once
 
 #include "image/disc_writer.h"
@@ -66,18 +64,28 @@ struct AddOptions
 // what was skipped in `notes`), a +D snapshot of a .z80/.sna (refused, with the reason, when the +D could not have
 // saved that machine state), or one code file of anything else. `options.name` names a single file; it is refused
 // for a tape of several.
+// Files a tape held beyond what one disc takes: read, counted and not kept, but counted again when the room on a
+// disc is worked out.
+struct Overflow
+{
+    std::size_t files = 0;
+    std::size_t sectors = 0;
+};
 struct FilesToAdd
 {
     std::vector<NewFile> files;
     std::vector<std::string> notes;
+    Overflow overflow;
 };
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options);
 
 // The operations. Slots are 0-based, as the list shows them. Names are raw bytes, cut to 10 and padded with spaces;
-// a name already on the disc (compared as the DOS compares) is refused.
-EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files);
-EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data);
-EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name);
+// a name already on the disc (compared as the DOS compares) is refused, and so is a name of spaces only. A
+// protected file is neither removed nor renamed unless `force`. add_files refuses, saying how much is missing,
+// when the files and `overflow` need more slots or sectors than the disc has free.
+EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Overflow overflow = {});
+EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data, bool force = false);
+EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name, bool force = false);
 
 enum class FlagChange
 {
@@ -92,10 +100,5 @@ EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagCh
 // Every operation above runs it on its result before returning it.
 std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue& after,
                                        std::span<const int> changed_slots);
-
-// Writes `after` over the plain image at `path` (AtomicFile, the file's permissions kept), but only when the file
-// still holds exactly `before`: an image changed on disc since it was read is left alone. std::nullopt on success,
-// else why nothing was written ("GAME.mgt changed on disc since it was read; nothing written").
-std::optional<std::string> save_disc(const std::string& path, const DiscValue& before, const DiscValue& after);
 
 } // namespace files

@@ -18,6 +18,7 @@
 #include "files/make_disc.h"
 #include "image/directory.h"
 #include "image/file_types.h"
+#include "image/image_kinds.h"
 #include "snapshot/plusd_snapshot.h"
 
 #include <algorithm>
@@ -101,9 +102,8 @@ std::variant<FilesToAdd, std::string> from_tape(const std::string& path, const A
         return tape.refusal;
     FilesToAdd out;
     out.notes = tape_lines(tapes);
-    if (tape.contents.files_beyond > 0)
-        return "the tape holds more files than a disc (" +
-               common::grouped(tape.contents.files.size() + tape.contents.files_beyond) + ")";
+    // What does not fit one disc is counted, so that adding the tape says how much room it lacks.
+    out.overflow = {tape.contents.files_beyond, tape.contents.sectors_beyond};
     for (const tape::TapeFile& file : tape.contents.files)
         out.files.push_back({disc_file(file), path + " block #" + std::to_string(file.header_block)});
     if (out.files.empty())
@@ -222,9 +222,11 @@ std::variant<FilesToAdd, std::string> from_code(const std::string& path, const A
 
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
 {
-    if (options.name && options.name->empty())
-        return std::string("a name needs at least one character");
+    if (options.name && std::ranges::all_of(*options.name, [](char c) { return c == ' '; }))
+        return std::string("a name needs at least one character other than a space");
     const HostKind kind = kind_of(path);
+    if (kind == HostKind::Code && image::is_any_image_name(path))
+        return path + ": a disc image, not a file to add (convert its files to a tape first)";
     if (kind != HostKind::Code && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
     if (!options.sam && options.exec)

@@ -54,19 +54,6 @@ std::optional<std::uint32_t> parse_address(QString text, std::uint32_t limit)
     return static_cast<std::uint32_t>(value);
 }
 
-image::Catalogue listing_of(const files::DiscValue& disc)
-{
-    image::RawImage raw(std::make_unique<image::MemoryBytes>(disc.bytes), disc.layout);
-    return image::read_directory(raw);
-}
-
-bool same_listing(const image::Catalogue& a, const image::Catalogue& b)
-{
-    return std::ranges::equal(a, b, [](const image::CatalogueRow& x, const image::CatalogueRow& y) {
-        return x.slot == y.slot && x.type_code == y.type_code && image::cell_texts(x) == image::cell_texts(y);
-    });
-}
-
 // The same disc with its sectors in `layout` (a container's disc saved as .img).
 std::optional<files::DiscValue> in_layout(const files::DiscValue& disc, image::Layout layout)
 {
@@ -106,42 +93,84 @@ QString capitalised(QString text)
     return text;
 }
 
+// Asks how to add a file that is neither a tape nor a snapshot: ZX or SAM Code, and its start address; false when
+// the user cancelled.
+bool ask_code_options(Requester& requester, const QString& name, const QString& image, files::AddOptions& options)
+{
+    const QString kind =
+        requester.ask_choice("Add " + name, "Add " + name + " to " + image + " as:", {"ZX Code", "SAM Code"});
+    if (kind.isEmpty())
+        return false;
+    options.sam = kind == "SAM Code";
+    const std::uint32_t limit = options.sam ? 0x7FFFF : 0xFFFF;
+    QString answer = "32768";
+    for (;;) {
+        answer = requester.ask_text("Start address",
+                                    QString("Start address of %1 as %2 (0 to %3):").arg(name, kind).arg(limit), answer);
+        if (answer.isEmpty())
+            return false;
+        options.start = parse_address(answer, limit);
+        if (options.start)
+            return true;
+        requester.show_message("Start address", QString("%1 is not an address from 0 to %2").arg(answer).arg(limit),
+                               Icon::Exclamation);
+    }
+}
+
 } // namespace
 
-std::optional<MainWindow::EditBase> MainWindow::editable_disc(bool as_listed)
+std::optional<MainWindow::EditBase> MainWindow::editable_disc()
 {
     m_status->clearMessage();
-    if (m_catalogue_path.empty()) {
+    if (m_listed.empty()) {
         show_status("List a disc image first");
         return std::nullopt;
     }
     EditBase base;
-    base.shown = from_path(common::file_part(m_catalogue_path));
-    auto opened = image::open_one_image(m_catalogue_path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        show_status(base.shown + " cannot be edited: " + from_path(failure->reason));
+    base.shown = from_path(common::file_part(m_listed.path));
+    base.container = !m_listed.in_place;
+    switch (files::check_listed_file(m_listed)) {
+    case files::ListedFile::Gone:
+        m_pane->clear();
+        forget_list();
+        show_status(base.shown + " was moved or deleted: nothing is listed, nothing changed");
         return std::nullopt;
-    }
-    auto& image = std::get<image::OpenImage>(opened);
-    base.container =
-        image::is_container_name(m_catalogue_path) || dynamic_cast<image::RawImage*>(image.source.get()) == nullptr;
-    if (!base.container && image.raw_size != image::IMAGE_BYTES) {
-        show_status(base.shown + " cannot be edited: " + from_path(image::size_reason(image.raw_size)));
+    case files::ListedFile::Changed:
+        relist();
+        show_status(base.shown + " changed since it was listed: listed again, nothing changed");
         return std::nullopt;
+    case files::ListedFile::Same:
+        break;
     }
-    auto read = files::read_disc_value(*image.source, base.container ? image::Layout::Interleaved : image.layout);
+    auto read = files::listed_disc_value(m_listed);
     if (const auto* reason = std::get_if<std::string>(&read)) {
         show_status(base.shown + " cannot be edited: " + from_path(*reason));
         return std::nullopt;
     }
     base.disc = std::get<files::DiscValue>(std::move(read));
-    if (as_listed && !same_listing(listing_of(base.disc), m_catalogue)) {
-        m_pane->clear();
-        load_image(m_listed_file, false);
-        show_status(base.shown + " changed since it was listed: listed again, nothing changed");
-        return std::nullopt;
-    }
     return base;
+}
+
+std::optional<files::SaveResult> MainWindow::save_in_place(const std::string& path, const files::DiscValue& before,
+                                                           const files::DiscValue& after, const QString& failed)
+{
+    files::SaveResult saved = files::save_disc(path, before, after);
+    if (saved.problem == files::SaveProblem::HardLinks &&
+        m_services.requester.ask_yes_no("Several names", from_path(saved.text) + ".\n\nWrite it all the same?",
+                                        Icon::Question, Preset::No)) {
+        files::SaveOptions options;
+        options.split_links = true;
+        saved = files::save_disc(path, before, after, options);
+    }
+    if (saved.written)
+        return saved;
+    if (saved.problem == files::SaveProblem::Changed && is_listed_image(path)) {
+        relist();
+        show_status(failed + from_path(saved.text) + "; listed again");
+    } else {
+        show_status(failed + from_path(saved.text));
+    }
+    return std::nullopt;
 }
 
 void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& outcome,
@@ -153,20 +182,20 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
         return;
     }
     const files::Edited& edited = std::get<files::Edited>(outcome);
-    UndoStep step{m_listed_file, base.disc, edited.disc, {}, edited.changed_slots};
+    UndoStep step{m_listed.file, base.disc, edited.disc, {}, edited.changed_slots};
     QString status;
     if (!base.container) {
-        if (const auto failure = files::save_disc(step.path, step.before, step.after)) {
-            show_status("Nothing changed in " + base.shown + ": " + from_path(*failure));
+        const auto saved = save_in_place(step.path, step.before, step.after, "Nothing changed in " + base.shown + ": ");
+        if (!saved)
             return;
-        }
         step.what = what(base.shown);
-        m_pane->clear();
-        load_image(step.path, false);
+        relist();
         status = capitalised(step.what) + UNDO_HINT;
+        if (!saved->text.empty())
+            status += "; " + from_path(saved->text);
     } else {
         const QString target = ask_new_file(m_services.requester, QString::fromUtf8("Save edited image as\u2026"),
-                                            listed_folder() + plain_stem(m_catalogue_path) + ".mgt",
+                                            listed_folder() + plain_stem(m_listed.path) + ".mgt",
                                             "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
                                                 return image::layout_from_path(to_path(path)) != image::Layout::None
                                                            ? QString()
@@ -223,12 +252,12 @@ void MainWindow::select_slots(const std::vector<int>& chosen)
 
 void MainWindow::add_files_to_image()
 {
-    if (m_catalogue_path.empty()) {
+    if (m_listed.empty()) {
         show_status("List a disc image first");
         return;
     }
     const QStringList paths =
-        m_services.requester.ask_open_files("Add files to " + from_path(common::file_part(m_catalogue_path)),
+        m_services.requester.ask_open_files("Add files to " + from_path(common::file_part(m_listed.path)),
                                             listed_folder(), "Tapes and snapshots|*.tap;*.tzx;*.z80;*.sna|All Files|*");
     if (!paths.isEmpty())
         add_host_files(paths, false);
@@ -236,43 +265,21 @@ void MainWindow::add_files_to_image()
 
 void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
 {
-    auto base = editable_disc(false);
+    auto base = editable_disc();
     if (!base)
         return;
     std::vector<files::NewFile> adding;
     std::vector<std::string> notes;
+    files::Overflow overflow;
     bool tapes_or_snapshots = false;
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
         files::AddOptions options;
         if (is_tape_or_snapshot(path)) {
             tapes_or_snapshots = true;
-        } else {
-            // Any other file is one code file: ZX or SAM, at the address the user gives.
-            const QString kind = m_services.requester.ask_choice(
-                "Add " + name, "Add " + name + " to " + base->shown + " as:", {"ZX Code", "SAM Code"});
-            if (kind.isEmpty()) {
-                show_status("Nothing added to " + base->shown);
-                return;
-            }
-            options.sam = kind == "SAM Code";
-            const std::uint32_t limit = options.sam ? 0x7FFFF : 0xFFFF;
-            QString answer = "32768";
-            for (;;) {
-                answer = m_services.requester.ask_text(
-                    "Start address", QString("Start address of %1 as %2 (0 to %3):").arg(name, kind).arg(limit),
-                    answer);
-                if (answer.isEmpty()) {
-                    show_status("Nothing added to " + base->shown);
-                    return;
-                }
-                options.start = parse_address(answer, limit);
-                if (options.start)
-                    break;
-                m_services.requester.show_message("Start address",
-                                                  QString("%1 is not an address from 0 to %2").arg(answer).arg(limit),
-                                                  Icon::Exclamation);
-            }
+        } else if (!ask_code_options(m_services.requester, name, base->shown, options)) {
+            show_status("Nothing added to " + base->shown);
+            return;
         }
         auto read = files::files_from_path(to_path(path), options);
         if (const auto* reason = std::get_if<std::string>(&read)) {
@@ -282,18 +289,20 @@ void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
         auto& found = std::get<files::FilesToAdd>(read);
         std::ranges::move(found.files, std::back_inserter(adding));
         std::ranges::move(found.notes, std::back_inserter(notes));
+        overflow.files += found.overflow.files;
+        overflow.sectors += found.overflow.sectors;
     }
     if (adding.empty()) {
         append_lines(notes);
         show_status("Nothing added to " + base->shown + ": no file there that a disc can hold");
         return;
     }
-    const QString count = files_text(adding.size());
+    const QString count = files_text(adding.size() + overflow.files);
     if (ask_first && tapes_or_snapshots &&
         !m_services.requester.ask_yes_no("Add files", "Add " + count + " to " + base->shown + "?", Icon::Question))
         return;
     finish_edit(
-        *base, files::add_files(base->disc, adding),
+        *base, files::add_files(base->disc, adding, overflow),
         [&](const QString& image) { return "added " + count + " to " + image; }, notes);
 }
 
@@ -316,22 +325,34 @@ void MainWindow::delete_from_image(const image::CatalogueRow& row)
     }
     if (chosen.size() > 1)
         named = files_text(chosen.size());
-    auto base = editable_disc(true);
+    auto base = editable_disc();
     if (!base)
         return;
-    if (!m_services.requester.ask_yes_no("Delete from image", "Delete " + named + " from " + base->shown + "?",
-                                         Icon::Question, Preset::No))
+    QString question = "Delete " + named + " from " + base->shown + "?";
+    const QStringList guarded = protected_names(chosen);
+    if (chosen.size() == 1 && !guarded.isEmpty())
+        question += "\n\nIt is protected.";
+    else if (!guarded.isEmpty())
+        question += QString("\n\n%1 of them %2 protected: %3.")
+                        .arg(guarded.size())
+                        .arg(guarded.size() == 1 ? "is" : "are")
+                        .arg(guarded.join(", "));
+    if (!m_services.requester.ask_yes_no("Delete from image", question, Icon::Question, Preset::No))
         return;
-    finish_edit(*base, files::remove_files(base->disc, chosen, false),
+    finish_edit(*base, files::remove_files(base->disc, chosen, false, true),
                 [&](const QString& image) { return "deleted " + named + " from " + image; });
 }
 
 void MainWindow::rename_in_image(const image::CatalogueRow& row)
 {
-    auto base = editable_disc(true);
+    auto base = editable_disc();
     if (!base)
         return;
     const QString old_name = row_name(row);
+    if (!protected_names({row.slot}).isEmpty() &&
+        !m_services.requester.ask_yes_no("Rename in image", old_name + " is protected. Rename it all the same?",
+                                         Icon::Question, Preset::No))
+        return;
     std::string stored = row.name;
     while (!stored.empty() && stored.back() == ' ')
         stored.pop_back();
@@ -351,14 +372,14 @@ void MainWindow::rename_in_image(const image::CatalogueRow& row)
     new_name.resize(DISC_NAME_LENGTH, ' ');
     if (new_name == row.name)
         return;
-    finish_edit(*base, files::rename_file(base->disc, row.slot, new_name), [&](const QString& image) {
+    finish_edit(*base, files::rename_file(base->disc, row.slot, new_name, true), [&](const QString& image) {
         return "renamed " + old_name + " to " + shown_disc_text(new_name).trimmed() + " in " + image;
     });
 }
 
 void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
 {
-    auto base = editable_disc(true);
+    auto base = editable_disc();
     if (!base)
         return;
     const bool set = row.attributes.find(hidden ? 'H' : 'P') == std::string::npos;
@@ -370,28 +391,55 @@ void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
                 [&](const QString& image) { return "made " + row_name(row) + " " + state + " in " + image; });
 }
 
+std::vector<MainWindow::UndoStep>::iterator MainWindow::last_undo_step()
+{
+    const auto found = std::ranges::find_if(m_undo.rbegin(), m_undo.rend(),
+                                            [&](const UndoStep& step) { return is_listed_image(step.path); });
+    return found == m_undo.rend() ? m_undo.end() : std::prev(found.base());
+}
+
+QStringList MainWindow::protected_names(const std::vector<int>& chosen) const
+{
+    QStringList names;
+    for (const image::CatalogueRow& row : m_listed.catalogue) {
+        if (std::ranges::find(chosen, row.slot) != chosen.end() && row.attributes.find('P') != std::string::npos)
+            names << row_name(row);
+    }
+    return names;
+}
+
 void MainWindow::undo_edit()
 {
     m_status->clearMessage();
-    if (m_undo.empty()) {
-        show_status("Nothing to undo");
+    const auto step = last_undo_step();
+    if (step == m_undo.end()) {
+        show_status(m_undo.empty() || m_listed.empty()
+                        ? QString("Nothing to undo")
+                        : "Nothing to undo in " + from_path(common::file_part(m_listed.path)));
         return;
     }
-    const UndoStep& step = m_undo.back();
-    if (const auto failure = files::save_disc(step.path, step.after, step.before)) {
-        show_status("Not undone: " + from_path(*failure));
+    const files::SaveResult saved = files::save_disc(step->path, step->after, step->before);
+    if (!saved.written) {
+        // An image changed since the edit can no longer be given back what it held: the step goes.
+        if (saved.problem == files::SaveProblem::Changed) {
+            m_undo.erase(step);
+            relist();
+            show_status("Not undone: " + from_path(saved.text) + "; listed again");
+        } else {
+            show_status("Not undone: " + from_path(saved.text));
+        }
         return;
     }
-    const UndoStep done = std::move(m_undo.back());
-    m_undo.pop_back();
-    if (is_listed_image(done.path)) {
-        m_pane->clear();
-        load_image(m_listed_file, false);
-    } else {
-        select_and_list(from_path(done.path));
-    }
+    const UndoStep done = std::move(*step);
+    m_undo.erase(step);
+    relist();
     select_slots(done.changed_slots);
-    show_status("Undone: " + done.what + (m_undo.empty() ? QString() : QString("; Control+Z undoes the edit before")));
+    QString status = "Undone: " + done.what;
+    if (last_undo_step() != m_undo.end())
+        status += "; Control+Z undoes the edit before";
+    if (!saved.text.empty())
+        status += "; " + from_path(saved.text);
+    show_status(status);
 }
 
 } // namespace shell

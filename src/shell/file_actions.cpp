@@ -63,7 +63,7 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
         const auto* failure = std::get_if<image::OpenFailure>(&opened);
         return failure == nullptr || !failure->not_an_image;
     };
-    if (!files.isEmpty() && !m_catalogue_path.empty() && std::ranges::none_of(files, is_dropped_image)) {
+    if (!files.isEmpty() && !m_listed.empty() && std::ranges::none_of(files, is_dropped_image)) {
         add_host_files(files, true);
         return;
     }
@@ -215,9 +215,9 @@ void MainWindow::rename_image_file()
                     step.path = to_path(new_path);
             }
             if (listed && readable && read_alike) {
-                const std::string inner = m_catalogue_path.substr(m_listed_file.size());
-                m_listed_file = to_path(new_path);
-                m_catalogue_path = m_listed_file + inner;
+                const std::string inner = m_listed.path.substr(m_listed.file.size());
+                m_listed.file = to_path(new_path);
+                m_listed.path = m_listed.file + inner;
             } else if (listed) {
                 forget_list();
             }

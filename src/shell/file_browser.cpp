@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <utility>
+
 namespace shell {
 namespace {
 
@@ -52,6 +54,15 @@ FileBrowser::~FileBrowser()
 void FileBrowser::make_model(const QStringList& patterns)
 {
     auto* model = new QFileSystemModel(this);
+    // Connected before the view's selection model is, so that it runs before the selection moves on.
+    connect(model, &QFileSystemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                for (QModelIndex at = currentIndex(); at.isValid(); at = at.parent()) {
+                    if (at.parent() == parent && at.row() >= first && at.row() <= last)
+                        m_selected_going = true;
+                }
+            });
+    connect(model, &QFileSystemModel::rowsRemoved, this, [this] { m_selected_going = false; });
     model->setIconProvider(m_icons.get());
     model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Drives);
     model->setNameFilters(patterns);
@@ -66,8 +77,9 @@ void FileBrowser::make_model(const QStringList& patterns)
         hideColumn(column);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { emit browser_event(Event::SelectionChange); });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        emit browser_event(std::exchange(m_selected_going, false) ? Event::SelectedGone : Event::SelectionChange);
+    });
     const auto follow = [this] {
         if (m_follow_selection)
             QTimer::singleShot(0, this, [this] {

@@ -21,6 +21,7 @@ public:
         LeftClick,
         RightClick,
         SelectionChange,
+        SelectedGone, // the selected item left the folder tree (moved or deleted), and another is selected now
     };
 
     explicit FileBrowser(QWidget* parent = nullptr);
@@ -46,8 +47,8 @@ public:
 
 signals:
     // Reported for a left click on the selected item, Return or Enter on it (as a left click), a right click on the
-    // selected item, and every change of the selected item (made by the user or by set_text). Double clicks are
-    // not reported.
+    // selected item, and every change of the selected item (made by the user or by set_text; SelectedGone when the
+    // selected item was taken away). Double clicks are not reported.
     void browser_event(shell::FileBrowser::Event kind);
 
 protected:
@@ -64,6 +65,8 @@ private:
     // user takes over.
     bool m_follow_selection = false;
     bool m_moving_by_keys = false;
+    // The model is about to remove the selected item (or a folder above it).
+    bool m_selected_going = false;
 };
 
 } // namespace shell

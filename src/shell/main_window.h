@@ -15,6 +15,8 @@
 
 #include "common/settings.h"
 #include "files/disc_edit.h"
+#include "files/disc_save.h"
+#include "files/listed_disc.h"
 #include "image/directory.h"
 #include "image/image_kinds.h"
 #include "shell/file_browser.h"
@@ -111,12 +113,11 @@ public:
     void rename_in_image(const image::CatalogueRow& row);
     // Sets the hidden or protected flag of the row when it is clear, clears it when set.
     void toggle_flag(const image::CatalogueRow& row, bool hidden);
-    // Writes back the disc as it was before the last edit of the session still undone.
+    // Writes back the listed image as it was before its last edit of the session still undone.
     void undo_edit();
-    bool can_undo() const { return !m_undo.empty(); }
 
     const std::string& current_image_path() const { return m_current_image_path; }
-    const image::Catalogue& catalogue() const { return m_catalogue; }
+    const image::Catalogue& catalogue() const { return m_listed.catalogue; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -132,13 +133,15 @@ private:
 
     // The listing (window_listing.cpp).
     void create_list();
-    // Lists an image; an archive of several images asks which one only when `may_ask` (the user chose the archive
-    // rather than passing over it with the keys).
+    // Lists an image (a file, or ARCHIVE/NAME); an archive of several images asks which one only when `may_ask`
+    // (the user chose the archive rather than passing over it with the keys).
     void load_image(const std::string& path, bool may_ask = true);
+    // Lists the listed image again, as it is now.
+    void relist();
     // Empties the list: its image is gone or renamed to a name the window does not read.
     void forget_list();
-    // The listed image, opened for one command.
-    std::unique_ptr<image::SectorSource> open_listed_image() const;
+    // The listed disc, as it was read: the row commands read it, never the file again.
+    image::SectorSource& listed_source() { return *m_listed.image.source; }
     void fill_list();
     bool is_listed_image(const std::string& path) const;
     // Selects `path` in the browser, which lists it; listed again when it already was the selection.
@@ -163,17 +166,25 @@ private:
         bool container = false; // saved as a new image, never written over
         QString shown;          // the image's file name, as the texts name it
     };
-    // The listed disc, or nothing (with the reason in the status bar). With `as_listed`, a disc whose directory is
-    // no longer the one listed is listed again and not edited: the rows the user chose may be other files now.
-    std::optional<EditBase> editable_disc(bool as_listed);
+    // The listed disc, or nothing (with the reason in the status bar). An image file that no longer holds the disc
+    // listed is listed again, and one that is gone leaves the list empty: the rows the user chose may be other
+    // files now.
+    std::optional<EditBase> editable_disc();
     // Writes an edit done (in place, or for a container as a new image the user names), lists the image again
     // with the changed rows selected and keeps the disc before it for undo. `what` says what was done to the image
     // it is given ("added 3 files to GAME.mgt"); `notes` follow the edit's lines in the message pane.
     void finish_edit(const EditBase& base, const files::EditOutcome& outcome,
                      const std::function<QString(const QString& image)>& what,
                      const std::vector<std::string>& notes = {});
+    // Writes `after` over the listed image in place while it holds `before`; an image of several names is written
+    // only when the user agrees. A refusal is said in the status bar after `failed`, and the image listed again
+    // when it changed on disc.
+    std::optional<files::SaveResult> save_in_place(const std::string& path, const files::DiscValue& before,
+                                                   const files::DiscValue& after, const QString& failed);
     // The rows whose slots are given, selected.
     void select_slots(const std::vector<int>& chosen);
+    // The names of the listed files among the slots chosen that are protected.
+    QStringList protected_names(const std::vector<int>& chosen) const;
 
     // Drive buttons (drive_buttons.cpp).
     void check_drive_buttons();
@@ -188,11 +199,8 @@ private:
     const inspect::PixelTable& m_pixels;
 
     std::string m_current_image_path;
-    image::Catalogue m_catalogue;
-    // The image the list was read from: the list's commands act on it, whatever the browser shows since. Inside an
-    // archive it is ARCHIVE/NAME, and m_listed_file is the archive; otherwise both are the image file.
-    std::string m_catalogue_path;
-    std::string m_listed_file;
+    // The disc the list shows, as it was read: the list's commands act on it, whatever the browser shows since.
+    files::ListedDisc m_listed;
     QString m_samdisk_command;
     QString m_grab_target;
     // The drive buttons use the built-in transfer, not SAMDisk (decided at start, as their enabled state).
@@ -226,6 +234,8 @@ private:
         std::vector<int> changed_slots; // selected again when undone
     };
     std::vector<UndoStep> m_undo;
+    // The last step of the listed image in m_undo; m_undo.end() for none: undo is never offered for another image.
+    std::vector<UndoStep>::iterator last_undo_step();
 };
 
 } // namespace shell

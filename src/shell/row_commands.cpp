@@ -120,10 +120,11 @@ void MainWindow::show_row_menu(const QPoint& position)
 {
     // Off the rows, the menu offers what applies to the image alone.
     const int index = m_list->indexOfTopLevelItem(m_list->itemAt(position));
-    const bool on_row = index >= 0 && static_cast<std::size_t>(index) < m_catalogue.size();
-    if (!on_row && m_catalogue_path.empty())
+    const bool on_row = index >= 0 && static_cast<std::size_t>(index) < m_listed.catalogue.size();
+    if (!on_row && m_listed.empty())
         return;
-    const image::CatalogueRow row = on_row ? m_catalogue[static_cast<std::size_t>(index)] : image::CatalogueRow{};
+    const image::CatalogueRow row =
+        on_row ? m_listed.catalogue[static_cast<std::size_t>(index)] : image::CatalogueRow{};
     QMenu menu(this);
     menu.setObjectName("rowMenu");
     std::optional<std::size_t> chosen;
@@ -145,12 +146,16 @@ void MainWindow::show_row_menu(const QPoint& position)
     bool add = false;
     bool undo = false;
     connect(menu.addAction(QString::fromUtf8("Add files\u2026")), &QAction::triggered, &menu, [&add] { add = true; });
-    QAction* undo_action = menu.addAction(m_undo.empty() ? QString("Undo") : "Undo: " + m_undo.back().what);
+    const auto step = last_undo_step();
+    QAction* undo_action = menu.addAction(step == m_undo.end() ? QString("Undo") : "Undo: " + step->what);
     undo_action->setShortcut(QKeySequence::Undo);
-    undo_action->setEnabled(!m_undo.empty());
+    undo_action->setEnabled(step != m_undo.end());
     connect(undo_action, &QAction::triggered, &menu, [&undo] { undo = true; });
     menu.exec(m_list->viewport()->mapToGlobal(position));
-    // The command runs once the menu has closed, outside the menu's own event loop.
+    // The command runs once the menu has closed, outside the menu's own event loop; not when the list went away
+    // meanwhile (its image moved or deleted).
+    if (m_listed.empty())
+        return;
     if (chosen)
         ROW_ACTIONS[*chosen].run(*this, row);
     else if (add)
@@ -172,7 +177,7 @@ void MainWindow::convert_to_tap()
     int tape_forms = 0;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
-        const image::CatalogueRow& row = m_catalogue[static_cast<std::size_t>(i)];
+        const image::CatalogueRow& row = m_listed.catalogue[static_cast<std::size_t>(i)];
         if (item->isSelected()) {
             rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
             sam_files += image::file_type(row.type_code).sam_system ? 1 : 0;
@@ -197,9 +202,8 @@ void MainWindow::convert_to_tap()
         !m_services.requester.ask_yes_no("File exist", "Do you want ot overwrite " + answer + " ?", Icon::Question))
         return;
 
-    const auto disc = open_listed_image();
     const tape::ConversionResult result =
-        tape::convert_files(*disc, m_catalogue_path, rows, m_settings.BasStrip != 0, m_settings.savefile);
+        tape::convert_files(listed_source(), m_listed.path, rows, m_settings.BasStrip != 0, m_settings.savefile);
     append_lines(result.lines);
     QString status = conversion_status(result.written, selected, sam_files, answer) +
                      disc_only_status(result.disc_only_loaders.size());
@@ -214,7 +218,7 @@ void MainWindow::view_selected_screen()
 {
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         if (m_list->topLevelItem(i)->isSelected()) {
-            view_screen(m_catalogue[static_cast<std::size_t>(i)]);
+            view_screen(m_listed.catalogue[static_cast<std::size_t>(i)]);
             return;
         }
     }
@@ -228,7 +232,7 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
     const QString proposed = listed_folder() + host_file_name(from_disc(row.name)) + ".png";
     if (row.type_code == image::TYPE_SAM_SCREEN) {
         // A SAM screen at its mode's own size; one that cannot be decoded opens nothing.
-        const auto read = inspect::read_slot_sam_screen(*open_listed_image(), row.slot);
+        const auto read = inspect::read_slot_sam_screen(listed_source(), row.slot);
         if (const auto* reason = std::get_if<std::string>(&read)) {
             show_status(name + ": " + QString::fromStdString(*reason));
             return;
@@ -246,7 +250,7 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
         show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
         return;
     }
-    const auto screen = inspect::read_slot_screen(*open_listed_image(), row.slot);
+    const auto screen = inspect::read_slot_screen(listed_source(), row.slot);
     if (!screen) {
         show_status(name + " could not be read as a ZX screen");
         return;
@@ -267,7 +271,7 @@ void MainWindow::list_basic(const image::CatalogueRow& row)
     // With the loader rewrite on, a ZX listing shows the program as "Convert to TAP" writes it; a SAM program has
     // no loader to rewrite.
     std::optional<basic::SlotListing> listed =
-        basic::list_slot(*open_listed_image(), row.slot, !sam && m_settings.BasStrip != 0);
+        basic::list_slot(listed_source(), row.slot, !sam && m_settings.BasStrip != 0);
     if (!listed) {
         show_status(name + " could not be read as a " + dialect + " program");
         return;
@@ -295,7 +299,7 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
         return;
-    const auto exported = files::export_file(*open_listed_image(), row.slot);
+    const auto exported = files::export_file(listed_source(), row.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
@@ -323,7 +327,7 @@ void MainWindow::save_snapshot(const image::CatalogueRow& row)
     if (target.isEmpty())
         return;
     const auto format = snapshot::format_from_path(to_path(target));
-    const auto read = snapshot::read_plusd_snapshot(*open_listed_image(), row.slot);
+    const auto read = snapshot::read_plusd_snapshot(listed_source(), row.slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
         show_status(name + ": " + QString::fromStdString(error->reason));
         return;

@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
+#include "common/same_file.h"
 #include "image/open_container.h"
 #include "inspect/directory_check.h"
 #include "inspect/scan.h"
@@ -56,9 +57,19 @@ void MainWindow::create_list()
 
 void MainWindow::on_browser_event(FileBrowser::Event kind)
 {
+    m_current_image_path = to_path(m_browser->selected_path());
+    if (kind == FileBrowser::Event::SelectedGone) {
+        // The browser moved on from an item taken away: nothing else is listed in its place.
+        if (!m_listed.empty() && files::check_listed_file(m_listed) == files::ListedFile::Gone) {
+            const QString shown = from_path(common::file_part(m_listed.path));
+            m_pane->clear();
+            forget_list();
+            show_status(shown + " was moved or deleted: nothing is listed");
+        }
+        return;
+    }
     m_pane->clear();
     m_status->clearMessage();
-    m_current_image_path = to_path(m_browser->selected_path());
     m_settings.Currentdir = common::folder_part(m_current_image_path);
     if (is_image_name(m_current_image_path)) {
         // Passing over an archive with the arrow keys does not ask which of its images to list.
@@ -71,9 +82,8 @@ void MainWindow::on_browser_event(FileBrowser::Event kind)
 
 void MainWindow::load_image(const std::string& path, bool may_ask)
 {
-    m_catalogue.clear();
-    m_catalogue_path = path;
-    m_listed_file = path;
+    m_listed = {};
+    std::string listed_path = path;
     auto opened = image::open_image(path);
     if (const auto* several = std::get_if<image::ArchiveChoice>(&opened)) {
         // An archive of several images: the one the user picks is listed as ARCHIVE/NAME.
@@ -94,28 +104,27 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
                 QString("%1 holds %2 images (%3); none chosen").arg(archive).arg(items.size()).arg(items.join(", ")));
             return;
         }
-        m_catalogue_path = path + "/" + to_path(choice);
-        opened = image::open_image(m_catalogue_path);
+        listed_path = path + "/" + to_path(choice);
+        opened = image::open_image(listed_path);
     }
-    auto* image = std::get_if<image::OpenImage>(&opened);
-    if (image)
-        m_catalogue = image::read_directory(*image->source);
-    fill_list();
-    const QString shown = from_path(common::file_part(m_catalogue_path));
-    if (image) {
-        append_lines(image->notes);
-        append_lines(image->findings);
-        if (image->scannable) {
-            append_lines(inspect::scan_image(*image->source, m_catalogue_path).lines);
-            if (const auto reason = inspect::foreign_directory_reason(m_catalogue))
+    const QString shown = from_path(common::file_part(listed_path));
+    if (auto* image = std::get_if<image::OpenImage>(&opened)) {
+        m_listed = files::keep_listed(listed_path, common::file_read_from(listed_path), std::move(*image));
+        fill_list();
+        append_lines(m_listed.image.notes);
+        append_lines(m_listed.image.findings);
+        if (m_listed.image.scannable) {
+            append_lines(inspect::scan_image(listed_source(), listed_path).lines);
+            if (const auto reason = inspect::foreign_directory_reason(m_listed.catalogue))
                 show_status(shown + " does not look like a +D/SAM directory: " + from_path(*reason));
         } else
             show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
                             .arg(shown)
-                            .arg(image->raw_size)
+                            .arg(m_listed.image.raw_size)
                             .arg(image::IMAGE_BYTES));
         return;
     }
+    fill_list();
     // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
     // bar says why (a 9-sector DSK, a damaged archive, no permission).
     const auto& failure = std::get<image::OpenFailure>(opened);
@@ -124,35 +133,32 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
     show_status(shown + ": " + from_path(failure.reason));
 }
 
-std::unique_ptr<image::SectorSource> MainWindow::open_listed_image() const
+void MainWindow::relist()
 {
-    auto opened = image::open_image(m_catalogue_path);
-    if (auto* image = std::get_if<image::OpenImage>(&opened))
-        return std::move(image->source);
-    // An image that went away since it was listed reads as a blank disc: every file then reports that it could
-    // not be converted.
-    return std::make_unique<image::RawImage>(std::make_unique<image::MemoryBytes>(std::vector<std::uint8_t>{}),
-                                             image::Layout::Interleaved);
+    m_pane->clear();
+    const std::string path = m_listed.path; // load_image empties m_listed first
+    load_image(path, false);
 }
 
 bool MainWindow::is_listed_image(const std::string& path) const
 {
-    if (m_listed_file.empty())
+    if (m_listed.empty())
         return false;
-    const QString listed = QFileInfo(from_path(m_listed_file)).canonicalFilePath();
+    const QString listed = QFileInfo(from_path(m_listed.file)).canonicalFilePath();
     return !listed.isEmpty() && listed == QFileInfo(from_path(path)).canonicalFilePath();
 }
 
 void MainWindow::fill_list()
 {
     m_list->clear();
-    if (m_catalogue.empty())
+    const image::Catalogue& catalogue = m_listed.catalogue;
+    if (catalogue.empty())
         return;
     // No repaint per row: the list is redrawn once when it is filled.
     m_list->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
-    for (std::size_t i = 0; i < m_catalogue.size(); ++i) {
-        const image::CatalogueRow& row = m_catalogue[i];
+    for (std::size_t i = 0; i < catalogue.size(); ++i) {
+        const image::CatalogueRow& row = catalogue[i];
         const auto cells = image::cell_texts(row);
         auto* item = new QTreeWidgetItem();
         // A type code without a name keeps its cell; the tooltip says what is known of it.
@@ -176,9 +182,7 @@ void MainWindow::fill_list()
 
 void MainWindow::forget_list()
 {
-    m_catalogue.clear();
-    m_catalogue_path.clear();
-    m_listed_file.clear();
+    m_listed = {};
     fill_list();
 }
 
@@ -196,7 +200,7 @@ void MainWindow::select_and_list(const QString& path)
 
 QString MainWindow::listed_folder() const
 {
-    return from_path(common::folder_part(m_listed_file));
+    return from_path(common::folder_part(m_listed.file));
 }
 
 } // namespace shell

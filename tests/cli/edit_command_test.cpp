@@ -6,6 +6,7 @@
 #include "cli_test_util.h"
 #include "common/bytes.h"
 #include "files/disc_edit.h"
+#include "files/disc_save.h"
 #include "image/directory.h"
 #include "support/file_size_limit.h"
 #include "support/image_builder.h"
@@ -152,7 +153,7 @@ TEST(CliEdit, RmChangesOnlyTheFreedEntriesAndTheirSectors)
         for (const bool wipe : {false, true}) {
             TempDir dir;
             const fs::path out = dir / ("out" + real.extension().string());
-            std::vector<std::string> args = with_slots({"rm", real.string(), "-o", out.string()}, removed);
+            std::vector<std::string> args = with_slots({"rm", real.string(), "-o", out.string(), "--force"}, removed);
             if (wipe)
                 args.emplace_back("--wipe");
             const auto rm = run_cli(args);
@@ -338,7 +339,7 @@ TEST(CliEdit, EveryFailureLeavesTheImageAsItWas)
             Bytes changed = read.bytes;
             changed[300000] ^= 0xFF;
             testing_support::write_file(disc, changed);
-            result.err = files::save_disc(disc.string(), read, std::get<files::Edited>(edited).disc).value_or("");
+            result.err = files::save_disc(disc.string(), read, std::get<files::Edited>(edited).disc).text;
         }
         const Bytes before = read_file(disc);
         if (c.way != Way::ChangedOnDisc) {

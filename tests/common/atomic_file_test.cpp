@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using testing_support::TempDir;
@@ -65,4 +67,27 @@ TEST(AtomicFile, NewFilesTakeTheUmaskWithoutTheProcessUmaskChanging)
     }
     EXPECT_EQ(umask_calls, 0);
     ::umask(saved);
+}
+
+// The temporary file has a short hidden name that no image pattern matches, and goes when the program is stopped by
+// SIGTERM while it exists (the test stops a child process of its own).
+TEST(AtomicFile, ATemporaryFileIsHiddenAndGoesOnSigterm)
+{
+    TempDir dir;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        common::AtomicFile file((dir / (std::string(200, 'n') + ".mgt")).string());
+        file.write(std::vector<std::uint8_t>(10, 1));
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (!name.starts_with(".kestrel-") || !name.ends_with(".tmp") || name.size() > 24)
+                ::_exit(3);
+        }
+        ::raise(SIGTERM);
+        ::_exit(4);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);
 }

@@ -8,7 +8,10 @@
 
 #include <QContextMenuEvent>
 #include <QMimeData>
+#include <QProcess>
 #include <QStatusBar>
+
+#include <filesystem>
 
 using Bytes = std::vector<std::uint8_t>;
 using testing_support::ImageBuilder;
@@ -109,6 +112,13 @@ private Q_SLOTS:
     void declined_or_stale_edits_change_nothing();
     void undo_gives_the_image_back_byte_identical();
     void a_container_is_never_written_its_edit_saved_as_new();
+    void row_commands_act_on_the_disc_listed();
+    void a_moved_or_deleted_image_empties_the_list();
+    void an_edit_of_an_image_changed_outside_lists_it_again();
+    void a_refused_undo_lists_again_and_goes();
+    void undo_is_for_the_listed_image_only();
+    void a_protected_file_is_deleted_only_when_the_user_agrees();
+    void an_image_chosen_in_a_zip_is_edited_into_a_new_image();
 };
 
 void DiscEditWindowTest::dropped_tapes_are_added_and_their_rows_selected()
@@ -225,6 +235,118 @@ void DiscEditWindowTest::a_container_is_never_written_its_edit_saved_as_new()
     image::RawImage interleaved(std::make_unique<image::MemoryBytes>(raw), image::Layout::Interleaved);
     const auto sequential = files::read_disc_value(interleaved, image::Layout::Sequential);
     QVERIFY(read(f.path("GAME.img")) == std::get<files::DiscValue>(sequential).bytes);
+}
+
+// GAME.mgt replaced by another program after it was listed: a disc with one file "other" in slot 0.
+void replace_outside(WindowFixture& f)
+{
+    ImageBuilder other;
+    other.add_zx_file(0, 4, "other", Bytes(50, 3), 32768);
+    f.write_image("GAME.mgt", other);
+}
+
+void DiscEditWindowTest::row_commands_act_on_the_disc_listed()
+{
+    WindowFixture f;
+    open_game(f);
+    replace_outside(f);
+    f.requester.expect("save", f.path("code.bin"));
+    row_menu(f, 0, QString::fromUtf8("Export file\u2026"));
+    QVERIFY(read(f.path("code.bin")) == Bytes(100, 7));
+}
+
+void DiscEditWindowTest::a_moved_or_deleted_image_empties_the_list()
+{
+    WindowFixture f;
+    f.write_image("OTHER.mgt", ImageBuilder());
+    open_game(f);
+    QCOMPARE(names(f).size(), 2);
+    std::filesystem::rename(f.path("GAME.mgt").toStdString(), f.path("moved.bin").toStdString());
+    QTRY_COMPARE(status_text(f), QString("GAME.mgt was moved or deleted: nothing is listed"));
+    QCOMPARE(names(f), QStringList());
+}
+
+void DiscEditWindowTest::an_edit_of_an_image_changed_outside_lists_it_again()
+{
+    WindowFixture f;
+    write_tape(f.path("more.tap"), {"one"});
+    open_game(f);
+    replace_outside(f);
+    const auto changed = read(f.path("GAME.mgt"));
+    drop(f, {f.path("more.tap")}); // no question: the list it would ask about is gone
+    QCOMPARE(status_text(f), QString("GAME.mgt changed since it was listed: listed again, nothing changed"));
+    QCOMPARE(names(f), QStringList({"other"}));
+    QVERIFY(read(f.path("GAME.mgt")) == changed);
+}
+
+void DiscEditWindowTest::a_refused_undo_lists_again_and_goes()
+{
+    WindowFixture f;
+    open_game(f);
+    row_menu(f, 0, "Hidden");
+    replace_outside(f);
+    const auto changed = read(f.path("GAME.mgt"));
+    undo(f);
+    QCOMPARE(status_text(f),
+             "Not undone: " + f.path("GAME.mgt") + " changed on disc since it was read; nothing written; listed again");
+    QCOMPARE(names(f), QStringList({"other"}));
+    undo(f);
+    QCOMPARE(status_text(f), QString("Nothing to undo"));
+    QVERIFY(read(f.path("GAME.mgt")) == changed);
+}
+
+void DiscEditWindowTest::undo_is_for_the_listed_image_only()
+{
+    WindowFixture f;
+    f.write_image("OTHER.mgt", ImageBuilder());
+    open_game(f);
+    row_menu(f, 0, "Hidden");
+    const auto edited = read(f.path("GAME.mgt"));
+    f.pick(f.path("OTHER.mgt"));
+    undo(f);
+    QCOMPARE(status_text(f), QString("Nothing to undo in OTHER.mgt"));
+    QVERIFY(read(f.path("GAME.mgt")) == edited);
+    f.pick(f.path("GAME.mgt"));
+    undo(f);
+    QCOMPARE(status_text(f), QString("Undone: made code hidden in GAME.mgt"));
+}
+
+void DiscEditWindowTest::a_protected_file_is_deleted_only_when_the_user_agrees()
+{
+    WindowFixture f;
+    open_game(f);
+    row_menu(f, 0, "Protected");
+    f.requester.expect("yesno", "no");
+    row_menu(f, 0, "Delete from image");
+    QCOMPARE(f.requester.asked().value(0).text, QString("Delete code from GAME.mgt?\n\nIt is protected."));
+    QCOMPARE(f.requester.asked().value(0).extra, QString("preset No"));
+    QCOMPARE(names(f), QStringList({"code", "screen"}));
+    f.requester.expect("yesno", "yes");
+    row_menu(f, 0, "Delete from image");
+    QCOMPARE(names(f), QStringList({"screen"}));
+}
+
+void DiscEditWindowTest::an_image_chosen_in_a_zip_is_edited_into_a_new_image()
+{
+    WindowFixture f;
+    ImageBuilder b;
+    b.add_zx_file(0, 4, "code", Bytes(100, 7), 32768);
+    b.add_zx_file(1, 4, "more", Bytes(600, 9), 40000);
+    const auto a = f.write_image("a.mgt", b);
+    const auto c = f.write_image("c.mgt", ImageBuilder());
+    QCOMPARE(QProcess::execute("zip", {"-q", "-j", f.path("two.zip"), f.path("a.mgt"), f.path("c.mgt")}), 0);
+    std::filesystem::remove(a);
+    std::filesystem::remove(c);
+    const auto zipped = read(f.path("two.zip"));
+    f.open();
+    f.requester.expect("choice", "a.mgt");
+    f.pick(f.path("two.zip"));
+    f.requester.expect("yesno", "yes");
+    f.requester.expect("save", f.path("edited.mgt"));
+    row_menu(f, 0, "Delete from image");
+    QCOMPARE(f.requester.asked().value(2).title, QString::fromUtf8("Save edited image as\u2026"));
+    QCOMPARE(names(f), QStringList({"more"}));
+    QVERIFY(read(f.path("two.zip")) == zipped);
 }
 
 QTEST_MAIN(DiscEditWindowTest)
