@@ -3,7 +3,7 @@
 #include "shell/basic_window.h"
 #include "shell/modal.h"
 
-#include <QFontInfo>
+#include <QFontMetrics>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -29,7 +29,11 @@ void BasicWindowTest::shows_the_listing_and_escape_closes_it()
         title = window.windowTitle();
         text = view->toPlainText();
         read_only = view->isReadOnly();
-        fixed_pitch = QFontInfo(view->font()).fixedPitch();
+        // Equal advances, not QFontInfo::fixedPitch(): fontconfig leaves the spacing unset for some monospaced
+        // fonts (Noto Sans Mono), which Qt then reports as proportional.
+        const QFontMetrics metrics(view->font());
+        fixed_pitch = metrics.horizontalAdvance('i') == metrics.horizontalAdvance('W') &&
+                      metrics.horizontalAdvance('.') == metrics.horizontalAdvance('M');
         selectable = view->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
         resizable = window.minimumSize() != window.maximumSize();
         QTest::keyClick(view, Qt::Key_Escape);
