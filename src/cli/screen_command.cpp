@@ -30,6 +30,18 @@ int write_sam_screen(const SlotArgs& args, image::SectorSource& disc, Output& ou
     return warn_if_short(err, args, sam.chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
+constexpr int DEFAULT_THUMBNAIL_SIZE = 128;
+
+std::optional<int> parse_size(const std::string& text)
+{
+    int size = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, size);
+    if (text.empty() || ec != std::errc() || ptr != end || size < 1 || size > inspect::MAX_THUMBNAIL_SIZE)
+        return std::nullopt;
+    return size;
+}
+
 } // namespace
 
 int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
@@ -65,25 +77,6 @@ int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream
     return screen->incomplete && warn_if_short(err, *parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
-} // namespace cli
-
-namespace cli {
-namespace {
-
-constexpr int DEFAULT_THUMBNAIL_SIZE = 128;
-
-std::optional<int> parse_size(const std::string& text)
-{
-    int size = 0;
-    const char* end = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(text.data(), end, size);
-    if (text.empty() || ec != std::errc() || ptr != end || size < 1 || size > inspect::MAX_THUMBNAIL_SIZE)
-        return std::nullopt;
-    return size;
-}
-
-} // namespace
-
 int run_thumbnail(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
 {
     ArgWalker walk("thumbnail", args, err);
@@ -93,8 +86,8 @@ int run_thumbnail(const std::vector<std::string>& args, std::ostream&, std::ostr
     bool force = false;
     while (walk.next()) {
         if (walk.is("--size")) {
-            const auto text = walk.value();
-            if (!walk.once(size.has_value(), "--size N") || !text)
+            std::optional<std::string> text;
+            if (!walk.once(size.has_value(), "--size N") || !(text = walk.value()))
                 return EXIT_USAGE;
             if (!(size = parse_size(*text)))
                 return usage_error(err, "invalid size '" + *text + "' (1-" +
