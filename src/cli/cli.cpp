@@ -29,8 +29,8 @@ Commands:
   check IMAGE... [-r] [--json]
       Integrity scan of each image: the lines the scan writes, then a summary and an empty line.
   find PATTERN PATH... [-r] [--type TYPE]... [--json]
-      Files whose names match the shell PATTERN (*, ?, [...]; any case): one line per file with the
-      image, slot, name, type and length, separated by TAB. TYPE is a type (zx-basic, sam-code, ...)
+      Files whose names (without their padding spaces) match the shell PATTERN (*, ?, [...]; any
+      case): one line per file with the image, slot, name, type and length, separated by TAB. TYPE is a type (zx-basic, sam-code, ...)
       or a group (zx, sam, screen, snapshot, subdirectory). Exit status 1 when nothing matched.
   tap IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]
       Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,
