@@ -1,13 +1,12 @@
 // Fuzz target: the disc edits on a hostile disc with a hostile host file. The input is a two-byte length (high
 // byte first) and that many bytes of a host file, then an image input as fuzz_support.h describes. The host file
 // is read as a tape, a .z80, a .sna and a ZX or SAM code file (the snapshot readers have a target of their own)
-// (files_from_path, through temporary files named so), and each disc file it gives is added; then the listed files are
-// removed, renamed and flagged. Besides the sanitizers it checks what the edits promise: every edit done passes
-// verify_edit against the disc it started from, stays a whole disc in the same layout, says one line per file and names
-// the slots it changed.
+// (files_from_bytes, under names of those extensions), and each disc file it gives is added; then the listed files
+// are removed, renamed and flagged. Nothing is written to a file: the image is read from memory as a raw image.
+// Besides the sanitizers it checks what the edits promise: every edit done passes verify_edit against the disc it
+// started from, stays a whole disc in the same layout, says one line per file and names the slots it changed.
 #include "fuzz_support.h"
 
-#include "common/atomic_file.h"
 #include "common/bytes.h"
 #include "files/disc_edit.h"
 #include "image/directory.h"
@@ -41,40 +40,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto host = input.subspan(2, host_size);
     const auto image_input = input.subspan(2 + host_size);
 
-    const fuzz::FuzzImage img = fuzz::make_image(image_input, "edit");
-    image::OpenImage opened = fuzz::open_image(img);
-    auto value = files::read_disc_value(*opened.source, img.layout);
+    const fuzz::FuzzImage img = fuzz::make_image(image_input, "edit", false);
+    image::RawImage source(std::make_unique<image::MemoryBytes>(std::vector(img.bytes.begin(), img.bytes.end())),
+                           img.layout);
+    auto value = files::read_disc_value(source, img.layout);
     if (!std::holds_alternative<files::DiscValue>(value))
         return 0;
     const files::DiscValue& disc = std::get<files::DiscValue>(value);
 
     const bool sam = (img.selector & fuzz::selector::OPTION) != 0;
-    for (const char* suffix : {".tap", ".tzx", ".z80", ".sna", ".bin"}) {
-        const std::string& path = fuzz::temp_path("edit-host", suffix);
-        if (common::write_file_atomically(path, host))
-            continue;
+    for (const char* name : {"host.tap", "host.tzx", "host.z80", "host.sna", "host.bin"}) {
         files::AddOptions options;
-        if (std::string_view(suffix) == ".bin") {
+        if (std::string_view(name) == "host.bin") {
             options.sam = sam;
             options.start = host.empty() ? 16384U : static_cast<std::uint32_t>(host[0]) << 11;
         }
-        const auto made = files::files_from_path(path, options);
+        const auto made = files::files_from_bytes(name, host, options);
         if (const auto* found = std::get_if<files::FilesToAdd>(&made))
-            check(disc, files::add_files(disc, found->files), found->files.size());
+            check(disc, files::add_files(disc, found->files, found->overflow), found->files.size());
     }
 
     std::vector<int> slots;
-    auto source = fuzz::open_image(img);
-    for (const image::CatalogueRow& row : image::read_directory(*source.source))
+    for (const image::CatalogueRow& row : image::read_directory(source))
         slots.push_back(row.slot);
     if (slots.size() > 3)
         slots.resize(3);
+    const bool force = (img.selector & fuzz::selector::RANDOM_FILL) != 0;
     for (const bool wipe : {false, true})
-        check(disc, files::remove_files(disc, slots, wipe), slots.size());
+        check(disc, files::remove_files(disc, slots, wipe, force), slots.size());
     for (const int slot : slots) {
         const std::string name(host.begin(),
                                host.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(host.size(), 12)));
-        check(disc, files::rename_file(disc, slot, name), 1);
+        check(disc, files::rename_file(disc, slot, name, force), 1);
         check(disc, files::set_flags(disc, slot, files::FlagChange::Set, files::FlagChange::Clear), 1);
     }
     return 0;

@@ -82,7 +82,7 @@ const std::string& temp_path(std::string_view target, std::string_view suffix)
     return files.back();
 }
 
-FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target)
+FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target, bool write_file)
 {
     static std::vector<std::uint8_t> buffer(IMAGE_SIZE + MAX_EXTRA);
     FuzzImage result;
@@ -113,7 +113,8 @@ FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view targe
     else if ((result.selector & selector::SIZE_MASK) == selector::LONG)
         size = IMAGE_SIZE + 1 + param;
     result.bytes = std::span<const std::uint8_t>(buffer).first(size);
-    testing_support::write_file(result.path, result.bytes);
+    if (write_file)
+        testing_support::write_file(result.path, result.bytes);
     return result;
 }
 

@@ -63,8 +63,9 @@ struct FuzzImage
     std::span<const std::uint8_t> bytes; // as written; valid until the next make_image
 };
 
-// Builds the image an input describes and writes it to the target's temporary .mgt or .img file.
-FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target);
+// Builds the image an input describes and writes it to the target's temporary .mgt or .img file (unless
+// `write_file` is false: a target that reads the bytes from memory skips the write).
+FuzzImage make_image(std::span<const std::uint8_t> input, std::string_view target, bool write_file = true);
 
 // The image file opened as the program opens it; stops the process if it does not open.
 image::OpenImage open_image(const FuzzImage& img);

@@ -78,6 +78,9 @@ struct FilesToAdd
     Overflow overflow;
 };
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options);
+// The same from the file's bytes, read already; `path` names it (its extension says what it is).
+std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                                                       const AddOptions& options);
 
 // The operations. Slots are 0-based, as the list shows them. Names are raw bytes, cut to 10 and padded with spaces;
 // a name already on the disc (compared as the DOS compares) is refused, and so is a name of spaces only. A

@@ -93,10 +93,10 @@ std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string
     return std::get<std::vector<std::uint8_t>>(std::move(bytes));
 }
 
-std::variant<FilesToAdd, std::string> from_tape(const std::string& path, const AddOptions& options)
+std::variant<FilesToAdd, std::string> from_tape(LoadedTape loaded, const std::string& path, const AddOptions& options)
 {
     std::vector<LoadedTape> tapes;
-    tapes.push_back(load_tape_file(path));
+    tapes.push_back(std::move(loaded));
     const LoadedTape& tape = tapes.front();
     if (!tape.refusal.empty())
         return tape.refusal;
@@ -116,12 +116,10 @@ std::variant<FilesToAdd, std::string> from_tape(const std::string& path, const A
     return out;
 }
 
-std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, const AddOptions& options)
+std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, std::span<const std::uint8_t> bytes,
+                                                    const AddOptions& options)
 {
-    auto bytes = read_host(path, MAX_SNAPSHOT_FILE_BYTES, "a snapshot");
-    if (auto* why = std::get_if<std::string>(&bytes))
-        return std::move(*why);
-    auto snap = snapshot::decode_file(std::get<std::vector<std::uint8_t>>(bytes), *snapshot::format_from_path(path));
+    auto snap = snapshot::decode_file(bytes, *snapshot::format_from_path(path));
     if (auto* error = std::get_if<snapshot::DecodeError>(&snap))
         return std::move(error->reason);
     auto file =
@@ -201,13 +199,9 @@ std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t
     return out;
 }
 
-std::variant<FilesToAdd, std::string> from_code(const std::string& path, const AddOptions& options)
+std::variant<FilesToAdd, std::string> from_code(const std::string& path, std::span<const std::uint8_t> data,
+                                                const AddOptions& options)
 {
-    const std::size_t cap = options.sam ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS : ZX_MAX_BYTES;
-    auto bytes = read_host(path, cap, options.sam ? "a SAM code file" : "a ZX code file");
-    if (auto* why = std::get_if<std::string>(&bytes))
-        return std::move(*why);
-    const auto& data = std::get<std::vector<std::uint8_t>>(bytes);
     const std::string name = options.name.value_or(host_name(path));
     const std::uint32_t start = options.start.value_or(DEFAULT_START);
     auto file = options.sam ? sam_code(data, name, start, options.exec) : zx_code(data, name, start);
@@ -218,25 +212,61 @@ std::variant<FilesToAdd, std::string> from_code(const std::string& path, const A
     return out;
 }
 
-} // namespace
-
-std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
+// Why the options do not go with a file of this name; std::nullopt when they do.
+std::optional<std::string> options_refused(const std::string& path, HostKind kind, const AddOptions& options)
 {
     if (options.name && std::ranges::all_of(*options.name, [](char c) { return c == ' '; }))
         return std::string("a name needs at least one character other than a space");
-    const HostKind kind = kind_of(path);
     if (kind == HostKind::Code && image::is_any_image_name(path))
         return path + ": a disc image, not a file to add (convert its files to a tape first)";
     if (kind != HostKind::Code && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
-    std::variant<FilesToAdd, std::string> made = kind == HostKind::Tape       ? from_tape(path, options)
-                                                 : kind == HostKind::Snapshot ? from_snapshot(path, options)
-                                                                              : from_code(path, options);
+    return std::nullopt;
+}
+
+std::variant<FilesToAdd, std::string> from_bytes(const std::string& path, HostKind kind,
+                                                 std::span<const std::uint8_t> bytes, const AddOptions& options)
+{
+    return kind == HostKind::Snapshot ? from_snapshot(path, bytes, options) : from_code(path, bytes, options);
+}
+
+std::variant<FilesToAdd, std::string> with_path(const std::string& path, std::variant<FilesToAdd, std::string> made)
+{
     if (auto* why = std::get_if<std::string>(&made))
         return path + ": " + *why;
     return made;
+}
+
+} // namespace
+
+std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
+{
+    const HostKind kind = kind_of(path);
+    if (auto why = options_refused(path, kind, options))
+        return *why;
+    if (kind == HostKind::Tape)
+        return with_path(path, from_tape(load_tape_file(path), path, options));
+    const std::size_t cap = kind == HostKind::Snapshot ? MAX_SNAPSHOT_FILE_BYTES
+                            : options.sam              ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
+                                                       : ZX_MAX_BYTES;
+    const char* what = kind == HostKind::Snapshot ? "a snapshot" : options.sam ? "a SAM code file" : "a ZX code file";
+    auto bytes = read_host(path, cap, what);
+    if (auto* why = std::get_if<std::string>(&bytes))
+        return path + ": " + *why;
+    return with_path(path, from_bytes(path, kind, std::get<std::vector<std::uint8_t>>(bytes), options));
+}
+
+std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                                                       const AddOptions& options)
+{
+    const HostKind kind = kind_of(path);
+    if (auto why = options_refused(path, kind, options))
+        return *why;
+    if (kind == HostKind::Tape)
+        return with_path(path, from_tape(load_tape(path, bytes), path, options));
+    return with_path(path, from_bytes(path, kind, bytes, options));
 }
 
 } // namespace files

@@ -1,8 +1,9 @@
 // MainWindow's edits of the listed image: files added (dropped, or chosen in a requester), deleted and renamed,
-// their flags set, and the session's edits undone. Each edit reads the disc whole, lets the core build and verify
-// the new disc, and writes it through files::save_disc, which renames a whole new file over the image only while
-// the image still holds the bytes the edit started from. A container is never written over: its edit is saved as
-// a new plain image, which is listed from then on.
+// their flags set, and the session's edits of that image undone. Each edit starts from the disc as it was listed
+// (an image file that holds another disc by now is listed again first), lets the core build and verify the new
+// disc, and writes it through files::save_disc, which holds the image's lock and renames a whole new file over the
+// image only while the image still holds the bytes the edit started from. A container is never written over: its
+// edit is saved as a new plain image, which is listed from then on.
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
