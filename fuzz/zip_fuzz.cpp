@@ -26,9 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           "an entry reads as its declared size, under the cap");
         }
         auto part = archive->open_entry(entry);
-        if (auto* opened = std::get_if<std::unique_ptr<image::ZipEntryBytes>>(&part)) {
+        if (auto* entry_bytes = std::get_if<std::unique_ptr<image::ZipEntryBytes>>(&part)) {
             std::vector<std::uint8_t> head(36 * 1024);
-            const std::size_t got = (*opened)->read_at(0, head);
+            const std::size_t got = (*entry_bytes)->read_at(0, head);
             fuzz::require(got <= entry.size, "a part read is within the declared size");
             fuzz::require(bytes == nullptr ||
                               std::equal(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(got), bytes->begin()),
