@@ -124,6 +124,9 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
     }
     auto& source = std::get<image::OpenImage>(opened);
     report_findings(err, path, source);
+    // In place, the image keeps the layout it was read in (its content's, where that overrides its name).
+    if (!args.output && source.layout != image::Layout::None)
+        layout = source.layout;
     auto value = files::read_disc_value(*source.source, layout);
     if (const auto* why = std::get_if<std::string>(&value)) {
         report(err, path, *why);
