@@ -387,6 +387,20 @@ int main(int argc, char** argv)
         common::append_le16(listing_input, static_cast<std::uint16_t>(programs[i].size()));
         write_seed(root / "basic_listing", "program-" + std::to_string(i), listing_input + programs[i]);
     }
+    // Packed by bytes: one block of 8 bytes ("ab", a run of four 'c', the escape doubled for itself and 0x11), then
+    // the end; and a real disc's first directory sector with its first data sector in both layouts.
+    write_seed(root / "masterbasic_unpack", "by-bytes",
+               Bytes{0, 6, 0xEE, 7, 0, 8, 0, 0x11, 'a', 'b', 0xEE, 'c', 4, 0xEE, 0xEE, 0});
+    write_seed(root / "masterbasic_unpack", "by-nibbles", Bytes{0x31, 0xF0, 0x12, 0xFF, 0x00, 0x44, 0xFF});
+    {
+        const Bytes disc = testing_support::read_file(testing_support::real_images_dir() / "sam" / "sam_etracker.mgt");
+        const auto sector = [&](std::int64_t at) {
+            return Bytes(disc.begin() + at, disc.begin() + at + static_cast<std::int64_t>(image::SECTOR_SIZE));
+        };
+        write_seed(root / "layout_sniff", "etracker",
+                   sector(0) + sector(image::sector_offset(image::Layout::Interleaved, 4, 0)) +
+                       sector(image::sector_offset(image::Layout::Sequential, 4, 0)));
+    }
     for (const auto& [name, program] : sam_programs()) {
         Bytes listing_input;
         common::append_le16(listing_input, static_cast<std::uint16_t>(program.size()));

@@ -53,7 +53,7 @@ void report_findings(std::ostream& err, const std::string& path, const image::Op
 // opening a container is reported on err too.
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err);
 
-// Parses a decimal slot number 0-779 (a MasterDOS disc can have 39 directory tracks; whether the image has the
+// Parses a decimal slot number 0-777 (a MasterDOS disc can have 39 directory tracks; whether the image has the
 // slot is require_listed's question); std::nullopt for anything else.
 std::optional<int> parse_slot(const std::string& text);
 

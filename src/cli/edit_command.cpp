@@ -196,6 +196,9 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
     }
     auto& source = std::get<image::OpenImage>(opened);
     report_findings(err, path, source);
+    // In place, the image keeps the layout it was read in (its content's, where that overrides its name).
+    if (!args.output && source.layout != image::Layout::None)
+        target->layout = source.layout;
     auto value = files::read_disc_value(*source.source, target->layout);
     if (const auto* why = std::get_if<std::string>(&value)) {
         report(err, path, *why);

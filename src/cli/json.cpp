@@ -60,6 +60,18 @@ Json file_json(const image::CatalogueRow& row)
     file["sectors"] = row.sectors;
     file["first_track"] = row.start_track;
     file["first_sector"] = row.start_sector;
+    if (image::file_type(row.type_code).sam_system) {
+        const image::SamFacts& sam = row.sam;
+        const auto or_null = [](const auto& value) {
+            return value ? Json(*value) : Json(nullptr);
+        };
+        file["execute"] = or_null(sam.execute);
+        file["autorun_line"] = or_null(sam.autorun_line);
+        file["array_name"] = sam.array_name.empty() ? Json(nullptr) : Json(latin1_text(sam.array_name));
+        file["screen_mode"] = or_null(sam.screen_mode);
+        file["packed"] = sam.packed;
+        file["time"] = sam.time ? Json(image::timestamp_text(*sam.time)) : Json(nullptr);
+    }
     return file;
 }
 

@@ -36,7 +36,8 @@ void put_name(Json& object, std::string_view raw);
 Json type_json(int code);
 
 // A listed file: slot, name, name_bytes, type, start, length, attributes {hidden, protected}, sectors,
-// first_track, first_sector.
+// first_track, first_sector; a SAM file also execute, autorun_line, array_name, screen_mode, packed and time (null
+// where its entry holds none).
 Json file_json(const image::CatalogueRow& row);
 
 // Writes the document, indented by two, and a line end. Strings that are not UTF-8 (a file name from the file

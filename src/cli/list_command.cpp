@@ -81,8 +81,15 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 report(lines, at.shown, message);
             r.out = std::move(text);
             r.err = lines.str();
-            if (json)
-                r.items.push_back({{"image", at.shown}, {"files", std::move(files)}, {"messages", messages}});
+            if (json) {
+                const image::DirectorySize size = image::read_directory_size(*opened.source);
+                r.items.push_back({{"image", at.shown},
+                                   {"dos", image::dos_key(size.dos)},
+                                   {"label", size.label.empty() ? Json(nullptr) : Json(latin1_text(size.label))},
+                                   {"directory_tracks", size.tracks},
+                                   {"files", std::move(files)},
+                                   {"messages", messages}});
+            }
             return r;
         },
         out, err);

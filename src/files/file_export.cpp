@@ -1,5 +1,6 @@
 #include "files/file_export.h"
 
+#include "files/masterbasic_unpack.h"
 #include "image/chain.h"
 #include "image/directory.h"
 #include "tape/extract.h"
@@ -28,7 +29,7 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
         std::optional<tape::Extracted> x = tape::extract_file(disc, slot);
         if (!x)
             return ExportedFile{};
-        return ExportedFile{std::move(x->data), x->chain};
+        return ExportedFile{std::move(x->data), x->chain, std::nullopt, false};
     }
     // A SAM length can reach 255 pages (about 4 MiB): more than a disc holds, but bounded.
     const auto length = static_cast<std::size_t>(image::catalogue_row(entry, slot).length);
@@ -36,6 +37,20 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
     file.bytes =
         tape::read_chain_stream(disc, entry, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, file.chain);
     file.bytes.erase(file.bytes.begin(), file.bytes.begin() + image::FILE_HEADER_SIZE);
+    if (entry.sam.packed) {
+        file.packed_length = file.bytes.size();
+        auto unpacked = entry.sam.save_mode == image::SAVE_PACKED_BY_BYTES
+                            ? unpack_by_bytes(file.bytes)
+                            : unpack_by_nibbles(file.bytes, entry.sam.screen_mode.value_or(0));
+        // The entry keeps the unpacked length: the packed data fills fewer sectors, and what the unpacking made
+        // is the measure of what is missing.
+        if (unpacked) {
+            file.bytes = std::move(*unpacked);
+            file.chain.zero_bytes = length > file.bytes.size() ? length - file.bytes.size() : 0;
+        } else {
+            file.unpack_failed = true;
+        }
+    }
     return file;
 }
 

@@ -6,9 +6,11 @@
 // 16 KiB, the offset within the start page, two unused bytes, the number of whole pages, the start page. The
 // entry's fields are those the catalogue reads (start page 236, offset 237-238, pages 239, length modulo 16 KiB
 // 240-241), and the execution address lies in 242-244 as a page and an offset, 0xFF 0xFF 0xFF for none. Checked
-// against samdos2.mgt (saved by SAMDOS) and pyz80's bootable.dsk: offsets kept as 0x8000-0xBFFF, the unused
-// header bytes 0xFF (as SAMDOS left them), 211-219 of the entry zero, no execution address 0xFF 0xFF 0xFF. A SAM
-// address A is page A / 16384 - 1 and offset A mod 16384: the ROM's first 16 KiB are no page.
+// against samdos2.mgt and pyz80's bootable.dsk: offsets kept as 0x8000-0xBFFF, the unused header bytes 0xFF (as
+// SAMDOS left them), no execution address 0xFF 0xFF 0xFF; entry bytes 211-219 hold a copy of the file header, as
+// SAMDOS, MasterDOS and samfile write it. A start address A is page A / 16384 - 1 and offset A mod 16384 (the
+// ROM's first 16 KiB are no page); an execution address is page A / 16384 and the same offset, as the ROM jumps
+// to it (32768 is 02 00 80 on real discs).
 #include "files/disc_edit.h"
 
 #include "common/bytes.h"
@@ -168,6 +170,9 @@ std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t
     auto page_of = [](std::uint32_t a) {
         return static_cast<std::uint8_t>((a / SAM_PAGE - 1) & SAM_PAGE_MASK);
     };
+    auto execute_page_of = [](std::uint32_t a) {
+        return static_cast<std::uint8_t>((a / SAM_PAGE) & SAM_PAGE_MASK);
+    };
     auto offset_of = [](std::uint32_t a) {
         return static_cast<std::uint16_t>(a % SAM_PAGE + SAM_OFFSET_BASE);
     };
@@ -183,7 +188,7 @@ std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t
     entry[e::SAM_PAGE_COUNT] = pages;
     common::put_le16(entry, e::SAM_LENGTH, modulo);
     if (exec) {
-        entry[SAM_EXECUTE] = page_of(*exec);
+        entry[SAM_EXECUTE] = execute_page_of(*exec);
         common::put_le16(entry, SAM_EXECUTE + 1, offset_of(*exec));
     } else {
         std::fill_n(entry.begin() + SAM_EXECUTE, 3, NO_EXECUTE);
@@ -195,6 +200,7 @@ std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t
     common::put_le16(out.body, sam_header::UNUSED, UNUSED_WORD);
     out.body[sam_header::PAGES] = pages;
     out.body[sam_header::START_PAGE] = page_of(start);
+    std::copy_n(out.body.begin(), image::FILE_HEADER_SIZE, entry.begin() + e::FILE_HEADER);
     out.body.insert(out.body.end(), data.begin(), data.end());
     return out;
 }

@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string_view>
 
 namespace image {
 namespace {
 
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
+constexpr std::string_view BDOS_MARK = "BDOS";
+constexpr std::uint8_t NO_NAME_BYTE = 0xFF; // with 0, what a SAMDOS entry holds at 210
+constexpr char NO_DISC_NAME = '*';          // MasterDOS's name of a disc without one
+constexpr char SEVEN_BITS = 0x7F;
 
 std::int64_t sam_length(std::int64_t page_count, std::uint16_t last_page_length)
 {
@@ -26,7 +31,7 @@ std::int32_t sam_start(std::uint8_t start_page, std::uint16_t offset)
 SlotAddress slot_address(int slot)
 {
     assert(slot >= 0 && slot < MAX_DIRECTORY_SLOTS);
-    const int sector_number = slot / 2;
+    const int sector_number = (slot < DIRECTORY_SLOTS ? slot : slot + BOOT_SECTOR_SLOTS) / 2;
     return {static_cast<std::uint8_t>(sector_number / SECTORS_PER_TRACK), sector_number % SECTORS_PER_TRACK,
             static_cast<std::size_t>(slot % 2) * entry::SIZE};
 }
@@ -41,19 +46,68 @@ EntryBytes read_entry_bytes(SectorSource& disc, int slot)
     return bytes;
 }
 
+std::string_view dos_key(DosKind dos)
+{
+    switch (dos) {
+    case DosKind::MasterDos:
+        return "masterdos";
+    case DosKind::Bdos:
+        return "bdos";
+    case DosKind::Standard:
+        break;
+    }
+    return "standard";
+}
+
+std::string_view dos_name(DosKind dos)
+{
+    switch (dos) {
+    case DosKind::MasterDos:
+        return "MasterDOS";
+    case DosKind::Bdos:
+        return "BDOS";
+    case DosKind::Standard:
+        break;
+    }
+    return "";
+}
+
 DirectorySize decode_directory_size(std::span<const std::uint8_t> first_entry)
 {
     assert(first_entry.size() >= entry::SIZE);
     DirectorySize size;
-    const int code = first_entry[entry::STATUS] & TYPE_MASK;
-    if (code != 0 && !file_type(code).sam && code != TYPE_MASTERDOS_SUBDIRECTORY)
-        return size;
-    const int extra = first_entry[entry::EXTRA_DIRECTORY_TRACKS];
-    if (extra > MAX_EXTRA_DIRECTORY_TRACKS)
-        size.rejected_extra = extra;
-    else
-        size.tracks += extra;
+    std::string raw_label;
+    const auto bytes_at = [&](std::size_t at, std::size_t count) {
+        return std::string(first_entry.begin() + static_cast<std::ptrdiff_t>(at),
+                           first_entry.begin() + static_cast<std::ptrdiff_t>(at + count));
+    };
+    const std::uint8_t name_lead = first_entry[entry::DISC_NAME];
+    const int code = type_code_of(first_entry[entry::STATUS]);
+    if (bytes_at(entry::BDOS_SIGNATURE, BDOS_MARK.size()) == BDOS_MARK) {
+        size.dos = DosKind::Bdos;
+        if (name_lead != 0)
+            raw_label = bytes_at(entry::DISC_NAME, entry::DISC_NAME_LEN) +
+                        bytes_at(entry::BDOS_NAME_TAIL, entry::BDOS_NAME_TAIL_LEN);
+    } else if (name_lead != 0 && name_lead != NO_NAME_BYTE &&
+               (code == 0 || (code >= TYPE_SAM_BASIC && code <= SAM_TYPE_MASK))) {
+        size.dos = DosKind::MasterDos;
+        if (name_lead != NO_DISC_NAME)
+            raw_label = bytes_at(entry::DISC_NAME, entry::DISC_NAME_LEN);
+        const int extra = first_entry[entry::EXTRA_DIRECTORY_TRACKS];
+        if (extra > MAX_EXTRA_DIRECTORY_TRACKS)
+            size.rejected_extra = extra;
+        else
+            size.tracks += extra;
+    }
+    for (const char c : raw_label)
+        size.label += static_cast<char>(c & SEVEN_BITS);
+    size.label.erase(size.label.find_last_not_of(' ') + 1);
     return size;
+}
+
+DirectorySize read_directory_size(SectorSource& disc)
+{
+    return decode_directory_size(read_entry_bytes(disc, 0));
 }
 
 std::string DirectoryEntry::name() const
@@ -85,6 +139,8 @@ DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes)
     e.sam_code_offset = common::get_le16(bytes, entry::SAM_CODE_OFFSET);
     e.sam_page_count = bytes[entry::SAM_PAGE_COUNT];
     e.sam_length = common::get_le16(bytes, entry::SAM_LENGTH);
+    if (file_type(e.type_code()).sam_system)
+        e.sam = decode_sam_facts(bytes, e.type_code());
     return e;
 }
 
@@ -104,13 +160,13 @@ CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
         row.length = e.zx_length;
     } else if (type.sam) {
         const auto page = static_cast<std::uint8_t>(e.sam_start_page + 1);
-        // Every SAM type keeps its length in the SAM fields. The copy of the file header at 211-219 is not always
-        // there: MasterDOS keeps the disc name at 210-219 of the first entry (seen as '*' and blanks, a length of
-        // 8224 when read as a header). SAM Basic has no start address.
+        // Every SAM type keeps its length and start in the SAM fields. The copy of the file header at 211-219 is
+        // not always there: MasterDOS keeps the disc name at 210-219 of the first entry (seen as '*' and blanks, a
+        // length of 8224 when read as a header), and SAMDOS leaves it zero.
         row.length = sam_length(e.sam_page_count, e.sam_length);
-        if (code != TYPE_SAM_BASIC)
-            row.start = sam_start(page, code == TYPE_SAM_CODE ? e.sam_code_offset : e.zx_start);
+        row.start = sam_start(page, e.sam_code_offset);
     }
+    row.sam = e.sam;
     // UniDos entries (12, 13) and codes without a name list with start and length 0.
     if (e.status & HIDDEN_BIT)
         row.attributes += 'H';

@@ -26,9 +26,14 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
     t[18] = {"SAM $Array", std::nullopt, H::Sam, false, true};
     t[19] = {"SAM Code", std::nullopt, H::Sam, false, true};
     t[20] = {"SAM Screen", std::nullopt, H::Sam, false, true};
-    // 14, 15 and 21-63 have no name; the scan compares the SAM fields of every code from 16 up but the
+    // MasterDOS's subdirectory, and the two kinds of MasterDOS DRIVER files, which are SAM files with the usual
+    // header (an application, and what DRIVER loads when it boots).
+    t[21] = {"SAM SubDir", std::nullopt, H::None};
+    t[22] = {"SAM Driver App", std::nullopt, H::Sam, false, true};
+    t[23] = {"SAM Driver Boot", std::nullopt, H::Sam, false, true};
+    // 14, 15 and 24-63 have no name; the scan compares the SAM fields of every code from 16 up but the
     // MasterDOS subdirectory.
-    for (int code = 22; code < TYPE_CODES; ++code)
+    for (int code = 24; code < TYPE_CODES; ++code)
         t[static_cast<std::size_t>(code)].header_check = H::Sam;
     for (int code = TYPE_SAM_BASIC; code < TYPE_CODES; ++code)
         t[static_cast<std::size_t>(code)].sam_system = true;
@@ -55,7 +60,10 @@ constexpr std::array<FileType, TYPE_CODES> make_table()
                                          "sam-number-array",
                                          "sam-string-array",
                                          "sam-code",
-                                         "sam-screen"};
+                                         "sam-screen",
+                                         "sam-subdir",
+                                         "sam-driver-app",
+                                         "sam-driver-boot"};
     for (std::size_t code = 0; code < std::size(keys); ++code)
         t[code].key = keys[code];
     return t;

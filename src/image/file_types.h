@@ -1,6 +1,7 @@
 // What the directory's type codes mean, stated once: the list's type name, whether the file has a tape form,
 // which comparison the integrity scan makes between the entry and the file's own header, and whether the file is
-// a ZX or a SAM file or a snapshot. Codes are the low six bits of an entry's first byte (0 a free entry).
+// a ZX or a SAM file or a snapshot. Codes are the low six bits of an entry's first byte (0 a free entry), less bit
+// 5 on a SAM code (image/directory.h: type_code_of).
 #pragma once
 
 #include <array>
@@ -56,9 +57,13 @@ inline constexpr int TYPE_ZX_SNAP_48K = 5;
 inline constexpr int TYPE_ZX_SCREEN = 7;
 inline constexpr int TYPE_ZX_SNAP_128K = 9;
 inline constexpr int TYPE_SAM_BASIC = 16;
+inline constexpr int TYPE_SAM_NUMBER_ARRAY = 17;
+inline constexpr int TYPE_SAM_STRING_ARRAY = 18;
 inline constexpr int TYPE_SAM_SCREEN = 20;
 inline constexpr int TYPE_SAM_CODE = 19;
 inline constexpr int TYPE_MASTERDOS_SUBDIRECTORY = 21;
+inline constexpr int TYPE_SAM_DRIVER_APP = 22;
+inline constexpr int TYPE_SAM_DRIVER_BOOT = 23;
 
 // A file of exactly this many bytes is a screen (the list's Length reads "6912").
 inline constexpr std::int64_t SCREEN_LENGTH = 6912;

@@ -5,6 +5,7 @@
 #include "image/directory.h"
 #include "image/dsk_source.h"
 #include "image/image_kinds.h"
+#include "image/layout_sniff.h"
 #include "image/zip_archive.h"
 
 #include <array>
@@ -105,7 +106,13 @@ Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool u
     image.layout = kind->layout;
     image.raw_size = static_cast<std::int64_t>(bytes.size());
     image.scannable = image.raw_size == IMAGE_BYTES;
-    image.source = std::make_unique<RawImage>(std::make_unique<MemoryBytes>(std::move(bytes)), kind->layout);
+    auto raw = std::make_unique<MemoryBytes>(std::move(bytes));
+    if (const auto by_content = layout_by_content(*raw); by_content && *by_content != image.layout) {
+        image.layout = *by_content;
+        image.layout_by_content = true;
+        image.notes.push_back(layout_note(*by_content));
+    }
+    image.source = std::make_unique<RawImage>(std::move(raw), image.layout);
     return image;
 }
 

@@ -3,6 +3,7 @@
 #include "image/directory.h"
 #include "image/file_bytes.h"
 #include "image/image_kinds.h"
+#include "image/layout_sniff.h"
 #include "image/open_container.h"
 
 #include <algorithm>
@@ -103,7 +104,12 @@ Opened open_image(const std::string& path)
     image.layout = layout;
     image.raw_size = static_cast<std::int64_t>(bytes->size());
     image.scannable = image.raw_size == IMAGE_BYTES;
-    auto raw = std::make_unique<RawImage>(std::move(bytes), layout);
+    if (const auto by_content = layout_by_content(*bytes); by_content && *by_content != layout) {
+        image.layout = *by_content;
+        image.layout_by_content = true;
+        image.notes.push_back(layout_note(*by_content));
+    }
+    auto raw = std::make_unique<RawImage>(std::move(bytes), image.layout);
     // A container known by its signature (an Extended DSK) under a raw image's name is read as that container.
     // Reading the first sector reads the directory too, so a listing of the file as it is now is at hand whatever
     // happens to the file later.

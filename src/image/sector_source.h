@@ -156,6 +156,7 @@ struct OpenImage
     std::int64_t raw_size = 0;              // size of the raw image file, or of the unpacked image
     std::vector<std::string> findings = {}; // damage a container's reader met (a DSK cut short), one line each
     std::vector<std::string> notes = {};    // what the reader decided on its own (no damage), one line each
+    bool layout_by_content = false;         // a raw image read in the layout its content shows, not its name's
 };
 
 // Why a path could not be opened as an image, in words for the user ("size is 860416 bytes, not 819200").

@@ -45,7 +45,7 @@ bool is_header_bad(const image::DirectoryEntry& e, std::span<const std::uint8_t>
     const image::HeaderCheck check = image::file_type(code).header_check;
     if (check == image::HeaderCheck::Sam) {
         const std::uint16_t length = common::get_le16(first_sector, disc_header::LENGTH);
-        return (first_sector[disc_header::TYPE] & image::TYPE_MASK) != code ||
+        return image::type_code_of(first_sector[disc_header::TYPE]) != code ||
                (length & image::SAM_OFFSET_MASK) != (e.sam_length & image::SAM_OFFSET_MASK) ||
                first_sector[disc_header::PAGE_COUNT] != e.sam_page_count;
     }

@@ -4,6 +4,7 @@
 
 #include "common/path_text.h"
 #include "common/same_file.h"
+#include "image/layout_sniff.h"
 #include "image/open_container.h"
 #include "inspect/directory_check.h"
 #include "inspect/scan.h"
@@ -28,6 +29,24 @@ constexpr std::array<const char*, image::CATALOGUE_COLUMNS> COLUMN_TITLES = {"Fi
 constexpr int TYPE_COLUMN = 4;
 const QColor EVEN_ROW(255, 255, 255);
 const QColor ODD_ROW(223, 223, 223);
+
+// What the status bar says of a disc beyond its files: the DOS that wrote it and the disc's name (MasterDOS, BDOS),
+// and a layout taken from the content rather than the name; "" for a plain +D or SAMDOS disc read by its name.
+QString dos_text(const image::DirectorySize& size, const image::OpenImage& image)
+{
+    QStringList parts;
+    if (size.dos != image::DosKind::Standard) {
+        QString part = from_disc(std::string(image::dos_name(size.dos))) + " disc";
+        if (!size.label.empty())
+            part += " \"" + from_disc(size.label) + "\"";
+        if (size.tracks != image::DIRECTORY_TRACKS)
+            part += QString(", %1 directory tracks").arg(size.tracks);
+        parts << part;
+    }
+    if (image.layout_by_content)
+        parts << from_path(image::layout_note(image.layout));
+    return parts.join("; ");
+}
 
 } // namespace
 
@@ -117,6 +136,9 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
             append_lines(inspect::scan_image(listed_source(), listed_path).lines);
             if (const auto reason = inspect::foreign_directory_reason(m_listed.catalogue))
                 show_status(shown + " does not look like a +D/SAM directory: " + from_path(*reason));
+            else if (const QString dos = dos_text(image::read_directory_size(listed_source()), m_listed.image);
+                     !dos.isEmpty())
+                show_status(shown + ": " + dos);
         } else
             show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
                             .arg(shown)
@@ -161,8 +183,11 @@ void MainWindow::fill_list()
         const image::CatalogueRow& row = catalogue[i];
         const auto cells = image::cell_texts(row);
         auto* item = new QTreeWidgetItem();
-        // A type code without a name keeps its cell; the tooltip says what is known of it.
-        const QString note = from_disc(image::type_note(row.type_code));
+        // A type code without a name keeps its cell; the tooltip says what is known of it, or of a SAM file what
+        // its entry says beyond the columns.
+        QString note = from_disc(image::type_note(row.type_code));
+        if (note.isEmpty())
+            note = from_disc(image::sam_facts_text(row.sam));
         for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column) {
             item->setText(column, shown_disc_text(cells[static_cast<std::size_t>(column)]));
             item->setBackground(column, i % 2 == 0 ? EVEN_ROW : ODD_ROW);

@@ -81,7 +81,7 @@ TEST(Cli, TapAndScreenReportTheSameOptionErrorsInTheSameWords)
                   "kestrel-cli: " + command + " takes one -o OUT" + (command == "screen" ? ".png" : ""));
         EXPECT_EQ(first_line({command, "a.mgt", "--slot"}), "kestrel-cli: option '--slot' needs a value");
         EXPECT_EQ(first_line({command, "a.mgt", "--slot", "780", "-o", "x"}),
-                  "kestrel-cli: invalid slot '780' (0-779)");
+                  "kestrel-cli: invalid slot '780' (0-777)");
         EXPECT_EQ(first_line({command, "a.mgt", "--slot", "3", "-o", "x", "b.mgt"}),
                   "kestrel-cli: " + command + " takes exactly one IMAGE");
         EXPECT_EQ(first_line({command, "a.mgt", "--slot", "3", "-o", "x", "--fast"}),

@@ -222,7 +222,9 @@ TEST(CliEdit, RmChangesOnlyTheFreedEntriesAndTheirSectors)
 }
 
 // A SAM code file at 0x1C009 (16 KiB unit 7, offset 9: the entry keeps page 7 - 1 = 6 and the offset as 0x8009),
-// of 40,000 bytes (2 whole pages and 7,232 = 0x1C40 more), executed at 0x1C100 (page 6, offset 0x8100).
+// of 40,000 bytes (2 whole pages and 7,232 = 0x1C40 more), executed at 0x1C100 (kept as page 7, offset 0x8100: an
+// execution address takes no "less one", as samfile writes it and SimCoupe's auto-run code reads it), with the
+// file header copied into entry bytes 211-219.
 TEST(CliEdit, SamCodeComesBackThroughExportWithTheEntryOfSamdos)
 {
     TempDir dir;
@@ -245,7 +247,10 @@ TEST(CliEdit, SamCodeComesBackThroughExportWithTheEntryOfSamdos)
     const Bytes entry(image.begin(), image.begin() + 256);
     EXPECT_EQ(entry[0], 19);
     EXPECT_EQ(Bytes(entry.begin() + 236, entry.begin() + 245),
-              (Bytes{0x06, 0x09, 0x80, 0x02, 0x40, 0x1C, 0x06, 0x00, 0x81}));
+              (Bytes{0x06, 0x09, 0x80, 0x02, 0x40, 0x1C, 0x07, 0x00, 0x81}));
+    EXPECT_EQ(Bytes(entry.begin() + 211, entry.begin() + 220),
+              (Bytes{19, 0x40, 0x1C, 0x09, 0x80, 0xFF, 0xFF, 0x02, 0x06}));
+    EXPECT_NE(run_cli({"list", "--json", disc.string()}).out.find("\"execute\": 114944"), std::string::npos);
     const auto first = static_cast<std::size_t>(image::sector_offset(image::Layout::Interleaved, 4, 0));
     EXPECT_EQ(Bytes(image.begin() + static_cast<std::ptrdiff_t>(first),
                     image.begin() + static_cast<std::ptrdiff_t>(first + 9)),

@@ -136,9 +136,10 @@ TEST(ReadDirectory, SamStartPagesArePerEntryAndWrap)
     zx.zx_start = 1234;
     b.entry(0, zx);
     EntryFields sam;
-    sam.status = 20; // SAM Screen: start from the ZX start field
+    sam.status = 20; // SAM Screen: start from page 236 and offset 237-238, as for every SAM type
     sam.sam_start_page = 2;
-    sam.zx_start = 0xC005; // only the low 14 bits count
+    sam.sam_code_offset = 0xC005; // only the low 14 bits count
+    sam.zx_start = 0x8009;        // the header copy's offset is not read
     sam.sam_page_count = 1;
     sam.sam_length = 0xC010;
     b.entry(1, sam);
@@ -160,7 +161,7 @@ TEST(ReadDirectory, TypeTableNamesLengthsAndStarts)
 {
     TempDir dir;
     ImageBuilder b;
-    const std::array<int, 8> codes = {12, 13, 14, 15, 16, 21, 63, 10};
+    const std::array<int, 8> codes = {12, 13, 14, 15, 16, 21, 47, 10};
     for (std::size_t i = 0; i < codes.size(); ++i) {
         EntryFields e;
         e.status = static_cast<std::uint8_t>(codes[i]);
@@ -180,11 +181,11 @@ TEST(ReadDirectory, TypeTableNamesLengthsAndStarts)
     }
     EXPECT_EQ(rows[2].type_text, " (14)");
     EXPECT_EQ(rows[3].type_text, " (15)");
-    EXPECT_EQ(rows[5].type_text, " (21)");
-    EXPECT_EQ(rows[6].type_text, " (63)");
+    EXPECT_EQ(rows[5].type_text, "SAM SubDir (21)");
+    EXPECT_EQ(rows[6].type_text, " (47)"); // a ZX code with bit 5 set keeps it
     EXPECT_EQ(rows[4].type_text, "SAM Basic (16)");
     EXPECT_EQ(rows[4].length, 2 * 16384); // the SAM length field (0 here), not the ZX one
-    EXPECT_EQ(rows[4].start, 0);
+    EXPECT_EQ(rows[4].start, 4 * 16384);  // where the program starts: page 3 plus one, offset 0
     EXPECT_EQ(rows[7].type_text, "ZX OpenType (10)");
     EXPECT_EQ(rows[7].length, 0x4123);
 }
@@ -272,34 +273,74 @@ TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
 
 TEST(ReadDirectory, MasterDosExtraDirectoryTracksAreListed)
 {
+    // MasterDOS marks its discs with a name or '*' at byte 210 of the first entry, and leaves track 4 sector 1 out
+    // of a longer directory: slot 80 lies in track 4 sector 2, five tracks hold slots 0-97, 39 tracks 0-777.
     struct Case
     {
         const char* what;
         std::uint8_t first_type;
         std::uint8_t extra_tracks;
+        std::uint8_t name_byte;
         std::vector<int> listed;
     };
     const std::vector<Case> cases = {
-        {"five tracks", 16, 1, {0, 79, 80, 99}},
-        {"39 tracks, first entry free", 0, 35, {79, 80, 99, 100, 779}},
-        {"MasterDOS subdirectory first", 21, 1, {0, 79, 80, 99}},
-        {"more than MasterDOS allows", 19, 36, {0, 79}},
-        {"+D disc: a ZX file first", 4, 1, {0, 79}},
-        {"a type no DOS writes first", 40, 1, {0, 79}},
+        {"five tracks", 16, 1, '*', {0, 79, 80, 97}},
+        {"39 tracks, first entry free", 0, 35, 'A', {79, 80, 97, 98, 777}},
+        {"MasterDOS subdirectory first", 21, 1, '*', {0, 79, 80, 97}},
+        {"more than MasterDOS allows", 19, 36, '*', {0, 79}},
+        {"SAMDOS disc: no disc name", 19, 1, 0, {0, 79}},
+        {"+D disc: a ZX file first", 4, 1, '*', {0, 79}},
+        {"a type no DOS writes first", 40, 1, '*', {0, 79}},
     };
     TempDir dir;
     for (const Case& c : cases) {
         ImageBuilder b;
         EntryFields e;
         e.status = 19;
-        for (int slot : {79, 80, 99, 100, 779})
+        for (int slot : {79, 80, 97, 98, 777})
             b.entry(slot, e);
         e.status = c.first_type;
         b.entry(0, e);
         b.entry_bytes(0)[image::entry::EXTRA_DIRECTORY_TRACKS] = c.extra_tracks;
+        b.entry_bytes(0)[image::entry::DISC_NAME] = c.name_byte;
         std::vector<int> listed;
         for (const CatalogueRow& row : list(b, dir))
             listed.push_back(row.slot);
         EXPECT_EQ(listed, c.listed) << c.what;
+    }
+    EXPECT_EQ(image::slot_address(80).sector_index, 1);
+    EXPECT_EQ(image::slot_address(80).track_byte, 4);
+}
+
+TEST(SamFacts, EntryBytesGiveExecutionLineAndTimeAsMasterDosAndBdosKeepThem)
+{
+    struct Case
+    {
+        int code;
+        std::vector<std::pair<std::size_t, std::uint8_t>> bytes; // entry offset and value
+        std::string facts;
+    };
+    // Execution address page 2 offset 0x8005 is 32773 (samfile's and SimCoupe's page, no "less one"); BDOS 1.7
+    // packs its time with seconds (mgtdisklib's example); a day of 0xFF or 0 is no time.
+    const std::vector<Case> cases = {
+        {19, {{242, 0x02}, {243, 0x05}, {244, 0x80}, {245, 0xFF}}, "execution address 32773"},
+        {19,
+         {{242, 0xFF}, {245, 0x1F}, {246, 0xE0}, {247, 0x63}, {248, 0xBB}, {249, 0xFD}},
+         "saved 1999-12-31 23:59:58"},
+        {16,
+         {{242, 0x00}, {243, 10}, {245, 5}, {246, 12}, {247, 93}, {248, 23}, {249, 48}},
+         "auto-run line 10; saved 1993-12-05 23:48"},
+        {16, {{242, 0x40}, {243, 10}, {245, 0}, {246, 1}}, ""},
+        {18,
+         {{220, 0x04}, {221, 3}, {222, 'a'}, {223, 'b'}, {224, 'c'}, {245, 0xFF}},
+         "array abc; saved packed by MasterBASIC"},
+        {20, {{220, 0x0C}, {221, 3}, {245, 0xFF}}, "MODE 4; saved packed by MasterBASIC"},
+        {19, {{220, 0x0C}, {242, 0xFF}, {245, 0xFF}}, ""}, // packing by nibbles is for screens only
+    };
+    for (const Case& c : cases) {
+        std::array<std::uint8_t, image::entry::SIZE> entry{};
+        for (const auto& [at, value] : c.bytes)
+            entry[at] = value;
+        EXPECT_EQ(image::sam_facts_text(image::decode_sam_facts(entry, c.code)), c.facts) << c.facts;
     }
 }

@@ -35,8 +35,9 @@ TEST(RealImages, HandCheckedRows)
     EXPECT_EQ(list("success.mgt"), "Success   \t23755\t36\t\tZX Basic (1)\t1\t4\t1\t0\n");
     // SAM Code: start page 0x7D + 1 = 30, offset 0x8009 & 0x3FFF = 9; no pages, 10,000 bytes in the last.
     EXPECT_EQ(list("samdos2.mgt"), "samdos2   \t491529\t10000\t\tSAM Code (19)\t1\t4\t20\t0\n");
-    // SAM Basic in the side-after-side layout: length from the ZX length field, no start.
-    EXPECT_EQ(list("sam-sequential.img"), "hello     \t0\t631\t\tSAM Basic (16)\t1\t4\t2\t0\n");
+    // SAM Basic in the side-after-side layout: its start is where the program starts (PROG, as mgtdisklib's header
+    // reads it).
+    EXPECT_EQ(list("sam-sequential.img"), "hello     \t23765\t631\t\tSAM Basic (16)\t1\t4\t2\t0\n");
     // Raw text blocks, not a directory: every one of the 80 slots reads as used.
     const std::string blocks = list("solo-forth-library-blocks.mgt");
     EXPECT_EQ(std::count(blocks.begin(), blocks.end(), '\n'), 80);

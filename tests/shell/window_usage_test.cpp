@@ -360,8 +360,10 @@ void WindowUsageTest::list_cells_show_type_notes_and_control_bytes()
     f.open();
     f.pick(f.path("d.mgt"));
     QTreeWidget* list = f.list();
-    QCOMPARE(list->topLevelItem(1)->text(4), QString(" (21)"));
-    QCOMPARE(list->topLevelItem(1)->toolTip(0), QString("MasterDOS subdirectory (21)"));
+    QCOMPARE(list->topLevelItem(1)->text(4), QString("SAM SubDir (21)"));
+    QCOMPARE(list->topLevelItem(1)->toolTip(0), QString());
+    // A SAM file's tooltip says what its entry keeps beyond the columns (here a zero auto-run line).
+    QCOMPARE(list->topLevelItem(3)->toolTip(0), QString("auto-run line 0"));
     QCOMPARE(list->topLevelItem(0)->toolTip(0), QString());
     QCOMPARE(list->topLevelItem(2)->text(0).trimmed(), QString("a\\tb\\nc"));
     const QFontMetrics metrics(list->font());

@@ -75,9 +75,12 @@ ImageBuilder& ImageBuilder::entry(int slot, const EntryFields& fields)
 {
     namespace e = image::entry;
     const std::span<std::uint8_t> b = entry_bytes(slot);
+    // The first entry's marks of a MasterDOS disc stay: its extra tracks and its disc name's first byte.
     const std::uint8_t extra_tracks = slot == 0 ? b[e::EXTRA_DIRECTORY_TRACKS] : std::uint8_t{0};
+    const std::uint8_t disc_name = slot == 0 ? b[e::DISC_NAME] : std::uint8_t{0};
     std::fill(b.begin(), b.end(), std::uint8_t{0});
     b[e::EXTRA_DIRECTORY_TRACKS] = extra_tracks;
+    b[e::DISC_NAME] = disc_name;
     b[e::STATUS] = fields.status;
     if (!fields.raw_name.empty()) {
         assert(fields.raw_name.size() <= e::NAME_LEN);
@@ -115,6 +118,7 @@ ImageBuilder& ImageBuilder::directory_tracks(int tracks)
     assert(tracks >= image::DIRECTORY_TRACKS && m_next_free == 0);
     m_first_data_track = tracks;
     entry_bytes(0)[image::entry::EXTRA_DIRECTORY_TRACKS] = static_cast<std::uint8_t>(tracks - image::DIRECTORY_TRACKS);
+    entry_bytes(0)[image::entry::DISC_NAME] = '*'; // MasterDOS's mark of a disc without a name
     return *this;
 }
 
