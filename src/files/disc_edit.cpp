@@ -79,7 +79,7 @@ std::string plural(std::size_t n, const char* one, const char* many)
 
 bool is_blank(std::string_view name)
 {
-    return std::ranges::all_of(name, [](char c) { return c == ' '; });
+    return std::all_of(name.begin(), name.end(), [](char c) { return c == ' '; });
 }
 
 std::optional<std::string> names_refused(const DiscValue& disc, std::span<const NewFile> files)

@@ -28,12 +28,14 @@ std::optional<std::string> files_left_alone_differ(const DiscValue& before, cons
                                                    std::span<const int> changed)
 {
     for (int slot = 0; slot < slots; ++slot)
-        if (std::ranges::find(changed, slot) == changed.end() && entry_of(before, slot) != entry_of(after, slot))
+        if (std::find(changed.begin(), changed.end(), slot) == changed.end() &&
+            entry_of(before, slot) != entry_of(after, slot))
             return "the entry of " + slot_text(slot) + " changed";
     const SectorSet untouched = held_sectors(before, changed);
     for (int index = 0; index < image::DATA_SECTORS; ++index) {
-        if (!untouched[static_cast<std::size_t>(index)] ||
-            std::ranges::equal(data_sector(before, index), data_sector(after, index)))
+        const auto a = data_sector(before, index);
+        const auto b = data_sector(after, index);
+        if (!untouched[static_cast<std::size_t>(index)] || std::equal(a.begin(), a.end(), b.begin(), b.end()))
             continue;
         const image::DataSectorAddress at = image::data_sector_address(index);
         return "data of a file left alone changed (track " + std::to_string(at.track_byte & image::TRACK_MASK) +
