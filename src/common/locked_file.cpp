@@ -142,7 +142,7 @@ bool LockedFile::holds(std::span<const std::uint8_t> bytes) const
 {
     // One byte more than expected tells a longer file.
     const auto now = read(bytes.size() + 1);
-    return now && std::ranges::equal(*now, bytes);
+    return now && std::equal(now->begin(), now->end(), bytes.begin(), bytes.end());
 }
 
 } // namespace common

@@ -1,6 +1,7 @@
 #include "files/disc_access.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace files::disc {
@@ -108,13 +109,15 @@ bool map_bit(const image::EntryBytes& bytes, int index)
 
 void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held)
 {
-    for (int index = 0; index < image::DATA_SECTORS; ++index)
-        if (map_bit(bytes, index))
-            held[static_cast<std::size_t>(index)] = true;
+    // Only the bits that are set are visited: a map is mostly zeros, or (on a damaged disc) read many times.
+    for (std::size_t at = 0; at < e::SECTOR_MAP_LEN; ++at) {
+        for (unsigned bits = bytes[e::SECTOR_MAP + at]; bits != 0; bits &= bits - 1)
+            held.set(at * BITS_PER_BYTE + static_cast<std::size_t>(std::countr_zero(bits)));
+    }
     const image::DirectoryEntry decoded = image::decode_directory_entry(bytes);
     if (image::file_type(decoded.type_code()).subdirectory)
         return;
-    SectorSet walked(image::DATA_SECTORS, false);
+    SectorSet walked;
     std::uint8_t track = decoded.first_track;
     std::uint8_t number = decoded.first_sector;
     for (int n = 0; n < decoded.sector_count + WALK_SLACK; ++n) {
@@ -131,7 +134,7 @@ void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, Secto
 
 SectorSet held_sectors(const DiscValue& disc, std::span<const int> except)
 {
-    SectorSet held(image::DATA_SECTORS, false);
+    SectorSet held;
     const int slots = slot_count(disc);
     for (int slot = 0; slot < slots; ++slot) {
         if (std::find(except.begin(), except.end(), slot) != except.end())

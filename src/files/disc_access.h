@@ -7,6 +7,7 @@
 #include "files/disc_edit.h"
 #include "image/directory.h"
 
+#include <bitset>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ std::span<const std::uint8_t> sector_at(const DiscValue& disc, std::uint8_t trac
 // Whether an entry's sector map names data sector `index`.
 bool map_bit(const image::EntryBytes& bytes, int index);
 
-using SectorSet = std::vector<bool>; // one flag per data sector, in the +D's order
+using SectorSet = std::bitset<image::DATA_SECTORS>; // one flag per data sector, in the +D's order
 
 // Adds the data sectors an entry holds to `held`: the bits of its map, and the sectors its chain reaches.
 void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held);

@@ -79,7 +79,7 @@ std::string plural(std::size_t n, const char* one, const char* many)
 
 bool is_blank(std::string_view name)
 {
-    return std::ranges::all_of(name, [](char c) { return c == ' '; });
+    return std::all_of(name.begin(), name.end(), [](char c) { return c == ' '; });
 }
 
 std::optional<std::string> names_refused(const DiscValue& disc, std::span<const NewFile> files)
@@ -196,7 +196,7 @@ EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Ove
         if (!is_used(entry_of(disc, slot)))
             free_slots.push_back(slot);
     SectorSet held = held_sectors(disc);
-    const auto free_sectors = static_cast<std::size_t>(std::count(held.begin(), held.end(), false));
+    const std::size_t free_sectors = held.size() - held.count();
     std::size_t needed = overflow.sectors;
     for (const NewFile& file : files)
         needed += static_cast<std::size_t>(image::sectors_for(file.file.body.size()));
@@ -232,7 +232,7 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
         image::EntryBytes entry = entry_of(disc, slot);
         std::size_t wiped = 0;
         if (wipe_data) {
-            SectorSet own(image::DATA_SECTORS, false);
+            SectorSet own;
             add_sectors_of(disc, entry, own);
             for (int index = 0; index < image::DATA_SECTORS; ++index) {
                 if (!own[static_cast<std::size_t>(index)] || kept[static_cast<std::size_t>(index)])

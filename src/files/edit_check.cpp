@@ -28,12 +28,14 @@ std::optional<std::string> files_left_alone_differ(const DiscValue& before, cons
                                                    std::span<const int> changed)
 {
     for (int slot = 0; slot < slots; ++slot)
-        if (std::ranges::find(changed, slot) == changed.end() && entry_of(before, slot) != entry_of(after, slot))
+        if (std::find(changed.begin(), changed.end(), slot) == changed.end() &&
+            entry_of(before, slot) != entry_of(after, slot))
             return "the entry of " + slot_text(slot) + " changed";
     const SectorSet untouched = held_sectors(before, changed);
     for (int index = 0; index < image::DATA_SECTORS; ++index) {
-        if (!untouched[static_cast<std::size_t>(index)] ||
-            std::ranges::equal(data_sector(before, index), data_sector(after, index)))
+        const auto a = data_sector(before, index);
+        const auto b = data_sector(after, index);
+        if (!untouched[static_cast<std::size_t>(index)] || std::equal(a.begin(), a.end(), b.begin(), b.end()))
             continue;
         const image::DataSectorAddress at = image::data_sector_address(index);
         return "data of a file left alone changed (track " + std::to_string(at.track_byte & image::TRACK_MASK) +
@@ -49,7 +51,7 @@ std::optional<std::string> map_disagrees(const DiscValue& disc, const image::Ent
     const image::DirectoryEntry decoded = image::decode_directory_entry(bytes);
     if (image::file_type(decoded.type_code()).subdirectory)
         return std::nullopt;
-    SectorSet chain(image::DATA_SECTORS, false);
+    SectorSet chain;
     std::uint8_t track = decoded.first_track;
     std::uint8_t number = decoded.first_sector;
     for (int n = 0; n < decoded.sector_count; ++n) {
@@ -69,24 +71,25 @@ std::optional<std::string> map_disagrees(const DiscValue& disc, const image::Ent
     return std::nullopt;
 }
 
-// How many used entries of the disc hold each sector.
-std::vector<int> holders_of(const DiscValue& disc, int slots)
+// The sectors that more than one used entry of the disc holds.
+SectorSet shared_sectors(const DiscValue& disc, int slots)
 {
-    std::vector<int> holders(image::DATA_SECTORS, 0);
+    SectorSet once;
+    SectorSet twice;
     for (int slot = 0; slot < slots; ++slot) {
         const image::EntryBytes bytes = entry_of(disc, slot);
         if (!is_used(bytes))
             continue;
-        SectorSet own(image::DATA_SECTORS, false);
+        SectorSet own;
         add_sectors_of(disc, bytes, own);
-        for (int index = 0; index < image::DATA_SECTORS; ++index)
-            holders[static_cast<std::size_t>(index)] += own[static_cast<std::size_t>(index)] ? 1 : 0;
+        twice |= once & own;
+        once |= own;
     }
-    return holders;
+    return twice;
 }
 
 std::optional<std::string> changed_entry_unsound(const DiscValue& before, const DiscValue& after, int slot,
-                                                 const std::vector<int>& holders)
+                                                 const SectorSet& shared)
 {
     const image::EntryBytes bytes = entry_of(after, slot);
     if (!is_used(bytes)) {
@@ -103,7 +106,7 @@ std::optional<std::string> changed_entry_unsound(const DiscValue& before, const 
     if (auto why = map_disagrees(after, bytes))
         return slot_text(slot) + ": " + *why;
     for (int index = 0; index < image::DATA_SECTORS; ++index)
-        if (map_bit(bytes, index) && holders[static_cast<std::size_t>(index)] > 1)
+        if (map_bit(bytes, index) && shared[static_cast<std::size_t>(index)])
             return slot_text(slot) + " shares a sector with another file";
     return std::nullopt;
 }
@@ -140,9 +143,9 @@ std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue&
             return slot_text(slot) + " is not on the disc";
     if (auto why = files_left_alone_differ(before, after, slots, changed_slots))
         return why;
-    const std::vector<int> holders = holders_of(after, slots);
+    const SectorSet shared = shared_sectors(after, slots);
     for (const int slot : changed_slots)
-        if (auto why = changed_entry_unsound(before, after, slot, holders))
+        if (auto why = changed_entry_unsound(before, after, slot, shared))
             return why;
     return scan_finds_more(before, after);
 }

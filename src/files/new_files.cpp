@@ -221,7 +221,7 @@ std::variant<FilesToAdd, std::string> from_code(const std::string& path, std::sp
 // Why the options do not go with a file of this name; std::nullopt when they do.
 std::optional<std::string> options_refused(const std::string& path, HostKind kind, const AddOptions& options)
 {
-    if (options.name && std::ranges::all_of(*options.name, [](char c) { return c == ' '; }))
+    if (options.name && std::all_of(options.name->begin(), options.name->end(), [](char c) { return c == ' '; }))
         return std::string("a name needs at least one character other than a space");
     if (kind == HostKind::Code && image::is_any_image_name(path))
         return path + ": a disc image, not a file to add (convert its files to a tape first)";

@@ -24,7 +24,7 @@ DiscValue two_files()
     DiscValue disc{b.bytes(), image::Layout::Interleaved};
     // The builder leaves the sector maps empty; an edit's check wants them to name each file's chain.
     for (int slot = 0; slot < 2; ++slot) {
-        files::disc::SectorSet own(image::DATA_SECTORS, false);
+        files::disc::SectorSet own;
         image::EntryBytes bytes = entry_of(disc, slot);
         files::disc::add_sectors_of(disc, bytes, own);
         for (std::size_t i = 0; i < own.size(); ++i)
