@@ -127,7 +127,6 @@ void MainWindow::open_path(const QString& path)
     m_current_image_path = to_path(archive);
     m_settings.Currentdir = common::folder_part(m_current_image_path);
     load_image(to_path(info.absoluteFilePath()));
-    m_listed_file = m_current_image_path;
 }
 
 void MainWindow::new_image_from_tapes()
