@@ -66,7 +66,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME kestrel)
 set(CPACK_PACKAGE_VENDOR "Kestrel developers")
-set(CPACK_PACKAGE_CONTACT "Kestrel developers <kestrel@kestrel-disc-tools.org>")
+set(CPACK_PACKAGE_CONTACT "Kestrel developers <maintainers@users.noreply.c-seed-c5f34678.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ZX Spectrum and SAM Coupe floppy image tool")
 # Line breaks kept under 80 columns, as Debian control files want them.
 set(CPACK_PACKAGE_DESCRIPTION [[
