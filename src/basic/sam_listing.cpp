@@ -1,12 +1,15 @@
 #include "basic/sam_listing.h"
 
 #include "basic/characters.h"
+#include "basic/keyword_match.h"
+#include "basic/numbers.h"
 #include "basic/sam_tokens.h"
 #include "common/number_text.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <vector>
 
 namespace basic {
 namespace {
@@ -51,10 +54,23 @@ public:
         m_blank_pending = is_word_end(name.back());
     }
 
-    std::string take() { return std::move(m_out); }
+    // A raw letter; one that starts a word is remembered, in case it reads as a keyword.
+    void letter(char c, bool word_start)
+    {
+        text(std::string(1, c));
+        if (word_start)
+            m_word_starts.push_back(m_out.size() - 1);
+    }
+
+    std::string take()
+    {
+        escape_keyword_lookalikes(m_out, m_word_starts, Machine::Sam);
+        return std::move(m_out);
+    }
 
 private:
     std::string m_out;
+    std::vector<std::size_t> m_word_starts;
     bool m_blank_pending = false;
 };
 
@@ -65,12 +81,20 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
     LineWriter line;
     bool in_string = false;
     bool in_rem = false;
+    std::uint8_t last = 0;       // the last byte listed as text (0 after a keyword), as the tokeniser sees it
+    std::size_t number_from = 0; // where the text since the previous hidden number starts
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
+            const std::string mark = hidden_number_mark(text, number_from, i, Machine::Sam);
+            if (!mark.empty())
+                line.text(mark);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
+            number_from = i + 1;
             continue;
         }
+        const std::uint8_t before = last;
+        last = b;
         if (b < FIRST_PRINTABLE || (b >= FIRST_HIGH && in_string)) {
             line.text("\\{" + hex(b) + "}");
             continue;
@@ -82,7 +106,7 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
         } else if (b < FIRST_HIGH) {
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;
-            line.text(std::string(1, static_cast<char>(b)));
+            line.letter(static_cast<char>(b), std::isalpha(b) != 0 && !in_string && !in_rem && !continues_name(before));
         } else if (b == SAM_FUNCTION_PREFIX) {
             if (i + 1 == text.size()) {
                 line.text("\\{" + hex(b) + "}");
@@ -90,16 +114,21 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
             }
             const std::uint8_t code = text[++i];
             const std::string_view name = sam_function(code);
-            if (name.empty())
+            if (name.empty()) {
                 line.text("\\{" + hex(b) + " " + hex(code) + "}");
-            else
+                last = code;
+            } else {
                 line.keyword(name);
+                last = 0;
+            }
         } else {
             const std::string_view name = sam_keyword(b);
-            if (name.empty())
+            if (name.empty()) {
                 line.text("\\{" + hex(b) + "}");
-            else
+            } else {
                 line.keyword(name);
+                last = 0;
+            }
             in_rem = in_rem || b == REM;
         }
     }
