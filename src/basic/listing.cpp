@@ -161,19 +161,20 @@ std::string line_text(std::span<const std::uint8_t> text)
     bool blank_allowed = true;
     bool in_string = false;
     bool in_rem = false;
-    std::uint8_t last = 0;       // the last byte listed as text (0 after a keyword), as the tokeniser sees it
-    std::size_t number_from = 0; // where the text since the previous hidden number starts
+    std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
+    NumberSpotter numbers(Machine::Zx);
     std::vector<std::size_t> word_starts;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
-            out += hidden_number_mark(text, number_from, i, Machine::Zx);
+            out += numbers.mark(text, i, !in_string && !in_rem);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
-            number_from = i + 1;
             continue;
         }
         if (b >= FIRST_CONTROL && b <= TAB_CONTROL) {
             const std::size_t taken = append_control(out, b, text.subspan(i + 1));
+            for (std::size_t k = 0; k <= taken; ++k)
+                numbers.parameter(text[i + k]);
             i += taken;
             last = text[i];
             blank_allowed = true;
@@ -183,6 +184,7 @@ std::string line_text(std::span<const std::uint8_t> text)
             out += "\\{";
             out += common::hex(b, common::BYTE_DIGITS);
             out += '}';
+            numbers.character(text, i, false);
             last = b;
             blank_allowed = true;
             continue;
@@ -198,11 +200,13 @@ std::string line_text(std::span<const std::uint8_t> text)
                 out += ' ';
             next_blank_allowed = !trailing;
             in_rem = in_rem || b == REM;
+            numbers.keyword(b);
             last = 0;
         } else {
             if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last))
                 word_starts.push_back(out.size());
             append_character(out, b, in_string);
+            numbers.character(text, i, !in_string && !in_rem);
             // Quotes inside a REM do not open strings.
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;

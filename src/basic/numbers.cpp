@@ -21,6 +21,13 @@ constexpr std::uint8_t SAM_PREFIX = 0xFF;
 constexpr std::size_t MAX_BIN_DIGITS = 16;
 constexpr std::uint32_t SAM_MAX_HEX = 0xFFFFFF;
 constexpr int MAX_SHOWN_DIGITS = 12;
+// LOAD, SAVE, VERIFY, MERGE, CAT, FORMAT, MOVE, ERASE, OPEN #, CLOSE #.
+constexpr const char* ZX_DISC_KEYWORDS = "\xEF\xF8\xD6\xD5\xCF\xD0\xD1\xD2\xD3\xD4";
+
+bool c_is_letter(std::uint8_t c)
+{
+    return c < 0x80 && std::isalpha(c) != 0;
+}
 
 bool is_digit(char c)
 {
@@ -174,24 +181,64 @@ bool follows_bin(std::span<const std::uint8_t> line, std::size_t at, Machine mac
     return at > 1 && line[at - 1] == SAM_BIN && line[at - 2] == SAM_PREFIX;
 }
 
-std::string hidden_number_mark(std::span<const std::uint8_t> line, std::size_t from, std::size_t at, Machine machine)
+bool number_may_follow(std::uint8_t last, std::uint8_t before_last, bool disc_statement, Machine machine)
+{
+    auto in_name = [](std::uint8_t c) {
+        return c < 0x80 && (std::isalnum(c) != 0 || c == '_');
+    };
+    const bool drive = machine == Machine::Zx && disc_statement && c_is_letter(last) && !in_name(before_last);
+    return !in_name(last) || drive;
+}
+
+bool starts_disc_statement(std::uint8_t token)
+{
+    return std::string_view(ZX_DISC_KEYWORDS).find(static_cast<char>(token)) != std::string_view::npos;
+}
+
+void NumberSpotter::character(std::span<const std::uint8_t> line, std::size_t at, bool in_text)
+{
+    const std::uint8_t b = line[at];
+    if (in_text && at >= m_number_end && number_may_follow(m_last, m_before_last, m_disc_statement, m_machine)) {
+        const bool bin = follows_bin(line, at, m_machine);
+        if (bin || starts_number(static_cast<char>(b), m_machine)) {
+            std::size_t end = at;
+            while (end < line.size() && line[end] >= FIRST_PRINTABLE && line[end] < COPYRIGHT)
+                ++end;
+            const std::string text(line.begin() + static_cast<std::ptrdiff_t>(at),
+                                   line.begin() + static_cast<std::ptrdiff_t>(end));
+            if (const auto number = read_number(text, m_machine, bin)) {
+                m_number_end = at + number->length;
+                m_number_form = number->error.empty() ? std::optional(number->form) : std::nullopt;
+            }
+        }
+    }
+    if (b == ':' && in_text)
+        m_disc_statement = false;
+    parameter(b);
+}
+
+void NumberSpotter::parameter(std::uint8_t b)
+{
+    m_before_last = m_last;
+    m_last = b;
+}
+
+void NumberSpotter::keyword(std::uint8_t token)
+{
+    m_before_last = m_last;
+    m_last = 0;
+    if (m_machine == Machine::Zx)
+        m_disc_statement = starts_disc_statement(token) || (m_disc_statement && token != ZX_THEN);
+}
+
+std::string NumberSpotter::mark(std::span<const std::uint8_t> line, std::size_t at, bool in_text)
 {
     const auto hidden = line.subspan(at + 1, std::min(HIDDEN_NUMBER, line.size() - at - 1));
-    // The number's text is the earliest start from which one number text runs exactly up to the 0x0E.
-    for (std::size_t start = from; start < at && hidden.size() == HIDDEN_NUMBER; ++start) {
-        const char c = static_cast<char>(line[start]);
-        const bool bin = follows_bin(line, start, machine);
-        if (!bin && !starts_number(c, machine))
-            continue;
-        std::string text(line.begin() + static_cast<std::ptrdiff_t>(start),
-                         line.begin() + static_cast<std::ptrdiff_t>(at));
-        const auto number = read_number(text, machine, bin);
-        if (!number || number->length != text.size())
-            continue;
-        if (number->error.empty() && std::equal(hidden.begin(), hidden.end(), number->form.begin()))
-            return "";
-        break;
-    }
+    const bool same = in_text && m_number_end == at && m_number_form && hidden.size() == HIDDEN_NUMBER &&
+                      std::equal(hidden.begin(), hidden.end(), m_number_form->begin());
+    m_number_form.reset();
+    if (same)
+        return "";
     std::string value = decimal_text(hidden);
     if (value.empty()) {
         value = "0x";

@@ -49,10 +49,41 @@ std::optional<NumberText> read_number(std::string_view text, Machine machine, bo
 // Whether the line's bytes before `at`, blanks aside, end in the BIN keyword.
 bool follows_bin(std::span<const std::uint8_t> line, std::size_t at, Machine machine);
 
-// The mark of the hidden number whose 0x0E stands at `at` in `line`, the text since the previous hidden number
-// starting at `from`: "" when the number is the one the text before it gives, else "\{=VALUE}" (VALUE a decimal
-// number that gives the same five bytes, or "0x" and the bytes in hex when none does or fewer than five are left).
-std::string hidden_number_mark(std::span<const std::uint8_t> line, std::size_t from, std::size_t at, Machine machine);
+// Whether a number may start after these two bytes of text: not after a letter or digit of a name, but after a
+// single letter in a ZX disc statement (+D syntax puts a drive number there: LOAD d1"name", OPEN #4;d1"file").
+bool number_may_follow(std::uint8_t last, std::uint8_t before_last, bool disc_statement, Machine machine);
+
+// Whether a ZX keyword starts a disc statement (LOAD, SAVE, VERIFY, MERGE, CAT, FORMAT, MOVE, ERASE, OPEN #,
+// CLOSE #), or ends one (THEN; so does a ':').
+bool starts_disc_statement(std::uint8_t token);
+inline constexpr std::uint8_t ZX_THEN = 0xCB;
+
+// The listing's view of the numbers in a line, as the tokeniser will read the listing: told every byte of the line
+// as the listing writes it, it knows where a number's text ends, so that the hidden number after it is marked only
+// when the tokeniser would not make the same five bytes there.
+class NumberSpotter
+{
+public:
+    explicit NumberSpotter(Machine machine) : m_machine(machine) {}
+
+    // A byte written as a character (or an escape of one); `line` is the line and `at` the byte's offset. Outside
+    // strings and REM a number's text may start there.
+    void character(std::span<const std::uint8_t> line, std::size_t at, bool in_text);
+    // A parameter byte of a control code.
+    void parameter(std::uint8_t b);
+    void keyword(std::uint8_t token);
+    // The mark for the hidden number whose 0x0E stands at `at` ("" or "\{=VALUE}"): VALUE a decimal number that
+    // gives the same five bytes, or "0x" and the bytes in hex when none does or fewer than five are left.
+    std::string mark(std::span<const std::uint8_t> line, std::size_t at, bool in_text);
+
+private:
+    Machine m_machine;
+    std::uint8_t m_last = 0;
+    std::uint8_t m_before_last = 0;
+    bool m_disc_statement = false;
+    std::size_t m_number_end = 0; // where the number's text that started last ends
+    std::optional<HiddenNumber> m_number_form;
+};
 
 // The bytes a mark's VALUE stands for (its part between "\{=" and "}"); std::nullopt for a VALUE that is not a
 // number or bytes.

@@ -81,52 +81,58 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
     LineWriter line;
     bool in_string = false;
     bool in_rem = false;
-    std::uint8_t last = 0;       // the last byte listed as text (0 after a keyword), as the tokeniser sees it
-    std::size_t number_from = 0; // where the text since the previous hidden number starts
+    std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
+    NumberSpotter numbers(Machine::Sam);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
-            const std::string mark = hidden_number_mark(text, number_from, i, Machine::Sam);
+            const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
             if (!mark.empty())
                 line.text(mark);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
-            number_from = i + 1;
             continue;
         }
         const std::uint8_t before = last;
         last = b;
         if (b < FIRST_PRINTABLE || (b >= FIRST_HIGH && in_string)) {
             line.text("\\{" + hex(b) + "}");
+            numbers.character(text, i, false);
             continue;
         }
-        if (b == BACKSLASH) {
-            line.text("\\\\");
-        } else if (b == COPYRIGHT) {
-            line.text("\\*");
+        if (b == BACKSLASH || b == COPYRIGHT) {
+            line.text(b == BACKSLASH ? "\\\\" : "\\*");
+            numbers.character(text, i, false);
         } else if (b < FIRST_HIGH) {
+            numbers.character(text, i, !in_string && !in_rem);
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;
             line.letter(static_cast<char>(b), std::isalpha(b) != 0 && !in_string && !in_rem && !continues_name(before));
         } else if (b == SAM_FUNCTION_PREFIX) {
             if (i + 1 == text.size()) {
                 line.text("\\{" + hex(b) + "}");
+                numbers.character(text, i, false);
                 continue;
             }
             const std::uint8_t code = text[++i];
             const std::string_view name = sam_function(code);
             if (name.empty()) {
                 line.text("\\{" + hex(b) + " " + hex(code) + "}");
+                numbers.character(text, i - 1, false);
+                numbers.character(text, i, false);
                 last = code;
             } else {
                 line.keyword(name);
+                numbers.keyword(code);
                 last = 0;
             }
         } else {
             const std::string_view name = sam_keyword(b);
             if (name.empty()) {
                 line.text("\\{" + hex(b) + "}");
+                numbers.character(text, i, false);
             } else {
                 line.keyword(name);
+                numbers.keyword(b);
                 last = 0;
             }
             in_rem = in_rem || b == REM;

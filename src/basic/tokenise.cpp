@@ -15,9 +15,6 @@ namespace {
 
 constexpr std::uint8_t ZX_REM = 0xEA;
 constexpr std::uint8_t SAM_REM = 0xB7;
-constexpr std::uint8_t ZX_THEN = 0xCB;
-// LOAD, SAVE, VERIFY, MERGE, CAT, FORMAT, MOVE, ERASE, OPEN #, CLOSE #.
-constexpr std::string_view ZX_FILE_KEYWORDS = "\xEF\xF8\xD6\xD5\xCF\xD0\xD1\xD2\xD3\xD4";
 constexpr std::uint8_t SAM_THEN = 0x8D;
 constexpr std::uint8_t SAM_LONG_IF = 0xD7;   // IF without THEN: the block form; 0xD8 with THEN
 constexpr std::uint8_t SAM_LONG_ELSE = 0xD9; // 0xDA after a short IF
@@ -102,7 +99,7 @@ private:
         m_out.push_back(b);
         if (b == QUOTE && !m_in_rem)
             m_in_string = !m_in_string;
-        if (b == ':' && !m_in_string)
+        if (b == ':' && !m_in_string && !m_in_rem)
             m_file_statement = false;
         m_before_last = m_last;
         m_last = b;
@@ -178,8 +175,7 @@ private:
         bool trailing = false;
         if (m_machine == Machine::Zx) {
             m_in_rem = m_in_rem || token == ZX_REM;
-            m_file_statement = ZX_FILE_KEYWORDS.find(static_cast<char>(token)) != std::string_view::npos ||
-                               (m_file_statement && token != ZX_THEN);
+            m_file_statement = starts_disc_statement(token) || (m_file_statement && token != ZX_THEN);
             trailing = zx_trailing_blank(token);
             m_blank_allowed = !trailing;
         } else {
@@ -310,8 +306,11 @@ private:
         }
         if (bytes.size() > (code >= AT_CONTROL ? 3u : 2u))
             return false;
-        for (const std::uint8_t b : bytes)
-            raw(b);
+        // The parameters are bytes of the code, not characters: a 34 opens no string.
+        m_out.insert(m_out.end(), bytes.begin(), bytes.end());
+        m_before_last = bytes.size() > 1 ? bytes[bytes.size() - 2] : m_last;
+        m_last = bytes.back();
+        m_blank_allowed = true;
         return true;
     }
 

@@ -1,5 +1,5 @@
 // Disc files made of host files: the standard files of a tape (read as `make` reads them), a +D snapshot of an
-// emulator snapshot, or one code file of anything else.
+// emulator snapshot, a BASIC program of BASIC text (.bas), or one code file of anything else.
 //
 // A SAM Code file (type 19) is laid out as SAMDOS writes one. The nine-byte file header is the SAM Coupe Technical
 // Manual 3.0's (its SAMDOS chapter, as World of Sam and the Sam Coupe Scrapbook keep it): type, length modulo
@@ -15,6 +15,7 @@
 #include "common/file_read.h"
 #include "common/number_text.h"
 #include "common/path_text.h"
+#include "files/basic_file.h"
 #include "files/make_disc.h"
 #include "image/directory.h"
 #include "image/file_types.h"
@@ -55,6 +56,7 @@ enum class HostKind
 {
     Tape,
     Snapshot,
+    Basic,
     Code,
 };
 
@@ -65,7 +67,7 @@ HostKind kind_of(const std::string& path)
         return HostKind::Tape;
     if (snapshot::format_from_path(path))
         return HostKind::Snapshot;
-    return HostKind::Code;
+    return ext == "bas" ? HostKind::Basic : HostKind::Code;
 }
 
 // The name a host file gives: its file name without the extension, cut to 10 bytes (padding is the entry's).
@@ -218,6 +220,20 @@ std::variant<FilesToAdd, std::string> from_code(const std::string& path, const A
     return out;
 }
 
+std::variant<FilesToAdd, std::string> from_basic(const std::string& path, const AddOptions& options)
+{
+    auto text = read_host(path, MAX_BASIC_TEXT, "BASIC text");
+    if (auto* why = std::get_if<std::string>(&text))
+        return std::move(*why);
+    const std::string name = options.name.value_or(host_name(path));
+    auto file = basic_file_from_text(std::get<std::vector<std::uint8_t>>(text), {name, options.line, options.sam});
+    if (auto* why = std::get_if<std::string>(&file))
+        return std::move(*why);
+    FilesToAdd out;
+    out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
+    return out;
+}
+
 } // namespace
 
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
@@ -225,12 +241,16 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
     if (options.name && options.name->empty())
         return std::string("a name needs at least one character");
     const HostKind kind = kind_of(path);
-    if (kind != HostKind::Code && (options.sam || options.start || options.exec))
+    if (kind == HostKind::Basic ? (options.start || options.exec)
+                                : kind != HostKind::Code && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
+    if (options.line && kind != HostKind::Basic)
+        return std::string("--line is for BASIC text (.bas)");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
     std::variant<FilesToAdd, std::string> made = kind == HostKind::Tape       ? from_tape(path, options)
                                                  : kind == HostKind::Snapshot ? from_snapshot(path, options)
+                                                 : kind == HostKind::Basic    ? from_basic(path, options)
                                                                               : from_code(path, options);
     if (auto* why = std::get_if<std::string>(&made))
         return path + ": " + *why;
