@@ -203,10 +203,13 @@ std::string line_text(std::span<const std::uint8_t> text)
             numbers.keyword(b);
             last = 0;
         } else {
-            if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last))
-                word_starts.push_back(out.size());
-            append_character(out, b, in_string);
-            numbers.character(text, i, !in_string && !in_rem);
+            if (numbers.character(text, i, !in_string && !in_rem)) {
+                out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
+            } else {
+                if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last))
+                    word_starts.push_back(out.size());
+                append_character(out, b, in_string);
+            }
             // Quotes inside a REM do not open strings.
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;

@@ -41,11 +41,11 @@ HiddenNumber small_form(std::int32_t value)
             static_cast<std::uint8_t>(stored >> 8), 0};
 }
 
-// The form of a value that is not negative: the small form for a whole number up to 65535, else the exponent and
-// the mantissa rounded to the nearest; "" or why the value cannot be stored.
-std::string form_of(long double value, HiddenNumber& form)
+// The form of a value that is not negative: the small form for zero and (when `whole_form`) a whole number up to
+// 65535, else the exponent and the mantissa rounded to the nearest; "" or why the value cannot be stored.
+std::string form_of(long double value, HiddenNumber& form, bool whole_form = true)
 {
-    if (value <= LARGEST_SMALL && value == std::floor(value)) {
+    if (value == 0 || (whole_form && value <= LARGEST_SMALL && value == std::floor(value))) {
         form = small_form(static_cast<std::int32_t>(value));
         return "";
     }
@@ -75,7 +75,7 @@ std::size_t count_digits(std::string_view text, std::size_t at)
     return n;
 }
 
-std::optional<NumberText> read_decimal(std::string_view text)
+std::optional<NumberText> read_decimal(std::string_view text, Machine machine)
 {
     std::size_t at = count_digits(text, 0);
     std::size_t digits = at;
@@ -95,7 +95,9 @@ std::optional<NumberText> read_decimal(std::string_view text)
     NumberText number;
     number.length = at;
     const std::string literal(text.substr(0, at));
-    number.error = form_of(std::strtold(literal.c_str(), nullptr), number.form);
+    // The SAM keeps a number written with a point or an exponent in the floating-point form, whole or not.
+    const bool whole_form = machine == Machine::Zx || literal.find_first_of(".eE") == std::string::npos;
+    number.error = form_of(std::strtold(literal.c_str(), nullptr), number.form, whole_form);
     return number;
 }
 
@@ -169,7 +171,7 @@ std::optional<NumberText> read_number(std::string_view text, Machine machine, bo
         return read_radix(text, 2, 0, (std::size_t{1} << MAX_BIN_DIGITS) - 1);
     if (machine == Machine::Sam && text.front() == '&')
         return read_radix(text, 16, 1, SAM_MAX_HEX);
-    return read_decimal(text);
+    return read_decimal(text, machine);
 }
 
 bool follows_bin(std::span<const std::uint8_t> line, std::size_t at, Machine machine)
@@ -195,7 +197,7 @@ bool starts_disc_statement(std::uint8_t token)
     return std::string_view(ZX_DISC_KEYWORDS).find(static_cast<char>(token)) != std::string_view::npos;
 }
 
-void NumberSpotter::character(std::span<const std::uint8_t> line, std::size_t at, bool in_text)
+bool NumberSpotter::character(std::span<const std::uint8_t> line, std::size_t at, bool in_text)
 {
     const std::uint8_t b = line[at];
     if (in_text && at >= m_number_end && number_may_follow(m_last, m_before_last, m_disc_statement, m_machine)) {
@@ -209,12 +211,14 @@ void NumberSpotter::character(std::span<const std::uint8_t> line, std::size_t at
             if (const auto number = read_number(text, m_machine, bin)) {
                 m_number_end = at + number->length;
                 m_number_form = number->error.empty() ? std::optional(number->form) : std::nullopt;
+                m_number_refused = !number->error.empty();
             }
         }
     }
     if (b == ':' && in_text)
         m_disc_statement = false;
     parameter(b);
+    return m_number_refused && at < m_number_end;
 }
 
 void NumberSpotter::parameter(std::uint8_t b)

@@ -1,7 +1,8 @@
 // The numbers of a BASIC line: the text of a number (decimal, with a fraction and an exponent; "&" and hex digits
 // in SAM BASIC; binary digits after BIN) and the five bytes after 0x0E that the ROM stores behind it when the line
-// is entered. Both ROMs share the form: a whole number 0-65535 as 0x00, a sign byte (0x00, or 0xFF for a negative
-// number), the value low byte first and 0x00; any other number as a floating-point exponent (128 + e) and four
+// is entered. Both ROMs share the form: a whole number 0-65535 (in SAM BASIC only when written without a point or
+// an exponent, as samfile's tokeniser, checked against the SAM, stores it) as 0x00, a sign byte (0x00, or 0xFF for a
+// negative number), the value low byte first and 0x00; any other number as a floating-point exponent (128 + e) and four
 // mantissa bytes high first (value = mantissa / 2^32 * 2^e, the mantissa's top bit, always 1, holding the sign),
 // rounded to the nearest mantissa.
 //
@@ -67,8 +68,10 @@ public:
     explicit NumberSpotter(Machine machine) : m_machine(machine) {}
 
     // A byte written as a character (or an escape of one); `line` is the line and `at` the byte's offset. Outside
-    // strings and REM a number's text may start there.
-    void character(std::span<const std::uint8_t> line, std::size_t at, bool in_text);
+    // strings and REM a number's text may start there. True when the character is part of a number's text that
+    // cannot be stored (too large): the listing writes such characters as "\{0xNN}", which reads back as the
+    // same bytes instead of a refused number.
+    bool character(std::span<const std::uint8_t> line, std::size_t at, bool in_text);
     // A parameter byte of a control code.
     void parameter(std::uint8_t b);
     void keyword(std::uint8_t token);
@@ -83,6 +86,7 @@ private:
     bool m_disc_statement = false;
     std::size_t m_number_end = 0; // where the number's text that started last ends
     std::optional<HiddenNumber> m_number_form;
+    bool m_number_refused = false;
 };
 
 // The bytes a mark's VALUE stands for (its part between "\{=" and "}"); std::nullopt for a VALUE that is not a

@@ -103,7 +103,10 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
             line.text(b == BACKSLASH ? "\\\\" : "\\*");
             numbers.character(text, i, false);
         } else if (b < FIRST_HIGH) {
-            numbers.character(text, i, !in_string && !in_rem);
+            if (numbers.character(text, i, !in_string && !in_rem)) {
+                line.text("\\{" + hex(b) + "}");
+                continue;
+            }
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;
             line.letter(static_cast<char>(b), std::isalpha(b) != 0 && !in_string && !in_rem && !continues_name(before));
