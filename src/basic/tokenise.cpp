@@ -274,8 +274,11 @@ private:
             if (inside.size() > 4 && (inside[4] != ' ' || !second))
                 return false;
             raw(*b);
-            if (second)
-                raw(*second);
+            if (second) { // a SAM code after 0xFF: a byte of the code, not a character
+                m_out.push_back(*second);
+                m_before_last = m_last;
+                m_last = *second;
+            }
             return true;
         }
         return m_machine == Machine::Zx && control(inside);
