@@ -199,7 +199,7 @@ std::string line_text(std::span<const std::uint8_t> text)
             if (trailing)
                 out += ' ';
             next_blank_allowed = !trailing;
-            in_rem = in_rem || b == REM;
+            in_rem = in_rem || (b == REM && !in_string); // a REM token inside a string starts no REM
             numbers.keyword(b);
             last = 0;
         } else {

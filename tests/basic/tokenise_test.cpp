@@ -131,6 +131,40 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
     EXPECT_EQ(std::get<basic::Program>(again).bytes, program);
 }
 
+// Lines whose listings once read back as other text: a colour code whose parameter is a quote, a REM token inside
+// a string, a SAM code 0x22 after 0xFF, a number too large to store written as text, digits after a hidden number.
+TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
+{
+    struct Case
+    {
+        Machine machine;
+        Bytes text;
+    };
+    const std::vector<Case> cases = {
+        {Machine::Zx, {0xF5, 0x12, '"', 'a', ':', 0xF5, '"', 'b', '"'}},
+        {Machine::Zx, {0xF5, '"', 0xEA, '"', 'P', 'I', 'N', '"'}},
+        {Machine::Sam, {0xBB, 0xFF, 0x22, 'a', 'b', 'c', ' ', 0xBB, '1'}},
+        {Machine::Sam, {0xBB, '&', '4', '4', '4', '4', '4', '4', 'F', 'F'}},
+        {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
+    };
+    for (const Case& c : cases) {
+        Bytes program{0, 10};
+        program.push_back(static_cast<std::uint8_t>(c.text.size() + 1));
+        program.push_back(0);
+        program = program + c.text + Bytes{basic::ENTER};
+        if (c.machine == Machine::Sam)
+            program.push_back(basic::SAM_PROGRAM_END);
+        auto list = [&c](const Bytes& p) {
+            return (c.machine == Machine::Sam ? basic::list_sam_program(p, p.size()) : basic::list_program(p, p.size()))
+                .lines;
+        };
+        const auto lines = list(program);
+        const auto again = basic::tokenise(joined(lines), c.machine);
+        ASSERT_TRUE(std::holds_alternative<basic::Program>(again)) << lines.front();
+        EXPECT_EQ(list(std::get<basic::Program>(again).bytes), lines);
+    }
+}
+
 // Every BASIC program on the real images: listed, tokenised and listed again gives the same text, and, for a
 // program listed without damage, the program's own bytes.
 TEST(Tokenise, RealProgramsComeBackFromTheirListings)
