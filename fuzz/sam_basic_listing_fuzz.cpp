@@ -2,7 +2,7 @@
 // directory would give it (two bytes, low first) and then the data, copied into a buffer exactly as long as the
 // data so that the address sanitizer sees any read past its end. Besides that it checks the listing's promises:
 // plain printable text, a damage mark last and only with damage, damage inside the data, numbered lines of at most
-// 61439, and, without damage, a program that ends at its end marker (nothing after it changes the listing).
+// 65279, and, without damage, a program that ends at its end marker (nothing after it changes the listing).
 #include "fuzz_support.h"
 
 #include "basic/sam_listing.h"
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     for (std::size_t i = 0; i < listed; ++i) {
         const int number = fuzz::listed_line_number(lines[i]);
         fuzz::require(number >= 0 && number <= basic::SAM_MAX_LINE_NUMBER,
-                      "every line listed has a number up to 61439");
+                      "every line listed has a number up to 65279");
     }
     if (!listing.damage) {
         fuzz::require(length <= data.size(), "a length past the data is damage");

@@ -30,8 +30,8 @@ std::string hex(std::uint8_t byte)
 // Characters a keyword's trailing blank is left out before (as before an operator keyword such as "<>").
 constexpr std::string_view NO_BLANK_BEFORE = " :;,)";
 
-// Builds the line, as if a character stood before it (so a first keyword takes its leading blank after the line
-// number), holding back a keyword's trailing blank until it is known that a blank does not follow anyway.
+// Builds the line after the blank the ROM's LIST prints behind every line number (so a first keyword takes no
+// second one), holding back a keyword's trailing blank until it is known that a blank does not follow anyway.
 class LineWriter
 {
 public:
@@ -69,7 +69,7 @@ public:
     }
 
 private:
-    std::string m_out;
+    std::string m_out = " ";
     std::vector<std::size_t> m_word_starts;
     bool m_blank_pending = false;
 };

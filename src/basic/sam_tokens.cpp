@@ -49,7 +49,7 @@ constexpr std::array<std::string_view, SAM_LAST_KEYWORD - SAM_FIRST_FUNCTION + 1
     "USR",
     "IN",
     "PEEK",
-    "LPEEK",
+    "DPEEK",
     "DVAR",
     "SVAR",
     "BUTTON",

@@ -140,8 +140,9 @@ private:
     {
         const auto match = match_keyword(m_text.substr(m_at + 1), m_machine);
         if (match && match->letter_first) {
+            // SAM: the blank after the line number is the listing's, so one at the start of the text is not.
             const bool listed = m_machine == Machine::Zx ? m_blank_allowed && zx_leading_blank(match->bytes.front())
-                                                         : m_at == 0 || m_text[m_at - 1] != ' ';
+                                                         : m_at > 0 && m_text[m_at - 1] != ' ';
             if (listed) {
                 ++m_at;
                 keyword(*match);
@@ -387,6 +388,9 @@ std::variant<Program, TokeniseError> tokenise(std::string_view text, Machine mac
             return TokeniseError{text_line, "no line number"};
         if (number > max_number)
             return TokeniseError{text_line, "the line number is above " + std::to_string(max_number)};
+        // SAM lists a blank after every line number, and its editor drops one typed there.
+        if (machine == Machine::Sam && at < line.size() && line[at] == ' ')
+            ++at;
         LineTokeniser reader(line.substr(at), machine, at);
         if (std::string why = reader.run(); !why.empty())
             return TokeniseError{text_line, std::move(why)};

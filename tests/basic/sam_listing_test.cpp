@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 // Code and word, "-" where no keyword uses the code: functions (after 0xFF) 59-132, then keywords 133-246.
 constexpr const char* TOKENS = R"(59 PI|60 RND|61 POINT|62 FREE|63 LENGTH|64 ITEM|65 ATTR|66 FN|67 BIN|68 XMOUSE
 |69 YMOUSE|70 XPEN|71 YPEN|72 RAMTOP|73 -|74 INSTR|75 INKEY$|76 SCREEN$|77 MEM$|78 -|79 PATH$|80 STRING$|81 -|82 -
-|83 SIN|84 COS|85 TAN|86 ASN|87 ACS|88 ATN|89 LN|90 EXP|91 ABS|92 SGN|93 SQR|94 INT|95 USR|96 IN|97 PEEK|98 LPEEK
+|83 SIN|84 COS|85 TAN|86 ASN|87 ACS|88 ATN|89 LN|90 EXP|91 ABS|92 SGN|93 SQR|94 INT|95 USR|96 IN|97 PEEK|98 DPEEK
 |99 DVAR|100 SVAR|101 BUTTON|102 EOF|103 PTR|104 -|105 UDG|106 -|107 LEN|108 CODE|109 VAL$|110 VAL|111 TRUNC$
 |112 CHR$|113 STR$|114 BIN$|115 HEX$|116 USR$|117 -|118 NOT|119 -|120 -|121 -|122 MOD|123 DIV|124 BOR|125 -|126 BAND
 |127 OR|128 AND|129 <>|130 <=|131 >=|132 -|133 USING|134 WRITE|135 AT|136 TAB|137 OFF|138 WHILE|139 UNTIL|140 LINE
@@ -86,8 +86,7 @@ TEST(SamTokens, EveryCodeNamesItsPublishedWord)
         char hex[8];
         std::snprintf(hex, sizeof hex, "0x%02X", code);
         const std::string escaped = code < 133 ? "\\{0xFF " + std::string(hex) + "}" : "\\{" + std::string(hex) + "}";
-        const bool letter = !word.empty() && std::isalpha(static_cast<unsigned char>(word[0]));
-        EXPECT_EQ(basic::sam_line_text(text), word.empty() ? escaped : (letter ? " " : "") + word) << code;
+        EXPECT_EQ(basic::sam_line_text(text), " " + (word.empty() ? escaped : word)) << code;
     }
     EXPECT_EQ(expected_code, 247);
     for (int code : {0x80, 0x84, 0xF7, 0xFE})
@@ -118,7 +117,7 @@ TEST(SamListing, LinesShowKeywordsFunctionsAndStringsAsTheSamWritesThem)
 {
     const Bytes number_7{'7', 0x0E, 0, 0, 7, 0, 0};
     // 10 DEF PROC box x: LET y=x MOD 7: END PROC    20 DO: PRINT CHR$ 65;"£é": LOOP IF INKEY$<>"q"
-    // 30 REM "odd \ quote    61439 ON ERROR GO TO 10
+    // 30 REM "odd \ quote    40 menu: PRINT DPEEK 9 (a procedure call first)    65279 ON ERROR GO TO 10
     Bytes line_10{0xCA, ' ', 'b', 'o', 'x', ' ', 'x', ':', 0x9C, 'y', '=', 'x', 0xFF, 0x7A};
     line_10.insert(line_10.end(), number_7.begin(), number_7.end());
     line_10.insert(line_10.end(), {':', 0xCB});
@@ -126,13 +125,15 @@ TEST(SamListing, LinesShowKeywordsFunctionsAndStringsAsTheSamWritesThem)
                                 {20, {0xD4, ':',  0xBB, 0xFF, 0x70, '6',  '5',  0x0E, 0,    0,    65,  0,   0,  ';',
                                       '"',  0x60, 0x9C, '"',  ':',  0xD3, 0xFF, 0x4B, 0xFF, 0x81, '"', 'q', '"'}},
                                 {30, {0xB7, ' ', '"', 'o', 'd', 'd', ' ', '\\', ' ', 0xBB, 0x7F}},
-                                {61439, {0xDD, 0xB4, '1', '0', 0x0E, 0, 0, 10, 0, 0, 0x01}}},
+                                {40, {'m', 'e', 'n', 'u', ':', 0xBB, 0xFF, 0x62, '9'}},
+                                {65279, {0xDD, 0xB4, '1', '0', 0x0E, 0, 0, 10, 0, 0, 0x01}}},
                                {0xFF, 0x41, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00});
     EXPECT_EQ(list(data), (std::vector<std::string>{
                               "   10 DEF PROC box x: LET y=x MOD 7: END PROC",
                               "   20 DO: PRINT CHR$ 65;\"`\\{0x9C}\": LOOP IF INKEY$<>\"q\"",
                               "   30 REM \"odd \\\\ PRINT \\*",
-                              "61439 ON ERROR GO TO 10\\{0x01}",
+                              "   40 menu: PRINT DPEEK 9",
+                              "65279 ON ERROR GO TO 10\\{0x01}",
                           }));
 }
 
@@ -147,7 +148,6 @@ TEST(SamListing, DamageIsMarkedWhereItStarts)
     const Bytes two_lines = program({{10, {0xB1}}, {20, {0xB1}}});
     for (const Case& c : {
              Case{program({{10, {0xB1}}}, {}), 6, "** damage at byte 6: the program has no end marker (0xFF)"},
-             Case{program({{61440, {0xB1}}}), 7, "** damage at byte 0: line number 61440 is above 61439"},
              Case{two_lines, 9, "** damage at byte 6: line header cut off by the end of the program (3 bytes left)"},
              Case{two_lines, 20, "** damage at byte 13: the program length 20 is larger than the 13 bytes of data"},
              Case{program({{10, {0xBB, 0xFF}}}), 8, "** damage at byte 6: line 10 does not end in ENTER"},
