@@ -241,8 +241,9 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
     if (options.name && options.name->empty())
         return std::string("a name needs at least one character");
     const HostKind kind = kind_of(path);
-    if (kind == HostKind::Basic ? (options.start || options.exec)
-                                : kind != HostKind::Code && (options.sam || options.start || options.exec))
+    if (kind == HostKind::Basic && (options.start || options.exec))
+        return std::string("--start and --exec are for code files, not BASIC text");
+    if (kind != HostKind::Code && kind != HostKind::Basic && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
     if (options.line && kind != HostKind::Basic)
         return std::string("--line is for BASIC text (.bas)");

@@ -84,6 +84,13 @@ TEST(Tokenise, TypedLinesGiveTheBytesTheRomStores)
         {"10 IF a THEN ink &FF: ELSE PRINT",
          Machine::Sam,
          {0xD8, 'a', 0x8D, 0xA1, '&', 'F', 'F', 0x0E, 0, 0, 0xFF, 0, 0, ':', 0xDA, 0xBB}},
+        // A drive number follows a letter only in a disc statement; elsewhere the digit is part of a name.
+        {"90 LET d1=2: LOAD d1\"x\"", Machine::Zx, {0xF1, 'd', '1', '=',  '2', 0x0E, 0, 0, 2, 0,   0,   ':',
+                                                    0xEF, 'd', '1', 0x0E, 0,   0,    1, 0, 0, '"', 'x', '"'}},
+        // SAM: a number with a point or an exponent stays floating point; print1 is PRINT 1, printx a name.
+        {"30 LET a=1e3:print1:printx", Machine::Sam, {0x9C, 'a', '=', '1',  'e', '3',  0x0E, 0x8A, 0x7A, 0,
+                                                      0,    0,   ':', 0xBB, '1', 0x0E, 0,    0,    1,    0,
+                                                      0,    ':', 'p', 'r',  'i', 'n',  't',  'x'}},
         {"20 DEF PROC box: LOOP IF x<>2",
          Machine::Sam,
          {0xCA, 'b', 'o', 'x', ':', 0xD3, 'x', 0xFF, 0x81, '2', 0x0E, 0, 0, 2, 0, 0}},

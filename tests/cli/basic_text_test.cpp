@@ -98,3 +98,34 @@ TEST(CliBasicText, TextThatIsNoProgramChangesNothing)
     EXPECT_EQ(tap.code, 2);
     EXPECT_FALSE(fs::exists(dir / "bad.tap"));
 }
+
+TEST(CliBasicText, OptionsForBasicTextOnlyAndLinesInRange)
+{
+    const TempDir dir;
+    const fs::path image = dir / "disc.mgt";
+    fs::copy_file(testing_support::real_images_dir() / "zx_basic_vars.mgt", image);
+    write_text(dir / "p.bas", "10 STOP\n");
+    struct Case
+    {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::string bas = (dir / "p.bas").string();
+    const std::vector<Case> cases = {
+        {{"add", image.string(), image.string(), "--line", "10", "-o", (dir / "o.mgt").string()},
+         "kestrel-cli: --line is for BASIC text (.bas)\n"},
+        {{"add", image.string(), bas, "--start", "100"},
+         "kestrel-cli: --start and --exec are for code files, not BASIC text\n"},
+        {{"add", image.string(), bas, "--line", "16384"},
+         "kestrel-cli: " + bas + ": an auto-run line is 0-16383, not 16384\n"},
+        {{"tap", image.string(), "-o", (dir / "o.tap").string(), "--line", "1"},
+         "kestrel-cli: --name and --line are for BASIC text (.bas)\n"},
+    };
+    const auto before = read_file(image);
+    for (const Case& c : cases) {
+        const auto run = run_cli(c.args);
+        EXPECT_EQ(run.code, 2) << c.err;
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err);
+    }
+    EXPECT_EQ(read_file(image), before);
+}
