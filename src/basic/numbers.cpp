@@ -3,6 +3,7 @@
 #include "common/number_text.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
@@ -97,7 +98,12 @@ std::optional<NumberText> read_decimal(std::string_view text, Machine machine)
     const std::string literal(text.substr(0, at));
     // The SAM keeps a number written with a point or an exponent in the floating-point form, whole or not.
     const bool whole_form = machine == Machine::Zx || literal.find_first_of(".eE") == std::string::npos;
-    number.error = form_of(std::strtold(literal.c_str(), nullptr), number.form, whole_form);
+    errno = 0;
+    const long double value = std::strtold(literal.c_str(), nullptr);
+    if (errno == ERANGE || !std::isfinite(value))
+        number.error = value < 1 ? "the number is too small" : "the number is too large";
+    else
+        number.error = form_of(value, number.form, whole_form);
     return number;
 }
 
