@@ -109,7 +109,10 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
             }
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;
-            line.letter(static_cast<char>(b), std::isalpha(b) != 0 && !in_string && !in_rem && !continues_name(before));
+            // A word's first letter, or a '<' or '>' (which "<>", "<=" and ">=" start wherever they stand), may read
+            // back as a keyword, which the SAM lists with other blanks.
+            const bool may_start_keyword = std::isalpha(b) != 0 ? !continues_name(before) : b == '<' || b == '>';
+            line.letter(static_cast<char>(b), may_start_keyword && !in_string && !in_rem);
         } else if (b == SAM_FUNCTION_PREFIX) {
             if (i + 1 == text.size()) {
                 line.text("\\{" + hex(b) + "}");

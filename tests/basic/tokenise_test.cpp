@@ -139,7 +139,8 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
 }
 
 // Lines whose listings once read back as other text: a colour code whose parameter is a quote, a REM token inside
-// a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, digits
+// a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, a SAM
+// keyword before the two characters "<>", digits
 // after a hidden number.
 TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 {
@@ -154,6 +155,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Sam, {0xBB, 0xFF, 0x22, 'a', 'b', 'c', ' ', 0xBB, '1'}},
         {Machine::Sam, {0xBB, '&', '4', '4', '4', '4', '4', '4', 'F', 'F'}},
         {Machine::Zx, {0xF5, '5', 'e', '9', '9', '9', '9', '9', '9'}},
+        {Machine::Sam, {0x86, '<', '>', 'x'}},
         {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
     };
     for (const Case& c : cases) {
