@@ -62,8 +62,6 @@ public:
             m_word_starts.push_back(m_out.size() - 1);
     }
 
-    bool blank_pending() const { return m_blank_pending; }
-
     std::string take()
     {
         escape_keyword_lookalikes(m_out, m_word_starts, Machine::Sam);
@@ -123,9 +121,9 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
             }
             const std::uint8_t code = text[++i];
             const std::string_view name = sam_function(code);
-            // Inside a REM, where the text reads back as characters, an operator right after a word would take a
-            // blank it does not have as a keyword: it is written as its bytes.
-            if (name.empty() || (in_rem && line.blank_pending() && std::isalpha(name.front()) == 0)) {
+            // Inside a REM, where the text reads back as characters, an operator would take the blanks of its
+            // characters rather than its own: it is written as its bytes.
+            if (name.empty() || (in_rem && std::isalpha(name.front()) == 0)) {
                 line.text("\\{" + hex(b) + " " + hex(code) + "}");
                 numbers.character(text, i - 1, false);
                 numbers.character(text, i, false);

@@ -157,6 +157,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Zx, {0xF5, '5', 'e', '9', '9', '9', '9', '9', '9'}},
         {Machine::Sam, {0x86, '<', '>', 'x'}},
         {Machine::Sam, {0xB7, 0xFF, 0x82, 0xF3, 0xBB, 'a', 0xFF, 0x81}},
+        {Machine::Sam, {0xB7, 'x', 0xB7, 0xFF, 0x82, 0xF3}},
         {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
     };
     for (const Case& c : cases) {
