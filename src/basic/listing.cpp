@@ -112,16 +112,11 @@ void append_character(std::string& out, std::uint8_t b, bool in_string)
     }
 }
 
-// A line whose text starts with a digit has that digit escaped, so that it does not read as part of the number.
 std::string numbered(std::uint16_t number, std::string_view text)
 {
     std::string digits = std::to_string(number);
     std::string out(NUMBER_WIDTH - std::min(NUMBER_WIDTH, digits.size()), ' ');
     out += digits;
-    if (!text.empty() && std::isdigit(static_cast<unsigned char>(text.front()))) {
-        out += "\\{" + common::hex(static_cast<std::uint8_t>(text.front()), common::BYTE_DIGITS) + "}";
-        text.remove_prefix(1);
-    }
     out += text;
     return out;
 }
@@ -203,7 +198,10 @@ std::string line_text(std::span<const std::uint8_t> text)
             numbers.keyword(b);
             last = 0;
         } else {
-            if (numbers.character(text, i, !in_string && !in_rem)) {
+            // A line whose text starts with a digit has that digit escaped, so that it does not read as part of
+            // the line number (and starts no number's text).
+            const bool first_digit = i == 0 && std::isdigit(b) != 0;
+            if (numbers.character(text, i, !in_string && !in_rem && !first_digit) || first_digit) {
                 out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
             } else {
                 if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last))
