@@ -58,8 +58,9 @@ public:
     void letter(char c, bool word_start)
     {
         text(std::string(1, c));
-        if (word_start)
-            m_word_starts.push_back(m_out.size() - 1);
+        const std::size_t at = m_out.size() - 1;
+        if (word_start && (at == 0 || !continues_name(static_cast<std::uint8_t>(m_out[at - 1]))))
+            m_word_starts.push_back(at);
     }
 
     std::string take()

@@ -140,8 +140,8 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
 
 // Lines whose listings once read back as other text: a colour code whose parameter is a quote, a REM token inside
 // a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, a SAM
-// keyword before the two characters "<>", a SAM operator inside a REM, a ZX line that starts with a number, digits
-// after a hidden number.
+// keyword before the two characters "<>", a SAM operator inside a REM, a ZX line that starts with a number, letters
+// after PI PI, digits after a hidden number.
 TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 {
     struct Case
@@ -159,6 +159,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Sam, {0xB7, 0xFF, 0x82, 0xF3, 0xBB, 'a', 0xFF, 0x81}},
         {Machine::Sam, {0xB7, 'x', 0xB7, 0xFF, 0x82, 0xF3}},
         {Machine::Zx, {'4', '4', '.', '4', 0xCC, '1'}},
+        {Machine::Zx, {0xA7, 0xA7, 'R', 'E', 'M', ' ', 'x'}},
         {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
     };
     for (const Case& c : cases) {
