@@ -207,7 +207,7 @@ std::string line_text(std::span<const std::uint8_t> text)
                 // A keyword may start here for the tokeniser when neither the byte nor the text before continues
                 // a name ("PIR" reads as letters after PI).
                 if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last) &&
-                    (out.empty() || !continues_name(static_cast<std::uint8_t>(out.back()))))
+                    !(last == 0 && !out.empty() && continues_name(static_cast<std::uint8_t>(out.back()))))
                     word_starts.push_back(out.size());
                 append_character(out, b, in_string);
             }

@@ -160,6 +160,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Sam, {0xB7, 'x', 0xB7, 0xFF, 0x82, 0xF3}},
         {Machine::Zx, {'4', '4', '.', '4', 0xCC, '1'}},
         {Machine::Zx, {0xA7, 0xA7, 'R', 'E', 'M', ' ', 'x'}},
+        {Machine::Zx, {0xF5, '"', '"', 0xA2, 'i', 'n', 'k', '\'', '"'}},
         {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
     };
     for (const Case& c : cases) {
