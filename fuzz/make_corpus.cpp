@@ -406,6 +406,14 @@ int main(int argc, char** argv)
         common::append_le16(listing_input, static_cast<std::uint16_t>(program.size()));
         write_seed(root / "sam_basic_listing", name, listing_input + program);
     }
+    // The tokeniser: listings to read (mode bit 1) and program lines to list and read back, ZX and SAM (bit 0).
+    const std::string_view texts[] = {
+        "   10 PRINT \"hi\";0.1;BIN 101: GO TO 10\r\n   20 RANDOMIZE USR 0\\{=32768}: REM \\* \\a\\:'\n",
+        "   10 DEF PROC box x: IF x THEN PRINT &FF: ELSE LOOP IF INKEY$<>\"q\"\n20 ink 2\n"};
+    write_seed(root / "tokenise", "zx-text", Bytes{2} + Bytes(texts[0].begin(), texts[0].end()));
+    write_seed(root / "tokenise", "sam-text", Bytes{3} + Bytes(texts[1].begin(), texts[1].end()));
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        write_seed(root / "tokenise", "zx-line-" + std::to_string(i), Bytes{0} + programs[i]);
     for (int mode = 0; mode < inspect::SAM_MODES; ++mode) {
         // The mode byte, a patterned display memory, the SAM's starting tables, a line change and the end.
         Bytes screen{static_cast<std::uint8_t>(mode)};

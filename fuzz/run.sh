@@ -10,15 +10,15 @@
 #   -B          skip configuring, building and writing the seeds (reuse build-fuzz/)
 #   TARGET      directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file
 #               snapshot snapshot_disc snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit
-#               thumbnail masterbasic_unpack layout_sniff (default: all)
+#               thumbnail masterbasic_unpack layout_sniff tokenise (default: all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 all_targets=(directory scan extract convert basic_rewrite basic_listing ini tape_reader system_file snapshot snapshot_disc
     snapshot_file gzip zip dsk sad export sam_basic_listing sam_screen edit thumbnail masterbasic_unpack
-    layout_sniff)
+    layout_sniff tokenise)
 usage() {
-    sed -n '6,13s/^# \{0,1\}//p' "$0" >&2
+    sed -n '6,14s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 

@@ -1,6 +1,8 @@
 #include "basic/listing.h"
 
 #include "basic/characters.h"
+#include "basic/keyword_match.h"
+#include "basic/numbers.h"
 #include "common/bytes.h"
 #include "common/number_text.h"
 
@@ -8,6 +10,7 @@
 #include <array>
 #include <cctype>
 #include <string_view>
+#include <vector>
 
 namespace basic {
 namespace {
@@ -89,6 +92,26 @@ std::size_t append_control(std::string& out, std::uint8_t code, std::span<const 
     return taken;
 }
 
+// A byte below the keywords as the listing writes it: ASCII (with its escapes), a block graphic or a UDG.
+void append_character(std::string& out, std::uint8_t b, bool in_string)
+{
+    if (b == BACKSLASH) {
+        out += "\\\\";
+    } else if (b == COPYRIGHT) {
+        out += "\\*";
+    } else if (b < FIRST_BLOCK_GRAPHIC) {
+        out += static_cast<char>(b);
+    } else if (b < FIRST_UDG) {
+        const unsigned bits = b - FIRST_BLOCK_GRAPHIC;
+        out += '\\';
+        out += HALF_BLOCKS[((bits & TOP_LEFT) ? 1 : 0) + ((bits & BOTTOM_LEFT) ? 2 : 0)];
+        out += HALF_BLOCKS[((bits & TOP_RIGHT) ? 1 : 0) + ((bits & BOTTOM_RIGHT) ? 2 : 0)];
+    } else if (b < FIRST_KEYWORD_128K || in_string) {
+        out += '\\';
+        out += static_cast<char>('a' + (b - FIRST_UDG));
+    }
+}
+
 std::string numbered(std::uint16_t number, std::string_view text)
 {
     std::string digits = std::to_string(number);
@@ -105,6 +128,21 @@ std::string count_text(std::size_t count, std::string_view unit)
 
 } // namespace
 
+std::string_view zx_keyword(std::uint8_t token)
+{
+    return token >= FIRST_KEYWORD_128K ? KEYWORDS[token - FIRST_KEYWORD_128K] : std::string_view{};
+}
+
+bool zx_leading_blank(std::uint8_t token)
+{
+    return token >= FIRST_KEYWORD_128K && has_leading_blank(token, KEYWORDS[token - FIRST_KEYWORD_128K]);
+}
+
+bool zx_trailing_blank(std::uint8_t token)
+{
+    return token >= FIRST_KEYWORD_128K && has_trailing_blank(token, KEYWORDS[token - FIRST_KEYWORD_128K]);
+}
+
 std::string damage_mark(const Damage& damage)
 {
     return "** damage at byte " + std::to_string(damage.offset) + ": " + damage.reason;
@@ -118,44 +156,36 @@ std::string line_text(std::span<const std::uint8_t> text)
     bool blank_allowed = true;
     bool in_string = false;
     bool in_rem = false;
+    std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
+    NumberSpotter numbers(Machine::Zx);
+    std::vector<std::size_t> word_starts;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
+            out += numbers.mark(text, i, !in_string && !in_rem);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;
         }
         if (b >= FIRST_CONTROL && b <= TAB_CONTROL) {
-            i += append_control(out, b, text.subspan(i + 1));
+            const std::size_t taken = append_control(out, b, text.subspan(i + 1));
+            for (std::size_t k = 0; k <= taken; ++k)
+                numbers.parameter(text[i + k]);
+            i += taken;
+            last = text[i];
+            blank_allowed = true;
             continue;
         }
         if (b < FIRST_PRINTABLE) {
             out += "\\{";
             out += common::hex(b, common::BYTE_DIGITS);
             out += '}';
+            numbers.character(text, i, false);
+            last = b;
+            blank_allowed = true;
             continue;
         }
         bool next_blank_allowed = true;
-        if (b == BLANK) {
-            out += ' ';
-            next_blank_allowed = false;
-        } else if (b == BACKSLASH) {
-            out += "\\\\";
-        } else if (b == COPYRIGHT) {
-            out += "\\*";
-        } else if (b < FIRST_BLOCK_GRAPHIC) {
-            // Quotes inside a REM do not open strings.
-            if (b == QUOTE && !in_rem)
-                in_string = !in_string;
-            out += static_cast<char>(b);
-        } else if (b < FIRST_UDG) {
-            const unsigned bits = b - FIRST_BLOCK_GRAPHIC;
-            out += '\\';
-            out += HALF_BLOCKS[((bits & TOP_LEFT) ? 1 : 0) + ((bits & BOTTOM_LEFT) ? 2 : 0)];
-            out += HALF_BLOCKS[((bits & TOP_RIGHT) ? 1 : 0) + ((bits & BOTTOM_RIGHT) ? 2 : 0)];
-        } else if (b < FIRST_KEYWORD_128K || (b < FIRST_KEYWORD && in_string)) {
-            out += '\\';
-            out += static_cast<char>('a' + (b - FIRST_UDG));
-        } else {
+        if (b >= FIRST_KEYWORD_128K && !(b < FIRST_KEYWORD && in_string)) {
             const std::string_view name = KEYWORDS[b - FIRST_KEYWORD_128K];
             if (blank_allowed && has_leading_blank(b, name))
                 out += ' ';
@@ -164,10 +194,32 @@ std::string line_text(std::span<const std::uint8_t> text)
             if (trailing)
                 out += ' ';
             next_blank_allowed = !trailing;
-            in_rem = in_rem || b == REM;
+            in_rem = in_rem || (b == REM && !in_string); // a REM token inside a string starts no REM
+            numbers.keyword(b);
+            last = 0;
+        } else {
+            // A line whose text starts with a digit has that digit escaped, so that it does not read as part of
+            // the line number (and starts no number's text).
+            const bool first_digit = i == 0 && std::isdigit(b) != 0;
+            if (numbers.character(text, i, !in_string && !in_rem && !first_digit) || first_digit) {
+                out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
+            } else {
+                // A keyword may start here for the tokeniser when neither the byte nor the text before continues
+                // a name ("PIR" reads as letters after PI).
+                if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last) &&
+                    !(last == 0 && !out.empty() && continues_name(static_cast<std::uint8_t>(out.back()))))
+                    word_starts.push_back(out.size());
+                append_character(out, b, in_string);
+            }
+            // Quotes inside a REM do not open strings.
+            if (b == QUOTE && !in_rem)
+                in_string = !in_string;
+            next_blank_allowed = b != BLANK;
+            last = b;
         }
         blank_allowed = next_blank_allowed;
     }
+    escape_keyword_lookalikes(out, word_starts, Machine::Zx);
     return out;
 }
 

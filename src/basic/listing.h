@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace basic {
@@ -48,6 +49,14 @@ struct Listing
 
 // The mark line for a damage: "** damage at byte N: reason".
 std::string damage_mark(const Damage& damage);
+
+// The ZX keywords, shared by the listing and the tokeniser: the word of a token 0xA3-0xFF ("" for any other byte)
+// and the blanks the ROM prints around it (before it when it starts with a letter and is OR or later, or one of
+// the 128K commands; after it when it ends in a letter or '$', but for RND, INKEY$ and PI).
+inline constexpr std::uint8_t ZX_FIRST_TOKEN = 0xA3;
+std::string_view zx_keyword(std::uint8_t token);
+bool zx_leading_blank(std::uint8_t token);
+bool zx_trailing_blank(std::uint8_t token);
 
 // The text of one line from the bytes after its four-byte header, without the final ENTER.
 std::string line_text(std::span<const std::uint8_t> text);

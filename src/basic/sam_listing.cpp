@@ -1,12 +1,15 @@
 #include "basic/sam_listing.h"
 
 #include "basic/characters.h"
+#include "basic/keyword_match.h"
+#include "basic/numbers.h"
 #include "basic/sam_tokens.h"
 #include "common/number_text.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <vector>
 
 namespace basic {
 namespace {
@@ -51,10 +54,24 @@ public:
         m_blank_pending = is_word_end(name.back());
     }
 
-    std::string take() { return std::move(m_out); }
+    // A raw letter; one that starts a word is remembered, in case it reads as a keyword.
+    void letter(char c, bool word_start)
+    {
+        text(std::string(1, c));
+        const std::size_t at = m_out.size() - 1;
+        if (word_start && (at == 0 || !continues_name(static_cast<std::uint8_t>(m_out[at - 1]))))
+            m_word_starts.push_back(at);
+    }
+
+    std::string take()
+    {
+        escape_keyword_lookalikes(m_out, m_word_starts, Machine::Sam);
+        return std::move(m_out);
+    }
 
 private:
     std::string m_out = " ";
+    std::vector<std::size_t> m_word_starts;
     bool m_blank_pending = false;
 };
 
@@ -65,41 +82,68 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
     LineWriter line;
     bool in_string = false;
     bool in_rem = false;
+    std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
+    NumberSpotter numbers(Machine::Sam);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
+            const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
+            if (!mark.empty())
+                line.text(mark);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;
         }
+        const std::uint8_t before = last;
+        last = b;
         if (b < FIRST_PRINTABLE || (b >= FIRST_HIGH && in_string)) {
             line.text("\\{" + hex(b) + "}");
+            numbers.character(text, i, false);
             continue;
         }
-        if (b == BACKSLASH) {
-            line.text("\\\\");
-        } else if (b == COPYRIGHT) {
-            line.text("\\*");
+        if (b == BACKSLASH || b == COPYRIGHT) {
+            line.text(b == BACKSLASH ? "\\\\" : "\\*");
+            numbers.character(text, i, false);
         } else if (b < FIRST_HIGH) {
+            if (numbers.character(text, i, !in_string && !in_rem)) {
+                line.text("\\{" + hex(b) + "}");
+                continue;
+            }
             if (b == QUOTE && !in_rem)
                 in_string = !in_string;
-            line.text(std::string(1, static_cast<char>(b)));
+            // A word's first letter, or a '<' or '>' (which "<>", "<=" and ">=" start wherever they stand), may read
+            // back as a keyword, which the SAM lists with other blanks.
+            const bool may_start_keyword = std::isalpha(b) != 0 ? !continues_name(before) : b == '<' || b == '>';
+            line.letter(static_cast<char>(b), may_start_keyword && !in_string && !in_rem);
         } else if (b == SAM_FUNCTION_PREFIX) {
             if (i + 1 == text.size()) {
                 line.text("\\{" + hex(b) + "}");
+                numbers.character(text, i, false);
                 continue;
             }
             const std::uint8_t code = text[++i];
             const std::string_view name = sam_function(code);
-            if (name.empty())
+            // Inside a REM, where the text reads back as characters, an operator would take the blanks of its
+            // characters rather than its own: it is written as its bytes.
+            if (name.empty() || (in_rem && std::isalpha(name.front()) == 0)) {
                 line.text("\\{" + hex(b) + " " + hex(code) + "}");
-            else
+                numbers.character(text, i - 1, false);
+                numbers.character(text, i, false);
+                last = code;
+            } else {
                 line.keyword(name);
+                numbers.keyword(code);
+                last = 0;
+            }
         } else {
             const std::string_view name = sam_keyword(b);
-            if (name.empty())
+            if (name.empty()) {
                 line.text("\\{" + hex(b) + "}");
-            else
+                numbers.character(text, i, false);
+            } else {
                 line.keyword(name);
+                numbers.keyword(b);
+                last = 0;
+            }
             in_rem = in_rem || b == REM;
         }
     }

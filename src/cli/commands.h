@@ -5,6 +5,7 @@
 #include "image/image_kinds.h"
 #include "tape/extract.h"
 
+#include <cstdint>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -31,6 +32,9 @@ int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
+
+// A line number given with --line: decimal, 0-65279 (each dialect checks its own range).
+std::optional<std::uint16_t> parse_line_number(const std::string& text);
 
 // Writes a usage error for the command and returns EXIT_USAGE.
 int usage_error(std::ostream& err, const std::string& reason);

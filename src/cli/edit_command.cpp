@@ -222,6 +222,16 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
 
 } // namespace
 
+std::optional<std::uint16_t> parse_line_number(const std::string& text)
+{
+    constexpr std::uint32_t MAX_LINE = 0xFEFF;
+    std::uint32_t value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value > MAX_LINE)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
 int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     EditArgs edit;
@@ -254,6 +264,12 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 return usage_error(err, "invalid address '" + *text + "' (decimal, or hexadecimal after 0x)");
         } else if (walk.is("--sam")) {
             options.sam = true;
+        } else if (walk.is("--line")) {
+            const auto text = walk.once(options.line.has_value(), "--line L") ? walk.value() : std::nullopt;
+            if (!text)
+                return EXIT_USAGE;
+            if (!(options.line = parse_line_number(*text)))
+                return usage_error(err, "invalid line number '" + *text + "' (0-65279)");
         } else if (!edit.image) {
             if (!walk.image(edit.image))
                 return EXIT_USAGE;

@@ -1,7 +1,12 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "common/file_read.h"
+#include "common/number_text.h"
+#include "common/path_text.h"
+#include "files/basic_file.h"
 #include "tape/convert.h"
+#include "tape/tap_writer.h"
 
 #include <optional>
 #include <set>
@@ -16,7 +21,15 @@ struct TapOptions
     std::set<int> slots; // empty: every listed file
     bool rewrite_basic = true;
     bool force = false;
+    // BASIC text (.bas) in place of an image: the program's name and auto-run line.
+    std::optional<std::string> name;
+    std::optional<std::uint16_t> line;
 };
+
+bool is_basic_text(const std::string& path)
+{
+    return common::lower_extension(path) == "bas";
+}
 
 // Parses the arguments after "tap"; on failure reports the usage error and returns std::nullopt.
 std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args, std::ostream& err)
@@ -38,6 +51,17 @@ std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args
             options.rewrite_basic = false;
         } else if (walk.is("--force")) {
             options.force = true;
+        } else if (walk.is("--name")) {
+            if (!walk.once(options.name.has_value(), "--name NAME") || !(options.name = walk.value()))
+                return std::nullopt;
+        } else if (walk.is("--line")) {
+            const auto text = walk.once(options.line.has_value(), "--line L") ? walk.value() : std::nullopt;
+            if (!text)
+                return std::nullopt;
+            if (!(options.line = parse_line_number(*text))) {
+                usage_error(err, "invalid line number '" + *text + "' (0-65279)");
+                return std::nullopt;
+            }
         } else if (!walk.image(image)) {
             return std::nullopt;
         }
@@ -48,7 +72,39 @@ std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args
     }
     options.image = *image;
     options.output = *output;
+    if ((options.name || options.line) != is_basic_text(options.image) && (options.name || options.line)) {
+        usage_error(err, "--name and --line are for BASIC text (.bas)");
+        return std::nullopt;
+    }
     return options;
+}
+
+// A tape of one ZX program tokenised from BASIC text.
+int tap_basic_text(const TapOptions& options, std::ostream& out, std::ostream& err)
+{
+    auto text = common::read_whole_file(options.image, files::MAX_BASIC_TEXT, "BASIC text");
+    if (auto* failure = std::get_if<common::ReadFailure>(&text)) {
+        report(err, options.image, failure->reason);
+        return EXIT_USAGE;
+    }
+    std::string name = options.name.value_or(common::without_extension(common::file_part(options.image)));
+    auto file = files::zx_basic_from_text(std::get<std::vector<std::uint8_t>>(text),
+                                          {name.substr(0, image::entry::NAME_LEN), options.line, false});
+    if (auto* why = std::get_if<std::string>(&file)) {
+        report(err, options.image, *why);
+        return EXIT_USAGE;
+    }
+    auto output = Output::open(options.output, {options.image}, options.force, "tape file", err);
+    if (!output)
+        return EXIT_USAGE;
+    const auto& program = std::get<tape::TapeFile>(file);
+    std::vector<std::uint8_t> tape;
+    tape::write_tap_blocks(tape, program.header, program.data);
+    if (!output->write(tape))
+        return EXIT_USAGE;
+    out << "Program: " << std::string(name.substr(0, image::entry::NAME_LEN)) << ", "
+        << common::grouped(program.data.size()) << " bytes\n";
+    return EXIT_OK;
 }
 
 } // namespace
@@ -58,6 +114,8 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     const auto options = parse_tap_options(args, err);
     if (!options)
         return EXIT_USAGE;
+    if (is_basic_text(options->image))
+        return tap_basic_text(*options, out, err);
     auto loaded = load_image(options->image, err);
     if (!loaded)
         return EXIT_USAGE;

@@ -57,13 +57,15 @@ struct AddOptions
     std::optional<std::string> name;    // raw bytes; the file's own name (cut to 10 bytes, padded) when not given
     std::optional<std::uint32_t> start; // ZX: 0-65535, default 32768; SAM: 19-bit address, default 32768
     std::optional<std::uint32_t> exec;  // SAM only: the address the code is called at, none by default
-    bool sam = false;                   // SAM Code (type 19) rather than ZX Code (type 4)
+    bool sam = false;                   // SAM Code (type 19) rather than ZX Code (type 4); SAM BASIC for .bas
+    std::optional<std::uint16_t> line;  // BASIC text (.bas): the auto-run line
 };
 
 // The disc files a host file gives: every standard file of a .tap/.tzx (as `make` reads them, with the lines of
 // what was skipped in `notes`), a +D snapshot of a .z80/.sna (refused, with the reason, when the +D could not have
-// saved that machine state), or one code file of anything else. `options.name` names a single file; it is refused
-// for a tape of several.
+// saved that machine state), a ZX or (with `sam`) SAM BASIC program of BASIC text (.bas, refused with the line
+// and reason when it is not a program), or one code file of anything else. `options.name` names a single file; it is
+// refused for a tape of several.
 // Files a tape held beyond what one disc takes: read, counted and not kept, but counted again when the room on a
 // disc is worked out.
 struct Overflow

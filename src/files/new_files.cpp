@@ -1,5 +1,5 @@
 // Disc files made of host files: the standard files of a tape (read as `make` reads them), a +D snapshot of an
-// emulator snapshot, or one code file of anything else.
+// emulator snapshot, a BASIC program of BASIC text (.bas), or one code file of anything else.
 //
 // A SAM Code file (type 19) is laid out as SAMDOS writes one. The nine-byte file header is the SAM Coupe Technical
 // Manual 3.0's (its SAMDOS chapter, as World of Sam and the Sam Coupe Scrapbook keep it): type, length modulo
@@ -17,6 +17,7 @@
 #include "common/file_read.h"
 #include "common/number_text.h"
 #include "common/path_text.h"
+#include "files/basic_file.h"
 #include "files/make_disc.h"
 #include "image/directory.h"
 #include "image/file_types.h"
@@ -58,6 +59,7 @@ enum class HostKind
 {
     Tape,
     Snapshot,
+    Basic,
     Code,
 };
 
@@ -68,7 +70,7 @@ HostKind kind_of(const std::string& path)
         return HostKind::Tape;
     if (snapshot::format_from_path(path))
         return HostKind::Snapshot;
-    return HostKind::Code;
+    return ext == "bas" ? HostKind::Basic : HostKind::Code;
 }
 
 // The name a host file gives: its file name without the extension, cut to 10 bytes (padding is the entry's).
@@ -218,6 +220,18 @@ std::variant<FilesToAdd, std::string> from_code(const std::string& path, std::sp
     return out;
 }
 
+std::variant<FilesToAdd, std::string> from_basic(const std::string& path, std::span<const std::uint8_t> text,
+                                                 const AddOptions& options)
+{
+    const std::string name = options.name.value_or(host_name(path));
+    auto file = basic_file_from_text(text, {name, options.line, options.sam});
+    if (auto* why = std::get_if<std::string>(&file))
+        return std::move(*why);
+    FilesToAdd out;
+    out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
+    return out;
+}
+
 // Why the options do not go with a file of this name; std::nullopt when they do.
 std::optional<std::string> options_refused(const std::string& path, HostKind kind, const AddOptions& options)
 {
@@ -225,8 +239,12 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
         return std::string("a name needs at least one character other than a space");
     if (kind == HostKind::Code && image::is_any_image_name(path))
         return path + ": a disc image, not a file to add (convert its files to a tape first)";
-    if (kind != HostKind::Code && (options.sam || options.start || options.exec))
+    if (kind == HostKind::Basic && (options.start || options.exec))
+        return std::string("--start and --exec are for code files, not BASIC text");
+    if (kind != HostKind::Code && kind != HostKind::Basic && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
+    if (options.line && kind != HostKind::Basic)
+        return std::string("--line is for BASIC text (.bas)");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
     return std::nullopt;
@@ -235,7 +253,14 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
 std::variant<FilesToAdd, std::string> from_bytes(const std::string& path, HostKind kind,
                                                  std::span<const std::uint8_t> bytes, const AddOptions& options)
 {
-    return kind == HostKind::Snapshot ? from_snapshot(path, bytes, options) : from_code(path, bytes, options);
+    switch (kind) {
+    case HostKind::Snapshot:
+        return from_snapshot(path, bytes, options);
+    case HostKind::Basic:
+        return from_basic(path, bytes, options);
+    default:
+        return from_code(path, bytes, options);
+    }
 }
 
 std::variant<FilesToAdd, std::string> with_path(const std::string& path, std::variant<FilesToAdd, std::string> made)
@@ -255,9 +280,13 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
     if (kind == HostKind::Tape)
         return with_path(path, from_tape(load_tape_file(path), path, options));
     const std::size_t cap = kind == HostKind::Snapshot ? MAX_SNAPSHOT_FILE_BYTES
+                            : kind == HostKind::Basic  ? MAX_BASIC_TEXT
                             : options.sam              ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
                                                        : ZX_MAX_BYTES;
-    const char* what = kind == HostKind::Snapshot ? "a snapshot" : options.sam ? "a SAM code file" : "a ZX code file";
+    const char* what = kind == HostKind::Snapshot ? "a snapshot"
+                       : kind == HostKind::Basic  ? "BASIC text"
+                       : options.sam              ? "a SAM code file"
+                                                  : "a ZX code file";
     auto bytes = read_host(path, cap, what);
     if (auto* why = std::get_if<std::string>(&bytes))
         return path + ": " + *why;

@@ -36,6 +36,11 @@ bool is_tape_or_snapshot(const QString& path)
     return extension == "tap" || extension == "tzx" || snapshot::format_from_path(name).has_value();
 }
 
+bool is_basic_text(const QString& path)
+{
+    return common::lower_extension(to_path(path)) == "bas";
+}
+
 // An address typed in decimal, or in hex after "0x", "#" or "$"; nothing when it is none or above `limit`.
 std::optional<std::uint32_t> parse_address(QString text, std::uint32_t limit)
 {
@@ -257,9 +262,9 @@ void MainWindow::add_files_to_image()
         show_status("List a disc image first");
         return;
     }
-    const QStringList paths =
-        m_services.requester.ask_open_files("Add files to " + from_path(common::file_part(m_listed.path)),
-                                            listed_folder(), "Tapes and snapshots|*.tap;*.tzx;*.z80;*.sna|All Files|*");
+    const QStringList paths = m_services.requester.ask_open_files(
+        "Add files to " + from_path(common::file_part(m_listed.path)), listed_folder(),
+        "Tapes, snapshots and BASIC text|*.tap;*.tzx;*.z80;*.sna;*.bas|All Files|*");
     if (!paths.isEmpty())
         add_host_files(paths, false);
 }
@@ -278,6 +283,14 @@ void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
         files::AddOptions options;
         if (is_tape_or_snapshot(path)) {
             tapes_or_snapshots = true;
+        } else if (is_basic_text(path)) {
+            const QString kind = m_services.requester.ask_choice(
+                "Add " + name, "Add " + name + " to " + base->shown + " as:", {"ZX BASIC", "SAM BASIC"});
+            if (kind.isEmpty()) {
+                show_status("Nothing added to " + base->shown);
+                return;
+            }
+            options.sam = kind == "SAM BASIC";
         } else if (!ask_code_options(m_services.requester, name, base->shown, options)) {
             show_status("Nothing added to " + base->shown);
             return;

@@ -143,6 +143,14 @@ void DiscEditWindowTest::dropped_tapes_are_added_and_their_rows_selected()
     drop(f, {f.path("tune.bin")});
     QCOMPARE(names(f, true), QStringList({"tune"}));
     QCOMPARE(f.list()->selectedItems().value(0)->text(1), QString("24576"));
+
+    // BASIC text is a program of the machine chosen.
+    const std::string text = "10 PRINT \"hi\"\n";
+    testing_support::write_file(f.path("hello.bas").toStdString(), Bytes(text.begin(), text.end()));
+    f.requester.expect("choice", "SAM BASIC");
+    drop(f, {f.path("hello.bas")});
+    QCOMPARE(names(f, true), QStringList({"hello"}));
+    QCOMPARE(f.list()->selectedItems().value(0)->text(4), QString("SAM Basic (16)"));
 }
 
 void DiscEditWindowTest::declined_or_stale_edits_change_nothing()
