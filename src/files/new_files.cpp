@@ -237,8 +237,6 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
 {
     if (options.name && std::all_of(options.name->begin(), options.name->end(), [](char c) { return c == ' '; }))
         return std::string("a name needs at least one character other than a space");
-    if (kind == HostKind::Code && image::is_any_image_name(path))
-        return path + ": a disc image, not a file to add (convert its files to a tape first)";
     if (kind == HostKind::Basic && (options.start || options.exec))
         return std::string("--start and --exec are for code files, not BASIC text");
     if (kind != HostKind::Code && kind != HostKind::Basic && (options.sam || options.start || options.exec))
@@ -247,6 +245,8 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
         return std::string("--line is for BASIC text (.bas)");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
+    if (kind == HostKind::Code && image::is_any_image_name(path))
+        return path + ": a disc image, not a file to add (convert its files to a tape first)";
     return std::nullopt;
 }
 
