@@ -132,10 +132,16 @@ void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, Secto
     }
 }
 
-SectorSet held_sectors(const DiscValue& disc, std::span<const int> except)
+SectorSet held_sectors(const DiscValue& disc, std::span<const int> except, const DiscScan* scanned)
 {
     SectorSet held;
     const int slots = slot_count(disc);
+    if (scanned != nullptr) {
+        for (const HeldBySlot& own : scanned->held)
+            if (own.slot < slots && std::find(except.begin(), except.end(), own.slot) == except.end())
+                held |= own.sectors;
+        return held;
+    }
     for (int slot = 0; slot < slots; ++slot) {
         if (std::find(except.begin(), except.end(), slot) != except.end())
             continue;

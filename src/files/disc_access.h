@@ -38,8 +38,9 @@ using SectorSet = std::bitset<image::DATA_SECTORS>; // one flag per data sector,
 
 // Adds the data sectors an entry holds to `held`: the bits of its map, and the sectors its chain reaches.
 void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held);
-// The sectors held by the used entries of every slot but those in `except`.
-SectorSet held_sectors(const DiscValue& disc, std::span<const int> except = {});
+// The sectors held by the used entries of every slot but those in `except`; taken from `scanned`, scan_disc(disc),
+// when given.
+SectorSet held_sectors(const DiscValue& disc, std::span<const int> except = {}, const DiscScan* scanned = nullptr);
 
 std::span<const std::uint8_t> name_of(const image::EntryBytes& bytes);
 // Whether two stored names are the same file to the DOS.

@@ -65,9 +65,9 @@ std::optional<std::string> check_slot(const DiscValue& disc, int slot, bool forc
     return std::nullopt;
 }
 
-EditOutcome verified(const DiscValue& before, Edited edited)
+EditOutcome verified(const DiscValue& before, Edited edited, const DiscScan* scanned)
 {
-    if (auto why = verify_edit(before, edited.disc, edited.changed_slots))
+    if (auto why = verify_edit(before, edited.disc, edited.changed_slots, scanned))
         return "the edit did not pass its check (" + *why + "); nothing changed";
     return edited;
 }
@@ -180,7 +180,7 @@ std::variant<DiscValue, std::string> read_disc_value(image::SectorSource& disc, 
     return why + "; an edit would write zeros there, so nothing is edited";
 }
 
-EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Overflow overflow)
+EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Overflow overflow, const DiscScan* scanned)
 {
     if (files.empty())
         return std::string("no file to add");
@@ -195,7 +195,7 @@ EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Ove
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot)
         if (!is_used(entry_of(disc, slot)))
             free_slots.push_back(slot);
-    SectorSet held = held_sectors(disc);
+    SectorSet held = held_sectors(disc, {}, scanned);
     const std::size_t free_sectors = held.size() - held.count();
     std::size_t needed = overflow.sectors;
     for (const NewFile& file : files)
@@ -211,10 +211,11 @@ EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Ove
         edited.lines.push_back(place_file(edited.disc, files[i], free_slots[i], held, next));
         edited.changed_slots.push_back(free_slots[i]);
     }
-    return verified(disc, std::move(edited));
+    return verified(disc, std::move(edited), scanned);
 }
 
-EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data, bool force)
+EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data, bool force,
+                         const DiscScan* scanned)
 {
     if (slots.empty())
         return std::string("no slot to remove");
@@ -227,7 +228,7 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
     }
     Edited edited{disc, {}, {}};
     // Sectors still held by the files that stay are never wiped, even where a damaged map or chain shares them.
-    const SectorSet kept = held_sectors(disc, slots);
+    const SectorSet kept = held_sectors(disc, slots, scanned);
     for (const int slot : slots) {
         image::EntryBytes entry = entry_of(disc, slot);
         std::size_t wiped = 0;
@@ -257,10 +258,10 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
         edited.changed_slots.push_back(slot);
         edited.lines.push_back(std::move(line));
     }
-    return verified(disc, std::move(edited));
+    return verified(disc, std::move(edited), scanned);
 }
 
-EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name, bool force)
+EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name, bool force, const DiscScan* scanned)
 {
     if (auto why = check_slot(disc, slot, force))
         return *why;
@@ -275,10 +276,10 @@ EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_na
     std::copy(name.begin(), name.end(), entry.begin() + e::NAME);
     put_entry(edited.disc, slot, entry);
     edited.lines.push_back(slot_text(slot) + ": renamed " + old_name + " to " + shown_name(name));
-    return verified(disc, std::move(edited));
+    return verified(disc, std::move(edited), scanned);
 }
 
-EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagChange protect)
+EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagChange protect, const DiscScan* scanned)
 {
     if (auto why = check_slot(disc, slot))
         return *why;
@@ -299,7 +300,7 @@ EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagCh
     edited.lines.push_back(slot_text(slot) + ": " + shown_name(name_of(entry)) + " " +
                            state(image::HIDDEN_BIT, "hidden", "not hidden") + ", " +
                            state(image::PROTECTED_BIT, "protected", "not protected"));
-    return verified(disc, std::move(edited));
+    return verified(disc, std::move(edited), scanned);
 }
 
 } // namespace files

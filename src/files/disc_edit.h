@@ -8,7 +8,9 @@
 #include "image/disc_writer.h"
 #include "image/geometry.h"
 #include "image/sector_source.h"
+#include "inspect/scan.h"
 
+#include <bitset>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -84,13 +86,33 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
 std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
                                                        const AddOptions& options);
 
+// What the check of an edit learns of the disc before it: what the integrity scan finds there, and the data
+// sectors each used entry of its directory holds (its map and its chain). A caller that makes
+// several edits of one disc works it out once and passes it to each operation (and to verify_edit), which then
+// scans the edited disc only and walks only the entries it changed; it must be that of the very disc edited.
+struct HeldBySlot
+{
+    int slot = 0;
+    std::bitset<image::DATA_SECTORS> sectors;
+};
+struct DiscScan
+{
+    std::vector<inspect::ScanFinding> findings;
+    std::vector<HeldBySlot> held; // the used slots, lowest first
+};
+DiscScan scan_disc(const DiscValue& disc);
+
 // The operations. Slots are 0-based, as the list shows them. Names are raw bytes, cut to 10 and padded with spaces;
 // a name already on the disc (compared as the DOS compares) is refused, and so is a name of spaces only. A
 // protected file is neither removed nor renamed unless `force`. add_files refuses, saying how much is missing,
-// when the files and `overflow` need more slots or sectors than the disc has free.
-EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Overflow overflow = {});
-EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data, bool force = false);
-EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name, bool force = false);
+// when the files and `overflow` need more slots or sectors than the disc has free. `scanned`, when given, is
+// scan_disc(disc), for the work out of the free sectors and the check of the result (verify_edit).
+EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Overflow overflow = {},
+                      const DiscScan* scanned = nullptr);
+EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool wipe_data, bool force = false,
+                         const DiscScan* scanned = nullptr);
+EditOutcome rename_file(const DiscValue& disc, int slot, std::string_view new_name, bool force = false,
+                        const DiscScan* scanned = nullptr);
 
 enum class FlagChange
 {
@@ -98,12 +120,14 @@ enum class FlagChange
     Set,
     Clear,
 };
-EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagChange protect);
+EditOutcome set_flags(const DiscValue& disc, int slot, FlagChange hidden, FlagChange protect,
+                      const DiscScan* scanned = nullptr);
 
 // Why `after` is not a sound edit of `before` that changed only `changed_slots` (new findings of the scan, a file
 // left alone whose entry or data differ, a map that disagrees with the chains); std::nullopt when it is sound.
-// Every operation above runs it on its result before returning it.
+// Every operation above runs it on its result before returning it. `before_scan` is scan_disc(before), or null to
+// have it scanned here.
 std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue& after,
-                                       std::span<const int> changed_slots);
+                                       std::span<const int> changed_slots, const DiscScan* before_scan = nullptr);
 
 } // namespace files

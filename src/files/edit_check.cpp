@@ -23,19 +23,21 @@ std::string slot_text(int slot)
     return "slot " + std::to_string(slot);
 }
 
-// The entries and held sectors of the slots not in `changed`, compared.
+// The entries and held sectors of the slots not in `changed`, compared (the bytes of a held sector only).
 std::optional<std::string> files_left_alone_differ(const DiscValue& before, const DiscValue& after, int slots,
-                                                   std::span<const int> changed)
+                                                   std::span<const int> changed, const DiscScan* before_scan)
 {
     for (int slot = 0; slot < slots; ++slot)
         if (std::find(changed.begin(), changed.end(), slot) == changed.end() &&
             entry_of(before, slot) != entry_of(after, slot))
             return "the entry of " + slot_text(slot) + " changed";
-    const SectorSet untouched = held_sectors(before, changed);
+    const SectorSet untouched = held_sectors(before, changed, before_scan);
     for (int index = 0; index < image::DATA_SECTORS; ++index) {
+        if (!untouched[static_cast<std::size_t>(index)])
+            continue;
         const auto a = data_sector(before, index);
         const auto b = data_sector(after, index);
-        if (!untouched[static_cast<std::size_t>(index)] || std::equal(a.begin(), a.end(), b.begin(), b.end()))
+        if (std::equal(a.begin(), a.end(), b.begin(), b.end()))
             continue;
         const image::DataSectorAddress at = image::data_sector_address(index);
         return "data of a file left alone changed (track " + std::to_string(at.track_byte & image::TRACK_MASK) +
@@ -71,19 +73,34 @@ std::optional<std::string> map_disagrees(const DiscValue& disc, const image::Ent
     return std::nullopt;
 }
 
-// The sectors that more than one used entry of the disc holds.
-SectorSet shared_sectors(const DiscValue& disc, int slots)
+// The sectors that more than one used entry of the disc holds. With `before_scan`, the slots of the disc before
+// that are not in `changed` hold what they held before: their entries and every sector they held are as they were
+// (files_left_alone_differ), so their chains run through the same sectors.
+SectorSet shared_sectors(const DiscValue& before, const DiscValue& after, int slots, std::span<const int> changed,
+                         const DiscScan* before_scan)
 {
+    const int known = before_scan == nullptr ? 0 : slot_count(before);
+    auto held = before_scan == nullptr ? std::span<const HeldBySlot>() : std::span(before_scan->held);
     SectorSet once;
     SectorSet twice;
+    auto add = [&](const SectorSet& own) {
+        twice |= once & own;
+        once |= own;
+    };
     for (int slot = 0; slot < slots; ++slot) {
-        const image::EntryBytes bytes = entry_of(disc, slot);
+        if (slot < known && std::find(changed.begin(), changed.end(), slot) == changed.end()) {
+            while (!held.empty() && held.front().slot < slot)
+                held = held.subspan(1);
+            if (!held.empty() && held.front().slot == slot)
+                add(held.front().sectors);
+            continue;
+        }
+        const image::EntryBytes bytes = entry_of(after, slot);
         if (!is_used(bytes))
             continue;
         SectorSet own;
-        add_sectors_of(disc, bytes, own);
-        twice |= once & own;
-        once |= own;
+        add_sectors_of(after, bytes, own);
+        add(own);
     }
     return twice;
 }
@@ -93,9 +110,11 @@ std::optional<std::string> changed_entry_unsound(const DiscValue& before, const 
 {
     const image::EntryBytes bytes = entry_of(after, slot);
     if (!is_used(bytes)) {
-        for (int index = 0; index < image::DATA_SECTORS; ++index)
-            if (map_bit(bytes, index))
-                return "the freed " + slot_text(slot) + " still names sectors in its map";
+        // The map's bytes hold exactly the data sectors' bits.
+        static_assert(e::SECTOR_MAP_LEN * BITS_PER_BYTE == image::DATA_SECTORS);
+        if (std::any_of(bytes.begin() + e::SECTOR_MAP, bytes.begin() + e::SECTOR_MAP + e::SECTOR_MAP_LEN,
+                        [](std::uint8_t bits) { return bits != 0; }))
+            return "the freed " + slot_text(slot) + " still names sectors in its map";
         return std::nullopt;
     }
     const image::EntryBytes old = entry_of(before, slot);
@@ -119,10 +138,10 @@ std::vector<inspect::ScanFinding> findings_of(const DiscValue& disc)
 
 // A finding is new when the edited disc has more of its kind for its slot than the disc before: a renamed file's
 // findings stay its own, whatever its name now.
-std::optional<std::string> scan_finds_more(const DiscValue& before, const DiscValue& after)
+std::optional<std::string> scan_finds_more(std::span<const inspect::ScanFinding> before, const DiscValue& after)
 {
     std::map<std::pair<int, std::string_view>, int> known;
-    for (const inspect::ScanFinding& finding : findings_of(before))
+    for (const inspect::ScanFinding& finding : before)
         ++known[{finding.slot, finding.kind}];
     for (const inspect::ScanFinding& finding : findings_of(after))
         if (--known[{finding.slot, finding.kind}] < 0)
@@ -132,8 +151,23 @@ std::optional<std::string> scan_finds_more(const DiscValue& before, const DiscVa
 
 } // namespace
 
+DiscScan scan_disc(const DiscValue& disc)
+{
+    DiscScan scan{findings_of(disc), {}};
+    const int slots = slot_count(disc);
+    for (int slot = 0; slot < slots; ++slot) {
+        const image::EntryBytes bytes = entry_of(disc, slot);
+        if (!is_used(bytes))
+            continue;
+        HeldBySlot& own = scan.held.emplace_back();
+        own.slot = slot;
+        add_sectors_of(disc, bytes, own.sectors);
+    }
+    return scan;
+}
+
 std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue& after,
-                                       std::span<const int> changed_slots)
+                                       std::span<const int> changed_slots, const DiscScan* before_scan)
 {
     if (before.bytes.size() != IMAGE_SIZE || after.bytes.size() != IMAGE_SIZE || before.layout != after.layout)
         return std::string("the edited disc is not a whole disc in the same layout");
@@ -141,13 +175,15 @@ std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue&
     for (const int slot : changed_slots)
         if (slot < 0 || slot >= slots)
             return slot_text(slot) + " is not on the disc";
-    if (auto why = files_left_alone_differ(before, after, slots, changed_slots))
+    if (auto why = files_left_alone_differ(before, after, slots, changed_slots, before_scan))
         return why;
-    const SectorSet shared = shared_sectors(after, slots);
+    const SectorSet shared = shared_sectors(before, after, slots, changed_slots, before_scan);
     for (const int slot : changed_slots)
         if (auto why = changed_entry_unsound(before, after, slot, shared))
             return why;
-    return scan_finds_more(before, after);
+    if (before_scan != nullptr)
+        return scan_finds_more(before_scan->findings, after);
+    return scan_finds_more(findings_of(before), after);
 }
 
 } // namespace files

@@ -1,5 +1,6 @@
-// verify_edit: each of its refusals, from an edited disc built with that one fault; and a sound edit of a disc whose
-// files share a name and have findings (raw Forth blocks) passes.
+// verify_edit: each of its refusals, from an edited disc built with that one fault, the same whether it works out
+// the disc before itself or is given it (scan_disc); and a sound edit of a disc whose files share a name and have
+// findings (raw Forth blocks) passes, either way.
 #include "files/disc_access.h"
 #include "files/disc_edit.h"
 #include "support/image_builder.h"
@@ -107,7 +108,9 @@ TEST(EditCheck, EveryUnsoundEditIsRefused)
          "the scan finds something new: first      has probably bad internal header information"},
     };
     const DiscValue before = two_files();
+    const files::DiscScan scanned = files::scan_disc(before);
     ASSERT_EQ(files::verify_edit(before, before, std::vector<int>{0, 1}), std::nullopt);
+    ASSERT_EQ(files::verify_edit(before, before, std::vector<int>{0, 1}, &scanned), std::nullopt);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DiscValue after = before;
@@ -115,6 +118,7 @@ TEST(EditCheck, EveryUnsoundEditIsRefused)
         const auto refusal = files::verify_edit(before, after, c.changed);
         ASSERT_TRUE(refusal.has_value());
         EXPECT_NE(refusal->find(c.refusal), std::string::npos) << *refusal;
+        EXPECT_EQ(files::verify_edit(before, after, c.changed, &scanned), refusal);
     }
 }
 
@@ -124,12 +128,16 @@ TEST(EditCheck, RenamingOneOfSeveralSameNamedFilesPasses)
 {
     const auto path = testing_support::real_images_dir() / "solo-forth-library-blocks.mgt";
     const DiscValue disc{testing_support::read_file(path), image::Layout::Interleaved};
+    const files::DiscScan scanned = files::scan_disc(disc);
+    EXPECT_FALSE(scanned.findings.empty());
     int renamed = 0;
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot) {
         if (!files::disc::is_used(entry_of(disc, slot)))
             continue;
-        const auto edited = files::rename_file(disc, slot, "renamed", true);
-        EXPECT_TRUE(std::holds_alternative<files::Edited>(edited)) << slot << ": " << std::get<std::string>(edited);
+        for (const files::DiscScan* given : {static_cast<const files::DiscScan*>(nullptr), &scanned}) {
+            const auto edited = files::rename_file(disc, slot, "renamed", true, given);
+            EXPECT_TRUE(std::holds_alternative<files::Edited>(edited)) << slot << ": " << std::get<std::string>(edited);
+        }
         ++renamed;
     }
     EXPECT_GT(renamed, 10);
