@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -39,6 +40,47 @@ Json type_json(int code);
 // first_track, first_sector; a SAM file also execute, autorun_line, array_name, screen_mode, packed and time (null
 // where its entry holds none).
 Json file_json(const image::CatalogueRow& row);
+
+// Writes JSON text straight onto the end of a string, byte for byte as write_json() lays out the same value at the
+// same depth: for the many objects of a long document, which cost far more built as Json values and dumped.
+// Inside an object, member() comes before each value; in an array the values come alone. Keys are written as
+// given: plain names that need no escape.
+class JsonWriter
+{
+public:
+    // `depth`: how many containers hold the first value, which starts where the text ends (its members are
+    // indented by depth + 1 steps).
+    JsonWriter(std::string& out, std::size_t depth) : m_out(out), m_base(depth), m_depth(depth) {}
+
+    JsonWriter& member(std::string_view key);
+    void number(std::int64_t value);
+    void flag(bool value);
+    void null();
+    // UTF-8 text, escaped as nlohmann escapes it; bytes that are not UTF-8 become U+FFFD as write_json() has them.
+    void text(std::string_view utf8);
+    // Raw bytes as an array of numbers 0-255.
+    void bytes(std::string_view raw);
+    void open_object();
+    void close_object();
+    void open_array();
+    void close_array();
+
+private:
+    void start_value();
+    void open(char bracket);
+    void close(char bracket);
+    void line_start();
+
+    std::string& m_out;
+    std::size_t m_base;   // the depth of the first value
+    std::size_t m_depth;  // the depth of the next value
+    bool m_first = true;  // the innermost open container holds nothing yet
+    bool m_keyed = false; // member() has written the next value's key
+};
+
+// A listed file, file_json()'s object, and a file find found: {image, slot, name, name_bytes, type, length}.
+void write_file(JsonWriter& out, const image::CatalogueRow& row);
+void write_hit(JsonWriter& out, std::string_view image, const image::CatalogueRow& row);
 
 // Writes the document, indented by two, and a line end. Strings that are not UTF-8 (a file name from the file
 // system) have their bad bytes replaced by U+FFFD rather than stopping the output.

@@ -47,6 +47,12 @@ std::string element_text(const Json& element)
     return text;
 }
 
+JsonWriter element_writer(std::string& text)
+{
+    text.append(INDENT * ELEMENT_DEPTH, ' ');
+    return JsonWriter(text, ELEMENT_DEPTH);
+}
+
 StreamedDocument::StreamedDocument(std::ostream& out, std::string first_key, std::string second_key)
     : m_out(out), m_second_key(std::move(second_key))
 {

@@ -15,6 +15,9 @@ namespace cli {
 // every line indented by four spaces, the first too, and no line end after the last.
 std::string element_text(const Json& element);
 
+// A writer of the same text straight onto the end of `text`: the first line's indent is already there.
+JsonWriter element_writer(std::string& text);
+
 class StreamedDocument
 {
 public:
