@@ -301,7 +301,7 @@ ImageReport unreadable_report(const std::string& shown, const std::string& reaso
     report(err, shown, reason);
     r.err = err.str();
     r.code = EXIT_USAGE;
-    r.unreadable_texts.push_back(element_text({{"image", shown}, {"reason", reason}}));
+    append_element(r.unreadable_text, element_text({{"image", shown}, {"reason", reason}}));
     return r;
 }
 
@@ -321,10 +321,10 @@ CollectionResult for_each_image(const std::vector<std::string>& paths, const Wal
         result.items += done.items;
         if (!document)
             return;
-        for (const std::string& text : done.item_texts)
-            document->add_first(text);
-        for (const std::string& text : done.unreadable_texts)
-            document->add_second(text);
+        if (!done.item_text.empty())
+            document->add_first(done.item_text);
+        if (!done.unreadable_text.empty())
+            document->add_second(done.unreadable_text);
     });
     if (document)
         document->finish();

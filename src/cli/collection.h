@@ -34,22 +34,20 @@ struct ImageReport
     int code = EXIT_OK;
     std::size_t items = 0; // how many items the image gives (counted without --json too)
     // With --json: the items for the JSON document and, when the image could not be read, {"image", "reason"},
-    // each as the document holds it (element_text()).
-    std::vector<std::string> item_texts;
-    std::vector<std::string> unreadable_texts;
+    // as the document's arrays hold them: elements (element_text()) joined by ",\n".
+    std::string item_text;
+    std::string unreadable_text;
 
     void add_item(const Json& item)
     {
-        item_texts.push_back(element_text(item));
+        append_element(item_text, element_text(item));
         ++items;
     }
     // An item `write` writes with a JsonWriter: written straight, without a Json value.
     template <class Write> void write_item(Write write)
     {
-        std::string text;
-        JsonWriter writer = element_writer(text);
+        JsonWriter writer = element_writer(item_text);
         write(writer);
-        item_texts.push_back(std::move(text));
         ++items;
     }
 };

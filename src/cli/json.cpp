@@ -41,6 +41,17 @@ namespace {
 // write_json's indent step.
 constexpr std::size_t INDENT = 2;
 
+// The starts of write_json's lines, after a comma or not (from the second byte on): a line end and the indent, for
+// indents up to MAX_INDENT spaces, so that each is one append.
+constexpr std::size_t MAX_INDENT = 64;
+constexpr auto LINE_STARTS = [] {
+    std::array<char, 2 + MAX_INDENT> starts{};
+    starts.fill(' ');
+    starts[0] = ',';
+    starts[1] = '\n';
+    return starts;
+}();
+
 // Builds Json values through JsonWriter's calls, so that one function can give both a Json value and its text.
 class JsonBuilder
 {
@@ -177,65 +188,68 @@ std::size_t utf8_length(std::string_view text, std::size_t at, bool& whole)
     return taken;
 }
 
-void append_escaped(std::string& out, std::string_view text)
+// Writes `text` escaped, without its quotes, from `at`, which has room for ESCAPED_MOST bytes a byte of it;
+// returns the end.
+constexpr std::size_t ESCAPED_MOST = 6;
+char* put_escaped(char* at, std::string_view text)
 {
     static constexpr std::string_view HEX = "0123456789abcdef";
     static constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
-    out += '"';
-    std::size_t at = 0;
-    while (at < text.size()) {
-        std::size_t plain = at;
-        while (plain < text.size()) {
-            const auto byte = static_cast<unsigned char>(text[plain]);
-            if (byte < 0x20 || byte == '"' || byte == '\\' || byte >= 0x80)
-                break;
-            ++plain;
-        }
-        out.append(text, at, plain - at);
-        if (plain == text.size())
-            break;
-        at = plain;
-        const auto byte = static_cast<unsigned char>(text[at]);
-        if (byte >= 0x80) {
-            bool whole = false;
-            const std::size_t length = utf8_length(text, at, whole);
-            if (whole)
-                out.append(text, at, length);
-            else
-                out += REPLACEMENT;
-            at += length;
+    std::size_t next = 0;
+    while (next < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[next]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\' && byte < 0x80) {
+            *at++ = text[next++];
             continue;
         }
-        ++at;
+        if (byte >= 0x80) {
+            bool whole = false;
+            const std::size_t length = utf8_length(text, next, whole);
+            at = whole ? std::copy_n(text.data() + next, length, at)
+                       : std::copy(REPLACEMENT.begin(), REPLACEMENT.end(), at);
+            next += length;
+            continue;
+        }
+        ++next;
+        *at++ = '\\';
         switch (byte) {
         case '"':
-            out += "\\\"";
-            break;
         case '\\':
-            out += "\\\\";
+            *at++ = static_cast<char>(byte);
             break;
         case '\b':
-            out += "\\b";
+            *at++ = 'b';
             break;
         case '\f':
-            out += "\\f";
+            *at++ = 'f';
             break;
         case '\n':
-            out += "\\n";
+            *at++ = 'n';
             break;
         case '\r':
-            out += "\\r";
+            *at++ = 'r';
             break;
         case '\t':
-            out += "\\t";
+            *at++ = 't';
             break;
         default:
-            out += "\\u00";
-            out += HEX[byte >> 4];
-            out += HEX[byte & 0xF];
+            at = std::copy_n("u00", 3, at);
+            *at++ = HEX[byte >> 4];
+            *at++ = HEX[byte & 0xF];
         }
     }
-    out += '"';
+    return at;
+}
+
+// Writes a line start of write_json's layout from `at`: ",\n" (after a comma) or "\n", then the indent of `depth`.
+char* put_line_start(char* at, bool comma, std::size_t depth)
+{
+    const std::size_t indent = depth * INDENT;
+    const char* start = LINE_STARTS.data() + (comma ? 0 : 1);
+    if (indent <= MAX_INDENT)
+        return std::copy(start, LINE_STARTS.data() + 2 + indent, at);
+    at = std::copy(start, LINE_STARTS.data() + 2, at);
+    return std::fill_n(at, indent, ' ');
 }
 
 } // namespace
@@ -262,47 +276,55 @@ Json file_json(const image::CatalogueRow& row)
     return file;
 }
 
+// Each value is written with one resize of the text to the most it can take and one to what it took, rather than
+// an append for each piece: for many small values, the pieces' appends cost more than the rest.
+
 JsonWriter& JsonWriter::member(std::string_view key)
 {
-    line_start();
-    m_out += '"';
-    m_out += key;
-    m_out += "\": ";
+    m_key = key;
     m_keyed = true;
     return *this;
 }
 
 void JsonWriter::number(std::int64_t value)
 {
-    start_value();
-    std::array<char, 24> digits{};
-    const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    m_out.append(digits.data(), end);
+    constexpr std::size_t DIGITS = 20;
+    char* at = put_start(room(DIGITS));
+    done(std::to_chars(at, at + DIGITS, value).ptr);
 }
 
 void JsonWriter::flag(bool value)
 {
-    start_value();
-    m_out += value ? "true" : "false";
+    const std::string_view word = value ? "true" : "false";
+    done(std::copy(word.begin(), word.end(), put_start(room(word.size()))));
 }
 
 void JsonWriter::null()
 {
-    start_value();
-    m_out += "null";
+    const std::string_view word = "null";
+    done(std::copy(word.begin(), word.end(), put_start(room(word.size()))));
 }
 
 void JsonWriter::text(std::string_view utf8)
 {
-    start_value();
-    append_escaped(m_out, utf8);
+    char* at = put_start(room(2 + utf8.size() * ESCAPED_MOST));
+    *at++ = '"';
+    at = put_escaped(at, utf8);
+    *at++ = '"';
+    done(at);
 }
 
 void JsonWriter::bytes(std::string_view raw)
 {
     open_array();
-    for (const char c : raw)
-        number(static_cast<unsigned char>(c));
+    constexpr std::size_t DIGITS = 3;
+    char* at = room(raw.size() * (2 + m_depth * INDENT + DIGITS));
+    for (const char c : raw) {
+        at = put_line_start(at, !m_first, m_depth);
+        at = std::to_chars(at, at + DIGITS, static_cast<unsigned char>(c)).ptr;
+        m_first = false;
+    }
+    done(at);
     close_array();
 }
 
@@ -326,26 +348,43 @@ void JsonWriter::close_array()
     close(']');
 }
 
-// A value inside a container starts a line of its own, unless it follows its key.
-void JsonWriter::start_value()
+// Makes room for the next value's start (see put_start) and `most` bytes of it after the end of the text, and
+// returns where its start goes; done() then cuts the text where the value ends.
+char* JsonWriter::room(std::size_t most)
 {
-    if (m_keyed)
-        m_keyed = false;
-    else if (m_depth > m_base)
-        line_start();
+    const std::size_t end = m_out.size();
+    const std::size_t start = 2 + m_depth * INDENT + (m_keyed ? m_key.size() + 4 : 0);
+    m_out.resize(end + start + most);
+    return m_out.data() + end;
 }
 
-void JsonWriter::line_start()
+void JsonWriter::done(const char* end)
 {
-    m_out += m_first ? "\n" : ",\n";
-    m_out.append(m_depth * INDENT, ' ');
-    m_first = false;
+    m_out.resize(static_cast<std::size_t>(end - m_out.data()));
+}
+
+// The start of a value: after its key, if member() gave one, on a line of its own; the first value of all starts
+// where the text ended.
+char* JsonWriter::put_start(char* at)
+{
+    if (m_keyed || m_depth > m_base) {
+        at = put_line_start(at, !m_first, m_depth);
+        m_first = false;
+    }
+    if (m_keyed) {
+        *at++ = '"';
+        at = std::copy(m_key.begin(), m_key.end(), at);
+        at = std::copy_n("\": ", 3, at);
+        m_keyed = false;
+    }
+    return at;
 }
 
 void JsonWriter::open(char bracket)
 {
-    start_value();
-    m_out += bracket;
+    char* at = put_start(room(1));
+    *at++ = bracket;
+    done(at);
     ++m_depth;
     m_first = true;
 }
@@ -354,11 +393,11 @@ void JsonWriter::open(char bracket)
 void JsonWriter::close(char bracket)
 {
     --m_depth;
-    if (!m_first) {
-        m_out += '\n';
-        m_out.append(m_depth * INDENT, ' ');
-    }
-    m_out += bracket;
+    char* at = room(1);
+    if (!m_first)
+        at = put_line_start(at, false, m_depth);
+    *at++ = bracket;
+    done(at);
     m_first = false;
 }
 

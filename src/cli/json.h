@@ -66,16 +66,18 @@ public:
     void close_array();
 
 private:
-    void start_value();
+    char* room(std::size_t most);
+    void done(const char* end);
+    char* put_start(char* at);
     void open(char bracket);
     void close(char bracket);
-    void line_start();
 
     std::string& m_out;
-    std::size_t m_base;   // the depth of the first value
-    std::size_t m_depth;  // the depth of the next value
-    bool m_first = true;  // the innermost open container holds nothing yet
-    bool m_keyed = false; // member() has written the next value's key
+    std::size_t m_base;     // the depth of the first value
+    std::size_t m_depth;    // the depth of the next value
+    bool m_first = true;    // the innermost open container holds nothing yet
+    bool m_keyed = false;   // member() has given the next value's key
+    std::string_view m_key; // that key
 };
 
 // A listed file, file_json()'s object, and a file find found: {image, slot, name, name_bytes, type, length}.

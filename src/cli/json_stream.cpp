@@ -47,10 +47,19 @@ std::string element_text(const Json& element)
     return text;
 }
 
-JsonWriter element_writer(std::string& text)
+void append_element(std::string& elements, std::string_view element)
 {
-    text.append(INDENT * ELEMENT_DEPTH, ' ');
-    return JsonWriter(text, ELEMENT_DEPTH);
+    if (!elements.empty())
+        elements += ",\n";
+    elements += element;
+}
+
+JsonWriter element_writer(std::string& elements)
+{
+    if (!elements.empty())
+        elements += ",\n";
+    elements.append(INDENT * ELEMENT_DEPTH, ' ');
+    return JsonWriter(elements, ELEMENT_DEPTH);
 }
 
 StreamedDocument::StreamedDocument(std::ostream& out, std::string first_key, std::string second_key)
