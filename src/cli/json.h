@@ -1,6 +1,7 @@
 // The --json outputs of kestrel-cli, written in one place: one JSON document per run on stdout, made with
 // nlohmann-json so that escaping is the library's. A command builds its document from the pieces here and writes it
-// with write_json(); its messages still go to stderr as text. Field names are the README's.
+// with write_json(); its messages still go to stderr as text. Field names are the README's. The long documents of
+// list and find over many images write their files and hits with JsonWriter instead, to the same bytes.
 //
 // Giving a command --json takes three lines:
 //     const bool json = take_option(args, {"--json"});      // before the command reads its arguments
@@ -52,6 +53,7 @@ public:
     // indented by depth + 1 steps).
     JsonWriter(std::string& out, std::size_t depth) : m_out(out), m_base(depth), m_depth(depth) {}
 
+    // The key of the next value; it must last until that value is written.
     JsonWriter& member(std::string_view key);
     void number(std::int64_t value);
     void flag(bool value);
