@@ -46,11 +46,11 @@ ImageReport check_one(ImageAt& at, bool json)
     }
     std::vector<std::string> messages = image.notes;
     messages.insert(messages.end(), image.findings.begin(), image.findings.end());
-    r.items.push_back({{"image", at.shown},
-                       {"files", scan.files},
-                       {"problems", scan.problems},
-                       {"findings", std::move(findings)},
-                       {"messages", messages}});
+    r.add_item({{"image", at.shown},
+                {"files", scan.files},
+                {"problems", scan.problems},
+                {"findings", std::move(findings)},
+                {"messages", messages}});
     return r;
 }
 

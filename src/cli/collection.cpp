@@ -183,29 +183,6 @@ void read_source_safely(const Source& source, const WalkOptions& options, const 
     }
 }
 
-// A report as it is handed on: its text, and its JSON already written out (on the thread that read the image).
-struct Done
-{
-    std::string out;
-    std::string err;
-    int code = EXIT_OK;
-    std::size_t items = 0;
-    std::vector<std::string> item_texts;
-    std::vector<std::string> unreadable_texts;
-};
-
-Done done_of(ImageReport report, bool json)
-{
-    Done done{std::move(report.out), std::move(report.err), report.code, report.items.size(), {}, {}};
-    if (json) {
-        for (const Json& item : report.items)
-            done.item_texts.push_back(element_text(item));
-        for (const Json& item : report.unreadable)
-            done.unreadable_texts.push_back(element_text(item));
-    }
-    return done;
-}
-
 // The reports of the sources, handed on in the order of the sources whichever thread made them, each as soon as
 // those before it are. A thread may read only LOOKAHEAD sources beyond the first one not yet handed on, so that
 // the reports kept waiting stay few however slow one source is.
@@ -214,10 +191,10 @@ class Handoff
 public:
     static constexpr std::size_t LOOKAHEAD = 16;
 
-    Handoff(std::size_t sources, std::function<void(Done&)> sink) : m_slots(sources), m_sink(std::move(sink)) {}
+    Handoff(std::size_t sources, std::function<void(ImageReport&)> sink) : m_slots(sources), m_sink(std::move(sink)) {}
 
     // A report of source `at`, and the end of that source's reports; from any thread.
-    void put(std::size_t at, Done done)
+    void put(std::size_t at, ImageReport done)
     {
         const std::lock_guard lock(m_mutex);
         m_slots[at].reports.push_back(std::move(done));
@@ -247,9 +224,9 @@ public:
         while (m_shown < m_slots.size()) {
             Slot& slot = m_slots[m_shown];
             if (!slot.reports.empty()) {
-                std::vector<Done> reports = std::exchange(slot.reports, {});
+                std::vector<ImageReport> reports = std::exchange(slot.reports, {});
                 lock.unlock();
-                for (Done& done : reports)
+                for (ImageReport& done : reports)
                     m_sink(done);
                 lock.lock();
             } else if (slot.ended) {
@@ -268,12 +245,12 @@ public:
 private:
     struct Slot
     {
-        std::vector<Done> reports;
+        std::vector<ImageReport> reports;
         bool ended = false;
     };
 
     std::vector<Slot> m_slots;
-    std::function<void(Done&)> m_sink;
+    std::function<void(ImageReport&)> m_sink;
     std::mutex m_mutex;
     std::condition_variable m_more; // a report or an end was put while the calling thread waits
     std::condition_variable m_room; // the output moved on
@@ -284,16 +261,12 @@ private:
 // This thread and one more take the sources in turn; this one also hands the reports on, whenever the next ones
 // are done, so that it waits (and is woken) only for what the other thread still holds.
 void read_in_order(const std::vector<Source>& sources, const WalkOptions& options, const ReportFunction& report,
-                   const std::function<void(Done&)>& sink)
+                   const std::function<void(ImageReport&)>& sink)
 {
-    const bool json = options.json_key != nullptr;
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     if (sources.size() < 2 || cores < 2) {
         for (const Source& source : sources) {
-            read_source_safely(source, options, report, [&](ImageReport r) {
-                Done done = done_of(std::move(r), json);
-                sink(done);
-            });
+            read_source_safely(source, options, report, [&](ImageReport r) { sink(r); });
         }
         return;
     }
@@ -302,8 +275,7 @@ void read_in_order(const std::vector<Source>& sources, const WalkOptions& option
     std::jthread other([&] {
         for (std::size_t at = next++; at < sources.size(); at = next++) {
             handoff.wait_for_room(at);
-            read_source_safely(sources[at], options, report,
-                               [&](ImageReport r) { handoff.put(at, done_of(std::move(r), json)); });
+            read_source_safely(sources[at], options, report, [&](ImageReport r) { handoff.put(at, std::move(r)); });
             handoff.end(at);
         }
     });
@@ -311,7 +283,7 @@ void read_in_order(const std::vector<Source>& sources, const WalkOptions& option
         if (at >= Handoff::LOOKAHEAD)
             handoff.hand_on(at - Handoff::LOOKAHEAD + 1);
         read_source_safely(sources[at], options, report, [&](ImageReport r) {
-            handoff.put(at, done_of(std::move(r), json));
+            handoff.put(at, std::move(r));
             handoff.hand_on(0);
         });
         handoff.end(at);
@@ -329,7 +301,7 @@ ImageReport unreadable_report(const std::string& shown, const std::string& reaso
     report(err, shown, reason);
     r.err = err.str();
     r.code = EXIT_USAGE;
-    r.unreadable.push_back({{"image", shown}, {"reason", reason}});
+    append_element(r.unreadable_text, element_text({{"image", shown}, {"reason", reason}}));
     return r;
 }
 
@@ -342,17 +314,17 @@ CollectionResult for_each_image(const std::vector<std::string>& paths, const Wal
     if (options.json_key != nullptr)
         document.emplace(out, options.json_key, "unreadable");
     CollectionResult result;
-    read_in_order(sources, options, report, [&](Done& done) {
+    read_in_order(sources, options, report, [&](ImageReport& done) {
         out << done.out;
         err << done.err;
         result.code = std::max(result.code, done.code);
         result.items += done.items;
         if (!document)
             return;
-        for (const std::string& text : done.item_texts)
-            document->add_first(text);
-        for (const std::string& text : done.unreadable_texts)
-            document->add_second(text);
+        if (!done.item_text.empty())
+            document->add_first(done.item_text);
+        if (!done.unreadable_text.empty())
+            document->add_second(done.unreadable_text);
     });
     if (document)
         document->finish();

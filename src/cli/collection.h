@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "cli/json.h"
+#include "cli/json_stream.h"
 #include "image/sector_source.h"
 
 #include <functional>
@@ -31,8 +32,24 @@ struct ImageReport
     std::string out; // for stdout
     std::string err; // for stderr
     int code = EXIT_OK;
-    Json items = Json::array();      // what the image gives the JSON document
-    Json unreadable = Json::array(); // {"image", "reason"} when it could not be read
+    std::size_t items = 0; // how many items the image gives (counted without --json too)
+    // With --json: the items for the JSON document and, when the image could not be read, {"image", "reason"},
+    // as the document's arrays hold them: elements (element_text()) joined by ",\n".
+    std::string item_text;
+    std::string unreadable_text;
+
+    void add_item(const Json& item)
+    {
+        append_element(item_text, element_text(item));
+        ++items;
+    }
+    // An item `write` writes with a JsonWriter: written straight, without a Json value.
+    template <class Write> void write_item(Write write)
+    {
+        JsonWriter writer = element_writer(item_text);
+        write(writer);
+        ++items;
+    }
 };
 
 // The report of an image that cannot be read: "kestrel-cli: IMAGE: reason" on stderr, EXIT_USAGE, and the same in

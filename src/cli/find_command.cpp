@@ -264,13 +264,9 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 if (!wanted(row))
                     continue;
                 if (find.json) {
-                    Json hit = {{"image", at.shown}, {"slot", row.slot}};
-                    put_name(hit, row.name);
-                    hit["type"] = type_json(row.type_code);
-                    hit["length"] = row.length;
-                    r.items.push_back(std::move(hit));
+                    r.write_item([&](JsonWriter& hit) { write_hit(hit, at.shown, row); });
                 } else {
-                    r.items.push_back(nullptr); // counted only
+                    ++r.items;
                     r.out += at.label + '\t' + std::to_string(row.slot) + '\t' + row.name + '\t' + row.type_text +
                              '\t' + std::to_string(row.length) + '\n';
                 }

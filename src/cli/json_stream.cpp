@@ -47,6 +47,21 @@ std::string element_text(const Json& element)
     return text;
 }
 
+void append_element(std::string& elements, std::string_view element)
+{
+    if (!elements.empty())
+        elements += ",\n";
+    elements += element;
+}
+
+JsonWriter element_writer(std::string& elements)
+{
+    if (!elements.empty())
+        elements += ",\n";
+    elements.append(INDENT * ELEMENT_DEPTH, ' ');
+    return JsonWriter(elements, ELEMENT_DEPTH);
+}
+
 StreamedDocument::StreamedDocument(std::ostream& out, std::string first_key, std::string second_key)
     : m_out(out), m_second_key(std::move(second_key))
 {

@@ -8,6 +8,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace cli {
 
@@ -15,15 +16,21 @@ namespace cli {
 // every line indented by four spaces, the first too, and no line end after the last.
 std::string element_text(const Json& element);
 
+// Appends an element to `elements`, elements joined as an array holds them (",\n" between two), or none.
+void append_element(std::string& elements, std::string_view element);
+// A writer of an element's text straight onto the end of `elements`, as append_element() puts it: the ",\n" and
+// the first line's indent are already there.
+JsonWriter element_writer(std::string& elements);
+
 class StreamedDocument
 {
 public:
     // Writes the start of the document, up to the first array's "[".
     StreamedDocument(std::ostream& out, std::string first_key, std::string second_key);
 
-    // Writes an element of the first array (its element_text()).
+    // Writes elements of the first array (their element_text(), joined as append_element() joins them).
     void add_first(const std::string& text);
-    // Keeps an element of the second array until finish().
+    // Keeps elements of the second array until finish().
     void add_second(const std::string& text);
     // Writes the rest of the document and its line end.
     void finish();

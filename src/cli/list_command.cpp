@@ -63,13 +63,10 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 r.code = EXIT_PROBLEM;
             }
             const image::Catalogue catalogue = image::read_directory(*opened.source);
-            Json files = Json::array();
             std::string text;
             for (const image::CatalogueRow& row : catalogue) {
-                if (json) {
-                    files.push_back(file_json(row));
+                if (json)
                     continue;
-                }
                 if (prefix)
                     text += at.label + '\t';
                 for (const std::string& cell : image::cell_texts(row))
@@ -83,12 +80,25 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
             r.err = lines.str();
             if (json) {
                 const image::DirectorySize size = image::read_directory_size(*opened.source);
-                r.items.push_back({{"image", at.shown},
-                                   {"dos", image::dos_key(size.dos)},
-                                   {"label", size.label.empty() ? Json(nullptr) : Json(latin1_text(size.label))},
-                                   {"directory_tracks", size.tracks},
-                                   {"files", std::move(files)},
-                                   {"messages", messages}});
+                r.write_item([&](JsonWriter& item) {
+                    item.open_object();
+                    item.member("image").text(at.shown);
+                    item.member("dos").text(image::dos_key(size.dos));
+                    if (size.label.empty())
+                        item.member("label").null();
+                    else
+                        item.member("label").text(latin1_text(size.label));
+                    item.member("directory_tracks").number(size.tracks);
+                    item.member("files").open_array();
+                    for (const image::CatalogueRow& row : catalogue)
+                        write_file(item, row);
+                    item.close_array();
+                    item.member("messages").open_array();
+                    for (const std::string& message : messages)
+                        item.text(message);
+                    item.close_array();
+                    item.close_object();
+                });
             }
             return r;
         },

@@ -2,6 +2,8 @@
 #include "../tape/tool_run.h"
 #include "cli/json_stream.h"
 #include "cli_test_util.h"
+#include "image/file_types.h"
+#include "image/sector_source.h"
 #include "support/image_builder.h"
 #include "support/packing.h"
 
@@ -264,6 +266,58 @@ TEST(CliJson, AStreamedDocumentHasTheBytesOfTheDocumentWrittenWhole)
             cli::write_json(written, whole);
             EXPECT_EQ(streamed.str(), written.str()) << images << ' ' << refused;
         }
+    }
+}
+
+// The direct writer of files and hits against nlohmann's dump of the same objects, over every row of the real
+// images and rows built with the bytes that need escaping, in names and in image paths that are not UTF-8.
+TEST(CliJson, WrittenFilesAndHitsHaveTheBytesOfTheDumpedObjects)
+{
+    std::vector<image::CatalogueRow> rows;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(testing_support::real_images_dir())) {
+        auto opened = image::open_one_image(entry.path().string());
+        if (auto* disc = std::get_if<image::OpenImage>(&opened))
+            for (const image::CatalogueRow& row : image::read_directory(*disc->source))
+                rows.push_back(row);
+    }
+    EXPECT_GT(rows.size(), 200u);
+    image::CatalogueRow built;
+    built.name = std::string("\0\x01\x1F\"\\/\x7F\x80\xFF\t", 10);
+    built.attributes = "HP";
+    for (const int code : {0, image::TYPE_ZX_CODE, 19, 40}) {
+        built.type_code = code;
+        rows.push_back(built);
+    }
+    built.name = "\b\f\n\r\xE9\xC3\xA9 \xFF\x1B";
+    built.sam = {-1, 65535, std::string("a\x01\xE9", 3), 4, true, 3, image::Timestamp{1993, 12, 5, 23, 48, 7}};
+    rows.push_back(built);
+    const std::vector<std::string> images = {
+        "disc.mgt", "a\x01\t\"\\b\xFF\x80\xC3\xA9\xE0\x80\xED\xA0\x80\xF4\x90\x80\x80\xF0\x9F\x98\x80.mgt", "x\xE2\x82",
+        "x\xF0\x9F\x98", "\xC0\xAF\xF5\xF8\xC3"};
+
+    const auto dumped = [](const cli::Json& value) {
+        return value.dump(2, ' ', false, cli::Json::error_handler_t::replace);
+    };
+    std::size_t at = 0;
+    for (const image::CatalogueRow& row : rows) {
+        std::string file;
+        cli::JsonWriter writer(file, 0);
+        cli::write_file(writer, row);
+        ASSERT_EQ(file, dumped(cli::file_json(row))) << at;
+        std::string element;
+        cli::JsonWriter element_writer = cli::element_writer(element);
+        cli::write_file(element_writer, row);
+        ASSERT_EQ(element, cli::element_text(cli::file_json(row))) << at;
+
+        const std::string& image = images[at++ % images.size()];
+        cli::Json hit = {{"image", image}, {"slot", row.slot}};
+        cli::put_name(hit, row.name);
+        hit["type"] = cli::type_json(row.type_code);
+        hit["length"] = row.length;
+        std::string written;
+        cli::JsonWriter hit_writer(written, 0);
+        cli::write_hit(hit_writer, image, row);
+        ASSERT_EQ(written, dumped(hit)) << at;
     }
 }
 
