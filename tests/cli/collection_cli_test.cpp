@@ -392,7 +392,7 @@ TEST(CliCollection, ZippedImagesListAsThePlainImagesDoUnpackedOnlyToTheirDirecto
         ImageBuilder b(layout);
         b.directory_tracks(39);
         b.add_sam_file(0, 19, "first", std::vector<std::uint8_t>(700));
-        b.add_sam_file(779, 19, "last", std::vector<std::uint8_t>(700));
+        b.add_sam_file(image::MAX_DIRECTORY_SLOTS - 1, 19, "last", std::vector<std::uint8_t>(700));
         images.push_back(b.write(dir / (layout == image::Layout::Sequential ? "master.img" : "master.mgt")));
     }
     std::string plain_text;
