@@ -52,9 +52,10 @@ TEST(CliCheck, ImageThatCannotBeOpenedLeavesTheFirstLineAlone)
     testing_support::TempDir dir;
     const std::string path = ImageBuilder().write(dir / "locked.mgt").string();
     // Root opens any file whatever its permission bits, so the open is made to fail for want of a descriptor.
-    // A first run with descriptors to spare lets the undefined-behaviour sanitizer, which needs one to check a
-    // type it has not met yet, see every type of the second run.
+    // First runs with descriptors to spare, one of them failing to open, let the undefined-behaviour sanitizer,
+    // which needs a descriptor to check a type it has not met yet, see every type of the last run.
     EXPECT_EQ(run_cli({"check", path}).code, 0);
+    EXPECT_EQ(run_cli({"check", (dir / "missing.mgt").string()}).code, 2);
     rlimit saved{};
     getrlimit(RLIMIT_NOFILE, &saved);
     const int lowest_free = ::open("/dev/null", O_RDONLY);
