@@ -47,6 +47,8 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
         if (unpacked) {
             file.bytes = std::move(*unpacked);
             file.chain.zero_bytes = length > file.bytes.size() ? length - file.bytes.size() : 0;
+            // The export has the listed length: zeros where the unpacking made too little, nothing past its end.
+            file.bytes.resize(length);
         } else {
             file.unpack_failed = true;
         }
