@@ -5,32 +5,34 @@
 #include "image/directory.h"
 
 namespace cli {
-int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+namespace {
+
+int run_basic(const Args& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_slot_args({"basic", nullptr, false, {"--rewrite", "--json"}}, args, err);
+    const auto parsed = slot_args(BASIC_COMMAND, args, err);
     if (!parsed)
         return EXIT_USAGE;
     auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return EXIT_USAGE;
 
-    if (parsed->has("--rewrite") &&
+    if (args.has("--rewrite") &&
         image::decode_directory_entry(image::read_entry_bytes(loaded->disc(), parsed->slot)).type_code() ==
             image::TYPE_SAM_BASIC) {
         report_slot(err, *parsed, "--rewrite applies to ZX BASIC programs only");
         return EXIT_USAGE;
     }
-    const auto listed = basic::list_slot(loaded->disc(), parsed->slot, parsed->has("--rewrite"));
+    const auto listed = basic::list_slot(loaded->disc(), parsed->slot, args.has("--rewrite"));
     if (!listed) {
         report_slot(err, *parsed, "not a ZX BASIC program");
         return EXIT_PROBLEM;
     }
-    if (parsed->has("--json")) {
+    if (args.has("--json")) {
         const basic::Damage* damage = listed->listing.damage ? &*listed->listing.damage : nullptr;
         Json document = {{"image", parsed->image}, {"slot", parsed->slot}};
         put_name(document, image::decode_directory_entry(image::read_entry_bytes(loaded->disc(), parsed->slot)).name());
         document["dialect"] = listed->sam ? "sam" : "zx";
-        document["rewrite"] = parsed->has("--rewrite");
+        document["rewrite"] = args.has("--rewrite");
         document["lines"] = listed->listing.lines;
         document["damage"] = damage ? Json{{"offset", damage->offset}, {"reason", damage->reason}} : Json();
         document["missing_bytes"] = listed->chain.zero_bytes;
@@ -47,5 +49,22 @@ int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     return code;
 }
+
+} // namespace
+
+const Command BASIC_COMMAND{
+    .name = "basic",
+    .synopsis = "IMAGE --slot N [--rewrite] [--json]",
+    .summary = "Lists the ZX or SAM BASIC program in slot N (the variables after it are not listed); with\n"
+               "--rewrite, as the tape will hold it after the loader rewrite. Control codes appear as\n"
+               "\\{INK 2}, \\{AT 3,4}...; damage ends the listing with a line \"** damage at byte N: ...\".",
+    .options = {SLOT,
+                {"--rewrite", nullptr, nullptr, "a ZX program as the tape holds it after the loader rewrite"},
+                JSON},
+    .example = "basic game.mgt --slot 0",
+    .run = run_basic,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
 
 } // namespace cli

@@ -54,18 +54,27 @@ ImageReport check_one(ImageAt& at, bool json)
     return r;
 }
 
-} // namespace
-
-int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_check(const Args& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_collection_args("check", args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const bool json = parsed->json;
-    const WalkOptions walk{parsed->recursive, parsed->recursive, false, json ? "images" : nullptr};
+    if (args.operands().empty())
+        return missing(CHECK_COMMAND, "at least one IMAGE", err);
+    const bool json = args.has("--json");
+    const WalkOptions walk{args.has("-r"), args.has("-r"), false, json ? "images" : nullptr};
     return for_each_image(
-               parsed->paths, walk, [json](ImageAt& at) { return check_one(at, json); }, out, err)
+               args.operands(), walk, [json](ImageAt& at) { return check_one(at, json); }, out, err)
         .code;
 }
+
+} // namespace
+
+const Command CHECK_COMMAND{
+    .name = "check",
+    .synopsis = "IMAGE... [-r] [--json]",
+    .summary = "Integrity scan of each image: the lines the scan writes, then a summary and an empty line.\n"
+               "Only images of exactly 819,200 bytes are scanned.",
+    .options = {RECURSIVE, JSON},
+    .example = "check -r discs/",
+    .run = run_check,
+};
 
 } // namespace cli

@@ -5,123 +5,32 @@
 #include "common/version.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
-#include <filesystem>
-#include <iterator>
-#include <utility>
 
 namespace cli {
 namespace {
 
-constexpr const char* HELP_TEXT =
-    R"(Usage: kestrel-cli COMMAND [ARGUMENTS]
+// The commands in the order the help lists them.
+constexpr std::array<const Command*, 17> COMMANDS = {
+    &LIST_COMMAND,   &CHECK_COMMAND, &FIND_COMMAND, &TAP_COMMAND,    &SCREEN_COMMAND,    &THUMBNAIL_COMMAND,
+    &IMAGE_COMMAND,  &BASIC_COMMAND, &MAKE_COMMAND, &SNAP_COMMAND,   &DISC_READ_COMMAND, &DISC_WRITE_COMMAND,
+    &EXPORT_COMMAND, &ADD_COMMAND,   &RM_COMMAND,   &RENAME_COMMAND, &ATTR_COMMAND};
 
-Reads +D / DISCiPLE / SAM Coupe disc images ({RAW}; 819,200 bytes), makes new ones from tapes and edits
-them. Only add, rm, rename and attr change an image, and only a plain one in place. An IMAGE may also be
-gzipped (.mgt.gz, ...), in a zip archive (ARCHIVE.zip, or ARCHIVE.zip/NAME for one of several images in it),
-an Extended DSK (whatever its name) or a SAD image, of the 800K geometry.
-
-Commands:
-  list IMAGE... [-r] [--json]
-      One line per listed file: name, start, length, attributes, type, start sector, start track,
-      sector count and directory slot, separated by TAB. Names are the raw bytes stored on the disc.
-      With several images or -r, each line starts with the image and a TAB.
-  check IMAGE... [-r] [--json]
-      Integrity scan of each image: the lines the scan writes, then a summary and an empty line.
-  find PATTERN PATH... [-r] [--type TYPE]... [--json]
-      Files whose names (without their padding spaces) match the shell PATTERN (*, ?, [...]; any
-      case): one line per file with the image, slot, name, type and length, separated by TAB. TYPE is a type (zx-basic, sam-code, ...)
-      or a group (zx, sam, screen, snapshot, subdirectory). Exit status 1 when nothing matched.
-  tap IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]
-      Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,
-      blanking disc syntax out of BASIC loaders unless --no-rewrite is given. An existing OUT is only
-      replaced with --force.
-  screen IMAGE --slot N -o OUT.png [--force]
-      Writes the first 6,912 bytes of the file in slot N as a 256 x 192 PNG picture. An existing OUT
-      is only replaced with --force.
-  thumbnail IMAGE OUT.png [--size N] [--force]
-      Draws the image's first screen (ZX or SAM), or for a disc without one a picture of its files,
-      scaled to fit N x N pixels (1-1024, default 128): the picture file managers show for it.
-  image IMAGE -o OUT.mgt|OUT.img [--force] [--json]
-      Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk
-      cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.
-  basic IMAGE --slot N [--rewrite] [--json]
-      Lists the ZX BASIC program in slot N (the variables after it are not listed); with --rewrite,
-      as the tape will hold it after the loader rewrite. Control codes appear as \{INK 2}, \{AT 3,4}...;
-      damage ends the listing with a line "** damage at byte N: ...".
-  make OUT TAPE... [--system IMAGE [--system-slot N]] [--force] [--json]
-      Makes a new +D disc image OUT ({RAW_BY_LAYOUT}) of the files on the .tap/.tzx tapes, one line per
-      file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE
-      (the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.
-  snap IMAGE --slot N -o OUT.z80|OUT.sna [--force]
-      Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator
-      snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.
-  disc read A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]
-      Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT ({RAW_OR}
-      decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable
-      sectors writes no image. An existing OUT is only replaced with --force.
-  disc write IMAGE A:|B: [--allow-missing] [--device PATH] [--driver NAME]
-      Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.
-      An image that lacks sectors is only written with --allow-missing (zeros there).
-      --device and --driver name another device or libdsk driver (default: floppy); a file driver
-      such as raw, rawoo, dsk or edsk makes the file named by --device a stand-in for the drive.
-  export IMAGE --slot N -o OUT [--force]
-      Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file
-      without its nine-byte disc header, both of the length the directory gives (zeros where the
-      chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with
-      --force; never the image itself.
-  add IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--force] [--json]
-      Adds files to the image: every standard file of a .tap/.tzx, a .z80/.sna as a +D snapshot, any
-      other file as ZX Code at --start (default 32768) or with --sam as SAM Code (--start a 19-bit
-      address, --exec optional). Names come from the tape, the file name or --name (10 bytes); a name
-      already on the disc is refused, and so is an image without room (the message says how much).
-  rm IMAGE --slot N... [-o OUT] [--wipe] [--force] [--json]
-      Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.
-  rename IMAGE --slot N NEWNAME [-o OUT] [--force] [--json]
-      Renames the file in slot N (10 bytes, padded with spaces); a name in use is refused.
-  attr IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force] [--json]
-      Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.
-      An edit is checked before it is written, and leaves the image as it was when anything fails. A
-      plain image is rewritten in place (through a temporary file, only when it still holds what was
-      read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.
-
-Options:
-  -r, --recursive
-                 list, check, find: walk into folders and take every image of the zip archives met,
-                 named FOLDER/ARCHIVE.zip/NAME; files of other names are passed over, images that
-                 cannot be read are reported and skipped (exit status 2)
-  --json         list, check, find, basic, make, image and the edits: one JSON document on stdout
-                 instead of the text (fields in the README); messages stay on stderr
-  -h, --help     show this text (also after a command: kestrel-cli tap --help)
-  --version      show the version
-  --             ends the options: what follows are file names, even when they start with '-'
-
-No command writes over a file it reads (by any name: a link, a path with ..), nor over an existing file
-without --force. Data that is not there (a chain that ends early, an image cut short, missing sectors) is
-said on stderr and gives exit status 1.
-
-Exit status: 0 success; 1 the command found or reported a problem (damage, a file not converted, data
-missing); 2 usage error, an image (or drive) that cannot be read, or an output that may not or cannot be
-written.
-)";
-
-// The help text with the lists of image extensions taken from the table of image kinds.
-std::string help_text()
+const Command* find_command(std::string_view name)
 {
-    std::string text = HELP_TEXT;
-    auto put = [&text](std::string_view mark, const std::string& value) {
-        for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
-            text.replace(at, mark.size(), value);
-    };
-    put("{RAW}", image::extensions_text(image::KindSet::Raw, ", "));
-    put("{RAW_OR}", image::extensions_text(image::KindSet::Raw));
-    put("{RAW_BY_LAYOUT}", image::layouts_text());
-    return text;
+    const auto found =
+        std::find_if(COMMANDS.begin(), COMMANDS.end(), [&](const Command* c) { return c->name == name; });
+    return found == COMMANDS.end() ? nullptr : *found;
 }
 
-bool is_help_option(const std::string& arg)
+// "disc" alone: its help is both of its commands'.
+int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
-    return arg == "-h" || arg == "--help";
+    if (!asks_help(DISC_READ_COMMAND, args))
+        return usage_error(err, "disc needs 'read A:|B: OUT' or 'write IMAGE A:|B:'");
+    out << command_help(DISC_READ_COMMAND) << '\n' << command_help(DISC_WRITE_COMMAND);
+    return EXIT_OK;
 }
 
 } // namespace
@@ -177,137 +86,28 @@ bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err)
     return false;
 }
 
-ArgWalker::ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err)
-    : m_command(std::move(command)), m_args(args), m_err(err), m_at(static_cast<std::size_t>(-1))
-{}
-
-bool ArgWalker::next()
+std::optional<SlotArgs> slot_args(const Command& command, const Args& args, std::ostream& err)
 {
-    ++m_at;
-    if (!m_operands_only && m_at < m_args.size() && m_args[m_at] == "--") {
-        m_operands_only = true;
-        ++m_at;
-    }
-    return m_at < m_args.size();
-}
-
-bool ArgWalker::is_operand() const
-{
-    return m_operands_only || arg().size() <= 1 || arg().front() != '-';
-}
-
-bool ArgWalker::unknown_option()
-{
-    usage_error(m_err, "unknown option '" + arg() + "'");
-    return false;
-}
-
-std::optional<std::string> ArgWalker::value()
-{
-    if (m_at + 1 >= m_args.size()) {
-        usage_error(m_err, "option '" + arg() + "' needs a value");
+    const Option* output = command.option("-o");
+    const auto slot = args.value("--slot");
+    if (args.operands().empty() || !slot || (output && !args.has("-o"))) {
+        missing(command, output ? std::string("IMAGE, --slot N and -o ") + output->value : "IMAGE and --slot N", err);
         return std::nullopt;
     }
-    ++m_at;
-    return arg();
+    return SlotArgs{args.operands().front(), *parse_slot(*slot), args.value("-o").value_or(""), args.has("--force")};
 }
 
-std::optional<int> ArgWalker::slot()
+int missing(const Command& command, const std::string& what, std::ostream& err)
 {
-    const auto text = value();
-    if (!text)
-        return std::nullopt;
-    const auto slot = parse_slot(*text);
-    if (!slot)
-        usage_error(m_err, "invalid slot '" + *text + "' (0-" + std::to_string(image::MAX_DIRECTORY_SLOTS - 1) + ")");
-    return slot;
+    return usage_error(err, std::string(command.name) + " needs " + what);
 }
 
-bool ArgWalker::once(bool given, const char* what)
+std::vector<int> slots(const Args& args, std::string_view option)
 {
-    if (given)
-        usage_error(m_err, m_command + " takes one " + what);
-    return !given;
-}
-
-bool ArgWalker::image(std::optional<std::string>& target)
-{
-    if (!is_operand())
-        return unknown_option();
-    if (target) {
-        usage_error(m_err, m_command + " takes exactly one IMAGE");
-        return false;
-    }
-    target = arg();
-    return true;
-}
-
-bool ArgWalker::missing(const char* what)
-{
-    usage_error(m_err, m_command + " needs " + what);
-    return false;
-}
-
-std::optional<CollectionArgs> parse_collection_args(const char* command, const std::vector<std::string>& args,
-                                                    std::ostream& err)
-{
-    ArgWalker walk(command, args, err);
-    CollectionArgs parsed;
-    while (walk.next()) {
-        if (walk.is("-r") || walk.is("--recursive"))
-            parsed.recursive = true;
-        else if (walk.is("--json"))
-            parsed.json = true;
-        else if (walk.is_operand())
-            parsed.paths.push_back(walk.arg());
-        else if (!walk.unknown_option())
-            return std::nullopt;
-    }
-    if (parsed.paths.empty()) {
-        walk.missing("at least one IMAGE");
-        return std::nullopt;
-    }
-    return parsed;
-}
-
-bool SlotArgs::has(const std::string& flag) const
-{
-    return std::find(flags.begin(), flags.end(), flag) != flags.end();
-}
-
-std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::vector<std::string>& args,
-                                        std::ostream& err)
-{
-    ArgWalker walk(command.name, args, err);
-    SlotArgs parsed;
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    std::optional<int> slot;
-    const std::string output_option = std::string("-o ") + (command.output ? command.output : "");
-    while (walk.next()) {
-        if (walk.is("--slot")) {
-            if (!walk.once(slot.has_value(), "--slot N") || !(slot = walk.slot()))
-                return std::nullopt;
-        } else if (command.output && (walk.is("-o") || walk.is("--output"))) {
-            if (!walk.once(output.has_value(), output_option.c_str()) || !(output = walk.value()))
-                return std::nullopt;
-        } else if (command.force && walk.is("--force")) {
-            parsed.force = true;
-        } else if (!walk.is_operand() &&
-                   std::find(command.flags.begin(), command.flags.end(), walk.arg()) != command.flags.end()) {
-            parsed.flags.push_back(walk.arg());
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !slot || (command.output && !output)) {
-        walk.missing(command.output ? ("IMAGE, --slot N and " + output_option).c_str() : "IMAGE and --slot N");
-        return std::nullopt;
-    }
-    parsed.image = *image;
-    parsed.slot = *slot;
-    parsed.output = output.value_or("");
-    return parsed;
+    std::vector<int> numbers;
+    for (const std::string& value : args.values(option))
+        numbers.push_back(*parse_slot(value));
+    return numbers;
 }
 
 std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
@@ -316,6 +116,17 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
     if (!loaded || !require_listed(*loaded, args.slot, err))
         return std::nullopt;
     return loaded;
+}
+
+std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err)
+{
+    auto loaded = load_slot(args, err);
+    if (!loaded)
+        return std::nullopt;
+    auto output = Output::open(args.output, {args.image}, args.force, what, err);
+    if (!output)
+        return std::nullopt;
+    return SlotOutput{std::move(*loaded), std::move(*output)};
 }
 
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason)
@@ -331,37 +142,44 @@ bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainRep
     return true;
 }
 
+std::span<const Command* const> commands()
+{
+    return COMMANDS;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty())
         return usage_error(err, "missing command");
-    const std::string& command = args.front();
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (command == "--version") {
+    const std::string& name = args.front();
+    if (name == "--version") {
         out << PROGRAM_NAME << ' ' << common::VERSION << '\n';
         return EXIT_OK;
     }
-    using Command = int (*)(const std::vector<std::string>&, std::ostream&, std::ostream&);
-    const std::pair<const char*, Command> commands[] = {
-        {"list", run_list},   {"check", run_check},   {"tap", run_tap},   {"screen", run_screen},
-        {"basic", run_basic}, {"make", run_make},     {"snap", run_snap}, {"image", run_image},
-        {"disc", run_disc},   {"export", run_export}, {"find", run_find}, {"add", run_add},
-        {"rm", run_rm},       {"rename", run_rename}, {"attr", run_attr}, {"thumbnail", run_thumbnail}};
-    const auto* found = std::find_if(std::begin(commands), std::end(commands),
-                                     [&](const auto& named) { return command == named.first; });
-    const bool is_help = is_help_option(command) || command == "help";
-    if (!is_help && found == std::end(commands))
-        return usage_error(err, "unknown command '" + command + "'");
-    // "COMMAND --help" asks for help, as with most tools, rather than naming an image or an unknown option.
-    // attr's -h clears the hidden flag: there only --help asks for help.
-    const auto asks_help = [&](const std::string& arg) {
-        return command == "attr" ? arg == "--help" : is_help_option(arg);
-    };
-    if (is_help || std::any_of(rest.begin(), std::find(rest.begin(), rest.end(), "--"), asks_help)) {
-        out << help_text();
+    if (name == "-h" || name == "--help" || name == "help") {
+        out << program_help();
         return EXIT_OK;
     }
-    return found->second(rest, out, err);
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    std::string full_name = name;
+    if (name == "disc" && !rest.empty() && (rest.front() == "read" || rest.front() == "write")) {
+        full_name += " " + rest.front();
+        rest.erase(rest.begin());
+    }
+    const Command* command = find_command(full_name);
+    if (name == "disc" && !command)
+        return run_disc(rest, out, err);
+    if (!command)
+        return usage_error(err, "unknown command '" + name + "'");
+    // "COMMAND --help" asks for the command's help, as with most tools, rather than naming an image or an option.
+    if (asks_help(*command, rest)) {
+        out << command_help(*command);
+        return EXIT_OK;
+    }
+    const auto parsed = parse_args(*command, rest, err);
+    if (!parsed)
+        return EXIT_USAGE;
+    return command->run(*parsed, out, err);
 }
 
 int run_and_flush(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)

@@ -10,7 +10,8 @@ namespace cli {
 
 inline constexpr int EXIT_OK = 0;
 inline constexpr int EXIT_PROBLEM = 1; // the command ran, and found or reported a failure
-inline constexpr int EXIT_USAGE = 2;   // bad arguments, or input that cannot be read at all
+inline constexpr int EXIT_USAGE = 2;   // bad arguments, input that cannot be read at all, or an output that may not
+                                       // or cannot be written (standard output too)
 
 inline constexpr const char* PROGRAM_NAME = "kestrel-cli";
 

@@ -1,6 +1,8 @@
 // The commands of kestrel-cli and the helpers they share. Each takes the arguments after its own name.
 #pragma once
 
+#include "cli/command.h"
+#include "cli/output.h"
 #include "image/directory.h"
 #include "image/image_kinds.h"
 #include "tape/extract.h"
@@ -13,28 +15,30 @@
 
 namespace cli {
 
-int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_screen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_basic(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_snap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_disc(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_export(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_thumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+extern const Command LIST_COMMAND;
+extern const Command CHECK_COMMAND;
+extern const Command FIND_COMMAND;
+extern const Command TAP_COMMAND;
+extern const Command SCREEN_COMMAND;
+extern const Command THUMBNAIL_COMMAND;
+extern const Command IMAGE_COMMAND;
+extern const Command BASIC_COMMAND;
+extern const Command MAKE_COMMAND;
+extern const Command SNAP_COMMAND;
+extern const Command DISC_READ_COMMAND;
+extern const Command DISC_WRITE_COMMAND;
+extern const Command EXPORT_COMMAND;
+extern const Command ADD_COMMAND;
+extern const Command RM_COMMAND;
+extern const Command RENAME_COMMAND;
+extern const Command ATTR_COMMAND;
 
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
 
 // A line number given with --line: decimal, 0-65279 (each dialect checks its own range).
 std::optional<std::uint16_t> parse_line_number(const std::string& text);
+std::string check_line(const std::string& text);
 
 // Writes a usage error for the command and returns EXIT_USAGE.
 int usage_error(std::ostream& err, const std::string& reason);
@@ -64,33 +68,32 @@ std::optional<int> parse_slot(const std::string& text);
 // Whether the image lists a file in `slot`; if not, reports "no file in slot N" on err.
 bool require_listed(const LoadedImage& loaded, int slot, std::ostream& err);
 
-// What a command that acts on one file of an image takes: IMAGE --slot N, and as the command says -o OUT,
-// --force and flags of its own.
-struct SlotCommand
-{
-    const char* name = "";
-    const char* output = nullptr;   // how help names the output ("OUT.png"); nullptr: no -o
-    bool force = false;             // --force may be given
-    std::vector<std::string> flags; // further options without a value
-};
-
+// What a command that acts on one file of an image took: IMAGE --slot N, and -o OUT and --force where it has them.
 struct SlotArgs
 {
     std::string image;
     int slot = -1;
     std::string output;
     bool force = false;
-    std::vector<std::string> flags; // the flags given
-    bool has(const std::string& flag) const;
 };
 
-// Parses the arguments after such a command's name; on failure reports the usage error and returns std::nullopt.
-std::optional<SlotArgs> parse_slot_args(const SlotCommand& command, const std::vector<std::string>& args,
-                                        std::ostream& err);
+// The IMAGE, --slot N and -o OUT of such a command; the usage error on err when one is missing.
+std::optional<SlotArgs> slot_args(const Command& command, const Args& args, std::ostream& err);
 
 // Opens the image of `args` and checks that its slot lists a file; on failure reports on err and returns
 // std::nullopt (the command exits with EXIT_USAGE).
 std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
+
+// The image and the output of a command that writes something of one file of an image.
+struct SlotOutput
+{
+    LoadedImage loaded;
+    Output output;
+};
+
+// Opens the image (checking that its slot lists a file), then the output (`what` names it in messages); on
+// failure reports on err and returns std::nullopt (the command exits with EXIT_USAGE).
+std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err);
 
 // Writes "kestrel-cli: IMAGE: slot N: " + reason and a line end to err.
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason);
@@ -99,55 +102,10 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
 // 19,526 bytes are zeros"); true when it did, and the command then exits with EXIT_PROBLEM.
 bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain);
 
-// Walks the arguments after a command's name, so that every command reads its options alike and reports the same
-// usage errors in the same words. The first "--" ends the options: it is skipped, and every argument after it is
-// an operand (a file name), whatever it starts with. A method that meets bad input writes the usage error to err
-// and returns false or std::nullopt; the command then stops with EXIT_USAGE.
-class ArgWalker
-{
-public:
-    ArgWalker(std::string command, const std::vector<std::string>& args, std::ostream& err);
+// Reports that the command needs `what` ("tap needs -o OUT") and returns EXIT_USAGE.
+int missing(const Command& command, const std::string& what, std::ostream& err);
 
-    // Moves to the next argument; false after the last one.
-    bool next();
-    const std::string& arg() const { return m_args[m_at]; }
-    // Whether the current argument is the option `option` (never after "--").
-    bool is(const char* option) const { return !m_operands_only && arg() == option; }
-    // Whether the current argument is an operand: after "--", or not starting with '-' ("-" alone is one).
-    bool is_operand() const;
-    // Reports the current argument as an unknown option.
-    bool unknown_option();
-
-    // The value following the current option.
-    std::optional<std::string> value();
-    // The slot number following the current option.
-    std::optional<int> slot();
-    // False, with the usage error, when an option that may be given once (`what`) was already given.
-    bool once(bool given, const char* what);
-    // Takes the current argument as the command's one IMAGE: an unknown option or a second image is refused.
-    bool image(std::optional<std::string>& target);
-    // Reports that `what` is missing.
-    bool missing(const char* what);
-
-private:
-    std::string m_command;
-    const std::vector<std::string>& m_args;
-    std::ostream& m_err;
-    std::size_t m_at;
-    bool m_operands_only = false;
-};
-
-// What list and check take: IMAGE... [-r] [--json].
-struct CollectionArgs
-{
-    std::vector<std::string> paths;
-    bool recursive = false;
-    bool json = false;
-};
-
-// Parses the arguments after list or check; on failure (an unknown option, no IMAGE) reports the usage error and
-// returns std::nullopt.
-std::optional<CollectionArgs> parse_collection_args(const char* command, const std::vector<std::string>& args,
-                                                    std::ostream& err);
+// The slot numbers of the values of a --slot option (checked when they were parsed).
+std::vector<int> slots(const Args& args, std::string_view option = "--slot");
 
 } // namespace cli

@@ -41,44 +41,16 @@ std::optional<char> parse_drive(const std::string& text)
     return letter;
 }
 
-// Parses the arguments after "disc"; on failure reports the usage error and returns std::nullopt.
-std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& args, std::ostream& err)
+// The options of `disc read` or `disc write`; on failure reports the usage error and returns std::nullopt.
+std::optional<DiscOptions> disc_options(const Command& command, const Args& args, std::ostream& err)
 {
-    if (args.empty() || (args[0] != "read" && args[0] != "write")) {
-        usage_error(err, "disc needs 'read A:|B: OUT' or 'write IMAGE A:|B:'");
-        return std::nullopt;
-    }
     DiscOptions options;
-    options.reading = args[0] == "read";
-    const std::string command = "disc " + args[0];
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
-    ArgWalker walk(command, rest, err);
-    std::vector<std::string> operands;
-    std::optional<std::string> device;
-    std::optional<std::string> driver;
-    while (walk.next()) {
-        if (walk.is("--device")) {
-            if (!walk.once(device.has_value(), "--device PATH") || !(device = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--driver")) {
-            if (!walk.once(driver.has_value(), "--driver NAME") || !(driver = walk.value()))
-                return std::nullopt;
-        } else if (options.reading && walk.is("--force")) {
-            options.force = true;
-        } else if (options.reading && walk.is("--keep-damaged")) {
-            options.keep_damaged = true;
-        } else if (!options.reading && walk.is("--allow-missing")) {
-            options.allow_missing = true;
-        } else if (!walk.is_operand()) {
-            walk.unknown_option();
-            return std::nullopt;
-        } else {
-            operands.push_back(walk.arg());
-        }
-    }
+    options.reading = &command == &DISC_READ_COMMAND;
+    const std::vector<std::string>& operands = args.operands();
     if (operands.size() != 2) {
-        walk.missing(options.reading ? "a drive and an image: read A:|B: OUT"
-                                     : "an image and a drive: write IMAGE A:|B:");
+        missing(
+            command,
+            options.reading ? "a drive and an image: read A:|B: OUT" : "an image and a drive: write IMAGE A:|B:", err);
         return std::nullopt;
     }
     const std::string& drive_text = options.reading ? operands[0] : operands[1];
@@ -90,10 +62,14 @@ std::optional<DiscOptions> parse_disc_options(const std::vector<std::string>& ar
     options.drive = *drive;
     options.image = options.reading ? operands[1] : operands[0];
     options.address = transfer::floppy_address(options.drive);
+    const auto device = args.value("--device");
     if (device)
         options.address.device = *device;
-    if (driver)
+    if (const auto driver = args.value("--driver"))
         options.address.driver = *driver;
+    options.force = args.has("--force");
+    options.keep_damaged = args.has("--keep-damaged");
+    options.allow_missing = args.has("--allow-missing");
     // Without --device a file driver would make an image file named /dev/fd0, which then passes for a drive.
     if (transfer::is_file_driver(options.address.driver) && !device) {
         usage_error(err, "--driver " + options.address.driver + " works on a file: name it with --device PATH");
@@ -278,14 +254,46 @@ int write_from_image(const DiscOptions& options, std::ostream& err)
     return EXIT_OK;
 }
 
-} // namespace
-
-int run_disc(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+int run_disc(const Command& command, const Args& args, std::ostream& err)
 {
-    const auto options = parse_disc_options(args, err);
+    const auto options = disc_options(command, args, err);
     if (!options)
         return EXIT_USAGE;
     return options->reading ? read_to_image(*options, err) : write_from_image(*options, err);
 }
+
+constexpr Option DEVICE{"--device", nullptr, "PATH", "the drive's device, or the file that stands in for it"};
+constexpr Option DRIVER{"--driver", nullptr, "NAME",
+                        "the libdsk driver (default floppy); raw, rawoo, dsk or edsk work on the file --device names"};
+
+} // namespace
+
+const Command DISC_READ_COMMAND{
+    .name = "disc read",
+    .synopsis = "A:|B: OUT [--force] [--keep-damaged] [--device PATH] [--driver NAME]",
+    .summary = "Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT ({RAW_OR}\n"
+               "decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable\n"
+               "sectors writes no image. An existing OUT is only replaced with --force.",
+    .options = {FORCE,
+                {"--keep-damaged", nullptr, nullptr, "write the image of a disc with unreadable sectors, zeros there"},
+                DEVICE,
+                DRIVER},
+    .example = "disc read A: backup.mgt",
+    .run = [](const Args& args, std::ostream&, std::ostream& err) { return run_disc(DISC_READ_COMMAND, args, err); },
+};
+
+const Command DISC_WRITE_COMMAND{
+    .name = "disc write",
+    .synopsis = "IMAGE A:|B: [--allow-missing] [--device PATH] [--driver NAME]",
+    .summary = "Formats the floppy track by track, writes IMAGE to it and reads every track back to compare.\n"
+               "An image that lacks sectors is only written with --allow-missing (zeros there).\n"
+               "--device and --driver name another device or libdsk driver (default: floppy); a file driver\n"
+               "such as raw, rawoo, dsk or edsk makes the file named by --device a stand-in for the drive.",
+    .options = {{"--allow-missing", nullptr, nullptr, "write an image that lacks sectors, zeros there"},
+                DEVICE,
+                DRIVER},
+    .example = "disc write game.mgt B:",
+    .run = [](const Args& args, std::ostream&, std::ostream& err) { return run_disc(DISC_WRITE_COMMAND, args, err); },
+};
 
 } // namespace cli

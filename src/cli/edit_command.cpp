@@ -32,23 +32,16 @@ struct EditArgs
     std::vector<int> slots;
 };
 
-// Takes -o OUT, --force and --slot N (repeatable when `many_slots`); false when the argument is none of them.
-// `failed` is set when it was one of them but bad (the usage error is then reported).
-bool common_option(ArgWalker& walk, EditArgs& args, bool many_slots, bool& failed)
+EditArgs edit_args(const Args& args)
 {
-    if (walk.is("-o") || walk.is("--output")) {
-        failed = !walk.once(args.output.has_value(), "-o OUT") || !(args.output = walk.value());
-    } else if (walk.is("--force")) {
-        args.force = true;
-    } else if (walk.is("--slot")) {
-        std::optional<int> slot;
-        failed = (!many_slots && !walk.once(!args.slots.empty(), "--slot N")) || !(slot = walk.slot());
-        if (!failed)
-            args.slots.push_back(*slot);
-    } else {
-        return false;
-    }
-    return true;
+    EditArgs edit;
+    if (!args.operands().empty())
+        edit.image = args.operands().front();
+    edit.output = args.value("-o");
+    edit.force = args.has("--force");
+    edit.json = args.has("--json");
+    edit.slots = slots(args);
+    return edit;
 }
 
 // An address: decimal, or hexadecimal after 0x.
@@ -62,6 +55,11 @@ std::optional<std::uint32_t> parse_address(const std::string& text)
     if (begin == end || ec != std::errc() || ptr != end)
         return std::nullopt;
     return value;
+}
+
+std::string check_address(const std::string& text)
+{
+    return parse_address(text) ? "" : "invalid address '" + text + "' (decimal, or hexadecimal after 0x)";
 }
 
 // Whether the plain image at `path` may be rewritten in place: a raw kind by its name, a file of its own (not an
@@ -220,72 +218,23 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
     return problems ? EXIT_PROBLEM : EXIT_OK;
 }
 
-} // namespace
-
-std::optional<std::uint16_t> parse_line_number(const std::string& text)
+int run_add(const Args& args, std::ostream& out, std::ostream& err)
 {
-    constexpr std::uint32_t MAX_LINE = 0xFEFF;
-    std::uint32_t value = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value > MAX_LINE)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
-int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
-    EditArgs edit;
-    std::vector<std::string> rest = args;
-    edit.json = take_option(rest, {"--json"});
-    ArgWalker walk("add", rest, err);
+    if (args.operands().size() < 2)
+        return missing(ADD_COMMAND, "IMAGE and at least one FILE", err);
+    const EditArgs edit = edit_args(args);
+    const std::vector<std::string> paths(args.operands().begin() + 1, args.operands().end());
     files::AddOptions options;
-    std::vector<std::string> paths;
-    while (walk.next()) {
-        bool failed = false;
-        if (walk.is("--slot")) {
-            walk.unknown_option();
-            return EXIT_USAGE;
-        }
-        if (common_option(walk, edit, false, failed)) {
-            if (failed)
-                return EXIT_USAGE;
-        } else if (walk.is("--name")) {
-            if (!walk.once(options.name.has_value(), "--name NAME") || !(options.name = walk.value()))
-                return EXIT_USAGE;
-        } else if (walk.is("--start") || walk.is("--exec")) {
-            const bool start = walk.is("--start");
-            auto& target = start ? options.start : options.exec;
-            if (!walk.once(target.has_value(), start ? "--start ADDR" : "--exec ADDR"))
-                return EXIT_USAGE;
-            const auto text = walk.value();
-            if (!text)
-                return EXIT_USAGE;
-            if (!(target = parse_address(*text)))
-                return usage_error(err, "invalid address '" + *text + "' (decimal, or hexadecimal after 0x)");
-        } else if (walk.is("--sam")) {
-            options.sam = true;
-        } else if (walk.is("--line")) {
-            const auto text = walk.once(options.line.has_value(), "--line L") ? walk.value() : std::nullopt;
-            if (!text)
-                return EXIT_USAGE;
-            if (!(options.line = parse_line_number(*text)))
-                return usage_error(err, "invalid line number '" + *text + "' (0-65279)");
-        } else if (!edit.image) {
-            if (!walk.image(edit.image))
-                return EXIT_USAGE;
-        } else if (!walk.is_operand()) {
-            walk.unknown_option();
-            return EXIT_USAGE;
-        } else {
-            paths.push_back(walk.arg());
-        }
-    }
-    if (!edit.image || paths.empty()) {
-        walk.missing("IMAGE and at least one FILE");
-        return EXIT_USAGE;
-    }
+    options.name = args.value("--name");
     if (options.name && paths.size() > 1)
         return usage_error(err, "--name names one file; add was given " + std::to_string(paths.size()));
+    if (const auto start = args.value("--start"))
+        options.start = parse_address(*start);
+    if (const auto exec = args.value("--exec"))
+        options.exec = parse_address(*exec);
+    options.sam = args.has("--sam");
+    if (const auto line = args.value("--line"))
+        options.line = parse_line_number(*line);
 
     std::vector<files::NewFile> files;
     files::Overflow overflow;
@@ -310,97 +259,55 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         problems);
 }
 
-int run_rm(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_rm(const Args& args, std::ostream& out, std::ostream& err)
 {
-    EditArgs edit;
-    std::vector<std::string> rest = args;
-    edit.json = take_option(rest, {"--json"});
-    ArgWalker walk("rm", rest, err);
-    bool wipe = false;
-    while (walk.next()) {
-        bool failed = false;
-        if (common_option(walk, edit, true, failed)) {
-            if (failed)
-                return EXIT_USAGE;
-        } else if (walk.is("--wipe")) {
-            wipe = true;
-        } else if (!walk.image(edit.image)) {
-            return EXIT_USAGE;
-        }
-    }
-    if (!edit.image || edit.slots.empty()) {
-        walk.missing("IMAGE and --slot N");
-        return EXIT_USAGE;
-    }
+    const EditArgs edit = edit_args(args);
+    if (!edit.image || edit.slots.empty())
+        return missing(RM_COMMAND, "IMAGE and --slot N", err);
+    const bool wipe = args.has("--wipe");
     return run_edit(
         edit, {}, [&](const files::DiscValue& disc) { return files::remove_files(disc, edit.slots, wipe, edit.force); },
         out, err);
 }
 
-int run_rename(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_rename(const Args& args, std::ostream& out, std::ostream& err)
 {
-    EditArgs edit;
-    std::vector<std::string> rest = args;
-    edit.json = take_option(rest, {"--json"});
-    ArgWalker walk("rename", rest, err);
-    std::optional<std::string> name;
-    while (walk.next()) {
-        bool failed = false;
-        if (common_option(walk, edit, false, failed)) {
-            if (failed)
-                return EXIT_USAGE;
-        } else if (!edit.image) {
-            if (!walk.image(edit.image))
-                return EXIT_USAGE;
-        } else if (!walk.is_operand()) {
-            walk.unknown_option();
-            return EXIT_USAGE;
-        } else if (name) {
-            return usage_error(err, "rename takes one NEWNAME");
-        } else {
-            name = walk.arg();
-        }
-    }
-    if (!edit.image || edit.slots.empty() || !name) {
-        walk.missing("IMAGE, --slot N and NEWNAME");
-        return EXIT_USAGE;
-    }
+    const EditArgs edit = edit_args(args);
+    if (args.operands().size() < 2 || edit.slots.empty())
+        return missing(RENAME_COMMAND, "IMAGE, --slot N and NEWNAME", err);
+    const std::string& name = args.operands()[1];
     return run_edit(
         edit, {},
-        [&](const files::DiscValue& disc) { return files::rename_file(disc, edit.slots.front(), *name, edit.force); },
+        [&](const files::DiscValue& disc) { return files::rename_file(disc, edit.slots.front(), name, edit.force); },
         out, err);
 }
 
-int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+// What attr does to a flag: +X sets it, -X clears it.
+files::FlagChange flag_change(const Args& args, char flag)
 {
-    EditArgs edit;
-    std::vector<std::string> rest = args;
-    edit.json = take_option(rest, {"--json"});
-    ArgWalker walk("attr", rest, err);
-    files::FlagChange hidden = files::FlagChange::Keep;
-    files::FlagChange protect = files::FlagChange::Keep;
-    while (walk.next()) {
-        bool failed = false;
-        const std::string& arg = walk.arg();
-        const bool is_flag = walk.is("+h") || walk.is("-h") || walk.is("+p") || walk.is("-p");
-        if (common_option(walk, edit, false, failed)) {
-            if (failed)
-                return EXIT_USAGE;
-        } else if (is_flag) {
-            auto& target = arg[1] == 'h' ? hidden : protect;
-            if (target != files::FlagChange::Keep)
-                return usage_error(err, std::string("attr takes one of +") + arg[1] + " and -" + arg[1]);
-            target = arg[0] == '+' ? files::FlagChange::Set : files::FlagChange::Clear;
-        } else if (arg.size() == 2 && arg[0] == '+') {
-            return usage_error(err, "unknown flag '" + arg + "' (attr takes +h, -h, +p and -p)");
-        } else if (!walk.image(edit.image)) {
-            return EXIT_USAGE;
-        }
+    if (args.has(std::string("+") + flag))
+        return files::FlagChange::Set;
+    return args.has(std::string("-") + flag) ? files::FlagChange::Clear : files::FlagChange::Keep;
+}
+
+std::string check_attr_operand(const std::string& arg)
+{
+    if (arg.size() == 2 && arg[0] == '+')
+        return "unknown flag '" + arg + "' (attr takes +h, -h, +p and -p)";
+    return "";
+}
+
+int run_attr(const Args& args, std::ostream& out, std::ostream& err)
+{
+    for (const char flag : {'h', 'p'}) {
+        if (args.count(std::string("+") + flag) + args.count(std::string("-") + flag) > 1)
+            return usage_error(err, std::string("attr takes one of +") + flag + " and -" + flag);
     }
-    if (!edit.image || edit.slots.empty()) {
-        walk.missing("IMAGE and --slot N");
-        return EXIT_USAGE;
-    }
+    const EditArgs edit = edit_args(args);
+    if (!edit.image || edit.slots.empty())
+        return missing(ATTR_COMMAND, "IMAGE and --slot N", err);
+    const files::FlagChange hidden = flag_change(args, 'h');
+    const files::FlagChange protect = flag_change(args, 'p');
     if (hidden == files::FlagChange::Keep && protect == files::FlagChange::Keep)
         return usage_error(err, "attr needs +h, -h, +p or -p");
     return run_edit(
@@ -408,5 +315,102 @@ int run_attr(const std::vector<std::string>& args, std::ostream& out, std::ostre
         [&](const files::DiscValue& disc) { return files::set_flags(disc, edit.slots.front(), hidden, protect); }, out,
         err);
 }
+
+constexpr const char* EDIT_NOTE =
+    "An edit is checked before it is written, and leaves the image as it was when anything fails. A\n"
+    "plain image is rewritten in place (through a temporary file, only when it still holds what was\n"
+    "read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.";
+
+constexpr Option EDIT_OUTPUT = output_option("OUT", "write the edited image to OUT and leave IMAGE as it is");
+constexpr Option EDIT_FORCE{"--force", nullptr, nullptr,
+                            "replace an existing OUT; edit a protected file, or in place an image of several names"};
+
+} // namespace
+
+std::optional<std::uint16_t> parse_line_number(const std::string& text)
+{
+    constexpr std::uint32_t MAX_LINE = 0xFEFF;
+    std::uint32_t value = 0;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value > MAX_LINE)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::string check_line(const std::string& text)
+{
+    return parse_line_number(text) ? "" : "invalid line number '" + text + "' (0-65279)";
+}
+
+const Command ADD_COMMAND{
+    .name = "add",
+    .synopsis =
+        "IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--line L] [--force] [--json]",
+    .summary = "Adds files to the image: every standard file of a .tap/.tzx, a .z80/.sna as a +D snapshot, any\n"
+               "other file as ZX Code at --start (default 32768) or with --sam as SAM Code (--start a 19-bit\n"
+               "address, --exec optional). Names come from the tape, the file name or --name (10 bytes); a name\n"
+               "already on the disc is refused, and so is an image without room (the message says how much).\n"
+               "A BASIC text (.bas) becomes a ZX BASIC program, with --sam a SAM BASIC one, run at line L.",
+    .options = {EDIT_OUTPUT,
+                {"--name", nullptr, "NAME", "the name of the one FILE added (10 bytes)"},
+                {"--start", nullptr, "ADDR", "the start address of a code file (decimal, or hexadecimal after 0x)",
+                 false, check_address},
+                {"--exec", nullptr, "ADDR", "the execution address of SAM Code", false, check_address},
+                {"--sam", nullptr, nullptr, "a SAM Code file, or SAM BASIC for BASIC text"},
+                {"--line", nullptr, "L", "the line a program of BASIC text runs from when loaded", false, check_line},
+                EDIT_FORCE,
+                JSON_EDIT},
+    .example = "add game.mgt loader.tap",
+    .run = run_add,
+    .note = EDIT_NOTE,
+};
+
+const Command RM_COMMAND{
+    .name = "rm",
+    .synopsis = "IMAGE --slot N... [-o OUT] [--wipe] [--force] [--json]",
+    .summary = "Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.",
+    .options = {{"--slot", nullptr, "N", "the slot of a file to remove", true, check_slot},
+                EDIT_OUTPUT,
+                {"--wipe", nullptr, nullptr, "zero the removed files' sectors"},
+                EDIT_FORCE,
+                JSON_EDIT},
+    .example = "rm game.mgt --slot 3",
+    .run = run_rm,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+    .note = EDIT_NOTE,
+};
+
+const Command RENAME_COMMAND{
+    .name = "rename",
+    .synopsis = "IMAGE --slot N NEWNAME [-o OUT] [--force] [--json]",
+    .summary = "Renames the file in slot N (10 bytes, padded with spaces); a name in use is refused.",
+    .options = {SLOT, EDIT_OUTPUT, EDIT_FORCE, JSON_EDIT},
+    .example = "rename game.mgt --slot 0 run",
+    .run = run_rename,
+    .max_operands = 2,
+    .too_many = "takes one NEWNAME",
+    .note = EDIT_NOTE,
+};
+
+const Command ATTR_COMMAND{
+    .name = "attr",
+    .synopsis = "IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force] [--json]",
+    .summary = "Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.",
+    .options = {SLOT,
+                {"+h", nullptr, nullptr, "hide the file"},
+                {"-h", nullptr, nullptr, "show the file again"},
+                {"+p", nullptr, nullptr, "protect the file"},
+                {"-p", nullptr, nullptr, "take away the protection"},
+                EDIT_OUTPUT,
+                EDIT_FORCE,
+                JSON_EDIT},
+    .example = "attr game.mgt --slot 0 +p",
+    .run = run_attr,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+    .operand_check = check_attr_operand,
+    .note = EDIT_NOTE,
+};
 
 } // namespace cli

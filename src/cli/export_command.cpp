@@ -9,27 +9,42 @@
 #include <variant>
 
 namespace cli {
-int run_export(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+namespace {
+
+int run_export(const Args& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = parse_slot_args({"export", "OUT", true, {}}, args, err);
+    const auto parsed = slot_args(EXPORT_COMMAND, args, err);
     if (!parsed)
         return EXIT_USAGE;
-    auto loaded = load_slot(*parsed, err);
-    if (!loaded)
-        return EXIT_USAGE;
-    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "file", err);
-    if (!output)
+    auto opened = open_slot_output(*parsed, "file", err);
+    if (!opened)
         return EXIT_USAGE;
 
-    const auto exported = files::export_file(loaded->disc(), parsed->slot);
+    const auto exported = files::export_file(opened->loaded.disc(), parsed->slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         report_slot(err, *parsed, *reason);
         return EXIT_PROBLEM;
     }
     const auto& file = std::get<files::ExportedFile>(exported);
-    if (!output->write(file.bytes))
+    if (!opened->output.write(file.bytes))
         return EXIT_USAGE;
     return warn_if_short(err, *parsed, file.chain) ? EXIT_PROBLEM : EXIT_OK;
 }
+
+} // namespace
+
+const Command EXPORT_COMMAND{
+    .name = "export",
+    .synopsis = "IMAGE --slot N -o OUT [--force]",
+    .summary = "Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file\n"
+               "without its nine-byte disc header, both of the length the directory gives (zeros where the\n"
+               "chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with\n"
+               "--force; never the image itself.",
+    .options = {SLOT, output_option("OUT", "the file of raw bytes written"), FORCE},
+    .example = "export game.mgt --slot 1 -o code.bin",
+    .run = run_export,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
 
 } // namespace cli

@@ -14,37 +14,27 @@
 namespace cli {
 namespace {
 
-// The groups --type takes besides the type keys of the table, each a question about a listed file.
+// The groups --type takes besides the type keys of the table: a flag of the file type, or (without one) what the
+// list shows as a screen (6,912 bytes, whatever the type) and the screen types.
 struct TypeGroup
 {
     const char* name;
-    bool (*matches)(const image::CatalogueRow& row);
+    bool image::FileType::*flag;
+
+    bool matches(const image::CatalogueRow& row) const
+    {
+        if (flag)
+            return image::file_type(row.type_code).*flag;
+        return image::is_screen(row) || row.type_code == image::TYPE_ZX_SCREEN ||
+               row.type_code == image::TYPE_SAM_SCREEN;
+    }
 };
 
-constexpr TypeGroup TYPE_GROUPS[] = {
-    {"zx",
-     [](const image::CatalogueRow& row) {
-         return image::file_type(row.type_code).zx;
-     }},
-    {"sam",
-     [](const image::CatalogueRow& row) {
-         return image::file_type(row.type_code).sam;
-     }},
-    {"snapshot",
-     [](const image::CatalogueRow& row) {
-         return image::file_type(row.type_code).snapshot;
-     }},
-    {"subdirectory",
-     [](const image::CatalogueRow& row) {
-         return image::file_type(row.type_code).subdirectory;
-     }},
-    // What the list shows as a screen (6,912 bytes, whatever the type) and the screen types.
-    {"screen",
-     [](const image::CatalogueRow& row) {
-         return image::is_screen(row) || row.type_code == image::TYPE_ZX_SCREEN ||
-                row.type_code == image::TYPE_SAM_SCREEN;
-     }},
-};
+constexpr TypeGroup TYPE_GROUPS[] = {{"zx", &image::FileType::zx},
+                                     {"sam", &image::FileType::sam},
+                                     {"snapshot", &image::FileType::snapshot},
+                                     {"subdirectory", &image::FileType::subdirectory},
+                                     {"screen", nullptr}};
 
 // One --type: a type key of the table, a group, or a type code 0-63.
 struct TypeFilter
@@ -184,74 +174,34 @@ std::string pattern_problem(std::string_view pattern)
     return problem;
 }
 
-struct FindArgs
+std::string check_type(const std::string& text)
 {
-    std::string pattern; // Latin-1, folded
-    std::vector<std::string> paths;
-    std::vector<TypeFilter> types;
-    bool recursive = false;
-    bool json = false;
-};
-
-std::optional<FindArgs> parse_find_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("find", args, err);
-    FindArgs parsed;
-    std::optional<std::string> pattern;
-    while (walk.next()) {
-        if (walk.is("-r") || walk.is("--recursive")) {
-            parsed.recursive = true;
-        } else if (walk.is("--json")) {
-            parsed.json = true;
-        } else if (walk.is("--type")) {
-            const auto text = walk.value();
-            if (!text)
-                return std::nullopt;
-            const auto type = parse_type(*text);
-            if (!type) {
-                usage_error(err, "unknown type '" + *text + "' (" + type_names_text() + ")");
-                return std::nullopt;
-            }
-            parsed.types.push_back(*type);
-        } else if (!walk.is_operand()) {
-            walk.unknown_option();
-            return std::nullopt;
-        } else if (!pattern) {
-            pattern = walk.arg();
-        } else {
-            parsed.paths.push_back(walk.arg());
-        }
-    }
-    if (!pattern || parsed.paths.empty()) {
-        walk.missing("a PATTERN and at least one PATH");
-        return std::nullopt;
-    }
-    parsed.pattern = folded(latin1_pattern(*pattern));
-    if (const std::string problem = pattern_problem(parsed.pattern); !problem.empty()) {
-        usage_error(err, "invalid PATTERN '" + *pattern + "': " + problem);
-        return std::nullopt;
-    }
-    return parsed;
+    return parse_type(text) ? "" : "unknown type '" + text + "' (" + type_names_text() + ")";
 }
 
-} // namespace
-
-int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_find(const Args& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_find_args(args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const FindArgs& find = *parsed;
-    auto wanted = [&find](const image::CatalogueRow& row) {
-        if (!find.types.empty() &&
-            std::none_of(find.types.begin(), find.types.end(), [&](const TypeFilter& t) { return t.matches(row); }))
+    if (args.operands().size() < 2)
+        return missing(FIND_COMMAND, "a PATTERN and at least one PATH", err);
+    const std::string& given = args.operands().front();
+    const std::string pattern = folded(latin1_pattern(given));
+    if (const std::string problem = pattern_problem(pattern); !problem.empty())
+        return usage_error(err, "invalid PATTERN '" + given + "': " + problem);
+    const std::vector<std::string> paths(args.operands().begin() + 1, args.operands().end());
+    std::vector<TypeFilter> types;
+    for (const std::string& type : args.values("--type"))
+        types.push_back(*parse_type(type));
+    const bool json = args.has("--json");
+    auto wanted = [&](const image::CatalogueRow& row) {
+        if (!types.empty() &&
+            std::none_of(types.begin(), types.end(), [&](const TypeFilter& t) { return t.matches(row); }))
             return false;
         // The name as the list shows it, without the spaces that pad it to its ten bytes.
         const std::string_view name(row.name.data(), row.name.find_last_not_of(' ') + 1);
-        return ::fnmatch(find.pattern.c_str(), folded(std::string(name)).c_str(), 0) == 0;
+        return ::fnmatch(pattern.c_str(), folded(std::string(name)).c_str(), 0) == 0;
     };
     const CollectionResult result = for_each_image(
-        find.paths, {find.recursive, true, true, find.json ? "hits" : nullptr},
+        paths, {args.has("-r"), true, true, json ? "hits" : nullptr},
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
                 return unreadable_report(at.shown, failure->reason);
@@ -263,7 +213,7 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
             for (const image::CatalogueRow& row : image::read_directory(*opened.source)) {
                 if (!wanted(row))
                     continue;
-                if (find.json) {
+                if (json) {
                     r.write_item([&](JsonWriter& hit) { write_hit(hit, at.shown, row); });
                 } else {
                     ++r.items;
@@ -277,5 +227,22 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
     // As grep: 0 when something was found, 1 when nothing was, 2 when an image could not be read.
     return std::max(result.code, result.items == 0 ? EXIT_PROBLEM : EXIT_OK);
 }
+
+} // namespace
+
+const Command FIND_COMMAND{
+    .name = "find",
+    .synopsis = "PATTERN PATH... [-r] [--type TYPE]... [--json]",
+    .summary = "Files whose names (without their padding spaces) match the shell PATTERN (*, ?, [...]; any\n"
+               "case): one line per file with the image, slot, name, type and length, separated by TAB. TYPE is a type "
+               "(zx-basic, sam-code, ...)\n"
+               "or a group (zx, sam, screen, snapshot, subdirectory). Exit status 1 when nothing matched.",
+    .options = {RECURSIVE,
+                {"--type", nullptr, "TYPE", "only files of this type or group, or of this type code 0-63", true,
+                 check_type},
+                JSON},
+    .example = "find -r '*elite*' discs/ --type zx-code",
+    .run = run_find,
+};
 
 } // namespace cli

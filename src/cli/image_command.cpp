@@ -9,61 +9,25 @@
 namespace cli {
 namespace {
 
-struct ImageArgs
+int run_image(const Args& args, std::ostream& out, std::ostream& err)
 {
-    std::string image;
-    std::string output;
-    bool force = false;
-};
-
-// Parses the arguments after "image"; on failure reports the usage error and returns std::nullopt.
-std::optional<ImageArgs> parse_image_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("image", args, err);
-    ImageArgs parsed;
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    while (walk.next()) {
-        if (walk.is("-o") || walk.is("--output")) {
-            if (!walk.once(output.has_value(), "-o OUT") || !(output = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--force")) {
-            parsed.force = true;
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !output) {
-        walk.missing(image ? "-o OUT.mgt or -o OUT.img" : "an IMAGE");
-        return std::nullopt;
-    }
-    parsed.image = *image;
-    parsed.output = *output;
-    return parsed;
-}
-
-} // namespace
-
-int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> rest = args;
-    const bool json = take_option(rest, {"--json"});
-    const auto parsed = parse_image_args(rest, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const image::Layout layout = image::layout_from_path(parsed->output);
+    if (args.operands().empty() || !args.has("-o"))
+        return missing(IMAGE_COMMAND, args.operands().empty() ? "an IMAGE" : "-o OUT.mgt or -o OUT.img", err);
+    const std::string& path = args.operands().front();
+    const std::string output_path = *args.value("-o");
+    const image::Layout layout = image::layout_from_path(output_path);
     if (layout == image::Layout::None)
         return usage_error(err, "the output of image must end in " + image::extensions_text(image::KindSet::Raw));
-    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "image", err);
+    auto output = Output::open(output_path, {path}, args.has("--force"), "image", err);
     if (!output)
         return EXIT_USAGE;
-    auto opened = image::open_one_image(parsed->image);
+    auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, parsed->image, failure->reason);
+        report(err, path, failure->reason);
         return EXIT_USAGE;
     }
     image::OpenImage& source = std::get<image::OpenImage>(opened);
-    report_findings(err, parsed->image, source);
+    report_findings(err, path, source);
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image::IMAGE_BYTES));
     int unread = 0;
@@ -85,21 +49,35 @@ int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostr
     int code = EXIT_OK;
     if (unread > 0) {
         messages.push_back(std::to_string(unread) + " sectors missing or unreadable, written as zeros");
-        report(err, parsed->image, messages.back());
+        report(err, path, messages.back());
         code = EXIT_PROBLEM;
     }
     if (source.raw_size != image::IMAGE_BYTES) {
         messages.push_back(image::size_reason(source.raw_size) + "; written as 819200 bytes");
-        report(err, parsed->image, messages.back());
+        report(err, path, messages.back());
         code = EXIT_PROBLEM;
     }
-    if (json)
-        write_json(out, {{"image", parsed->image},
-                         {"output", parsed->output},
+    if (args.has("--json"))
+        write_json(out, {{"image", path},
+                         {"output", output_path},
                          {"size", source.raw_size},
                          {"unread_sectors", unread},
                          {"messages", messages}});
     return code;
 }
+
+} // namespace
+
+const Command IMAGE_COMMAND{
+    .name = "image",
+    .synopsis = "IMAGE -o OUT.mgt|OUT.img [--force] [--json]",
+    .summary = "Writes the image as a plain 819,200-byte image in the layout of OUT's extension (.mgt and .dsk\n"
+               "cylinder by cylinder, .img side after side). An existing OUT is only replaced with --force.",
+    .options = {output_option("OUT", "the plain image written, in the layout its extension gives"), FORCE, JSON},
+    .example = "image disc.sad -o disc.mgt",
+    .run = run_image,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
 
 } // namespace cli

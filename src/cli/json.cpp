@@ -9,17 +9,6 @@
 
 namespace cli {
 
-bool take_option(std::vector<std::string>& args, std::initializer_list<std::string_view> names)
-{
-    const auto end_of_options = std::find(args.begin(), args.end(), "--");
-    const auto kept = std::remove_if(args.begin(), end_of_options, [&](const std::string& arg) {
-        return std::find(names.begin(), names.end(), arg) != names.end();
-    });
-    const bool found = kept != end_of_options;
-    args.erase(kept, end_of_options);
-    return found;
-}
-
 std::string latin1_text(std::string_view raw)
 {
     std::string text;

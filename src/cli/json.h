@@ -4,9 +4,9 @@
 // list and find over many images write their files and hits with JsonWriter instead, to the same bytes.
 //
 // Giving a command --json takes three lines:
-//     const bool json = take_option(args, {"--json"});      // before the command reads its arguments
+//     .options = {..., JSON},                               // in the command's declaration
 //     Json document = {{"image", path}, {"files", Json::array()}};
-//     if (json) write_json(out, document); else ... the text as before ...
+//     if (args.has("--json")) write_json(out, document); else ... the text as before ...
 #pragma once
 
 #include "image/directory.h"
@@ -14,7 +14,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
-#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -24,9 +23,6 @@ namespace cli {
 
 // Objects keep their fields in the order they were put, as the README lists them.
 using Json = nlohmann::ordered_json;
-
-// Removes every argument that is one of `names` and comes before the first "--" from `args`; whether there was one.
-bool take_option(std::vector<std::string>& args, std::initializer_list<std::string_view> names);
 
 // The text of raw disc bytes read as Latin-1 (each byte the character of that code), in UTF-8 as JSON holds it.
 std::string latin1_text(std::string_view raw);

@@ -36,19 +36,17 @@ std::string odd_size_text(std::int64_t size, image::Layout layout)
     return text + "the missing bytes read as zeros";
 }
 
-} // namespace
-
-int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_list(const Args& args, std::ostream& out, std::ostream& err)
 {
-    const auto parsed = parse_collection_args("list", args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const bool json = parsed->json;
+    if (args.operands().empty())
+        return missing(LIST_COMMAND, "at least one IMAGE", err);
+    const bool json = args.has("--json");
+    const bool recursive = args.has("-r");
     // One image named alone is listed as it always was; several, or a walk, start each line with the image.
-    const bool prefix = parsed->recursive || parsed->paths.size() > 1;
-    const WalkOptions walk{parsed->recursive, parsed->recursive, true, json ? "images" : nullptr};
+    const bool prefix = recursive || args.operands().size() > 1;
+    const WalkOptions walk{recursive, recursive, true, json ? "images" : nullptr};
     const CollectionResult result = for_each_image(
-        parsed->paths, walk,
+        args.operands(), walk,
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
                 return unreadable_report(at.shown, failure->reason);
@@ -105,5 +103,18 @@ int run_list(const std::vector<std::string>& args, std::ostream& out, std::ostre
         out, err);
     return result.code;
 }
+
+} // namespace
+
+const Command LIST_COMMAND{
+    .name = "list",
+    .synopsis = "IMAGE... [-r] [--json]",
+    .summary = "One line per listed file: name, start, length, attributes, type, start sector, start track,\n"
+               "sector count and directory slot, separated by TAB. Names are the raw bytes stored on the disc.\n"
+               "With several images or -r, each line starts with the image and a TAB.",
+    .options = {RECURSIVE, JSON},
+    .example = "list game.mgt",
+    .run = run_list,
+};
 
 } // namespace cli

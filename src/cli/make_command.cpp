@@ -12,88 +12,43 @@
 namespace cli {
 namespace {
 
-struct MakeArgs
+int run_make(const Args& args, std::ostream& out, std::ostream& err)
 {
-    std::string output;
-    std::vector<std::string> tapes;
-    std::optional<std::string> system;
-    std::optional<int> system_slot;
-    bool force = false;
-};
-
-// Parses the arguments after "make"; on failure reports the usage error and returns std::nullopt.
-std::optional<MakeArgs> parse_make_args(const std::vector<std::string>& args, std::ostream& err)
-{
-    ArgWalker walk("make", args, err);
-    MakeArgs parsed;
-    std::optional<std::string> output;
-    while (walk.next()) {
-        if (walk.is("--system")) {
-            if (!walk.once(parsed.system.has_value(), "--system IMAGE") || !(parsed.system = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--system-slot")) {
-            if (!walk.once(parsed.system_slot.has_value(), "--system-slot N") || !(parsed.system_slot = walk.slot()))
-                return std::nullopt;
-        } else if (walk.is("--force")) {
-            parsed.force = true;
-        } else if (!output) {
-            if (!walk.image(output))
-                return std::nullopt;
-        } else if (!walk.is_operand()) {
-            walk.unknown_option();
-            return std::nullopt;
-        } else {
-            parsed.tapes.push_back(walk.arg());
-        }
-    }
-    if (!output || parsed.tapes.empty()) {
-        walk.missing("OUT and at least one TAPE");
-        return std::nullopt;
-    }
-    if (parsed.system_slot && !parsed.system) {
-        usage_error(err, "--system-slot needs --system IMAGE");
-        return std::nullopt;
-    }
-    parsed.output = *output;
-    return parsed;
-}
-
-} // namespace
-
-int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> rest = args;
-    const bool json = take_option(rest, {"--json"});
-    const auto parsed = parse_make_args(rest, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const std::string& path = parsed->output;
+    if (args.operands().size() < 2)
+        return missing(MAKE_COMMAND, "OUT and at least one TAPE", err);
+    const auto system_path = args.value("--system");
+    const auto system_slot = args.value("--system-slot");
+    if (system_slot && !system_path)
+        return usage_error(err, "--system-slot needs --system IMAGE");
+    const std::string& path = args.operands().front();
+    const std::vector<std::string> tape_paths(args.operands().begin() + 1, args.operands().end());
     const image::Layout layout = image::layout_from_path(path);
     if (layout == image::Layout::None) {
         report(err, path, "not a disc image name (it must end in " + image::extensions_text(image::KindSet::Raw) + ")");
         return EXIT_USAGE;
     }
-    std::vector<std::string> inputs = parsed->tapes;
-    if (parsed->system)
-        inputs.push_back(*parsed->system);
-    auto output = Output::open(path, inputs, parsed->force, "image", err);
+    std::vector<std::string> inputs = tape_paths;
+    if (system_path)
+        inputs.push_back(*system_path);
+    auto output = Output::open(path, inputs, args.has("--force"), "image", err);
     if (!output)
         return EXIT_USAGE;
     std::optional<files::SystemFile> system;
-    if (parsed->system) {
-        auto loaded = load_image(*parsed->system, err);
+    if (system_path) {
+        auto loaded = load_image(*system_path, err);
         if (!loaded)
             return EXIT_USAGE;
-        auto found = files::read_system_file(loaded->disc(), parsed->system_slot, *parsed->system);
+        const std::optional<int> slot = system_slot ? parse_slot(*system_slot) : std::nullopt;
+        auto found = files::read_system_file(loaded->disc(), slot, *system_path);
         if (const auto* reason = std::get_if<std::string>(&found)) {
-            report(err, *parsed->system, *reason);
+            report(err, *system_path, *reason);
             return EXIT_USAGE;
         }
         system = std::move(std::get<files::SystemFile>(found));
     }
     // Each tape is checked and read in turn, and only what can reach the disc is kept of it.
     std::vector<files::LoadedTape> tapes;
-    for (const std::string& tape_path : parsed->tapes)
+    for (const std::string& tape_path : tape_paths)
         tapes.push_back(files::load_tape_file(tape_path));
     for (const std::string& line : files::tape_lines(tapes))
         err << PROGRAM_NAME << ": " << line << '\n';
@@ -108,7 +63,7 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const auto& disc = std::get<files::MadeDisc>(made);
     if (!output->write(disc.bytes))
         return EXIT_USAGE;
-    if (json) {
+    if (args.has("--json")) {
         // The files as the new disc lists them, read back from its bytes.
         image::RawImage new_disc(std::make_unique<image::MemoryBytes>(disc.bytes), layout);
         Json files = Json::array();
@@ -122,5 +77,21 @@ int run_make(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     return disc.problems.empty() ? EXIT_OK : EXIT_PROBLEM;
 }
+
+} // namespace
+
+const Command MAKE_COMMAND{
+    .name = "make",
+    .synopsis = "OUT TAPE... [--system IMAGE [--system-slot N]] [--force] [--json]",
+    .summary = "Makes a new +D disc image OUT ({RAW_BY_LAYOUT}) of the files on the .tap/.tzx tapes, one line per\n"
+               "file placed; skipped tape blocks are reported on stderr. --system copies the +D system file of IMAGE\n"
+               "(the first file named +SYS..., or slot N) as the first file. An existing OUT only with --force.",
+    .options = {{"--system", nullptr, "IMAGE", "the image whose +D system file becomes the first file"},
+                {"--system-slot", nullptr, "N", "the slot of the system file in IMAGE", false, check_slot},
+                FORCE,
+                JSON},
+    .example = "make games.mgt one.tap two.tzx",
+    .run = run_make,
+};
 
 } // namespace cli

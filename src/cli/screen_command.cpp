@@ -11,6 +11,16 @@
 namespace cli {
 namespace {
 
+// Writes the picture; EXIT_OK when it was written, else the failure's code, reported.
+int write_png(Output& output, const std::optional<std::vector<std::uint8_t>>& png, std::ostream& err)
+{
+    if (!png) {
+        report(err, output.path(), "cannot encode the picture");
+        return EXIT_PROBLEM;
+    }
+    return output.write(*png) ? EXIT_OK : EXIT_USAGE;
+}
+
 // A SAM screen, written at its mode's own size.
 int write_sam_screen(const SlotArgs& args, image::SectorSource& disc, Output& output, std::ostream& err)
 {
@@ -20,13 +30,10 @@ int write_sam_screen(const SlotArgs& args, image::SectorSource& disc, Output& ou
         return EXIT_PROBLEM;
     }
     const auto& sam = std::get<inspect::SlotSamScreen>(screen);
-    const auto png = inspect::encode_png(sam.picture.pixels, sam.picture.width, sam.picture.height);
-    if (!png) {
-        report(err, args.output, "cannot encode the picture");
-        return EXIT_PROBLEM;
-    }
-    if (!output.write(*png))
-        return EXIT_USAGE;
+    const int code =
+        write_png(output, inspect::encode_png(sam.picture.pixels, sam.picture.width, sam.picture.height), err);
+    if (code != EXIT_OK)
+        return code;
     return warn_if_short(err, args, sam.chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
@@ -42,87 +49,85 @@ std::optional<int> parse_size(const std::string& text)
     return size;
 }
 
-} // namespace
-
-int run_screen(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+std::string check_size(const std::string& text)
 {
-    const auto parsed = parse_slot_args({"screen", "OUT.png", true, {}}, args, err);
+    if (parse_size(text))
+        return "";
+    return "invalid size '" + text + "' (1-" + std::to_string(inspect::MAX_THUMBNAIL_SIZE) + ")";
+}
+
+int run_screen(const Args& args, std::ostream&, std::ostream& err)
+{
+    const auto parsed = slot_args(SCREEN_COMMAND, args, err);
     if (!parsed)
         return EXIT_USAGE;
-    auto loaded = load_slot(*parsed, err);
-    if (!loaded)
+    auto opened = open_slot_output(*parsed, "picture", err);
+    if (!opened)
         return EXIT_USAGE;
-    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "picture", err);
-    if (!output)
-        return EXIT_USAGE;
+    image::SectorSource& disc = opened->loaded.disc();
+    if (inspect::is_sam_screen_slot(disc, parsed->slot))
+        return write_sam_screen(*parsed, disc, opened->output, err);
 
-    if (inspect::is_sam_screen_slot(loaded->disc(), parsed->slot))
-        return write_sam_screen(*parsed, loaded->disc(), *output, err);
-
-    const auto screen = inspect::read_slot_screen(loaded->disc(), parsed->slot);
+    const auto screen = inspect::read_slot_screen(disc, parsed->slot);
     if (!screen) {
         report_slot(err, *parsed, "nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
         return EXIT_PROBLEM;
     }
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
     inspect::decode_screen(inspect::zx_palette(), screen->bytes, pixels);
-    const auto png = inspect::encode_png(pixels);
-    if (!png) {
-        report(err, parsed->output, "cannot encode the picture");
-        return EXIT_PROBLEM;
-    }
-    if (!output->write(*png))
-        return EXIT_USAGE;
+    if (const int code = write_png(opened->output, inspect::encode_png(pixels), err); code != EXIT_OK)
+        return code;
     // Zeros where the chain ended early are only missing data when they fall within the picture.
     return screen->incomplete && warn_if_short(err, *parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
-int run_thumbnail(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+int run_thumbnail(const Args& args, std::ostream&, std::ostream& err)
 {
-    ArgWalker walk("thumbnail", args, err);
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    std::optional<int> size;
-    bool force = false;
-    while (walk.next()) {
-        if (walk.is("--size")) {
-            std::optional<std::string> text;
-            if (!walk.once(size.has_value(), "--size N") || !(text = walk.value()))
-                return EXIT_USAGE;
-            if (!(size = parse_size(*text)))
-                return usage_error(err, "invalid size '" + *text + "' (1-" +
-                                            std::to_string(inspect::MAX_THUMBNAIL_SIZE) + ")");
-        } else if (walk.is("--force")) {
-            force = true;
-        } else if (!walk.is_operand()) {
-            return walk.unknown_option(), EXIT_USAGE;
-        } else if (!image) {
-            image = walk.arg();
-        } else if (!output) {
-            output = walk.arg();
-        } else {
-            return usage_error(err, "thumbnail takes one IMAGE and one OUT.png");
-        }
-    }
-    if (!output)
-        return walk.missing("IMAGE and OUT.png"), EXIT_USAGE;
+    if (args.operands().size() < 2)
+        return missing(THUMBNAIL_COMMAND, "IMAGE and OUT.png", err);
+    const std::string& image = args.operands()[0];
+    const std::string& output = args.operands()[1];
     // A preview: what the reader met on the way is for `check` to say.
-    auto opened = image::open_one_image(*image);
+    auto opened = image::open_one_image(image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, *image, failure->reason);
+        report(err, image, failure->reason);
         return EXIT_USAGE;
     }
-    auto out_file = Output::open(*output, {*image}, force, "picture", err);
+    auto out_file = Output::open(output, {image}, args.has("--force"), "picture", err);
     if (!out_file)
         return EXIT_USAGE;
-    const auto picture =
-        inspect::thumbnail(*std::get<image::OpenImage>(opened).source, size.value_or(DEFAULT_THUMBNAIL_SIZE));
-    const auto png = inspect::encode_png(picture.pixels, picture.width, picture.height);
-    if (!png) {
-        report(err, *output, "cannot encode the picture");
-        return EXIT_PROBLEM;
-    }
-    return out_file->write(*png) ? EXIT_OK : EXIT_USAGE;
+    const int size = args.value("--size") ? *parse_size(*args.value("--size")) : DEFAULT_THUMBNAIL_SIZE;
+    const auto picture = inspect::thumbnail(*std::get<image::OpenImage>(opened).source, size);
+    return write_png(*out_file, inspect::encode_png(picture.pixels, picture.width, picture.height), err);
 }
+
+} // namespace
+
+const Command SCREEN_COMMAND{
+    .name = "screen",
+    .synopsis = "IMAGE --slot N -o OUT.png [--force]",
+    .summary = "Writes the screen in slot N as a PNG picture: the first 6,912 bytes of a ZX file at 256 x 192, a\n"
+               "SAM Screen in the mode its entry keeps (MODE 3 at 512 x 192). An existing OUT is only replaced\n"
+               "with --force.",
+    .options = {SLOT, output_option("OUT.png", "the picture written"), FORCE},
+    .example = "screen game.mgt --slot 2 -o title.png",
+    .run = run_screen,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
+
+const Command THUMBNAIL_COMMAND{
+    .name = "thumbnail",
+    .synopsis = "IMAGE OUT.png [--size N] [--force]",
+    .summary = "Draws the image's first screen (ZX or SAM), or for a disc without one a picture of its files,\n"
+               "scaled to fit N x N pixels (1-1024, default 128): the picture file managers show for it.",
+    .options = {{"--size", nullptr, "N", "the largest width and height of the picture (1-1024, default 128)", false,
+                 check_size},
+                {"--force", nullptr, nullptr, "replace an existing OUT.png, as file managers want"}},
+    .example = "thumbnail game.mgt game.png --size 256",
+    .run = run_thumbnail,
+    .max_operands = 2,
+    .too_many = "takes one IMAGE and one OUT.png",
+};
 
 } // namespace cli

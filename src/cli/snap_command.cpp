@@ -8,29 +8,41 @@
 #include <variant>
 
 namespace cli {
+namespace {
 
-int run_snap(const std::vector<std::string>& args, std::ostream&, std::ostream& err)
+int run_snap(const Args& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = parse_slot_args({"snap", "OUT.z80 or OUT.sna", true, {}}, args, err);
+    const auto parsed = slot_args(SNAP_COMMAND, args, err);
     if (!parsed)
         return EXIT_USAGE;
     const auto format = snapshot::format_from_path(parsed->output);
     if (!format)
         return usage_error(err, "snap writes .z80 or .sna files, not '" + parsed->output + "'");
-    auto loaded = load_slot(*parsed, err);
-    if (!loaded)
-        return EXIT_USAGE;
-    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, "snapshot", err);
-    if (!output)
+    auto opened = open_slot_output(*parsed, "snapshot", err);
+    if (!opened)
         return EXIT_USAGE;
 
-    const auto read = snapshot::read_plusd_snapshot(loaded->disc(), parsed->slot);
+    const auto read = snapshot::read_plusd_snapshot(opened->loaded.disc(), parsed->slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
         report_slot(err, *parsed, error->reason);
         return EXIT_PROBLEM;
     }
     const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
-    return output->write(bytes) ? EXIT_OK : EXIT_USAGE;
+    return opened->output.write(bytes) ? EXIT_OK : EXIT_USAGE;
 }
+
+} // namespace
+
+const Command SNAP_COMMAND{
+    .name = "snap",
+    .synopsis = "IMAGE --slot N -o OUT.z80|OUT.sna [--force]",
+    .summary = "Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator\n"
+               "snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.",
+    .options = {SLOT, output_option("OUT.z80 or OUT.sna", "the emulator snapshot written"), FORCE},
+    .example = "snap game.mgt --slot 4 -o game.z80",
+    .run = run_snap,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
 
 } // namespace cli

@@ -31,48 +31,24 @@ bool is_basic_text(const std::string& path)
     return common::lower_extension(path) == "bas";
 }
 
-// Parses the arguments after "tap"; on failure reports the usage error and returns std::nullopt.
-std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args, std::ostream& err)
+// The options of a command line that names an IMAGE and -o OUT; the usage error on err otherwise.
+std::optional<TapOptions> tap_options(const Args& args, std::ostream& err)
 {
-    ArgWalker walk("tap", args, err);
-    TapOptions options;
-    std::optional<std::string> image;
-    std::optional<std::string> output;
-    while (walk.next()) {
-        if (walk.is("-o") || walk.is("--output")) {
-            if (!walk.once(output.has_value(), "-o OUT") || !(output = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--slot")) {
-            const auto slot = walk.slot();
-            if (!slot)
-                return std::nullopt;
-            options.slots.insert(*slot);
-        } else if (walk.is("--no-rewrite")) {
-            options.rewrite_basic = false;
-        } else if (walk.is("--force")) {
-            options.force = true;
-        } else if (walk.is("--name")) {
-            if (!walk.once(options.name.has_value(), "--name NAME") || !(options.name = walk.value()))
-                return std::nullopt;
-        } else if (walk.is("--line")) {
-            const auto text = walk.once(options.line.has_value(), "--line L") ? walk.value() : std::nullopt;
-            if (!text)
-                return std::nullopt;
-            if (!(options.line = parse_line_number(*text))) {
-                usage_error(err, "invalid line number '" + *text + "' (0-65279)");
-                return std::nullopt;
-            }
-        } else if (!walk.image(image)) {
-            return std::nullopt;
-        }
-    }
-    if (!image || !output) {
-        walk.missing(image ? "-o OUT" : "an IMAGE");
+    if (args.operands().empty() || !args.has("-o")) {
+        missing(TAP_COMMAND, args.operands().empty() ? "an IMAGE" : "-o OUT", err);
         return std::nullopt;
     }
-    options.image = *image;
-    options.output = *output;
-    if ((options.name || options.line) != is_basic_text(options.image) && (options.name || options.line)) {
+    TapOptions options;
+    options.image = args.operands().front();
+    options.output = *args.value("-o");
+    const std::vector<int> slots = cli::slots(args);
+    options.slots.insert(slots.begin(), slots.end());
+    options.rewrite_basic = !args.has("--no-rewrite");
+    options.force = args.has("--force");
+    options.name = args.value("--name");
+    if (const auto line = args.value("--line"))
+        options.line = parse_line_number(*line);
+    if ((options.name || options.line) && !is_basic_text(options.image)) {
         usage_error(err, "--name and --line are for BASIC text (.bas)");
         return std::nullopt;
     }
@@ -107,11 +83,9 @@ int tap_basic_text(const TapOptions& options, std::ostream& out, std::ostream& e
     return EXIT_OK;
 }
 
-} // namespace
-
-int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run_tap(const Args& args, std::ostream& out, std::ostream& err)
 {
-    const auto options = parse_tap_options(args, err);
+    const auto options = tap_options(args, err);
     if (!options)
         return EXIT_USAGE;
     if (is_basic_text(options->image))
@@ -151,5 +125,27 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                "loader still uses +D-only syntax (" + tape::describe(loader.statements) + ")");
     return result.failures > 0 || !result.short_files.empty() ? EXIT_PROBLEM : EXIT_OK;
 }
+
+} // namespace
+
+const Command TAP_COMMAND{
+    .name = "tap",
+    .synopsis = "IMAGE -o OUT [--slot N]... [--no-rewrite] [--force]\n"
+                "PROG.bas -o OUT [--name NAME] [--line L] [--force]",
+    .summary = "Converts the ZX files of the image (or only the given directory slots) into the tape file OUT,\n"
+               "blanking disc syntax out of BASIC loaders unless --no-rewrite is given. A BASIC text PROG.bas\n"
+               "gives a tape of its program, named NAME (its file name by default), to run at line L. An\n"
+               "existing OUT is only replaced with --force.",
+    .options = {output_option("OUT", "the tape file written"),
+                {"--slot", nullptr, "N", "a directory slot whose file goes on the tape", true, check_slot},
+                {"--no-rewrite", nullptr, nullptr, "BASIC loaders go on the tape as they are"},
+                FORCE,
+                {"--name", nullptr, "NAME", "the name of the program of PROG.bas (10 bytes)"},
+                {"--line", nullptr, "L", "the line the program of PROG.bas runs from when loaded", false, check_line}},
+    .example = "tap game.mgt -o game.tap",
+    .run = run_tap,
+    .max_operands = 1,
+    .too_many = "takes exactly one IMAGE",
+};
 
 } // namespace cli

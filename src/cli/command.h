@@ -1,0 +1,105 @@
+// kestrel-cli's commands, declared: each says its name, how it is called, what it does and which options it takes,
+// each with its help, its value and whether it may be given more than once. Parsing, each command's --help, the
+// program's help and the manual page are made from these declarations, so they cannot tell different stories.
+#pragma once
+
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cli {
+
+// Checks a value (or an operand): "" when it is fine, else the usage error's reason.
+using ValueCheck = std::string (*)(const std::string& value);
+
+struct Option
+{
+    const char* name = "";       // "--slot", "-o", "+h"
+    const char* alias = nullptr; // another name: "--output" beside "-o"
+    const char* value = nullptr; // how the help names its value ("N", "OUT.png"); nullptr: a flag
+    const char* help = "";       // wrapped by hand; a line break continues the text under the first line
+    bool repeatable = false;     // a value that may be given again; every value is kept
+    ValueCheck check = nullptr;  // what the value must be
+    bool named(std::string_view arg) const { return arg == name || (alias != nullptr && arg == alias); }
+};
+
+// The arguments of one command line, as its declaration took them.
+class Args
+{
+public:
+    const std::vector<std::string>& operands() const { return m_operands; }
+    bool has(std::string_view option) const { return count(option) > 0; }
+    std::size_t count(std::string_view option) const;
+    // The value of an option given once; std::nullopt when it was not given.
+    std::optional<std::string> value(std::string_view option) const;
+    // Every value of the option, in the order given.
+    std::vector<std::string> values(std::string_view option) const;
+
+    void add_operand(std::string operand) { m_operands.push_back(std::move(operand)); }
+    void add(const Option& option, std::string value) { m_given.push_back({&option, std::move(value)}); }
+
+private:
+    struct Given
+    {
+        const Option* option;
+        std::string value;
+    };
+    std::vector<std::string> m_operands;
+    std::vector<Given> m_given;
+};
+
+using Run = int (*)(const Args& args, std::ostream& out, std::ostream& err);
+
+constexpr std::size_t ANY_NUMBER = std::numeric_limits<std::size_t>::max();
+
+struct Command
+{
+    const char* name = "";     // "tap", "disc read"
+    const char* synopsis = ""; // what follows the name; a line break starts another form of the command
+    const char* summary = "";  // what it does, wrapped by hand
+    std::vector<Option> options;
+    const char* example = ""; // a command line that uses it
+    Run run = nullptr;
+    std::size_t max_operands = ANY_NUMBER;
+    const char* too_many = ""; // the usage error, after the name, for one operand more than max_operands
+    ValueCheck operand_check = nullptr;
+    const char* note = nullptr; // what it shares with the commands beside it that carry the same note
+    const Option* option(std::string_view arg) const;
+};
+
+// The commands in the order the help lists them.
+std::span<const Command* const> commands();
+
+// Options of more than one command.
+inline constexpr Option RECURSIVE{"-r", "--recursive", nullptr,
+                                  "walk into folders and take every image of the zip archives met"};
+inline constexpr Option JSON{"--json", nullptr, nullptr, "one JSON document on stdout instead of the text"};
+inline constexpr Option FORCE{"--force", nullptr, nullptr, "replace an existing output file"};
+inline constexpr Option JSON_EDIT{"--json", nullptr, nullptr, "the edit as one JSON document on stdout"};
+std::string check_slot(const std::string& value);
+inline constexpr Option SLOT{"--slot", nullptr, "N", "the directory slot of the file (0-777)", false, check_slot};
+inline constexpr Option output_option(const char* value, const char* help)
+{
+    return {"-o", "--output", value, help};
+}
+
+// The options of the program as a whole, as the help and the manual page list them.
+std::span<const Option> program_options();
+
+// Parses the arguments after the command's name; on failure reports the usage error on err.
+std::optional<Args> parse_args(const Command& command, const std::vector<std::string>& args, std::ostream& err);
+
+// Whether the arguments ask for the command's help rather than its work: --help before "--", or -h where the
+// command takes no -h of its own.
+bool asks_help(const Command& command, const std::vector<std::string>& args);
+
+// The program's help, and one command's.
+std::string program_help();
+std::string command_help(const Command& command);
+
+} // namespace cli
