@@ -35,10 +35,12 @@ install(FILES ${KESTREL_PACKAGING_DIR}/kestrel-cli.bash
 set(KESTREL_DOC_BUILD ${PROJECT_BINARY_DIR}/packaging)
 set(VERSION ${PROJECT_VERSION})
 set(packed_docs)
-foreach(page kestrel kestrel-cli)
-    configure_file(${KESTREL_PACKAGING_DIR}/man/${page}.1 ${KESTREL_DOC_BUILD}/man/${page}.1 @ONLY)
-    list(APPEND packed_docs man/${page}.1)
-endforeach()
+configure_file(${KESTREL_PACKAGING_DIR}/man/kestrel.1 ${KESTREL_DOC_BUILD}/man/kestrel.1 @ONLY)
+# kestrel-cli's page: the hand-written parts of its template, the commands and options from their declarations.
+add_custom_command(OUTPUT ${KESTREL_DOC_BUILD}/man/kestrel-cli.1
+    COMMAND kestrel-cli-manual ${KESTREL_PACKAGING_DIR}/man/kestrel-cli.1.in ${KESTREL_DOC_BUILD}/man/kestrel-cli.1
+    DEPENDS kestrel-cli-manual ${KESTREL_PACKAGING_DIR}/man/kestrel-cli.1.in VERBATIM)
+list(APPEND packed_docs man/kestrel.1 man/kestrel-cli.1)
 configure_file(${KESTREL_PACKAGING_DIR}/changelog.in ${KESTREL_DOC_BUILD}/changelog @ONLY)
 list(APPEND packed_docs changelog)
 set(packed_outputs)

@@ -19,7 +19,7 @@ _kestrel_cli()
                 -- "$cur"))
             return
             ;;
-        --slot | --system-slot | --size | --name | --start | --exec)
+        --slot | --system-slot | --size | --name | --start | --exec | --line)
             return
             ;;
         --driver)
@@ -32,7 +32,7 @@ _kestrel_cli()
     case $command in
         list | check) options="-r --recursive --json" ;;
         find) options="-r --recursive --type --json" ;;
-        tap) options="-o --output --slot --no-rewrite --force" ;;
+        tap) options="-o --output --slot --no-rewrite --force --name --line" ;;
         screen | snap | export) options="--slot -o --output --force" ;;
         thumbnail) options="--size --force" ;;
         image) options="-o --output --force --json" ;;
@@ -45,7 +45,7 @@ _kestrel_cli()
             fi
             options="--force --keep-damaged --allow-missing --device --driver A: B:"
             ;;
-        add) options="-o --output --name --start --exec --sam --force --json" ;;
+        add) options="-o --output --name --start --exec --sam --line --force --json" ;;
         rm) options="--slot -o --output --wipe --force --json" ;;
         rename) options="--slot -o --output --force --json" ;;
         attr) options="--slot +h -h +p -p -o --output --force --json" ;;

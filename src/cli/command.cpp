@@ -36,7 +36,7 @@ constexpr std::array PROGRAM_OPTIONS = {
     Option{"--json", nullptr, nullptr,
            "list, check, find, basic, make, image and the edits: one JSON document on stdout\n"
            "instead of the text (fields in the README); messages stay on stderr"},
-    Option{"-h", "--help", nullptr, "show this text (after a command: that command's help)"},
+    Option{"-h", "--help", nullptr, "show the help (after a command, that command's own help)"},
     Option{"--version", nullptr, nullptr, "show the version"},
     Option{"--", nullptr, nullptr, "ends the options: what follows are file names, even when they start with '-'"},
 };
@@ -45,7 +45,8 @@ constexpr std::array PROGRAM_OPTIONS = {
 constexpr std::size_t PROGRAM_COLUMN = 17;
 constexpr std::size_t COMMAND_COLUMN = 24;
 
-// The marks of a help text replaced by the lists of image extensions from the table of image kinds.
+} // namespace
+
 std::string with_extensions(std::string text)
 {
     auto put = [&text](std::string_view mark, const std::string& value) {
@@ -57,6 +58,8 @@ std::string with_extensions(std::string text)
     put("{RAW_BY_LAYOUT}", image::layouts_text());
     return text;
 }
+
+namespace {
 
 // Each line of `text` after `indent`.
 std::string indented(std::string_view text, std::string_view indent)

@@ -18,8 +18,8 @@ mapfile -t options < <(grep -oE '(^|[][ |,(])(--?[a-z][a-z0-9-]*|\+[a-z])' <<< "
 [ ${#commands[@]} -ge 16 ] || fail "only ${#commands[@]} commands read from the help"
 [ ${#options[@]} -ge 25 ] || fail "only ${#options[@]} options read from the help"
 
-# The page's text as man shows it, hyphens as typed.
-page=$(sed 's/\\-/-/g' "$man_dir/kestrel-cli.1")
+# The page's text as man shows it, hyphens as typed, without the marks that keep a word from being hyphenated.
+page=$(sed -e 's/\\-/-/g' -e 's/\\%//g' "$man_dir/kestrel-cli.1")
 for word in "${commands[@]}" "${options[@]}"; do
     grep -qE -- "(^|[^a-z0-9-])\\\\fB${word//+/\\+}([^a-z0-9-]|\\\\|$)|(^|[ [|])${word//+/\\+}([^a-z0-9-]|$)" <<< "$page" ||
         fail "kestrel-cli.1 does not name '$word'"
