@@ -49,11 +49,16 @@ TEST(Cli, HelpAfterACommandShowsTheHelpAndDoesNothingElse)
     for (const auto& args : cases) {
         const auto r = run_cli(args);
         EXPECT_EQ(r.code, 0) << args.front();
-        EXPECT_EQ(r.out.rfind("Usage: kestrel-cli COMMAND", 0), 0u) << args.front();
+        EXPECT_EQ(r.out.rfind("Usage: kestrel-cli " + args.front() + " ", 0), 0u) << args.front();
         EXPECT_EQ(r.err, "") << args.front();
     }
     EXPECT_FALSE(std::filesystem::exists(tape));
     EXPECT_FALSE(std::filesystem::exists(png));
+    // disc alone: the help of both its commands.
+    const auto disc = run_cli({"disc", "--help"});
+    EXPECT_EQ(disc.code, 0);
+    EXPECT_EQ(disc.out.rfind("Usage: kestrel-cli disc read ", 0), 0u);
+    EXPECT_NE(disc.out.find("\nUsage: kestrel-cli disc write "), std::string::npos);
 }
 
 TEST(Cli, UsageErrorsNameTheProgramAndPointToTheHelp)
