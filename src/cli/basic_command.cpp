@@ -63,8 +63,7 @@ const Command BASIC_COMMAND{
                 JSON},
     .example = "basic game.mgt --slot 0",
     .run = run_basic,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 } // namespace cli

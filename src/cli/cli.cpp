@@ -54,14 +54,22 @@ void report_findings(std::ostream& err, const std::string& path, const image::Op
         report(err, path, finding);
 }
 
-std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
+std::optional<image::OpenImage> open_reported(const std::string& path, std::ostream& err)
 {
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         report(err, path, failure->reason);
         return std::nullopt;
     }
-    LoadedImage loaded{path, std::get<image::OpenImage>(std::move(opened)), {}};
+    return std::get<image::OpenImage>(std::move(opened));
+}
+
+std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err)
+{
+    auto opened = open_reported(path, err);
+    if (!opened)
+        return std::nullopt;
+    LoadedImage loaded{path, std::move(*opened), {}};
     report_findings(err, path, loaded.image);
     loaded.catalogue = image::read_directory(loaded.disc());
     return loaded;
@@ -118,6 +126,13 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
     return loaded;
 }
 
+std::optional<SlotOutput> open_slot_output(const Command& command, const Args& args, const char* what,
+                                           std::ostream& err)
+{
+    auto parsed = slot_args(command, args, err);
+    return parsed ? open_slot_output(*parsed, what, err) : std::nullopt;
+}
+
 std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err)
 {
     auto loaded = load_slot(args, err);
@@ -126,7 +141,7 @@ std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* wha
     auto output = Output::open(args.output, {args.image}, args.force, what, err);
     if (!output)
         return std::nullopt;
-    return SlotOutput{std::move(*loaded), std::move(*output)};
+    return SlotOutput{args, std::move(*loaded), std::move(*output)};
 }
 
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason)

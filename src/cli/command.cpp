@@ -183,14 +183,14 @@ std::optional<Args> parse_args(const Command& command, const std::vector<std::st
             fails(err, "unknown option '" + arg + "'");
             return std::nullopt;
         }
-        if (command.operand_check) {
-            if (const std::string problem = command.operand_check(arg); !problem.empty()) {
+        if (command.operands.check) {
+            if (const std::string problem = command.operands.check(arg); !problem.empty()) {
                 fails(err, problem);
                 return std::nullopt;
             }
         }
-        if (parsed.operands().size() == command.max_operands) {
-            fails(err, std::string(command.name) + " " + command.too_many);
+        if (parsed.operands().size() == command.operands.most) {
+            fails(err, std::string(command.name) + " " + command.operands.too_many);
             return std::nullopt;
         }
         parsed.add_operand(arg);

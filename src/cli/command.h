@@ -57,6 +57,16 @@ using Run = int (*)(const Args& args, std::ostream& out, std::ostream& err);
 
 constexpr std::size_t ANY_NUMBER = std::numeric_limits<std::size_t>::max();
 
+// How many operands a command takes, and what each must be.
+struct Operands
+{
+    std::size_t most = ANY_NUMBER;
+    const char* too_many = "";  // the usage error, after the command's name, for one more than `most`
+    ValueCheck check = nullptr; // what an operand must not be
+};
+
+inline constexpr Operands ONE_IMAGE{1, "takes exactly one IMAGE"};
+
 struct Command
 {
     const char* name = "";     // "tap", "disc read"
@@ -65,9 +75,7 @@ struct Command
     std::vector<Option> options;
     const char* example = ""; // a command line that uses it
     Run run = nullptr;
-    std::size_t max_operands = ANY_NUMBER;
-    const char* too_many = ""; // the usage error, after the name, for one operand more than max_operands
-    ValueCheck operand_check = nullptr;
+    Operands operands = {};
     const char* note = nullptr; // what it shares with the commands beside it that carry the same note
     const Option* option(std::string_view arg) const;
 };

@@ -57,6 +57,9 @@ struct LoadedImage
 // line each, on err.
 void report_findings(std::ostream& err, const std::string& path, const image::OpenImage& image);
 
+// Opens the image; on failure reports on err and returns std::nullopt.
+std::optional<image::OpenImage> open_reported(const std::string& path, std::ostream& err);
+
 // Opens the image and reads its catalogue; on failure reports on err and returns std::nullopt. Damage met while
 // opening a container is reported on err too.
 std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err);
@@ -87,6 +90,7 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err);
 // The image and the output of a command that writes something of one file of an image.
 struct SlotOutput
 {
+    SlotArgs args;
     LoadedImage loaded;
     Output output;
 };
@@ -94,6 +98,9 @@ struct SlotOutput
 // Opens the image (checking that its slot lists a file), then the output (`what` names it in messages); on
 // failure reports on err and returns std::nullopt (the command exits with EXIT_USAGE).
 std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err);
+// The same for the arguments of the command, when they name IMAGE, --slot N and -o OUT.
+std::optional<SlotOutput> open_slot_output(const Command& command, const Args& args, const char* what,
+                                           std::ostream& err);
 
 // Writes "kestrel-cli: IMAGE: slot N: " + reason and a line end to err.
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason);

@@ -187,12 +187,10 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
     auto target = edit_target(args, inputs, err);
     if (!target)
         return EXIT_USAGE;
-    auto opened = image::open_one_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, path, failure->reason);
+    auto opened = open_reported(path, err);
+    if (!opened)
         return EXIT_USAGE;
-    }
-    auto& source = std::get<image::OpenImage>(opened);
+    auto& source = *opened;
     report_findings(err, path, source);
     // In place, the image keeps the layout it was read in (its content's, where that overrides its name).
     if (!args.output && source.layout != image::Layout::None)
@@ -376,8 +374,7 @@ const Command RM_COMMAND{
                 JSON_EDIT},
     .example = "rm game.mgt --slot 3",
     .run = run_rm,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
     .note = EDIT_NOTE,
 };
 
@@ -388,8 +385,7 @@ const Command RENAME_COMMAND{
     .options = {SLOT, EDIT_OUTPUT, EDIT_FORCE, JSON_EDIT},
     .example = "rename game.mgt --slot 0 run",
     .run = run_rename,
-    .max_operands = 2,
-    .too_many = "takes one NEWNAME",
+    .operands = {2, "takes one NEWNAME"},
     .note = EDIT_NOTE,
 };
 
@@ -407,9 +403,7 @@ const Command ATTR_COMMAND{
                 JSON_EDIT},
     .example = "attr game.mgt --slot 0 +p",
     .run = run_attr,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
-    .operand_check = check_attr_operand,
+    .operands = {1, "takes exactly one IMAGE", check_attr_operand},
     .note = EDIT_NOTE,
 };
 

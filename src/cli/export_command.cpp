@@ -13,12 +13,10 @@ namespace {
 
 int run_export(const Args& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = slot_args(EXPORT_COMMAND, args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    auto opened = open_slot_output(*parsed, "file", err);
+    auto opened = open_slot_output(EXPORT_COMMAND, args, "file", err);
     if (!opened)
         return EXIT_USAGE;
+    const SlotArgs* parsed = &opened->args;
 
     const auto exported = files::export_file(opened->loaded.disc(), parsed->slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
@@ -43,8 +41,7 @@ const Command EXPORT_COMMAND{
     .options = {SLOT, output_option("OUT", "the file of raw bytes written"), FORCE},
     .example = "export game.mgt --slot 1 -o code.bin",
     .run = run_export,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 } // namespace cli

@@ -21,12 +21,10 @@ int run_image(const Args& args, std::ostream& out, std::ostream& err)
     auto output = Output::open(output_path, {path}, args.has("--force"), "image", err);
     if (!output)
         return EXIT_USAGE;
-    auto opened = image::open_one_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, path, failure->reason);
+    auto opened = open_reported(path, err);
+    if (!opened)
         return EXIT_USAGE;
-    }
-    image::OpenImage& source = std::get<image::OpenImage>(opened);
+    image::OpenImage& source = *opened;
     report_findings(err, path, source);
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image::IMAGE_BYTES));
@@ -76,8 +74,7 @@ const Command IMAGE_COMMAND{
     .options = {output_option("OUT", "the plain image written, in the layout its extension gives"), FORCE, JSON},
     .example = "image disc.sad -o disc.mgt",
     .run = run_image,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 } // namespace cli

@@ -58,12 +58,10 @@ std::string check_size(const std::string& text)
 
 int run_screen(const Args& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = slot_args(SCREEN_COMMAND, args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    auto opened = open_slot_output(*parsed, "picture", err);
+    auto opened = open_slot_output(SCREEN_COMMAND, args, "picture", err);
     if (!opened)
         return EXIT_USAGE;
+    const SlotArgs* parsed = &opened->args;
     image::SectorSource& disc = opened->loaded.disc();
     if (inspect::is_sam_screen_slot(disc, parsed->slot))
         return write_sam_screen(*parsed, disc, opened->output, err);
@@ -88,16 +86,14 @@ int run_thumbnail(const Args& args, std::ostream&, std::ostream& err)
     const std::string& image = args.operands()[0];
     const std::string& output = args.operands()[1];
     // A preview: what the reader met on the way is for `check` to say.
-    auto opened = image::open_one_image(image);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, image, failure->reason);
+    const auto opened = open_reported(image, err);
+    if (!opened)
         return EXIT_USAGE;
-    }
     auto out_file = Output::open(output, {image}, args.has("--force"), "picture", err);
     if (!out_file)
         return EXIT_USAGE;
     const int size = args.value("--size") ? *parse_size(*args.value("--size")) : DEFAULT_THUMBNAIL_SIZE;
-    const auto picture = inspect::thumbnail(*std::get<image::OpenImage>(opened).source, size);
+    const auto picture = inspect::thumbnail(*opened->source, size);
     return write_png(*out_file, inspect::encode_png(picture.pixels, picture.width, picture.height), err);
 }
 
@@ -112,8 +108,7 @@ const Command SCREEN_COMMAND{
     .options = {SLOT, output_option("OUT.png", "the picture written"), FORCE},
     .example = "screen game.mgt --slot 2 -o title.png",
     .run = run_screen,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 const Command THUMBNAIL_COMMAND{
@@ -126,8 +121,7 @@ const Command THUMBNAIL_COMMAND{
                 {"--force", nullptr, nullptr, "replace an existing OUT.png, as file managers want"}},
     .example = "thumbnail game.mgt game.png --size 256",
     .run = run_thumbnail,
-    .max_operands = 2,
-    .too_many = "takes one IMAGE and one OUT.png",
+    .operands = {2, "takes one IMAGE and one OUT.png"},
 };
 
 } // namespace cli

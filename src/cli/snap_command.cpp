@@ -12,15 +12,14 @@ namespace {
 
 int run_snap(const Args& args, std::ostream&, std::ostream& err)
 {
-    const auto parsed = slot_args(SNAP_COMMAND, args, err);
-    if (!parsed)
-        return EXIT_USAGE;
-    const auto format = snapshot::format_from_path(parsed->output);
-    if (!format)
-        return usage_error(err, "snap writes .z80 or .sna files, not '" + parsed->output + "'");
-    auto opened = open_slot_output(*parsed, "snapshot", err);
+    const std::string path = args.value("-o").value_or("");
+    const auto format = snapshot::format_from_path(path);
+    if (args.has("-o") && !format)
+        return usage_error(err, "snap writes .z80 or .sna files, not '" + path + "'");
+    auto opened = open_slot_output(SNAP_COMMAND, args, "snapshot", err);
     if (!opened)
         return EXIT_USAGE;
+    const SlotArgs* parsed = &opened->args;
 
     const auto read = snapshot::read_plusd_snapshot(opened->loaded.disc(), parsed->slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
@@ -41,8 +40,7 @@ const Command SNAP_COMMAND{
     .options = {SLOT, output_option("OUT.z80 or OUT.sna", "the emulator snapshot written"), FORCE},
     .example = "snap game.mgt --slot 4 -o game.z80",
     .run = run_snap,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 } // namespace cli

@@ -144,8 +144,7 @@ const Command TAP_COMMAND{
                 {"--line", nullptr, "L", "the line the program of PROG.bas runs from when loaded", false, check_line}},
     .example = "tap game.mgt -o game.tap",
     .run = run_tap,
-    .max_operands = 1,
-    .too_many = "takes exactly one IMAGE",
+    .operands = ONE_IMAGE,
 };
 
 } // namespace cli
