@@ -82,8 +82,13 @@ std::string option_lines(const Option& option, std::size_t column)
     if (option.value)
         names += std::string(" ") + option.value;
     std::string help = option.help;
-    if (option.repeatable)
-        help += " (may be given more than once)";
+    if (option.repeatable) {
+        // On the help's last line while that stays within the width of the texts.
+        constexpr std::size_t WIDTH = 100;
+        constexpr std::string_view AGAIN = "(may be given more than once)";
+        const std::size_t last_line = help.size() - (help.rfind('\n') + 1);
+        help += (column + last_line + 1 + AGAIN.size() <= WIDTH ? " " : "\n") + std::string(AGAIN);
+    }
     const std::string margin(column, ' ');
     if (names.size() + 2 > column)
         return names + '\n' + indented(help, margin);
