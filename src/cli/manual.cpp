@@ -94,7 +94,7 @@ std::string option_item(const Option& option)
         roff += ", \\fB\\%" + escaped(option.alias) + "\\fR";
     if (option.value)
         roff += " \\fI" + escaped(option.value) + "\\fR";
-    return roff + '\n' + prose(std::string(option.help) + (option.repeatable ? "; may be given more than once" : ""));
+    return roff + '\n' + prose(std::string(option.help) + (option.repeatable ? " (may be given more than once)" : ""));
 }
 
 std::string commands_section()

@@ -27,6 +27,31 @@ for word in "${commands[@]}" "${options[@]}"; do
     grep -qE -- "(^|[ \"(])${word//+/\\+}([ \")]|$)" "$completion" || fail "the completion does not offer '$word'"
 done
 
+# The page as man renders it, in ASCII on lines too long to break, says what the help says: each command's
+# summary and note, and the help of every option, word for word (spaces folded).
+flat() { tr -s ' \n' '  ' | sed -E 's/^ //; s/ $//'; }
+rendered=$(MANWIDTH=1000 man -E ascii -l "$man_dir/kestrel-cli.1" 2> /dev/null | col -bx | flat)
+# The paragraphs of a help before its options, and the help of each option (the text after the names).
+help_texts() {
+    awk '/^Options:/ { options = 1; next }
+        /^(Usage|       kestrel-cli|Example)/ || (!options && /^Commands:/) { next }
+        !options { if ($0 == "") { if (text != "") print text; text = "" } else text = text " " $0; next }
+        /^  [-+]/ { if (text != "") print text; text = ""; if (match($0, /^  [^ ]+( [^ ]+)*   */)) text = substr($0, RLENGTH + 1); next }
+        /^      / { sub(/^ +/, ""); text = text " " $0; next }
+        { if (text != "") print text; text = ""; options = 0 }
+        END { if (text != "") print text }'
+}
+checked=0
+for command in "${commands[@]}"; do
+    while IFS= read -r text; do
+        text=$(flat <<< "$text")
+        [ "$text" = "show this text" ] && continue
+        checked=$((checked + 1))
+        grep -qF -- "$text" <<< "$rendered" || fail "kestrel-cli.1 does not say what '$command --help' says: $text"
+    done < <("$cli" "$command" --help | help_texts)
+done
+[ $checked -ge 60 ] || fail "only $checked texts of the commands' help checked in the page"
+
 for page in kestrel kestrel-cli; do
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$man_dir/$page.1" 2>&1 > /dev/null)
     [ -z "$warnings" ] || fail "$page.1 renders with warnings: $warnings"
