@@ -16,17 +16,17 @@ int run_export(const Args& args, std::ostream&, std::ostream& err)
     auto opened = open_slot_output(EXPORT_COMMAND, args, "file", err);
     if (!opened)
         return EXIT_USAGE;
-    const SlotArgs* parsed = &opened->args;
+    const SlotArgs& parsed = opened->args;
 
-    const auto exported = files::export_file(opened->loaded.disc(), parsed->slot);
+    const auto exported = files::export_file(opened->loaded.disc(), parsed.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
-        report_slot(err, *parsed, *reason);
+        report_slot(err, parsed, *reason);
         return EXIT_PROBLEM;
     }
     const auto& file = std::get<files::ExportedFile>(exported);
     if (!opened->output.write(file.bytes))
         return EXIT_USAGE;
-    return warn_if_short(err, *parsed, file.chain) ? EXIT_PROBLEM : EXIT_OK;
+    return warn_if_short(err, parsed, file.chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
 } // namespace

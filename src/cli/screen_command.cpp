@@ -61,14 +61,14 @@ int run_screen(const Args& args, std::ostream&, std::ostream& err)
     auto opened = open_slot_output(SCREEN_COMMAND, args, "picture", err);
     if (!opened)
         return EXIT_USAGE;
-    const SlotArgs* parsed = &opened->args;
+    const SlotArgs& parsed = opened->args;
     image::SectorSource& disc = opened->loaded.disc();
-    if (inspect::is_sam_screen_slot(disc, parsed->slot))
-        return write_sam_screen(*parsed, disc, opened->output, err);
+    if (inspect::is_sam_screen_slot(disc, parsed.slot))
+        return write_sam_screen(parsed, disc, opened->output, err);
 
-    const auto screen = inspect::read_slot_screen(disc, parsed->slot);
+    const auto screen = inspect::read_slot_screen(disc, parsed.slot);
     if (!screen) {
-        report_slot(err, *parsed, "nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
+        report_slot(err, parsed, "nothing extracted (only ZX Basic, arrays, code and screens of non-zero length are)");
         return EXIT_PROBLEM;
     }
     std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
@@ -76,7 +76,7 @@ int run_screen(const Args& args, std::ostream&, std::ostream& err)
     if (const int code = write_png(opened->output, inspect::encode_png(pixels), err); code != EXIT_OK)
         return code;
     // Zeros where the chain ended early are only missing data when they fall within the picture.
-    return screen->incomplete && warn_if_short(err, *parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
+    return screen->incomplete && warn_if_short(err, parsed, screen->chain) ? EXIT_PROBLEM : EXIT_OK;
 }
 
 int run_thumbnail(const Args& args, std::ostream&, std::ostream& err)

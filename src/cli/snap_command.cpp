@@ -19,11 +19,11 @@ int run_snap(const Args& args, std::ostream&, std::ostream& err)
     auto opened = open_slot_output(SNAP_COMMAND, args, "snapshot", err);
     if (!opened)
         return EXIT_USAGE;
-    const SlotArgs* parsed = &opened->args;
+    const SlotArgs& parsed = opened->args;
 
-    const auto read = snapshot::read_plusd_snapshot(opened->loaded.disc(), parsed->slot);
+    const auto read = snapshot::read_plusd_snapshot(opened->loaded.disc(), parsed.slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
-        report_slot(err, *parsed, error->reason);
+        report_slot(err, parsed, error->reason);
         return EXIT_PROBLEM;
     }
     const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);
