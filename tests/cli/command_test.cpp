@@ -102,4 +102,30 @@ TEST(Commands, EachCommandsFormsNameExactlyTheOptionsItDeclares)
     }
 }
 
+TEST(Commands, BadValuesAndOperandsAreRefusedInTheirOwnWordsBeforeAnyFileIsRead)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"thumbnail", "a.mgt", "b.png", "--size", "0"}, "invalid size '0' (1-1024)"},
+        {{"add", "a.mgt", "f.bin", "--start", "0x"}, "invalid address '0x' (decimal, or hexadecimal after 0x)"},
+        {{"add", "a.mgt", "f.bas", "--line", "65280"}, "invalid line number '65280' (0-65279)"},
+        {{"tap", "p.bas", "-o", "p.tap", "--line", "-1"}, "invalid line number '-1' (0-65279)"},
+        {{"find", "*", "a.mgt", "--type", "zx-bogus"}, "unknown type 'zx-bogus' (zx-basic, "},
+        {{"rename", "a.mgt", "--slot", "0", "new", "more"}, "rename takes one NEWNAME"},
+        {{"thumbnail", "a.mgt", "b.png", "c.png"}, "thumbnail takes one IMAGE and one OUT.png"},
+        {{"attr", "a.mgt", "--slot", "0", "+h", "-h"}, "attr takes one of +h and -h"},
+        {{"attr", "a.mgt", "--slot", "0", "-p", "+x"}, "unknown flag '+x' (attr takes +h, -h, +p and -p)"},
+        {{"attr", "a.mgt", "--slot", "0"}, "attr needs +h, -h, +p or -p"},
+        {{"attr", "a.mgt", "-h"}, "attr needs IMAGE and --slot N"}, // -h is a flag there, not the help
+        {{"make", "o.mgt", "t.tap", "--system-slot", "1"}, "--system-slot needs --system IMAGE"},
+        {{"snap", "a.mgt", "--slot", "0", "-o", "x.bin"}, "snap writes .z80 or .sna files, not 'x.bin'"},
+        {{"image", "a.mgt"}, "image needs -o OUT.mgt or -o OUT.img"},
+    };
+    for (const auto& [args, reason] : cases) {
+        const auto r = testing_support::run_cli(args);
+        EXPECT_EQ(r.code, 2) << args.front();
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("kestrel-cli: " + reason, 0), 0u) << r.err;
+    }
+}
+
 } // namespace
