@@ -130,18 +130,15 @@ std::optional<SlotOutput> open_slot_output(const Command& command, const Args& a
                                            std::ostream& err)
 {
     auto parsed = slot_args(command, args, err);
-    return parsed ? open_slot_output(*parsed, what, err) : std::nullopt;
-}
-
-std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err)
-{
-    auto loaded = load_slot(args, err);
+    if (!parsed)
+        return std::nullopt;
+    auto loaded = load_slot(*parsed, err);
     if (!loaded)
         return std::nullopt;
-    auto output = Output::open(args.output, {args.image}, args.force, what, err);
+    auto output = Output::open(parsed->output, {parsed->image}, parsed->force, what, err);
     if (!output)
         return std::nullopt;
-    return SlotOutput{args, std::move(*loaded), std::move(*output)};
+    return SlotOutput{*parsed, std::move(*loaded), std::move(*output)};
 }
 
 void report_slot(std::ostream& err, const SlotArgs& args, const std::string& reason)

@@ -1,4 +1,4 @@
-// The commands of kestrel-cli and the helpers they share. Each takes the arguments after its own name.
+// The commands of kestrel-cli, each declared in its own file (command.h says how), and the helpers they share.
 #pragma once
 
 #include "cli/command.h"
@@ -36,11 +36,12 @@ extern const Command ATTR_COMMAND;
 // Writes "kestrel-cli: " + subject + ": " + reason and a line end to err.
 void report(std::ostream& err, const std::string& subject, const std::string& reason);
 
-// A line number given with --line: decimal, 0-65279 (each dialect checks its own range).
+// A line number given with --line: decimal, 0-65279 (each dialect checks its own range); check_line is the check
+// of the options that take one.
 std::optional<std::uint16_t> parse_line_number(const std::string& text);
 std::string check_line(const std::string& text);
 
-// Writes a usage error for the command and returns EXIT_USAGE.
+// Writes a usage error (the reason, then where the help is) and returns EXIT_USAGE.
 int usage_error(std::ostream& err, const std::string& reason);
 
 // An open image with its catalogue.
@@ -95,10 +96,9 @@ struct SlotOutput
     Output output;
 };
 
-// Opens the image (checking that its slot lists a file), then the output (`what` names it in messages); on
-// failure reports on err and returns std::nullopt (the command exits with EXIT_USAGE).
-std::optional<SlotOutput> open_slot_output(const SlotArgs& args, const char* what, std::ostream& err);
-// The same for the arguments of the command, when they name IMAGE, --slot N and -o OUT.
+// Takes the command's IMAGE, --slot N and -o OUT, opens the image (checking that its slot lists a file), then the
+// output (`what` names it in messages); on failure reports on err and returns std::nullopt (the command exits with
+// EXIT_USAGE).
 std::optional<SlotOutput> open_slot_output(const Command& command, const Args& args, const char* what,
                                            std::ostream& err);
 
