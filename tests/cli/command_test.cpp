@@ -2,6 +2,7 @@
 // and refused, alike in every command, and each command's forms name exactly the options it declares.
 #include "cli/command.h"
 #include "cli_test_util.h"
+#include "support/image_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,13 @@ TEST(Commands, EveryDeclaredOptionIsParsedHelpedAndRefusedAlike)
         }
     }
     EXPECT_GE(value_options, 25u);
+}
+
+// The program's help, made from the declarations, is the text users and scripts know: a change to it is meant.
+TEST(Commands, TheProgramsHelpIsTheKeptText)
+{
+    const auto help = testing_support::run_cli({"--help"});
+    EXPECT_EQ(help.out, testing_support::read_text(KESTREL_TEST_DATA_DIR "/expected/kestrel-cli.help"));
 }
 
 TEST(Commands, EachCommandsFormsNameExactlyTheOptionsItDeclares)
