@@ -15,7 +15,8 @@ _kestrel_cli()
         --type)
             COMPREPLY=($(compgen -W "zx-basic zx-number-array zx-string-array zx-code zx-snap-48k zx-md-file
                 zx-screen zx-special zx-snap-128k zx-opentype zx-execute unidos-subdir unidos-create sam-basic
-                sam-number-array sam-string-array sam-code sam-screen zx sam screen snapshot subdirectory" \
+                sam-number-array sam-string-array sam-code sam-screen sam-subdir sam-driver-app sam-driver-boot zx sam
+                screen snapshot subdirectory" \
                 -- "$cur"))
             return
             ;;

@@ -75,6 +75,11 @@ complete_line() {
 [ "$(complete_line kestrel-cli find x --type zx-sn)" = "zx-snap-48k zx-snap-128k" ] ||
     fail "no --type value completed: $(complete_line kestrel-cli find x --type zx-sn)"
 [ "$(complete_line kestrel-cli thumbnail --s)" = "--size" ] || fail "no option completed"
+# Every --type value find takes, as its refusal of an unknown one lists them.
+types=$({ "$cli" find x y --type bogus 2>&1 || true; } | sed -nE "s/.*unknown type 'bogus' \((.*) or a type code.*/\1/p" | tr -d ',')
+[ "$(tr ' ' '\n' <<< "$(complete_line kestrel-cli find x --type '')" | sort | xargs)" = "$(tr ' ' '\n' <<< "$types" | sort | xargs)" ] ||
+    fail "the --type values completed are not find's: $(complete_line kestrel-cli find x --type '')"
+
 [ "$(complete_line kestrel-cli list g)" = FILES ] || fail "no file names offered"
 
 [ $failures -eq 0 ] || exit 1
