@@ -47,7 +47,17 @@ constexpr std::size_t COMMAND_COLUMN = 24;
 
 } // namespace
 
-std::string with_extensions(std::string text)
+std::string type_keys_text()
+{
+    std::string text;
+    for (int code = 0; code < image::TYPE_CODES; ++code) {
+        if (const std::string_view key = image::file_type(code).key; !key.empty())
+            text += (text.empty() ? "" : ", ") + std::string(key);
+    }
+    return text;
+}
+
+std::string with_lists(std::string text)
 {
     auto put = [&text](std::string_view mark, const std::string& value) {
         for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
@@ -56,6 +66,7 @@ std::string with_extensions(std::string text)
     put("{RAW}", image::extensions_text(image::KindSet::Raw, ", "));
     put("{RAW_OR}", image::extensions_text(image::KindSet::Raw));
     put("{RAW_BY_LAYOUT}", image::layouts_text());
+    put("{TYPES}", type_keys_text());
     return text;
 }
 
@@ -73,22 +84,46 @@ std::string indented(std::string_view text, std::string_view indent)
     return lines;
 }
 
-// "  -o, --output OUT   help", the help under the names when they leave no room.
+// Each line of `text` broken at blanks into lines of at most `width` characters.
+std::string wrapped(std::string_view text, std::size_t width)
+{
+    std::string lines;
+    std::size_t length = 0;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find_first_of(" \n", at), text.size());
+        const std::size_t word = end - at;
+        if (length > 0 && length + 1 + word > width) {
+            lines += '\n';
+            length = 0;
+        } else if (length > 0) {
+            lines += ' ';
+            ++length;
+        }
+        lines.append(text.substr(at, word));
+        length += word;
+        if (end < text.size() && text[end] == '\n') {
+            lines += '\n';
+            length = 0;
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+// "  -o, --output OUT   help", the help under the names when they leave no room, its lines within the width of the
+// texts.
 std::string option_lines(const Option& option, std::size_t column)
 {
+    constexpr std::size_t WIDTH = 100;
     std::string names = std::string("  ") + option.name;
     if (option.alias)
         names += std::string(", ") + option.alias;
     if (option.value)
         names += std::string(" ") + option.value;
-    std::string help = option.help;
-    if (option.repeatable) {
-        // On the help's last line while that stays within the width of the texts.
-        constexpr std::size_t WIDTH = 100;
-        constexpr std::string_view AGAIN = "(may be given more than once)";
-        const std::size_t last_line = help.size() - (help.rfind('\n') + 1);
-        help += (column + last_line + 1 + AGAIN.size() <= WIDTH ? " " : "\n") + std::string(AGAIN);
-    }
+    std::string help = with_lists(option.help);
+    if (option.repeatable)
+        help += " (may be given more than once)";
+    help = wrapped(help, WIDTH - column);
     const std::string margin(column, ' ');
     if (names.size() + 2 > column)
         return names + '\n' + indented(help, margin);
@@ -227,7 +262,7 @@ std::string program_help()
     text += "\nOptions:\n";
     for (const Option& option : PROGRAM_OPTIONS)
         text += option_lines(option, PROGRAM_COLUMN);
-    return with_extensions(text + "\n" + HELP_TAIL);
+    return with_lists(text + "\n" + HELP_TAIL);
 }
 
 std::string command_help(const Command& command)
@@ -247,7 +282,7 @@ std::string command_help(const Command& command)
     text += option_lines(Option{own_h ? "--help" : "-h", own_h ? nullptr : "--help", nullptr, "show this text"},
                          COMMAND_COLUMN);
     text += std::string("\nExample:\n  ") + PROGRAM_NAME + " " + command.example + "\n";
-    return with_extensions(text);
+    return with_lists(text);
 }
 
 } // namespace cli

@@ -107,9 +107,10 @@ std::optional<Args> parse_args(const Command& command, const std::vector<std::st
 // command takes no -h of its own.
 bool asks_help(const Command& command, const std::vector<std::string>& args);
 
-// The text with its marks ({RAW}, {RAW_OR}, {RAW_BY_LAYOUT}) replaced by the lists of image extensions from the
-// table of image kinds.
-std::string with_extensions(std::string text);
+// The text with its marks replaced by lists from the tables: {RAW}, {RAW_OR}, {RAW_BY_LAYOUT} by the image
+// extensions of the table of image kinds, {TYPES} by the type keys of the file-type table (type_keys_text()).
+std::string with_lists(std::string text);
+std::string type_keys_text();
 
 // The program's help, and one command's.
 std::string program_help();

@@ -264,8 +264,7 @@ int run_disc(const Command& command, const Args& args, std::ostream& err)
 
 constexpr Option DEVICE{"--device", nullptr, "PATH", "the drive's device, or the file that stands in for it"};
 constexpr Option DRIVER{"--driver", nullptr, "NAME",
-                        "the libdsk driver (default floppy); raw, rawoo, dsk or edsk work on\n"
-                        "the file --device names"};
+                        "the libdsk driver (default floppy); raw, rawoo, dsk or edsk work on the file --device names"};
 
 } // namespace
 

@@ -321,8 +321,7 @@ constexpr const char* EDIT_NOTE =
 
 constexpr Option EDIT_OUTPUT = output_option("OUT", "write the edited image to OUT and leave IMAGE as it is");
 constexpr Option EDIT_FORCE{"--force", nullptr, nullptr,
-                            "replace an existing OUT; edit a protected file, or in place an image\n"
-                            "of several names"};
+                            "replace an existing OUT; edit a protected file, or in place an image of several names"};
 
 } // namespace
 

@@ -47,11 +47,7 @@ struct TypeFilter
 
 std::string type_names_text()
 {
-    std::string text;
-    for (int code = 0; code < image::TYPE_CODES; ++code) {
-        if (!image::file_type(code).key.empty())
-            text += std::string(text.empty() ? "" : ", ") + std::string(image::file_type(code).key);
-    }
+    std::string text = type_keys_text();
     for (const TypeGroup& group : TYPE_GROUPS)
         text += std::string(", ") + group.name;
     return text + " or a type code 0-" + std::to_string(image::TYPE_CODES - 1);
@@ -238,8 +234,9 @@ const Command FIND_COMMAND{
                "(zx-basic, sam-code, ...)\n"
                "or a group (zx, sam, screen, snapshot, subdirectory). Exit status 1 when nothing matched.",
     .options = {RECURSIVE,
-                {"--type", nullptr, "TYPE", "only files of this type or group, or of this type code 0-63", true,
-                 check_type},
+                {"--type", nullptr, "TYPE",
+                 "only files of this type ({TYPES}), group (zx, sam, screen, snapshot, subdirectory) or type code 0-63",
+                 true, check_type},
                 JSON},
     .example = "find -r '*elite*' discs/ --type zx-code",
     .run = run_find,

@@ -94,7 +94,7 @@ std::string option_item(const Option& option)
         roff += ", \\fB\\%" + escaped(option.alias) + "\\fR";
     if (option.value)
         roff += " \\fI" + escaped(option.value) + "\\fR";
-    return roff + '\n' + prose(std::string(option.help) + (option.repeatable ? " (may be given more than once)" : ""));
+    return roff + '\n' + prose(with_lists(option.help) + (option.repeatable ? " (may be given more than once)" : ""));
 }
 
 std::string commands_section()
@@ -109,7 +109,7 @@ std::string commands_section()
             roff += (at == 0 ? ".TP\n" : ".TQ\n") + form(command.name, synopsis.substr(at, end - at));
             at = end + 1;
         }
-        roff += prose(with_extensions(command.summary));
+        roff += prose(with_lists(command.summary));
         roff += ".sp\n.RS\n.EX\n" + escaped(std::string("kestrel-cli ") + command.example) + "\n.EE\n.RE\n";
         if (!command.options.empty()) {
             roff += ".RS\n";
@@ -118,7 +118,7 @@ std::string commands_section()
             roff += ".RE\n";
         }
         if (command.note && (i + 1 == all.size() || all[i + 1]->note != command.note))
-            roff += ".PP\n" + prose(with_extensions(command.note));
+            roff += ".PP\n" + prose(with_lists(command.note));
     }
     return roff;
 }
