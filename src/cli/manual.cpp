@@ -58,6 +58,10 @@ std::string prose(std::string_view text)
         }
         if ((at == 0 || text[at - 1] == '\n') && (text[at] == '.' || text[at] == '\''))
             roff += "\\&";
+        // A word with a hyphen (zx-string-array, 0-63) is not broken at the end of a line.
+        const std::size_t word_end = std::min(text.find_first_of(" \n", at), text.size());
+        if (word_start && text.substr(at, word_end - at).find('-') != std::string_view::npos)
+            roff += "\\%";
         roff += escaped(text.substr(at, 1));
         ++at;
     }
