@@ -16,6 +16,7 @@
 using testing_support::ImageBuilder;
 using testing_support::PopupWatcher;
 using testing_support::run_cli;
+using testing_support::WhenShown;
 using testing_support::WindowFixture;
 
 namespace {
@@ -78,26 +79,6 @@ QStringList row_menu(WindowFixture& f, int row, const QString& label = {})
     QApplication::sendEvent(list->viewport(), &event);
     return entries;
 }
-
-// Runs an action on the sub-window named `name` once it is shown (after any menu has closed), then closes it.
-class WhenShown
-{
-public:
-    WhenShown(const WindowFixture& f, const char* name, std::function<void(QWidget&)> act)
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this, &f, name, act] {
-            if (auto* window = f.window->findChild<QWidget*>(name); window && window->isVisible()) {
-                m_timer.stop();
-                act(*window);
-                window->close();
-            }
-        });
-        m_timer.start(10);
-    }
-
-private:
-    QTimer m_timer;
-};
 
 // Copies a real SAM disc of the test images into the fixture's folder and lists it.
 void open_real(WindowFixture& f, const std::string& name)
