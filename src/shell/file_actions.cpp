@@ -17,6 +17,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <array>
 
 namespace shell {
 
@@ -33,10 +34,14 @@ void MainWindow::create_browser_menu()
     m_delete_action = m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
     m_browser_menu->addAction(QString::fromUtf8("New image from tapes\u2026"), this, &MainWindow::new_image_from_tapes);
     m_browser_menu->addSeparator();
-    m_browser_menu->addAction(QString::fromUtf8("About Kestrel\u2026"), this, &MainWindow::show_about)
-        ->setShortcut(Qt::Key_F1);
-    m_rename_action->setShortcut(Qt::Key_F2);
-    m_delete_action->setShortcut(Qt::Key_Delete);
+    QAction* about = m_browser_menu->addAction(QString::fromUtf8("About Kestrel\u2026"), this, &MainWindow::show_about);
+    // The keys are the window's (its event filter); the menu only shows them, and takes them while it is open.
+    const std::array<std::pair<QAction*, Qt::Key>, 3> keys = {
+        {{m_rename_action, Qt::Key_F2}, {m_delete_action, Qt::Key_Delete}, {about, Qt::Key_F1}}};
+    for (const auto& [action, key] : keys) {
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
 }
 
 void MainWindow::show_browser_menu(std::optional<QPoint> position)
@@ -284,23 +289,26 @@ void MainWindow::delete_image_file()
     QString question = "Deleting " + path;
     question += trash ? "\n\nIt goes to the trash, from where it can be restored."
                       : "\n\nThere is no trash here: the file is deleted for good.";
-    QString status;
-    if (m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question, Preset::No)) {
-        const bool listed = is_listed_image(to_path(path));
-        bool gone = false;
-        if (trash) {
-            const QString reason = m_services.system.move_to_trash(path);
-            gone = reason.isEmpty();
-            status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
-        } else {
-            QFile file(path);
-            gone = file.remove();
-            status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
-        }
-        // The list of a deleted image would only lead to empty tapes: it goes with the file.
-        if (gone && listed)
-            forget_list();
+    // Declined: the image stays selected and listed, the pane as it is.
+    if (!m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question, Preset::No)) {
+        m_status->clearMessage();
+        return;
     }
+    QString status;
+    const bool listed = is_listed_image(to_path(path));
+    bool gone = false;
+    if (trash) {
+        const QString reason = m_services.system.move_to_trash(path);
+        gone = reason.isEmpty();
+        status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
+    } else {
+        QFile file(path);
+        gone = file.remove();
+        status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
+    }
+    // The list of a deleted image would only lead to empty tapes: it goes with the file.
+    if (gone && listed)
+        forget_list();
     refresh_browser();
     show_status(status);
 }

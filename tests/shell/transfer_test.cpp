@@ -497,7 +497,7 @@ void TransferTest::delete_asks_first()
     QCOMPARE(f.requester.asked().value(0).text,
              "Deleting " + f.path("gone.mgt") + "\n\nIt goes to the trash, from where it can be restored.");
     QCOMPARE(f.requester.asked().value(0).extra, QString("preset No"));
-    QCOMPARE(f.browser()->selected_path(), f.folder() + "/");
+    QCOMPARE(f.browser()->selected_path(), f.path("gone.mgt"));
 
     f.pick(f.path("gone.mgt"));
     f.requester.expect("yesno", "yes");
