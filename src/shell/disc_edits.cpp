@@ -495,6 +495,8 @@ void MainWindow::undo_edit()
     if (!saved.text.empty())
         status += "; " + from_path(saved.text);
     m_redo.push_back(std::move(done));
+    if (m_redo.size() > MAX_UNDO_STEPS)
+        m_redo.erase(m_redo.begin());
     show_status(status);
 }
 
