@@ -5,7 +5,8 @@
 // offers the row's commands; an image dropped on the window is selected and listed as a click would.
 //
 // The class is spread over files by what the handlers do:
-//   main_window.cpp        the controls, their layout and the window's events (keys, close, drag and drop)
+//   main_window.cpp        the controls, their layout and the window's events (keys, close, drag and drop), the
+//                          About box and the donation button
 //   window_listing.cpp     a browser event: the image listed and checked, the list filled
 //   row_commands.cpp       the row menu's table and its commands: convert, view screen, list BASIC, export, snapshot
 //   drive_buttons.cpp      grab and write with SAMDisk or the built-in transfer (drive_transfer.cpp)
