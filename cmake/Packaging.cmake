@@ -58,7 +58,8 @@ endif()
 foreach(page ${KESTREL_MAN_PAGES})
     install(FILES ${KESTREL_DOC_BUILD}/man/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-install(FILES ${KESTREL_DOC_BUILD}/changelog.gz ${KESTREL_PACKAGING_DIR}/copyright
+# The README is the manual: the window's About box names it there.
+install(FILES ${KESTREL_DOC_BUILD}/changelog.gz ${KESTREL_PACKAGING_DIR}/copyright ${PROJECT_SOURCE_DIR}/README.md
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrel)
 # The static kestrel-cli holds its libraries by design: the overrides say why.
 if(static_cli)

@@ -63,6 +63,18 @@ struct AddOptions
     std::optional<std::uint16_t> line;  // BASIC text (.bas): the auto-run line
 };
 
+// The start addresses at which code of `length` bytes fits: ZX Code from 0 to where its last byte is 65535, SAM
+// Code from 16384 (below it the ROM) to where its last byte is the last of 512 KiB. Nothing when the code fits at
+// no address (longer than 65,535 bytes for ZX, than 507,904 bytes for SAM).
+struct AddressRange
+{
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+};
+std::optional<AddressRange> code_start_range(bool sam, std::uint64_t length);
+// The longest code file of the kind, in bytes.
+std::uint64_t longest_code(bool sam);
+
 // The disc files a host file gives: every standard file of a .tap/.tzx (as `make` reads them, with the lines of
 // what was skipped in `notes`), a +D snapshot of a .z80/.sna (refused, with the reason, when the +D could not have
 // saved that machine state), a ZX or (with `sam`) SAM BASIC program of BASIC text (.bas, refused with the line

@@ -272,6 +272,20 @@ std::variant<FilesToAdd, std::string> with_path(const std::string& path, std::va
 
 } // namespace
 
+std::uint64_t longest_code(bool sam)
+{
+    return sam ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS : ZX_MAX_BYTES;
+}
+
+std::optional<AddressRange> code_start_range(bool sam, std::uint64_t length)
+{
+    const std::uint64_t first = sam ? SAM_FIRST_ADDRESS : 0;
+    const std::uint64_t end = sam ? SAM_ADDRESS_END : 0x10000;
+    if (length > longest_code(sam))
+        return std::nullopt;
+    return AddressRange{static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(std::min(end - 1, end - length))};
+}
+
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
 {
     const HostKind kind = kind_of(path);

@@ -11,6 +11,8 @@
 namespace platform {
 namespace {
 
+constexpr qsizetype FEW_CHOICES = 4;
+
 QMessageBox::Icon message_icon(shell::Icon icon)
 {
     switch (icon) {
@@ -125,7 +127,9 @@ QString QtRequester::ask_choice(const QString& title, const QString& prompt, con
     dialog.setLabelText(prompt);
     dialog.setComboBoxItems(items);
     dialog.setComboBoxEditable(false);
-    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    // A few choices (ZX or SAM) in a small drop-down list; many (an archive's images) in a list that shows them.
+    if (items.size() > FEW_CHOICES)
+        dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
     shell::run_modal(dialog);
     return dialog.result() == QDialog::Accepted ? dialog.textValue() : QString();
 }

@@ -99,27 +99,42 @@ QString capitalised(QString text)
     return text;
 }
 
-// Asks how to add a file that is neither a tape nor a snapshot: ZX or SAM Code, and its start address; false when
-// the user cancelled.
-bool ask_code_options(Requester& requester, const QString& name, const QString& image, files::AddOptions& options)
+// Asks how to add a file of `length` bytes that is neither a tape nor a snapshot: ZX or SAM Code, and a start
+// address at which it fits, asked again after a message until it is one; false when the user cancelled.
+bool ask_code_options(Requester& requester, const QString& name, std::int64_t length, const QString& image,
+                      files::AddOptions& options)
 {
-    const QString kind =
-        requester.ask_choice("Add " + name, "Add " + name + " to " + image + " as:", {"ZX Code", "SAM Code"});
-    if (kind.isEmpty())
-        return false;
-    options.sam = kind == "SAM Code";
-    const std::uint32_t limit = options.sam ? 0x7FFFF : 0xFFFF;
-    QString answer = "32768";
     for (;;) {
-        answer = requester.ask_text("Start address",
-                                    QString("Start address of %1 as %2 (0 to %3):").arg(name, kind).arg(limit), answer);
-        if (answer.isEmpty())
+        const QString kind =
+            requester.ask_choice("Add " + name, "Add " + name + " to " + image + " as:", {"ZX Code", "SAM Code"});
+        if (kind.isEmpty())
             return false;
-        options.start = parse_address(answer, limit);
-        if (options.start)
-            return true;
-        requester.show_message("Start address", QString("%1 is not an address from 0 to %2").arg(answer).arg(limit),
-                               Icon::Exclamation);
+        options.sam = kind == "SAM Code";
+        const auto range =
+            files::code_start_range(options.sam, static_cast<std::uint64_t>(std::max<std::int64_t>(length, 0)));
+        if (!range) {
+            requester.show_message("Add " + name,
+                                   QString("%1 is %2 bytes long: %3 holds at most %4 bytes")
+                                       .arg(name, grouped(length), kind,
+                                            grouped(static_cast<std::int64_t>(files::longest_code(options.sam)))),
+                                   Icon::Exclamation);
+            continue;
+        }
+        const QString span = QString("%1 to %2").arg(range->first).arg(range->last);
+        QString answer = QString::number(std::clamp<std::uint32_t>(32768, range->first, range->last));
+        for (;;) {
+            answer = requester.ask_text(
+                "Start address",
+                QString("Start address of %1 (%2 bytes) as %3, from %4:").arg(name, grouped(length), kind, span),
+                answer);
+            if (answer.isEmpty())
+                return false;
+            options.start = parse_address(answer, range->last);
+            if (options.start && *options.start >= range->first)
+                return true;
+            requester.show_message("Start address", QString("%1 is not a start address from %2").arg(answer, span),
+                                   Icon::Exclamation);
+        }
     }
 }
 
@@ -158,7 +173,7 @@ std::optional<MainWindow::EditBase> MainWindow::editable_disc()
 }
 
 std::optional<files::SaveResult> MainWindow::save_in_place(const std::string& path, const files::DiscValue& before,
-                                                           const files::DiscValue& after, const QString& failed)
+                                                           const files::DiscValue& after)
 {
     files::SaveResult saved = files::save_disc(path, before, after);
     if (saved.problem == files::SaveProblem::HardLinks &&
@@ -172,9 +187,9 @@ std::optional<files::SaveResult> MainWindow::save_in_place(const std::string& pa
         return saved;
     if (saved.problem == files::SaveProblem::Changed && is_listed_image(path)) {
         relist();
-        show_status(failed + from_path(saved.text) + "; listed again");
+        show_status(from_path(saved.text) + "; listed again");
     } else {
-        show_status(failed + from_path(saved.text));
+        show_status(from_path(saved.text));
     }
     return std::nullopt;
 }
@@ -183,15 +198,16 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
                              const std::function<QString(const QString& image)>& what,
                              const std::vector<std::string>& notes)
 {
+    // The core's reason says that nothing changed (or nothing was edited).
     if (const auto* reason = std::get_if<std::string>(&outcome)) {
-        show_status("Nothing changed in " + base.shown + ": " + from_path(*reason));
+        show_status(base.shown + ": " + from_path(*reason));
         return;
     }
     const files::Edited& edited = std::get<files::Edited>(outcome);
     UndoStep step{m_listed.file, base.disc, edited.disc, {}, edited.changed_slots};
     QString status;
     if (!base.container) {
-        const auto saved = save_in_place(step.path, step.before, step.after, "Nothing changed in " + base.shown + ": ");
+        const auto saved = save_in_place(step.path, step.before, step.after);
         if (!saved)
             return;
         step.what = what(base.shown);
@@ -233,6 +249,7 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
     append_lines(edited.lines);
     append_lines(notes);
     select_slots(edited.changed_slots);
+    std::erase_if(m_redo, [&](const UndoStep& undone) { return undone.path == step.path; });
     m_undo.push_back(std::move(step));
     if (m_undo.size() > MAX_UNDO_STEPS)
         m_undo.erase(m_undo.begin());
@@ -253,7 +270,20 @@ void MainWindow::select_slots(const std::vector<int>& chosen)
     if (first) {
         m_list->setCurrentItem(first, 0, QItemSelectionModel::NoUpdate);
         m_list->scrollToItem(first);
+        return;
     }
+    // The files are gone (a delete, an add undone): the row now where the first of them was listed, else the last.
+    const int count = m_list->topLevelItemCount();
+    if (chosen.empty() || count == 0)
+        return;
+    const int lowest = *std::ranges::min_element(chosen);
+    QTreeWidgetItem* next = m_list->topLevelItem(count - 1);
+    for (int i = count - 1; i >= 0; --i) {
+        if (m_list->topLevelItem(i)->data(0, Qt::UserRole).toInt() > lowest)
+            next = m_list->topLevelItem(i);
+    }
+    m_list->setCurrentItem(next);
+    m_list->scrollToItem(next);
 }
 
 void MainWindow::add_files_to_image()
@@ -291,13 +321,14 @@ void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
                 return;
             }
             options.sam = kind == "SAM BASIC";
-        } else if (!ask_code_options(m_services.requester, name, base->shown, options)) {
+        } else if (!ask_code_options(m_services.requester, name, QFileInfo(path).size(), base->shown, options)) {
             show_status("Nothing added to " + base->shown);
             return;
         }
         auto read = files::files_from_path(to_path(path), options);
         if (const auto* reason = std::get_if<std::string>(&read)) {
-            show_status("Nothing added to " + base->shown + ": " + name + ": " + from_path(*reason));
+            // The reason names the file by its path.
+            show_status("Nothing added to " + base->shown + ": " + from_path(*reason));
             return;
         }
         auto& found = std::get<files::FilesToAdd>(read);
@@ -405,11 +436,21 @@ void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
                 [&](const QString& image) { return "made " + row_name(row) + " " + state + " in " + image; });
 }
 
+std::vector<MainWindow::UndoStep>::iterator MainWindow::last_step_of_listed(std::vector<UndoStep>& steps)
+{
+    const auto found = std::ranges::find_if(steps.rbegin(), steps.rend(),
+                                            [&](const UndoStep& step) { return is_listed_image(step.path); });
+    return found == steps.rend() ? steps.end() : std::prev(found.base());
+}
+
 std::vector<MainWindow::UndoStep>::iterator MainWindow::last_undo_step()
 {
-    const auto found = std::ranges::find_if(m_undo.rbegin(), m_undo.rend(),
-                                            [&](const UndoStep& step) { return is_listed_image(step.path); });
-    return found == m_undo.rend() ? m_undo.end() : std::prev(found.base());
+    return last_step_of_listed(m_undo);
+}
+
+std::vector<MainWindow::UndoStep>::iterator MainWindow::last_redo_step()
+{
+    return last_step_of_listed(m_redo);
 }
 
 QStringList MainWindow::protected_names(const std::vector<int>& chosen) const
@@ -444,7 +485,7 @@ void MainWindow::undo_edit()
         }
         return;
     }
-    const UndoStep done = std::move(*step);
+    UndoStep done = std::move(*step);
     m_undo.erase(step);
     relist();
     select_slots(done.changed_slots);
@@ -453,6 +494,39 @@ void MainWindow::undo_edit()
         status += "; Control+Z undoes the edit before";
     if (!saved.text.empty())
         status += "; " + from_path(saved.text);
+    m_redo.push_back(std::move(done));
+    if (m_redo.size() > MAX_UNDO_STEPS)
+        m_redo.erase(m_redo.begin());
+    show_status(status);
+}
+
+void MainWindow::redo_edit()
+{
+    m_status->clearMessage();
+    const auto step = last_redo_step();
+    if (step == m_redo.end()) {
+        show_status("Nothing to redo");
+        return;
+    }
+    const files::SaveResult saved = files::save_disc(step->path, step->before, step->after);
+    if (!saved.written) {
+        if (saved.problem == files::SaveProblem::Changed) {
+            m_redo.erase(step);
+            relist();
+            show_status("Not redone: " + from_path(saved.text) + "; listed again");
+        } else {
+            show_status("Not redone: " + from_path(saved.text));
+        }
+        return;
+    }
+    UndoStep done = std::move(*step);
+    m_redo.erase(step);
+    relist();
+    select_slots(done.changed_slots);
+    QString status = "Redone: " + done.what + UNDO_HINT;
+    if (!saved.text.empty())
+        status += "; " + from_path(saved.text);
+    m_undo.push_back(std::move(done));
     show_status(status);
 }
 

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <array>
 
 namespace shell {
 
@@ -32,15 +33,25 @@ void MainWindow::create_browser_menu()
     m_rename_action = m_browser_menu->addAction("Rename file", this, &MainWindow::rename_image_file);
     m_delete_action = m_browser_menu->addAction("Delete file", this, &MainWindow::delete_image_file);
     m_browser_menu->addAction(QString::fromUtf8("New image from tapes\u2026"), this, &MainWindow::new_image_from_tapes);
+    m_browser_menu->addSeparator();
+    QAction* about = m_browser_menu->addAction(QString::fromUtf8("About Kestrel\u2026"), this, &MainWindow::show_about);
+    // The keys are the window's (its event filter); the menu only shows them, and takes them while it is open.
+    const std::array<std::pair<QAction*, Qt::Key>, 3> keys = {
+        {{m_rename_action, Qt::Key_F2}, {m_delete_action, Qt::Key_Delete}, {about, Qt::Key_F1}}};
+    for (const auto& [action, key] : keys) {
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
 }
 
-void MainWindow::show_browser_menu()
+void MainWindow::show_browser_menu(std::optional<QPoint> position)
 {
     // A folder gets no file actions.
-    const bool file = !m_current_image_path.empty() && !m_current_image_path.ends_with('/');
+    const QString path = m_browser->selected_path();
+    const bool file = !path.isEmpty() && !path.endsWith('/');
     m_rename_action->setVisible(file);
     m_delete_action->setVisible(file);
-    m_browser_menu->exec(QCursor::pos() - QPoint(1, 1));
+    m_browser_menu->exec(position.value_or(QCursor::pos() - QPoint(1, 1)));
 }
 
 void MainWindow::refresh_browser()
@@ -175,6 +186,19 @@ void MainWindow::new_image_from_tapes()
     show_status(status);
 }
 
+namespace {
+
+// The extensions of image kinds at the end of a file name ("GAME.mgt.gz" gives ".mgt.gz"), "" for none.
+QString image_extensions(const QString& name)
+{
+    QString stem = name;
+    while (stem.lastIndexOf('.') > 0 && is_image_name(to_path(stem)))
+        stem = stem.left(stem.lastIndexOf('.'));
+    return name.mid(stem.size());
+}
+
+} // namespace
+
 void MainWindow::rename_image_file()
 {
     const QString old_path = m_browser->selected_path();
@@ -182,47 +206,74 @@ void MainWindow::rename_image_file()
         show_status("Select an image file to rename");
         return;
     }
+    m_status->clearMessage();
     const QString old_name = QFileInfo(old_path).fileName();
     const QString folder = from_path(common::folder_part(to_path(old_path)));
-    const QString answer = m_services.requester.ask_text("Rename file", "Please enter new file name", old_name);
-    const QString new_path = folder + answer;
-    m_current_image_path = to_path(new_path);
-    QString status;
-    if (!answer.isEmpty() && answer != old_name) {
-        const bool listed = is_listed_image(to_path(old_path));
-        QFile file(old_path);
-        // Never replaces an existing file.
-        if (QFileInfo::exists(new_path)) {
-            status = "Not renamed: " + answer + " exists";
-        } else if (const QString target_folder = QFileInfo(new_path).path(); !QFileInfo(target_folder).isDir()) {
-            status = "Not renamed: there is no folder " + target_folder;
-        } else if (!file.rename(new_path)) {
-            status = "Not renamed: " + old_name + ": " + file.errorString();
-        } else {
-            status = "Renamed " + old_name + " to " + answer;
-            const bool readable = is_image_name(to_path(new_path));
-            if (!readable)
-                status += "; the browser lists only disc images and archives (" + QString(IMAGE_PATTERN) + ")";
-            // The list follows its image to the new name; under a name the window does not read, or reads another
-            // way (.mgt to .img swaps the order of the sides), it goes.
-            const bool read_alike =
-                image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
-                image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
-            // The edits of the image undo in it under its new name.
-            for (UndoStep& step : m_undo) {
-                if (step.path == to_path(old_path))
-                    step.path = to_path(new_path);
-            }
-            if (listed && readable && read_alike) {
-                const std::string inner = m_listed.path.substr(m_listed.file.size());
-                m_listed.file = to_path(new_path);
-                m_listed.path = m_listed.file + inner;
-            } else if (listed) {
-                forget_list();
-            }
+    // A name typed without an extension keeps the image's, as the save requesters add theirs: without it the
+    // folder tree would no longer show the image. A name that cannot be taken is said, and asked again.
+    QString answer = old_name;
+    QString new_path;
+    for (;;) {
+        answer = m_services.requester.ask_text("Rename file", "Please enter new file name", answer);
+        if (answer.isEmpty() || answer == old_name)
+            return;
+        if (QFileInfo(answer).suffix().isEmpty())
+            answer += image_extensions(old_name);
+        new_path = folder + answer;
+        QString refused;
+        if (QFileInfo::exists(new_path))
+            refused = answer + " exists: choose another name";
+        else if (const QString target_folder = QFileInfo(new_path).path(); !QFileInfo(target_folder).isDir())
+            refused = "There is no folder " + target_folder;
+        if (refused.isEmpty())
+            break;
+        m_services.requester.show_message("Rename file", refused, Icon::Exclamation);
+    }
+    const bool listed = is_listed_image(to_path(old_path));
+    QFile file(old_path);
+    if (!file.rename(new_path)) {
+        show_status("Not renamed: " + old_name + ": " + file.errorString());
+        return;
+    }
+    QString status = "Renamed " + old_name + " to " + answer;
+    const bool readable = is_image_name(to_path(new_path));
+    if (!readable)
+        status += "; the browser lists only disc images and archives (" + QString(IMAGE_PATTERN) + ")";
+    // The list follows its image to the new name; under a name the window does not read, or reads another way
+    // (.mgt to .img swaps the order of the sides), it goes.
+    const bool read_alike = image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
+                            image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
+    // The edits of the image undo and redo in it under its new name.
+    for (std::vector<UndoStep>* steps : {&m_undo, &m_redo}) {
+        for (UndoStep& step : *steps) {
+            if (step.path == to_path(old_path))
+                step.path = to_path(new_path);
         }
     }
-    refresh_browser();
+    if (listed && readable && read_alike) {
+        const std::string inner = m_listed.path.substr(m_listed.file.size());
+        m_listed.file = to_path(new_path);
+        m_listed.path = m_listed.file + inner;
+    } else if (listed) {
+        forget_list();
+    }
+    if (readable && listed && !read_alike) {
+        // Read another way under its new name: listed and checked afresh.
+        {
+            const QSignalBlocker quiet(m_browser);
+            refresh_browser();
+        }
+        select_and_list(new_path);
+    } else if (readable) {
+        // The renamed image stays selected, its list and the message pane as they are.
+        const QSignalBlocker quiet(m_browser);
+        refresh_browser();
+        m_browser->select_path(new_path);
+        m_current_image_path = to_path(new_path);
+        m_settings.Currentdir = common::folder_part(m_current_image_path);
+    } else {
+        refresh_browser();
+    }
     show_status(status);
 }
 
@@ -236,25 +287,28 @@ void MainWindow::delete_image_file()
     const QString name = QFileInfo(path).fileName();
     const bool trash = m_services.system.has_trash();
     QString question = "Deleting " + path;
-    if (!trash)
-        question += "\n\nThere is no trash here: the file is deleted for good.";
-    QString status;
-    if (m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question)) {
-        const bool listed = is_listed_image(to_path(path));
-        bool gone = false;
-        if (trash) {
-            const QString reason = m_services.system.move_to_trash(path);
-            gone = reason.isEmpty();
-            status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
-        } else {
-            QFile file(path);
-            gone = file.remove();
-            status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
-        }
-        // The list of a deleted image would only lead to empty tapes: it goes with the file.
-        if (gone && listed)
-            forget_list();
+    question += trash ? "\n\nIt goes to the trash, from where it can be restored."
+                      : "\n\nThere is no trash here: the file is deleted for good.";
+    // Declined: the image stays selected and listed, the pane as it is.
+    if (!m_services.requester.ask_yes_no("Are you sure?", question, Icon::Question, Preset::No)) {
+        m_status->clearMessage();
+        return;
     }
+    QString status;
+    const bool listed = is_listed_image(to_path(path));
+    bool gone = false;
+    if (trash) {
+        const QString reason = m_services.system.move_to_trash(path);
+        gone = reason.isEmpty();
+        status = gone ? "Moved " + name + " to the trash" : "Not deleted: " + name + ": " + reason;
+    } else {
+        QFile file(path);
+        gone = file.remove();
+        status = gone ? "Deleted " + name + " for good" : "Not deleted: " + name + ": " + file.errorString();
+    }
+    // The list of a deleted image would only lead to empty tapes: it goes with the file.
+    if (gone && listed)
+        forget_list();
     refresh_browser();
     show_status(status);
 }

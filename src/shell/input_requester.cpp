@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace shell {
 namespace {
 
@@ -16,6 +18,7 @@ constexpr QRect PROMPT_RECT(10, 10, 280, 22);
 constexpr QRect FIELD_RECT(10, 32, 275, 21);
 constexpr QRect OK_RECT(60, 67, 80, 25);
 constexpr QRect CANCEL_RECT(160, 67, 80, 25);
+constexpr int FONT_SLACK = 4; // a face's line may be taller than its pixel size
 
 } // namespace
 
@@ -32,26 +35,30 @@ InputRequester::InputRequester(const QString& title, const QString& prompt, cons
     if (owner)
         setFont(owner->font());
     setWindowTitle(title);
-    setFixedSize(WINDOW_SIZE);
 
+    // A prompt longer than a line wraps, and everything below it moves down by the lines it takes.
     auto* label = new QLabel(prompt, this);
     label->setObjectName("inputPrompt");
-    label->setGeometry(PROMPT_RECT);
+    label->setWordWrap(true);
+    const int prompt_height = std::max(PROMPT_RECT.height(), label->heightForWidth(PROMPT_RECT.width()) + FONT_SLACK);
+    const int below = prompt_height - PROMPT_RECT.height();
+    label->setGeometry(PROMPT_RECT.adjusted(0, 0, 0, below));
+    setFixedSize(WINDOW_SIZE + QSize(0, below));
 
     m_field = new QLineEdit(initial, this);
     m_field->setObjectName("inputField");
-    m_field->setGeometry(FIELD_RECT);
+    m_field->setGeometry(FIELD_RECT.translated(0, below));
     m_field->setCursorPosition(static_cast<int>(initial.size()));
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("inputOk");
-    ok->setGeometry(OK_RECT);
+    ok->setGeometry(OK_RECT.translated(0, below));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* cancel = new QPushButton("Cancel", this);
     cancel->setObjectName("inputCancel");
-    cancel->setGeometry(CANCEL_RECT);
+    cancel->setGeometry(CANCEL_RECT.translated(0, below));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -116,10 +117,7 @@ void MainWindow::create_controls()
     connect(m_grab_b, &QPushButton::clicked, this, [this] { grab_disc('B'); });
     connect(m_write_a, &QPushButton::clicked, this, [this] { write_to_drive('A'); });
     connect(m_write_b, &QPushButton::clicked, this, [this] { write_to_drive('B'); });
-    connect(m_donate, &QPushButton::clicked, this, [this] {
-        if (!m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false))
-            show_status(QString("No web browser could be started; the donation page is ") + DONATE_ADDRESS);
-    });
+    connect(m_donate, &QPushButton::clicked, this, &MainWindow::donate);
     connect(m_view, &QPushButton::clicked, this, &MainWindow::view_selected_screen);
 
     check_drive_buttons();
@@ -171,39 +169,117 @@ void MainWindow::select_all_rows()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        // Control+A selects every row, whichever control of this window has the focus; in a requester or any
-        // other window it stays theirs. The key event reaches the filter once per receiving object; only the
-        // first delivery (the focus widget) counts.
-        if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier) && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched) == QApplication::focusWidget() &&
-            static_cast<QWidget*>(watched)->window() == this)
-            select_all_rows();
-        // Control+Z undoes the last edit of an image, from any control of this window (none of them edits text);
-        // taken here, the key goes no further.
-        if (key->matches(QKeySequence::Undo) && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->window() == this) {
-            undo_edit();
-            return true;
-        }
-        // Return on the list does what a double click does; Delete on an image in the browser deletes it, after
-        // the question.
-        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-        if (watched == m_list && plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            !m_list->selectedItems().isEmpty()) {
-            view_selected_screen();
-            return true;
-        }
-        if (watched == m_browser && plain && key->key() == Qt::Key_Delete) {
-            const QString path = m_browser->selected_path();
-            if (!path.isEmpty() && !path.endsWith('/')) {
-                delete_image_file();
-                return true;
-            }
+    const bool ours = watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this;
+    // Tab into the list selects its current row (the first when none), so that Return and Delete act on what the
+    // focus shows.
+    if (watched == m_list && event->type() == QEvent::FocusIn && m_list->selectedItems().isEmpty() &&
+        m_list->topLevelItemCount() > 0) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+            QTreeWidgetItem* item = m_list->currentItem() ? m_list->currentItem() : m_list->topLevelItem(0);
+            m_list->setCurrentItem(item);
         }
     }
+    if (event->type() != QEvent::KeyPress || !ours)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // Control+A selects every row, whichever control of this window has the focus; in a requester or any other
+    // window it stays theirs. The key event reaches the filter once per receiving object; only the first delivery
+    // (the focus widget) counts.
+    if (key->key() == Qt::Key_A && (key->modifiers() & Qt::ControlModifier) &&
+        static_cast<QWidget*>(watched) == QApplication::focusWidget())
+        select_all_rows();
+    // Undo and redo of the image's edits, and F1, from any control of this window (none of them edits text); taken
+    // here, the key goes no further.
+    const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const bool control = modifiers == Qt::ControlModifier;
+    if (key->matches(QKeySequence::Undo)) {
+        undo_edit();
+        return true;
+    }
+    if ((control && key->key() == Qt::Key_Y) ||
+        (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && key->key() == Qt::Key_Z)) {
+        redo_edit();
+        return true;
+    }
+    if (modifiers == Qt::NoModifier && key->key() == Qt::Key_F1) {
+        show_about();
+        return true;
+    }
+    if (watched == m_list && list_key(*key))
+        return true;
+    if (watched == m_browser && browser_key(*key))
+        return true;
     return QWidget::eventFilter(watched, event);
+}
+
+int MainWindow::key_row() const
+{
+    QTreeWidgetItem* current = m_list->currentItem();
+    if (current && current->isSelected())
+        return m_list->indexOfTopLevelItem(current);
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        if (m_list->topLevelItem(i)->isSelected())
+            return i;
+    }
+    return -1;
+}
+
+bool MainWindow::list_key(const QKeyEvent& key)
+{
+    const auto modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const bool plain = modifiers == Qt::NoModifier;
+    // The menu key (or Shift+F10) opens the row menu at the current row, or below the rows when there is none.
+    if ((plain && key.key() == Qt::Key_Menu) || (modifiers == Qt::ShiftModifier && key.key() == Qt::Key_F10)) {
+        QTreeWidgetItem* current = m_list->currentItem();
+        open_row_menu(m_list->indexOfTopLevelItem(current),
+                      current ? m_list->visualItemRect(current).center() : QPoint(1, 1));
+        return true;
+    }
+    if (!plain || m_listed.empty())
+        return false;
+    if (key.key() == Qt::Key_Insert) {
+        add_files_to_image();
+        return true;
+    }
+    if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter && key.key() != Qt::Key_Delete)
+        return false;
+    const int row = key_row();
+    if (row < 0 || static_cast<std::size_t>(row) >= m_listed.catalogue.size()) {
+        show_status("Select a file first");
+        return true;
+    }
+    const image::CatalogueRow chosen = m_listed.catalogue[static_cast<std::size_t>(row)];
+    if (key.key() == Qt::Key_Delete)
+        delete_from_image(chosen);
+    else
+        open_row(chosen);
+    return true;
+}
+
+bool MainWindow::browser_key(const QKeyEvent& key)
+{
+    const auto modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const QString path = m_browser->selected_path();
+    const bool file = !path.isEmpty() && !path.endsWith('/');
+    if ((modifiers == Qt::NoModifier && key.key() == Qt::Key_Menu) ||
+        (modifiers == Qt::ShiftModifier && key.key() == Qt::Key_F10)) {
+        const QRect item = m_browser->visualRect(m_browser->currentIndex());
+        show_browser_menu(m_browser->viewport()->mapToGlobal(item.isValid() ? item.center() : QPoint(1, 1)));
+        return true;
+    }
+    if (modifiers != Qt::NoModifier || !file)
+        return false;
+    // F2 renames the selected image, Delete deletes it, after the question.
+    if (key.key() == Qt::Key_F2) {
+        rename_image_file();
+        return true;
+    }
+    if (key.key() == Qt::Key_Delete) {
+        delete_image_file();
+        return true;
+    }
+    return false;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -244,6 +320,47 @@ void MainWindow::append_lines(const std::vector<std::string>& lines)
     for (const std::string& line : lines)
         m_pane->appendPlainText(pane_text(line));
     m_pane->setUpdatesEnabled(true);
+}
+
+void MainWindow::donate()
+{
+    if (*DONATE_ADDRESS == '\0') {
+        const QString readme = readme_path();
+        m_services.requester.show_message(
+            "Donate",
+            "Kestrel has no donation page yet, so this button opens no web address.\n\nHow to support the project "
+            "meanwhile: the section \"Supporting Kestrel\" of the README" +
+                (readme.isEmpty() ? QString(".") : QString(":\n") + readme),
+            Icon::Information);
+        return;
+    }
+    if (!m_services.runner.run_program(DONATE_ADDRESS, QString(), QString(), false))
+        show_status(QString("No web browser could be started; the donation page is ") + DONATE_ADDRESS);
+}
+
+QString readme_path()
+{
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/kestrel/README.md";
+    for (const QString& path : {installed, QString(KESTREL_SOURCE_DIR "/README.md")}) {
+        if (QFileInfo(path).isFile())
+            return QFileInfo(path).canonicalFilePath();
+    }
+    return {};
+}
+
+QString about_text()
+{
+    const QString readme = readme_path();
+    return QString("Kestrel %1\n\nLists, checks, converts and edits ZX Spectrum and SAM Coup\u00e9 +D floppy "
+                   "images.\n\nLicence: none yet. Kestrel has not been published under a licence; all rights are "
+                   "reserved by the Kestrel developers.\n\nThe manual is the README: %2")
+        .arg(common::VERSION)
+        .arg(readme.isEmpty() ? QString("README.md in Kestrel's sources") : readme);
+}
+
+void MainWindow::show_about()
+{
+    m_services.requester.show_message("About Kestrel", about_text(), Icon::Information);
 }
 
 void MainWindow::show_options()

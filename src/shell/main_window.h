@@ -5,7 +5,8 @@
 // offers the row's commands; an image dropped on the window is selected and listed as a click would.
 //
 // The class is spread over files by what the handlers do:
-//   main_window.cpp        the controls, their layout and the window's events (keys, close, drag and drop)
+//   main_window.cpp        the controls, their layout and the window's events (keys, close, drag and drop), the
+//                          About box and the donation button
 //   window_listing.cpp     a browser event: the image listed and checked, the list filled
 //   row_commands.cpp       the row menu's table and its commands: convert, view screen, list BASIC, export, snapshot
 //   drive_buttons.cpp      grab and write with SAMDisk or the built-in transfer (drive_transfer.cpp)
@@ -35,6 +36,7 @@
 class QAction;
 class QDragEnterEvent;
 class QDropEvent;
+class QKeyEvent;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -55,7 +57,14 @@ inline constexpr int MIN_CLIENT_HEIGHT = 200;
 inline const QString IMAGE_PATTERN = QString::fromStdString(image::name_pattern(image::KindSet::All));
 // Whether the browser lists a file of this name (IMAGE_PATTERN): a disc image or an archive.
 bool is_image_name(const std::string& path);
-inline constexpr const char* DONATE_ADDRESS = "https://kestrel-disc-tools.org/donate";
+// The project's donation page, opened by the "Donate" button; empty while the project has none, and then the button
+// only says so. Only an address the project owns goes here: whoever holds the address receives every gift.
+inline constexpr const char* DONATE_ADDRESS = "";
+// What the About box says: the version, the licence and where the manual (the README) is.
+QString about_text();
+// Where the README is: beside the installed program, else in the source tree it was built from; "" when neither is
+// there.
+QString readme_path();
 
 class MainWindow : public QWidget
 {
@@ -71,6 +80,10 @@ public:
     // Selects every row of the main list.
     void select_all_rows();
     void show_options();
+    // The About box (F1, and the folder tree's menu).
+    void show_about();
+    // The "Donate" button.
+    void donate();
 
     // The listing (window_listing.cpp): a click, a key or a right click in the browser.
     void on_browser_event(FileBrowser::Event kind);
@@ -81,6 +94,8 @@ public:
     void view_selected_screen();
     void view_screen(const image::CatalogueRow& row);
     void list_basic(const image::CatalogueRow& row);
+    // Return or a double click on a row: shows what the row holds (a screen, a BASIC listing), or says why nothing.
+    void open_row(const image::CatalogueRow& row);
     void export_row(const image::CatalogueRow& row);
     void save_snapshot(const image::CatalogueRow& row);
 
@@ -115,6 +130,8 @@ public:
     void toggle_flag(const image::CatalogueRow& row, bool hidden);
     // Writes back the listed image as it was before its last edit of the session still undone.
     void undo_edit();
+    // Writes again the last edit of the listed image undone, while nothing else has been done to it since.
+    void redo_edit();
 
     const std::string& current_image_path() const { return m_current_image_path; }
     const image::Catalogue& catalogue() const { return m_listed.catalogue; }
@@ -152,12 +169,20 @@ private:
 
     // Row commands (row_commands.cpp).
     void show_row_menu(const QPoint& position);
+    // The row menu of the row at `index` (-1: off the rows), shown at `position` in the list's viewport.
+    void open_row_menu(int index, const QPoint& position);
+    // The row the keys act on: the current row when it is selected, else the first selected one; -1 for none.
+    int key_row() const;
+    // The keys of the main list and the folder tree; true when the key was taken.
+    bool list_key(const QKeyEvent& key);
+    bool browser_key(const QKeyEvent& key);
     // Writes a new file whole; false, with the reason in the status bar, when it could not be written.
     bool write_new_file(const QString& path, std::span<const std::uint8_t> bytes);
 
     // The browser's file actions (file_actions.cpp).
     void create_browser_menu();
-    void show_browser_menu();
+    // Shows the folder tree's menu at `position` (global), at the pointer when none is given.
+    void show_browser_menu(std::optional<QPoint> position = std::nullopt);
 
     // Edits (disc_edits.cpp): the listed disc read whole for an edit, and the edit written and listed.
     struct EditBase
@@ -177,11 +202,12 @@ private:
                      const std::function<QString(const QString& image)>& what,
                      const std::vector<std::string>& notes = {});
     // Writes `after` over the listed image in place while it holds `before`; an image of several names is written
-    // only when the user agrees. A refusal is said in the status bar after `failed`, and the image listed again
-    // when it changed on disc.
+    // only when the user agrees. A refusal is said in the status bar (its reason names the image and says that
+    // nothing was written), and the image listed again when it changed on disc.
     std::optional<files::SaveResult> save_in_place(const std::string& path, const files::DiscValue& before,
-                                                   const files::DiscValue& after, const QString& failed);
-    // The rows whose slots are given, selected.
+                                                   const files::DiscValue& after);
+    // The rows whose slots are given, selected; when none of them is listed (their files were taken away), the row
+    // that took the place of the first, so that the keys still have a current row.
     void select_slots(const std::vector<int>& chosen);
     // The names of the listed files among the slots chosen that are protected.
     QStringList protected_names(const std::vector<int>& chosen) const;
@@ -234,8 +260,14 @@ private:
         std::vector<int> changed_slots; // selected again when undone
     };
     std::vector<UndoStep> m_undo;
+    // The steps undone, the last at the back; an edit of their image drops them.
+    std::vector<UndoStep> m_redo;
     // The last step of the listed image in m_undo; m_undo.end() for none: undo is never offered for another image.
     std::vector<UndoStep>::iterator last_undo_step();
+    // The same in m_redo; m_redo.end() for none.
+    std::vector<UndoStep>::iterator last_redo_step();
+    // The last step of the listed image in `steps`, steps.end() for none.
+    std::vector<UndoStep>::iterator last_step_of_listed(std::vector<UndoStep>& steps);
 };
 
 } // namespace shell

@@ -22,7 +22,7 @@ void run_without_input(QEventLoop& loop);
 // The innermost window shown by run_modal, or nullptr.
 QWidget* active_modal_window();
 
-// Whether run_modal or wait_without_input is running.
+// Whether run_modal or run_without_input is running.
 bool is_modal_active();
 
 // Processes the events already queued, dropping user input (clicks, keys) and performing everything else

@@ -54,6 +54,11 @@ bool is_viewable_screen(const image::CatalogueRow& row)
     return image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN;
 }
 
+bool is_basic_program(const image::CatalogueRow& row)
+{
+    return row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC;
+}
+
 bool any_row(const image::CatalogueRow&)
 {
     return true;
@@ -79,10 +84,7 @@ const std::array<RowAction, 10> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow&) {
          window.convert_to_tap();
      }},
-    {"List BASIC",
-     [](const image::CatalogueRow& row) {
-         return row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC;
-     },
+    {"List BASIC", is_basic_program,
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
@@ -118,8 +120,12 @@ const std::array<RowAction, 10> ROW_ACTIONS = {{
 
 void MainWindow::show_row_menu(const QPoint& position)
 {
+    open_row_menu(m_list->indexOfTopLevelItem(m_list->itemAt(position)), position);
+}
+
+void MainWindow::open_row_menu(int index, const QPoint& position)
+{
     // Off the rows, the menu offers what applies to the image alone.
-    const int index = m_list->indexOfTopLevelItem(m_list->itemAt(position));
     const bool on_row = index >= 0 && static_cast<std::size_t>(index) < m_listed.catalogue.size();
     if (!on_row && m_listed.empty())
         return;
@@ -145,12 +151,20 @@ void MainWindow::show_row_menu(const QPoint& position)
         menu.addSeparator();
     bool add = false;
     bool undo = false;
-    connect(menu.addAction(QString::fromUtf8("Add files\u2026")), &QAction::triggered, &menu, [&add] { add = true; });
+    bool redo = false;
+    QAction* add_action = menu.addAction(QString::fromUtf8("Add files\u2026"));
+    add_action->setShortcut(Qt::Key_Insert);
+    connect(add_action, &QAction::triggered, &menu, [&add] { add = true; });
     const auto step = last_undo_step();
     QAction* undo_action = menu.addAction(step == m_undo.end() ? QString("Undo") : "Undo: " + step->what);
     undo_action->setShortcut(QKeySequence::Undo);
     undo_action->setEnabled(step != m_undo.end());
     connect(undo_action, &QAction::triggered, &menu, [&undo] { undo = true; });
+    const auto undone = last_redo_step();
+    QAction* redo_action = menu.addAction(undone == m_redo.end() ? QString("Redo") : "Redo: " + undone->what);
+    redo_action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redo_action->setEnabled(undone != m_redo.end());
+    connect(redo_action, &QAction::triggered, &menu, [&redo] { redo = true; });
     menu.exec(m_list->viewport()->mapToGlobal(position));
     // The command runs once the menu has closed, outside the menu's own event loop; not when the list went away
     // meanwhile (its image moved or deleted).
@@ -162,6 +176,8 @@ void MainWindow::show_row_menu(const QPoint& position)
         add_files_to_image();
     else if (undo)
         undo_edit();
+    else if (redo)
+        redo_edit();
 }
 
 void MainWindow::convert_to_tap()
@@ -192,8 +208,10 @@ void MainWindow::convert_to_tap()
         return;
     }
     m_pane->clear();
+    // The requester opens in the image's folder (its archive's), on the name of the last tape written.
     const QString answer =
-        ask_save_path(m_services.requester, "Enter Save Filename", from_path(m_settings.savefile), "TAP Files|*.tap");
+        ask_save_path(m_services.requester, "Enter Save Filename",
+                      listed_folder() + QFileInfo(from_path(m_settings.savefile)).fileName(), "TAP Files|*.tap");
     // A cancelled requester ends the command and keeps the remembered name.
     if (answer.isEmpty())
         return;
@@ -222,7 +240,15 @@ void MainWindow::view_selected_screen()
             return;
         }
     }
-    show_status("Select a screen file (6912 bytes) to view");
+    show_status("Select a screen file (6,912 bytes) to view");
+}
+
+void MainWindow::open_row(const image::CatalogueRow& row)
+{
+    if (is_basic_program(row))
+        list_basic(row);
+    else
+        view_screen(row); // a screen, or the reason why the row shows none
 }
 
 void MainWindow::view_screen(const image::CatalogueRow& row)
@@ -247,7 +273,7 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
         return;
     }
     if (!image::is_screen(row)) {
-        show_status(QString("%1 is %2 bytes long, not a 6912-byte screen").arg(name).arg(row.length));
+        show_status(QString("%1 is %2 bytes long, not a 6,912-byte screen").arg(name, grouped(row.length)));
         return;
     }
     const auto screen = inspect::read_slot_screen(listed_source(), row.slot);
@@ -307,7 +333,8 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const auto& file = std::get<files::ExportedFile>(exported);
     if (!write_new_file(target, file.bytes))
         return;
-    QString status = QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(file.bytes.size());
+    QString status = QString("%1 exported to %2 (%3 bytes)")
+                         .arg(name, target, grouped(static_cast<std::int64_t>(file.bytes.size())));
     if (!file.chain.complete())
         status += "; " + QString::fromStdString(tape::shortfall_text(file.chain));
     show_status(status);

@@ -20,6 +20,13 @@ constexpr QRgb OPAQUE = 0xFF000000u;
 
 } // namespace
 
+int fitting_zoom(QSize picture, QSize available)
+{
+    const int across = available.width() / std::max(picture.width(), 1);
+    const int down = available.height() / std::max(picture.height(), 1);
+    return std::clamp(std::min(across, down), MIN_ZOOM, MAX_ZOOM);
+}
+
 void centre_over(QWidget& window, const QWidget& owner)
 {
     const QRect frame = owner.frameGeometry();
@@ -51,7 +58,12 @@ ScreenViewer::ScreenViewer(std::span<const inspect::Pixel> pixels, int width, in
 
 void ScreenViewer::set_zoom(int zoom)
 {
-    m_zoom = std::clamp(zoom, MIN_ZOOM, MAX_ZOOM);
+    // The window's frame takes some of the screen as well.
+    const QScreen* shown_on = screen();
+    const QSize frame = frameGeometry().size() - size();
+    const int largest =
+        shown_on ? fitting_zoom({m_width, m_height}, shown_on->availableGeometry().size() - frame) : MAX_ZOOM;
+    m_zoom = std::clamp(zoom, MIN_ZOOM, largest);
     setFixedSize(m_width * m_zoom, m_height * m_zoom);
     if (const QWidget* owner = parentWidget())
         centre_over(*this, *owner);

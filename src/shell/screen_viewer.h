@@ -1,8 +1,8 @@
 // The screen viewer: a fixed-size window that shows one decoded screen at 1x when it opens (a ZX screen and most
 // SAM modes 256 x 192, SAM MODE 3 512 x 192). Control+plus and Control+minus zoom it between 1x and 4x,
-// nearest-neighbour, the window centred anew over its owner at each size; Control+S saves the screen as a PNG
-// picture of its own size (the pixels `kestrel-cli screen` writes) and Control+C copies the picture to the
-// clipboard. Escape closes it.
+// nearest-neighbour, no larger than fits on the screen, the window centred anew over its owner at each size; Control+S
+// saves the screen as a PNG picture of its own size (the pixels `kestrel-cli screen` writes) and Control+C copies the
+// picture to the clipboard. Escape closes it.
 #pragma once
 
 #include "inspect/screen.h"
@@ -31,7 +31,7 @@ public:
     // The picture at 1x.
     const QImage& image() const { return m_image; }
     int zoom() const { return m_zoom; }
-    // Shows the picture at `zoom` times its size, kept within 1-4.
+    // Shows the picture at `zoom` times its size, kept within 1-4 and within what fits on the screen.
     void set_zoom(int zoom);
     // Asks for a file name and writes the picture there as PNG; a failure is shown in a message box.
     void save_png();
@@ -55,6 +55,9 @@ private:
     QString m_proposed_path;
     int m_zoom = MIN_ZOOM;
 };
+
+// The largest zoom, 1-4, at which a picture of `picture` size fits in `available` (1 when even 1x does not).
+int fitting_zoom(QSize picture, QSize available);
 
 // Places a window of the given client size centred over `owner`'s frame, moved right or down where it would
 // lie left of or above the screen's top-left corner.

@@ -1,5 +1,7 @@
 #include "shell/text.h"
 
+#include "common/number_text.h"
+
 #include <QFile>
 
 namespace shell {
@@ -12,6 +14,12 @@ QString from_path(const std::string& path)
 std::string to_path(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
+}
+
+QString grouped(std::int64_t number)
+{
+    const std::string digits = common::grouped(static_cast<std::uint64_t>(number < 0 ? -number : number));
+    return QString::fromStdString(number < 0 ? "-" + digits : digits);
 }
 
 QString from_disc(const std::string& text)

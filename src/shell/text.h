@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string>
 
 namespace shell {
@@ -18,6 +19,9 @@ std::string to_disc(const QString& text);
 // A disc text as the window shows it: one character per byte, but TAB, LF and CR as "\t", "\n" and "\r" and the
 // other control bytes as "\xNN", so that a name holding them stays on its row.
 QString shown_disc_text(const std::string& text);
+
+// A count as the window's messages show it, with a comma before each group of three digits ("819,200").
+QString grouped(std::int64_t number);
 
 // A message-pane line from the core: lines that carry a host path decode as a path, the rest as shown disc text.
 QString pane_text(const std::string& line);

@@ -69,7 +69,11 @@ void MainWindow::create_list()
     m_list->header()->setSectionsMovable(false);
     for (int column = 0; column < image::CATALOGUE_COLUMNS; ++column)
         m_list->setColumnWidth(column, COLUMN_WIDTHS[static_cast<std::size_t>(column)]);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { view_selected_screen(); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        const int index = m_list->indexOfTopLevelItem(item);
+        if (index >= 0 && static_cast<std::size_t>(index) < m_listed.catalogue.size())
+            open_row(m_listed.catalogue[static_cast<std::size_t>(index)]);
+    });
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_list, &QTreeWidget::customContextMenuRequested, this, &MainWindow::show_row_menu);
 }
@@ -141,9 +145,7 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
                 show_status(shown + ": " + dos);
         } else
             show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
-                            .arg(shown)
-                            .arg(m_listed.image.raw_size)
-                            .arg(image::IMAGE_BYTES));
+                            .arg(shown, grouped(m_listed.image.raw_size), grouped(image::IMAGE_BYTES)));
         return;
     }
     fill_list();

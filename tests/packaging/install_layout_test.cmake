@@ -20,7 +20,7 @@ endforeach()
 foreach(file ${DATADIR}/applications/kestrel.desktop ${DATADIR}/icons/hicolor/scalable/apps/kestrel.svg
         ${DATADIR}/mime/packages/kestrel.xml ${DATADIR}/thumbnailers/kestrel.thumbnailer
         ${DATADIR}/bash-completion/completions/kestrel-cli ${MANDIR}/man1/kestrel.1.gz ${MANDIR}/man1/kestrel-cli.1.gz
-        ${DATADIR}/doc/kestrel/copyright ${DATADIR}/doc/kestrel/changelog.gz)
+        ${DATADIR}/doc/kestrel/copyright ${DATADIR}/doc/kestrel/changelog.gz ${DATADIR}/doc/kestrel/README.md)
     if(NOT EXISTS ${PREFIX}/${file})
         message(FATAL_ERROR "${file} is not installed")
     endif()

@@ -295,11 +295,18 @@ void TransferTest::donate_and_web_open_addresses()
 {
     WindowFixture f;
     f.open();
+    // The project has no donation page yet: the button opens no address, and says where the README tells how to
+    // support the project.
+    f.requester.expect("message", "");
     QTest::mouseClick(button(f, "donateButton"), Qt::LeftButton);
-    QCOMPARE(f.runner.runs().size(), 1);
-    QCOMPARE(f.runner.runs()[0].program, QString(shell::DONATE_ADDRESS));
-    QCOMPARE(f.runner.runs()[0].arguments, QString());
-    QVERIFY(!f.runner.runs()[0].wait);
+    QVERIFY(f.runner.runs().isEmpty());
+    const QString said = f.requester.asked().value(0).text;
+    QVERIFY(said.startsWith("Kestrel has no donation page yet"));
+    const QString readme = shell::readme_path();
+    QVERIFY(said.endsWith(":\n" + readme));
+    QFile file(readme);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("\n## Supporting Kestrel\n"));
 
     QTimer::singleShot(0, [&] {
         auto* options = f.window->findChild<shell::OptionsWindow*>("optionsWindow");
@@ -308,8 +315,8 @@ void TransferTest::donate_and_web_open_addresses()
         options->close();
     });
     QTest::mouseClick(button(f, "optionsButton"), Qt::LeftButton);
-    QCOMPARE(f.runner.runs().size(), 2);
-    QCOMPARE(f.runner.runs()[1].program, QString(shell::SAMDISK_ADDRESS));
+    QCOMPARE(f.runner.runs().size(), 1);
+    QCOMPARE(f.runner.runs()[0].program, QString(shell::SAMDISK_ADDRESS));
     auto* status = f.window->findChild<QStatusBar*>("statusBar");
     QCOMPARE(status->currentMessage(), QString());
 
@@ -447,23 +454,19 @@ void TransferTest::rename_uses_the_answer_as_typed()
     QCOMPARE(f.requester.asked().value(0).extra, QString("old.mgt"));
     QVERIFY(!QFile::exists(f.path("old.mgt")));
     QVERIFY(QFile::exists(f.path("new.dsk")));
-    // The browser is back at the folder, and reported that selection like a click on the folder.
-    QCOMPARE(f.browser()->selected_path(), f.folder() + "/");
-    QCOMPARE(QString::fromStdString(f.window->current_image_path()), f.folder() + "/");
+    // The renamed image stays selected.
+    QCOMPARE(f.browser()->selected_path(), f.path("new.dsk"));
+    QCOMPARE(QString::fromStdString(f.window->current_image_path()), f.path("new.dsk"));
 
-    // An existing target is never replaced.
-    f.pick(f.path("new.dsk"));
+    // An existing target is never replaced: the requester opens again on the name, until Escape.
     f.requester.expect("text", "taken.mgt");
-    f.window->rename_image_file();
-    QVERIFY(QFile::exists(f.path("new.dsk")));
-    QCOMPARE(testing_support::read_file(f.path("taken.mgt").toStdString()).size(), std::size_t(819200));
-
-    // Escape: nothing changes, and the current path is the folder.
-    f.pick(f.path("new.dsk"));
+    f.requester.expect("message", "");
     f.requester.expect("text", "");
     f.window->rename_image_file();
+    QCOMPARE(f.requester.asked().value(3).extra, QString("taken.mgt"));
     QVERIFY(QFile::exists(f.path("new.dsk")));
-    QCOMPARE(QString::fromStdString(f.window->current_image_path()), f.folder() + "/");
+    QCOMPARE(testing_support::read_file(f.path("taken.mgt").toStdString()).size(), std::size_t(819200));
+    QCOMPARE(QString::fromStdString(f.window->current_image_path()), f.path("new.dsk"));
 
     // A relative folder in the answer moves the file there.
     f.pick(f.path("new.dsk"));
@@ -491,8 +494,10 @@ void TransferTest::delete_asks_first()
     f.window->delete_image_file();
     QVERIFY(QFile::exists(f.path("gone.mgt")));
     QCOMPARE(f.requester.asked().value(0).title, QString("Are you sure?"));
-    QCOMPARE(f.requester.asked().value(0).text, "Deleting " + f.path("gone.mgt"));
-    QCOMPARE(f.browser()->selected_path(), f.folder() + "/");
+    QCOMPARE(f.requester.asked().value(0).text,
+             "Deleting " + f.path("gone.mgt") + "\n\nIt goes to the trash, from where it can be restored.");
+    QCOMPARE(f.requester.asked().value(0).extra, QString("preset No"));
+    QCOMPARE(f.browser()->selected_path(), f.path("gone.mgt"));
 
     f.pick(f.path("gone.mgt"));
     f.requester.expect("yesno", "yes");

@@ -116,4 +116,24 @@ public:
     std::unique_ptr<shell::MainWindow> window;
 };
 
+// Runs an action on the sub-window named `name` once it is shown (after any menu has closed), then closes it.
+class WhenShown
+{
+public:
+    WhenShown(const WindowFixture& f, const char* name, std::function<void(QWidget&)> act)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, &f, name, act] {
+            if (auto* window = f.window->findChild<QWidget*>(name); window && window->isVisible()) {
+                m_timer.stop();
+                act(*window);
+                window->close();
+            }
+        });
+        m_timer.start(10);
+    }
+
+private:
+    QTimer m_timer;
+};
+
 } // namespace testing_support

@@ -155,7 +155,7 @@ void WindowUsageTest::status_bar_follows_each_action()
     // "Select a screen file" goes once a screen is shown.
     f.pick(f.path("d.mgt"));
     click(f, "viewButton");
-    QCOMPARE(status_text(f), QString("Select a screen file (6912 bytes) to view"));
+    QCOMPARE(status_text(f), QString("Select a screen file (6,912 bytes) to view"));
     f.list()->topLevelItem(1)->setSelected(true);
     QString while_shown = "unset";
     QTimer::singleShot(0, [&] {
@@ -206,7 +206,8 @@ void WindowUsageTest::browser_menu_offers_file_actions_on_files_only()
     });
     const QPoint at = f.browser()->visualRect(f.browser()->file_model()->index(f.path("sub"))).center();
     QTest::mouseClick(f.browser()->viewport(), Qt::RightButton, {}, at);
-    QCOMPARE(items, QStringList({QString::fromUtf8("New image from tapes\u2026")}));
+    QCOMPARE(items, QStringList({QString::fromUtf8("New image from tapes\u2026"), "",
+                                 QString::fromUtf8("About Kestrel\u2026")}));
 }
 
 void WindowUsageTest::delete_moves_to_the_trash_where_there_is_one()
@@ -218,7 +219,8 @@ void WindowUsageTest::delete_moves_to_the_trash_where_there_is_one()
     f.pick(f.path("GAME.mgt"));
     f.requester.expect("yesno", "yes");
     f.window->delete_image_file();
-    QCOMPARE(f.requester.asked().last().text, "Deleting " + f.path("GAME.mgt"));
+    QCOMPARE(f.requester.asked().last().text,
+             "Deleting " + f.path("GAME.mgt") + "\n\nIt goes to the trash, from where it can be restored.");
     QVERIFY(QFile::exists(f.trash.filePath("GAME.mgt")));
     QCOMPARE(status_text(f), QString("Moved GAME.mgt to the trash"));
     QCOMPARE(f.list()->topLevelItemCount(), 0);
@@ -239,24 +241,40 @@ void WindowUsageTest::rename_says_what_happened_and_the_list_follows()
     f.write_image("GAME.mgt", code_and_screen());
     f.write_image("taken.mgt", code_and_screen());
     f.open();
+    // A name that cannot be taken is said, and the requester opens again on it.
     const struct
     {
         const char* answer;
-        QString status;
+        QString message;
     } refused[] = {
-        {"taken.mgt", "Not renamed: taken.mgt exists"},
-        {"nowhere/x.mgt", "Not renamed: there is no folder " + f.path("nowhere")},
+        {"taken.mgt", "taken.mgt exists: choose another name"},
+        {"nowhere/x.mgt", "There is no folder " + f.path("nowhere")},
     };
-    for (const auto& c : refused) {
-        f.pick(f.path("GAME.mgt"));
-        f.requester.expect("text", c.answer);
-        f.window->rename_image_file();
-        QCOMPARE(status_text(f), c.status);
-        QVERIFY(QFile::exists(f.path("GAME.mgt")));
-    }
-
-    // Renamed as the same kind of image, the list follows; as one read another way, it goes.
     f.pick(f.path("GAME.mgt"));
+    for (const auto& c : refused) {
+        f.requester.expect("text", c.answer);
+        f.requester.expect("message", "");
+    }
+    f.requester.expect("text", "");
+    f.window->rename_image_file();
+    for (int i = 0; i < 2; ++i) {
+        QCOMPARE(f.requester.asked().value(2 * i + 1).text, refused[i].message);
+        QCOMPARE(f.requester.asked().value(2 * i + 2).extra, QString(refused[i].answer));
+    }
+    QVERIFY(QFile::exists(f.path("GAME.mgt")));
+
+    // A name typed without an extension keeps the image's; the image stays selected and listed, the pane as it was.
+    const QString pane = f.pane()->toPlainText();
+    f.requester.expect("text", "LEVEL");
+    f.window->rename_image_file();
+    QCOMPARE(status_text(f), QString("Renamed GAME.mgt to LEVEL.mgt"));
+    QCOMPARE(f.browser()->selected_path(), f.path("LEVEL.mgt"));
+    QCOMPARE(f.list()->topLevelItemCount(), 2);
+    QCOMPARE(f.pane()->toPlainText(), pane);
+    f.requester.expect("text", "GAME.mgt");
+    f.window->rename_image_file();
+
+    // Renamed as the same kind of image, the list follows; as one read another way, it is read again that way.
     f.requester.expect("text", "GAME.dsk");
     f.window->rename_image_file();
     f.list()->topLevelItem(0)->setSelected(true);
@@ -266,12 +284,10 @@ void WindowUsageTest::rename_says_what_happened_and_the_list_follows()
     f.pick(f.path("GAME.dsk"));
     f.requester.expect("text", "GAME.img");
     f.window->rename_image_file();
-    QCOMPARE(f.list()->topLevelItemCount(), 0);
+    QCOMPARE(f.browser()->selected_path(), f.path("GAME.img"));
+    QCOMPARE(status_text(f), QString("Renamed GAME.dsk to GAME.img"));
+    QVERIFY(f.pane()->toPlainText().contains("On image " + f.path("GAME.img")));
     f.requester.expect("text", "GAME.mgt");
-    {
-        const QSignalBlocker quiet(f.browser());
-        f.pick(f.path("GAME.img"));
-    }
     f.window->rename_image_file();
 
     // Renamed to a name the browser does not list: the list goes with it, and a conversion asks nothing.
