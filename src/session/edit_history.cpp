@@ -8,7 +8,7 @@ namespace {
 template <class Steps> auto last_of(Steps& steps, const EditHistory::OfImage& of_image)
 {
     const auto found =
-        std::ranges::find_if(steps.rbegin(), steps.rend(), [&](const EditStep& step) { return of_image(step.path); });
+        std::find_if(steps.rbegin(), steps.rend(), [&](const EditStep& step) { return of_image(step.path); });
     return found == steps.rend() ? steps.end() : std::prev(found.base());
 }
 

@@ -35,6 +35,11 @@ Text dos_text(const image::DirectorySize& size, const image::OpenImage& image)
     return text;
 }
 
+void append(std::vector<Text>& lines, std::vector<Text> more)
+{
+    lines.insert(lines.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
 } // namespace
 
 ListedDisc keep_listed(std::string path, std::string file, image::OpenImage image)
@@ -76,14 +81,14 @@ Listing list_opened(const std::string& path, std::variant<image::OpenImage, imag
     }
     listing.listed = keep_listed(path, common::file_read_from(path), std::get<image::OpenImage>(std::move(opened)));
     const ListedDisc& listed = listing.listed;
-    std::ranges::move(shown_lines(listed.image.notes), std::back_inserter(listing.pane));
-    std::ranges::move(shown_lines(listed.image.findings), std::back_inserter(listing.pane));
+    append(listing.pane, shown_lines(listed.image.notes));
+    append(listing.pane, shown_lines(listed.image.findings));
     if (!listed.image.scannable) {
         listing.status = Text(shown + " listed but not checked: " + std::to_string(listed.image.raw_size) +
                               " bytes, not the " + std::to_string(image::IMAGE_BYTES) + " of a disc image");
         return listing;
     }
-    std::ranges::move(scan_pane_lines(listed.scan), std::back_inserter(listing.pane));
+    append(listing.pane, scan_pane_lines(listed.scan));
     if (const auto reason = inspect::foreign_directory_reason(listed.catalogue))
         listing.status = Text(shown + " does not look like a +D/SAM directory: " + *reason);
     else if (Text dos = dos_text(image::read_directory_size(*listed.image.source), listed.image); !dos.empty())

@@ -81,12 +81,14 @@ bool FakeSystemInfo::is_removable_drive(const QString& drive)
     return drive == "a:" ? drive_a : drive == "b:" ? drive_b : false;
 }
 
-qint64 FakeSystemInfo::file_size(const QString& path)
+shell::PathSize FakeSystemInfo::file_size(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return -1;
-    return info.isDir() ? -2 : info.size();
+        return {shell::PathSize::Kind::Missing, 0};
+    if (info.isDir())
+        return {shell::PathSize::Kind::Folder, 0};
+    return {shell::PathSize::Kind::File, info.size()};
 }
 
 QString FakeSystemInfo::move_to_trash(const QString& path)
