@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <filesystem>
+
 namespace testing_support {
 
 void ScriptedRequester::expect(const QString& kind, const QString& answer)
@@ -83,12 +85,14 @@ bool FakeSystemInfo::is_removable_drive(const QString& drive)
 
 shell::PathSize FakeSystemInfo::file_size(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {shell::PathSize::Kind::Missing, 0};
-    if (info.isDir())
+    std::error_code error;
+    const std::filesystem::path at = path.toStdString();
+    if (std::filesystem::is_directory(at, error))
         return {shell::PathSize::Kind::Folder, 0};
-    return {shell::PathSize::Kind::File, info.size()};
+    const auto size = std::filesystem::file_size(at, error);
+    if (error)
+        return {shell::PathSize::Kind::Missing, 0};
+    return {shell::PathSize::Kind::File, static_cast<qint64>(size)};
 }
 
 QString FakeSystemInfo::move_to_trash(const QString& path)
