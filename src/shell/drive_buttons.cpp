@@ -34,8 +34,8 @@ void MainWindow::check_drive_buttons()
     }
     const PathSize samdisk =
         m_settings.SAMDisk.empty() ? PathSize{} : m_services.system.file_size(from_path(m_settings.SAMDisk));
-    const bool samdisk_usable = samdisk.kind == PathSize::Kind::File && samdisk.bytes >= SAMDISK_MIN_SIZE &&
-                                samdisk.bytes <= SAMDISK_MAX_SIZE;
+    const bool samdisk_usable =
+        samdisk.kind == PathSize::Kind::File && samdisk.bytes >= SAMDISK_MIN_SIZE && samdisk.bytes <= SAMDISK_MAX_SIZE;
     // Without a usable SAMDisk the buttons use the built-in transfer, where the platform has one.
     m_builtin_transfer = !samdisk_usable && m_services.drives.is_available();
     if (!samdisk_usable && !m_builtin_transfer) {
