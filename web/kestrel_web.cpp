@@ -2,24 +2,14 @@
 // Emscripten's in-memory file system. Each call answers with a JSON text; a call that makes a file (a tape, a
 // snapshot, a disc, a screen's pixels) leaves its bytes for output(). Disc names and listing lines are raw bytes: the
 // JSON carries each byte as the character of that code (Latin-1), as the desktop window shows them.
-#include "basic/slot_listing.h"
-#include "common/atomic_file.h"
 #include "common/file_read.h"
 #include "common/path_text.h"
 #include "common/version.h"
 #include "files/file_export.h"
 #include "files/make_disc.h"
-#include "image/directory.h"
-#include "image/file_types.h"
-#include "image/geometry.h"
 #include "image/sector_source.h"
-#include "inspect/directory_check.h"
-#include "inspect/scan.h"
-#include "inspect/screen.h"
-#include "inspect/slot_screen.h"
+#include "session/row_commands.h"
 #include "snapshot/plusd_snapshot.h"
-#include "tape/basic_rewrite.h"
-#include "tape/convert.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -36,16 +26,8 @@ namespace {
 constexpr std::size_t MAX_OUTPUT_BYTES = 16u << 20;
 constexpr std::uint8_t OPAQUE = 0xFF;
 
-// The listed image, kept open for the calls on its files.
-struct Listed
-{
-    std::string path;
-    std::string name; // the file name, as the messages show it
-    image::OpenImage image;
-    image::Catalogue catalogue;
-};
-
-std::optional<Listed> listed;
+// The listed image, kept for the calls on its files.
+session::ListedDisc listed;
 std::vector<std::uint8_t> last_output;
 
 // A JSON value written piece by piece: objects of keys and values, lists of strings or objects.
@@ -160,28 +142,22 @@ std::string status_only(const std::string& status, bool ok)
     return json.text();
 }
 
-// A file's name as the messages show it: without the padding of the directory.
-std::string trimmed(const std::string& name)
-{
-    const auto end = name.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : name.substr(0, end + 1);
-}
-
 const image::CatalogueRow* row_of(int slot)
 {
-    if (!listed)
-        return nullptr;
-    for (const image::CatalogueRow& row : listed->catalogue) {
-        if (row.slot == slot)
-            return &row;
-    }
-    return nullptr;
+    return session::row_of(listed, slot);
 }
 
-// "NAME: slot N: " + reason, as the command line words a file's messages, without the program's name.
 std::string slot_message(int slot, const std::string& reason)
 {
-    return listed->name + ": slot " + std::to_string(slot) + ": " + reason;
+    return session::slot_message(listed, slot, reason).bytes();
+}
+
+std::vector<std::string> texts(const std::vector<session::Text>& lines)
+{
+    std::vector<std::string> bytes;
+    for (const session::Text& line : lines)
+        bytes.push_back(line.bytes());
+    return bytes;
 }
 
 void add_row(Json& json, const image::CatalogueRow& row)
@@ -190,11 +166,12 @@ void add_row(Json& json, const image::CatalogueRow& row)
     json.open().list("cells", cells);
     json.field("slot", row.slot).field("type", row.type_code).field("note", image::type_note(row.type_code));
     // What the window's row menu offers for the row.
-    json.flag("screen", image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN)
-        .flag("tape", image::has_tape_form(row.type_code))
-        .flag("basic", row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC)
-        .flag("export", files::is_exportable(row.type_code))
-        .flag("snapshot", snapshot::is_plusd_snapshot_type(row.type_code));
+    const session::RowCommands commands = session::row_commands(row);
+    json.flag("screen", commands.screen)
+        .flag("tape", commands.tape)
+        .flag("basic", commands.basic)
+        .flag("export", commands.export_file)
+        .flag("snapshot", commands.snapshot);
     json.close();
 }
 
@@ -202,41 +179,23 @@ void add_row(Json& json, const image::CatalogueRow& row)
 // lines, and the status line's text.
 std::string list_image(const std::string& path)
 {
-    listed.reset();
-    const std::string name = common::file_part(path);
+    session::Listing listing = session::list_opened(path, image::open_one_image(path));
+    listed = std::move(listing.listed);
     Json json;
     json.open();
-    auto opened = image::open_one_image(path);
-    if (auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        // An image of the right size that cannot be opened shows the scan's first line.
-        std::vector<std::string> lines;
-        if (failure->file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
-            lines.push_back(inspect::scan_first_line(path));
-        json.flag("ok", false).field("failure", failure->reason).list("scan", lines);
-        json.field("status", name + ": " + failure->reason);
+    if (listed.empty()) {
+        json.flag("ok", false).field("failure", listing.failure).list("scan", texts(listing.pane));
+        json.field("status", listing.status.bytes());
         return json.close().text();
     }
-    Listed now{path, name, std::get<image::OpenImage>(std::move(opened)), {}};
-    now.catalogue = image::read_directory(*now.image.source);
-    json.flag("ok", true).field("name", name).flag("scannable", now.image.scannable);
-    json.field("rawSize", now.image.raw_size).field("imageBytes", image::IMAGE_BYTES);
-    json.list("notes", now.image.notes).list("findings", now.image.findings);
+    json.flag("ok", true).field("name", common::file_part(path)).flag("scannable", listed.image.scannable);
+    json.field("rawSize", listed.image.raw_size).field("imageBytes", image::IMAGE_BYTES);
+    json.list("notes", listed.image.notes).list("findings", listed.image.findings);
     json.open_list("rows");
-    for (const image::CatalogueRow& row : now.catalogue)
+    for (const image::CatalogueRow& row : listed.catalogue)
         add_row(json, row);
     json.close_list();
-    std::string status;
-    if (now.image.scannable) {
-        json.list("scan", inspect::scan_image(*now.image.source, path).lines);
-        if (const auto reason = inspect::foreign_directory_reason(now.catalogue))
-            status = name + " does not look like a +D/SAM directory: " + *reason;
-    } else {
-        json.list("scan", std::vector<std::string>{});
-        status = name + " listed but not checked: " + std::to_string(now.image.raw_size) + " bytes, not the " +
-                 std::to_string(image::IMAGE_BYTES) + " of a disc image";
-    }
-    json.field("status", status);
-    listed = std::move(now);
+    json.list("scan", listed.scan.lines).field("status", listing.status.bytes());
     return json.close().text();
 }
 
@@ -245,7 +204,7 @@ std::string list_image(const std::string& path)
 std::string make_tape(const std::string& slots, bool rewrite, const std::string& tape_path)
 {
     last_output.clear();
-    if (!listed)
+    if (listed.empty())
         return status_only("No image is listed", false);
     std::set<int> wanted;
     for (std::size_t at = 0; at < slots.size();) {
@@ -253,18 +212,12 @@ std::string make_tape(const std::string& slots, bool rewrite, const std::string&
         wanted.insert(std::stoi(slots.substr(at, end - at)));
         at = end + 1;
     }
-    std::vector<tape::SelectedRow> rows;
-    for (const image::CatalogueRow& row : listed->catalogue) {
-        if (wanted.empty() || wanted.contains(row.slot))
-            rows.push_back({row.name, row.slot});
-    }
-    const tape::ConversionResult result =
-        tape::convert_files(*listed->image.source, listed->path, rows, rewrite, tape_path);
+    const tape::ConversionResult result = session::make_tape(listed, wanted, rewrite, tape_path).result;
     std::vector<std::string> messages;
     for (const tape::ShortFile& file : result.short_files)
         messages.push_back(slot_message(file.slot, tape::shortfall_text(file.chain)));
     for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
-        messages.push_back(trimmed(loader.name) + ": loader still uses +D-only syntax (" +
+        messages.push_back(session::trimmed_name(loader.name) + ": loader still uses +D-only syntax (" +
                            tape::describe(loader.statements) + ")");
     if (result.write_failure.empty()) {
         auto bytes = common::read_whole_file(tape_path, MAX_OUTPUT_BYTES, "a tape");
@@ -286,42 +239,20 @@ std::string view_screen(int slot)
     const image::CatalogueRow* row = row_of(slot);
     if (row == nullptr)
         return status_only("No file in slot " + std::to_string(slot), false);
-    const std::string name = trimmed(row->name);
-    std::vector<inspect::Pixel> pixels;
-    int width = inspect::SCREEN_WIDTH;
-    int height = inspect::SCREEN_HEIGHT;
-    std::string status;
-    if (row->type_code == image::TYPE_SAM_SCREEN) {
-        auto read = inspect::read_slot_sam_screen(*listed->image.source, slot);
-        if (const auto* reason = std::get_if<std::string>(&read))
-            return status_only(name + ": " + *reason, false);
-        auto& sam = std::get<inspect::SlotSamScreen>(read);
-        if (!sam.chain.complete())
-            status = name + ": " + tape::shortfall_text(sam.chain);
-        width = sam.picture.width;
-        height = sam.picture.height;
-        pixels = std::move(sam.picture.pixels);
-    } else {
-        if (!image::is_screen(*row))
-            return status_only(name + " is " + std::to_string(row->length) + " bytes long, not a 6912-byte screen",
-                               false);
-        const auto screen = inspect::read_slot_screen(*listed->image.source, slot);
-        if (!screen)
-            return status_only(name + " could not be read as a ZX screen", false);
-        pixels.resize(inspect::SCREEN_PIXELS);
-        inspect::decode_screen(inspect::zx_palette(), screen->bytes, pixels);
-        if (screen->incomplete)
-            status = name + ": " + tape::shortfall_text(screen->chain);
-    }
-    last_output.reserve(pixels.size() * 4);
-    for (const inspect::Pixel pixel : pixels) {
+    const auto read = session::screen_of(listed, *row, nullptr);
+    if (const auto* failure = std::get_if<session::Text>(&read))
+        return status_only(failure->bytes(), false);
+    const auto& screen = std::get<session::Screen>(read);
+    last_output.reserve(screen.pixels.size() * 4);
+    for (const inspect::Pixel pixel : screen.pixels) {
         last_output.push_back(static_cast<std::uint8_t>(pixel >> 16));
         last_output.push_back(static_cast<std::uint8_t>(pixel >> 8));
         last_output.push_back(static_cast<std::uint8_t>(pixel));
         last_output.push_back(OPAQUE);
     }
     Json json;
-    json.open().flag("ok", true).field("width", width).field("height", height).field("status", status);
+    json.open().flag("ok", true).field("width", screen.width).field("height", screen.height);
+    json.field("status", screen.shortfall.bytes());
     return json.close().text();
 }
 
@@ -332,34 +263,13 @@ std::string list_basic(int slot, bool rewrite)
     const image::CatalogueRow* row = row_of(slot);
     if (row == nullptr)
         return status_only("No file in slot " + std::to_string(slot), false);
-    const std::string name = trimmed(row->name);
-    const bool sam = row->type_code == image::TYPE_SAM_BASIC;
-    auto listed_slot = basic::list_slot(*listed->image.source, slot, rewrite && !sam);
-    if (!listed_slot)
-        return status_only(name + " could not be read as a " + (sam ? "SAM BASIC" : "ZX BASIC") + " program", false);
-    std::vector<std::string>& lines = listed_slot->listing.lines;
-    for (const tape::DiscOnlyStatement& found : listed_slot->disc_only) {
-        std::string number = std::to_string(found.line);
-        number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
-        for (std::string& line : lines) {
-            if (line.starts_with(number)) {
-                line +=
-                    "   <- +D only, stops from tape: statement " + std::to_string(found.statement) + " " + found.what;
-                break;
-            }
-        }
-    }
-    std::vector<std::string> messages;
-    if (!listed_slot->chain.complete())
-        messages.push_back(slot_message(slot, tape::shortfall_text(listed_slot->chain)));
-    if (listed_slot->listing.damage)
-        messages.push_back(slot_message(slot, "damage at byte " + std::to_string(listed_slot->listing.damage->offset) +
-                                                  ": " + listed_slot->listing.damage->reason));
-    if (!listed_slot->disc_only.empty())
-        messages.push_back(name + ": +D-only syntax stops it from tape at " + tape::describe(listed_slot->disc_only));
+    const auto read = session::basic_listing(listed, *row, rewrite);
+    if (const auto* failure = std::get_if<session::Text>(&read))
+        return status_only(failure->bytes(), false);
+    const auto& listing = std::get<session::BasicListing>(read);
     Json json;
-    json.open().flag("ok", true).field("title", name + " - " + (listed_slot->sam ? "SAM BASIC" : "ZX BASIC"));
-    json.list("lines", lines).list("messages", messages);
+    json.open().flag("ok", true).field("title", listing.title.bytes());
+    json.list("lines", listing.lines).list("messages", texts(listing.messages));
     return json.close().text();
 }
 
@@ -372,7 +282,7 @@ std::string save_snapshot(int slot, const std::string& format)
     const auto kind = snapshot::format_from_path("snapshot." + format);
     if (!kind)
         return status_only("snapshots are written as .z80 or .sna, not ." + format, false);
-    const auto read = snapshot::read_plusd_snapshot(*listed->image.source, slot);
+    const auto read = snapshot::read_plusd_snapshot(*listed.image.source, slot);
     if (const auto* error = std::get_if<snapshot::DecodeError>(&read))
         return status_only(slot_message(slot, error->reason), false);
     last_output = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *kind);
@@ -385,7 +295,7 @@ std::string export_file(int slot)
     last_output.clear();
     if (row_of(slot) == nullptr)
         return status_only("No file in slot " + std::to_string(slot), false);
-    auto exported = files::export_file(*listed->image.source, slot);
+    auto exported = files::export_file(*listed.image.source, slot);
     if (const auto* reason = std::get_if<std::string>(&exported))
         return status_only(slot_message(slot, *reason), false);
     auto& file = std::get<files::ExportedFile>(exported);

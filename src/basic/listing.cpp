@@ -253,6 +253,7 @@ Listing list_program(std::span<const std::uint8_t> data, std::size_t program_len
         const std::size_t room = end - text_at;
         if (length > room) {
             listing.lines.push_back(numbered(number, dialect.line_text(data.subspan(text_at, room))));
+            listing.numbers.push_back(number);
             listing.damage = Damage{at + line::LENGTH, "line " + std::to_string(number) + " claims " +
                                                            count_text(length, "byte") + ", the " + std::string(limit) +
                                                            " holds " + std::to_string(room) + " more"};
@@ -261,11 +262,13 @@ Listing list_program(std::span<const std::uint8_t> data, std::size_t program_len
         const auto bytes = data.subspan(text_at, length);
         if (length == 0 || bytes.back() != ENTER) {
             listing.lines.push_back(numbered(number, dialect.line_text(bytes)));
+            listing.numbers.push_back(number);
             listing.damage = Damage{text_at + length - (length == 0 ? 0 : 1),
                                     "line " + std::to_string(number) + " does not end in ENTER"};
             break;
         }
         listing.lines.push_back(numbered(number, dialect.line_text(bytes.first(length - 1))));
+        listing.numbers.push_back(number);
         at = text_at + length;
     }
     if (!listing.damage && short_data)

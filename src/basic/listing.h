@@ -44,6 +44,8 @@ struct Listing
     // One entry per program line: the number right-aligned in five columns, then the text; after the last line
     // listed, the damage mark if there is damage.
     std::vector<std::string> lines;
+    // The number of each program line, in the order of `lines` (the damage mark has none).
+    std::vector<std::uint16_t> numbers;
     std::optional<Damage> damage;
 };
 

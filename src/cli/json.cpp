@@ -121,8 +121,8 @@ template <class Out> void file_members(Out& out, const image::CatalogueRow& row)
     out.member("start").number(row.start);
     out.member("length").number(row.length);
     out.member("attributes").open_object();
-    out.member("hidden").flag(row.attributes.find('H') != std::string::npos);
-    out.member("protected").flag(row.attributes.find('P') != std::string::npos);
+    out.member("hidden").flag(row.hidden);
+    out.member("protected").flag(row.protected_file);
     out.close_object();
     out.member("sectors").number(row.sectors);
     out.member("first_track").number(row.start_track);

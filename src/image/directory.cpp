@@ -168,10 +168,8 @@ CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
     }
     row.sam = e.sam;
     // UniDos entries (12, 13) and codes without a name list with start and length 0.
-    if (e.status & HIDDEN_BIT)
-        row.attributes += 'H';
-    if (e.status & PROTECTED_BIT)
-        row.attributes += 'P';
+    row.hidden = (e.status & HIDDEN_BIT) != 0;
+    row.protected_file = (e.status & PROTECTED_BIT) != 0;
     row.type_text = std::string(type_name(code)) + " (" + std::to_string(code) + ")";
     row.type_code = code;
     row.start_sector = e.first_sector;
@@ -183,8 +181,13 @@ CatalogueRow catalogue_row(const DirectoryEntry& e, int slot)
 
 std::array<std::string, CATALOGUE_COLUMNS> cell_texts(const CatalogueRow& row)
 {
+    std::string attributes;
+    if (row.hidden)
+        attributes += 'H';
+    if (row.protected_file)
+        attributes += 'P';
     return {
-        row.name,      std::to_string(row.start),        std::to_string(row.length),      row.attributes,
+        row.name,      std::to_string(row.start),        std::to_string(row.length),      attributes,
         row.type_text, std::to_string(row.start_sector), std::to_string(row.start_track), std::to_string(row.sectors)};
 }
 

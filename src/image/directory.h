@@ -196,7 +196,8 @@ struct CatalogueRow
     std::string name;
     std::int32_t start = 0;
     std::int64_t length = 0;
-    std::string attributes;
+    bool hidden = false;         // its Attr cell shows H
+    bool protected_file = false; // its Attr cell shows P
     std::string type_text;
     std::int32_t type_code = 0; // not a column: for the commands that act on a row
     std::int32_t start_sector = 0;

@@ -29,14 +29,14 @@ bool QtSystemInfo::is_removable_drive(const QString& drive)
     return stat(QFile::encodeName(device).constData(), &info) == 0 && S_ISBLK(info.st_mode);
 }
 
-qint64 QtSystemInfo::file_size(const QString& path)
+shell::PathSize QtSystemInfo::file_size(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return -1;
+        return {shell::PathSize::Kind::Missing, 0};
     if (info.isDir())
-        return -2;
-    return info.size();
+        return {shell::PathSize::Kind::Folder, 0};
+    return {shell::PathSize::Kind::File, info.size()};
 }
 
 qint64 QtSystemInfo::tick_count()

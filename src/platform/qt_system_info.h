@@ -13,7 +13,7 @@ class QtSystemInfo : public shell::SystemInfo
 public:
     QtSystemInfo();
     bool is_removable_drive(const QString& drive) override;
-    qint64 file_size(const QString& path) override;
+    shell::PathSize file_size(const QString& path) override;
     qint64 tick_count() override;
     bool has_trash() override;
     QString move_to_trash(const QString& path) override;

@@ -22,8 +22,6 @@
 namespace shell {
 namespace {
 
-// Each step keeps two discs of 800 KiB: the oldest go beyond this many.
-constexpr std::size_t MAX_UNDO_STEPS = 16;
 constexpr const char* UNDO_HINT = "; Control+Z undoes it";
 constexpr std::size_t DISC_NAME_LENGTH = 10;
 
@@ -58,18 +56,6 @@ std::optional<std::uint32_t> parse_address(QString text, std::uint32_t limit)
     if (!ok || value > limit)
         return std::nullopt;
     return static_cast<std::uint32_t>(value);
-}
-
-// The same disc with its sectors in `layout` (a container's disc saved as .img).
-std::optional<files::DiscValue> in_layout(const files::DiscValue& disc, image::Layout layout)
-{
-    if (disc.layout == layout)
-        return disc;
-    image::RawImage raw(std::make_unique<image::MemoryBytes>(disc.bytes), disc.layout);
-    auto read = files::read_disc_value(raw, layout);
-    if (auto* value = std::get_if<files::DiscValue>(&read))
-        return std::move(*value);
-    return std::nullopt;
 }
 
 // A name for the edited disc of a container: its image's name without the extensions of image kinds
@@ -150,26 +136,27 @@ std::optional<MainWindow::EditBase> MainWindow::editable_disc()
     EditBase base;
     base.shown = from_path(common::file_part(m_listed.path));
     base.container = !m_listed.in_place;
-    switch (files::check_listed_file(m_listed)) {
-    case files::ListedFile::Gone:
+    auto start = session::edit_start(m_listed);
+    if (auto* disc = std::get_if<files::DiscValue>(&start)) {
+        base.disc = std::move(*disc);
+        return base;
+    }
+    const session::NotEditable& refused = std::get<session::NotEditable>(start);
+    switch (refused.file) {
+    case session::ListedFile::Gone:
         m_pane->clear();
         forget_list();
         show_status(base.shown + " was moved or deleted: nothing is listed, nothing changed");
-        return std::nullopt;
-    case files::ListedFile::Changed:
+        break;
+    case session::ListedFile::Changed:
         relist();
         show_status(base.shown + " changed since it was listed: listed again, nothing changed");
-        return std::nullopt;
-    case files::ListedFile::Same:
+        break;
+    case session::ListedFile::Same:
+        show_status(base.shown + " cannot be edited: " + from_path(refused.reason));
         break;
     }
-    auto read = files::listed_disc_value(m_listed);
-    if (const auto* reason = std::get_if<std::string>(&read)) {
-        show_status(base.shown + " cannot be edited: " + from_path(*reason));
-        return std::nullopt;
-    }
-    base.disc = std::get<files::DiscValue>(std::move(read));
-    return base;
+    return std::nullopt;
 }
 
 std::optional<files::SaveResult> MainWindow::save_in_place(const std::string& path, const files::DiscValue& before,
@@ -204,15 +191,16 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
         return;
     }
     const files::Edited& edited = std::get<files::Edited>(outcome);
-    UndoStep step{m_listed.file, base.disc, edited.disc, {}, edited.changed_slots};
+    session::EditStep step{m_listed.file, base.disc, edited.disc, {}, edited.changed_slots};
     QString status;
     if (!base.container) {
         const auto saved = save_in_place(step.path, step.before, step.after);
         if (!saved)
             return;
-        step.what = what(base.shown);
+        const QString done = what(base.shown);
+        step.what = done.toStdString();
         relist();
-        status = capitalised(step.what) + UNDO_HINT;
+        status = capitalised(done) + UNDO_HINT;
         if (!saved->text.empty())
             status += "; " + from_path(saved->text);
     } else {
@@ -230,8 +218,8 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
             return;
         }
         const image::Layout layout = image::layout_from_path(to_path(target));
-        auto before = in_layout(step.before, layout);
-        auto after = in_layout(step.after, layout);
+        auto before = session::in_layout(step.before, layout);
+        auto after = session::in_layout(step.after, layout);
         if (!before || !after) {
             show_status("Not saved: the edited disc could not be laid out as " + QFileInfo(target).fileName());
             return;
@@ -242,17 +230,14 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
         step.before = std::move(*before);
         step.after = std::move(*after);
         const QString saved = QFileInfo(target).fileName();
-        step.what = what(saved);
+        step.what = what(saved).toStdString();
         select_and_list(target);
         status = capitalised(what(base.shown)) + ", saved as " + saved + " (" + base.shown + " unchanged)" + UNDO_HINT;
     }
-    append_lines(edited.lines);
-    append_lines(notes);
+    append_lines(session::shown_lines(edited.lines));
+    append_lines(session::shown_lines(notes));
     select_slots(edited.changed_slots);
-    std::erase_if(m_redo, [&](const UndoStep& undone) { return undone.path == step.path; });
-    m_undo.push_back(std::move(step));
-    if (m_undo.size() > MAX_UNDO_STEPS)
-        m_undo.erase(m_undo.begin());
+    m_edits.record(std::move(step));
     show_status(status);
 }
 
@@ -338,7 +323,7 @@ void MainWindow::add_host_files(const QStringList& paths, bool ask_first)
         overflow.sectors += found.overflow.sectors;
     }
     if (adding.empty()) {
-        append_lines(notes);
+        append_lines(session::shown_lines(notes));
         show_status("Nothing added to " + base->shown + ": no file there that a disc can hold");
         return;
     }
@@ -427,7 +412,7 @@ void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
     auto base = editable_disc();
     if (!base)
         return;
-    const bool set = row.attributes.find(hidden ? 'H' : 'P') == std::string::npos;
+    const bool set = !(hidden ? row.hidden : row.protected_file);
     const files::FlagChange change = set ? files::FlagChange::Set : files::FlagChange::Clear;
     const QString state = hidden ? (set ? "hidden" : "not hidden") : (set ? "protected" : "not protected");
     finish_edit(*base,
@@ -436,28 +421,18 @@ void MainWindow::toggle_flag(const image::CatalogueRow& row, bool hidden)
                 [&](const QString& image) { return "made " + row_name(row) + " " + state + " in " + image; });
 }
 
-std::vector<MainWindow::UndoStep>::iterator MainWindow::last_step_of_listed(std::vector<UndoStep>& steps)
+session::EditHistory::OfImage MainWindow::listed_image_test() const
 {
-    const auto found = std::ranges::find_if(steps.rbegin(), steps.rend(),
-                                            [&](const UndoStep& step) { return is_listed_image(step.path); });
-    return found == steps.rend() ? steps.end() : std::prev(found.base());
-}
-
-std::vector<MainWindow::UndoStep>::iterator MainWindow::last_undo_step()
-{
-    return last_step_of_listed(m_undo);
-}
-
-std::vector<MainWindow::UndoStep>::iterator MainWindow::last_redo_step()
-{
-    return last_step_of_listed(m_redo);
+    return [this](const std::string& path) {
+        return is_listed_image(path);
+    };
 }
 
 QStringList MainWindow::protected_names(const std::vector<int>& chosen) const
 {
     QStringList names;
     for (const image::CatalogueRow& row : m_listed.catalogue) {
-        if (std::ranges::find(chosen, row.slot) != chosen.end() && row.attributes.find('P') != std::string::npos)
+        if (std::ranges::find(chosen, row.slot) != chosen.end() && row.protected_file)
             names << row_name(row);
     }
     return names;
@@ -466,18 +441,17 @@ QStringList MainWindow::protected_names(const std::vector<int>& chosen) const
 void MainWindow::undo_edit()
 {
     m_status->clearMessage();
-    const auto step = last_undo_step();
-    if (step == m_undo.end()) {
-        show_status(m_undo.empty() || m_listed.empty()
+    const auto undone = m_edits.undo(listed_image_test());
+    if (!undone) {
+        show_status(m_edits.empty() || m_listed.empty()
                         ? QString("Nothing to undo")
                         : "Nothing to undo in " + from_path(common::file_part(m_listed.path)));
         return;
     }
-    const files::SaveResult saved = files::save_disc(step->path, step->after, step->before);
+    const files::SaveResult& saved = undone->saved;
     if (!saved.written) {
-        // An image changed since the edit can no longer be given back what it held: the step goes.
+        // An image changed since the edit can no longer be given back what it held: its step is gone.
         if (saved.problem == files::SaveProblem::Changed) {
-            m_undo.erase(step);
             relist();
             show_status("Not undone: " + from_path(saved.text) + "; listed again");
         } else {
@@ -485,33 +459,28 @@ void MainWindow::undo_edit()
         }
         return;
     }
-    UndoStep done = std::move(*step);
-    m_undo.erase(step);
     relist();
-    select_slots(done.changed_slots);
-    QString status = "Undone: " + done.what;
-    if (last_undo_step() != m_undo.end())
+    select_slots(undone->step.changed_slots);
+    QString status = "Undone: " + QString::fromStdString(undone->step.what);
+    if (m_edits.undoable(listed_image_test()) != nullptr)
         status += "; Control+Z undoes the edit before";
     if (!saved.text.empty())
         status += "; " + from_path(saved.text);
-    m_redo.push_back(std::move(done));
-    if (m_redo.size() > MAX_UNDO_STEPS)
-        m_redo.erase(m_redo.begin());
     show_status(status);
 }
 
 void MainWindow::redo_edit()
 {
     m_status->clearMessage();
-    const auto step = last_redo_step();
-    if (step == m_redo.end()) {
+    const auto redone = m_edits.redo(listed_image_test());
+    if (!redone) {
         show_status("Nothing to redo");
         return;
     }
-    const files::SaveResult saved = files::save_disc(step->path, step->before, step->after);
+    const files::SaveResult& saved = redone->saved;
     if (!saved.written) {
+        // An image changed since the undo can no longer be given the edit again: its step is gone.
         if (saved.problem == files::SaveProblem::Changed) {
-            m_redo.erase(step);
             relist();
             show_status("Not redone: " + from_path(saved.text) + "; listed again");
         } else {
@@ -519,14 +488,11 @@ void MainWindow::redo_edit()
         }
         return;
     }
-    UndoStep done = std::move(*step);
-    m_redo.erase(step);
     relist();
-    select_slots(done.changed_slots);
-    QString status = "Redone: " + done.what + UNDO_HINT;
+    select_slots(redone->step.changed_slots);
+    QString status = "Redone: " + QString::fromStdString(redone->step.what) + UNDO_HINT;
     if (!saved.text.empty())
         status += "; " + from_path(saved.text);
-    m_undo.push_back(std::move(done));
     show_status(status);
 }
 

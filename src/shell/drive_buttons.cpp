@@ -32,8 +32,10 @@ void MainWindow::check_drive_buttons()
         m_grab_b->setEnabled(false);
         m_write_b->setEnabled(false);
     }
-    const qint64 size = m_settings.SAMDisk.empty() ? -1 : m_services.system.file_size(from_path(m_settings.SAMDisk));
-    const bool samdisk_usable = size >= SAMDISK_MIN_SIZE && size <= SAMDISK_MAX_SIZE;
+    const PathSize samdisk =
+        m_settings.SAMDisk.empty() ? PathSize{} : m_services.system.file_size(from_path(m_settings.SAMDisk));
+    const bool samdisk_usable =
+        samdisk.kind == PathSize::Kind::File && samdisk.bytes >= SAMDISK_MIN_SIZE && samdisk.bytes <= SAMDISK_MAX_SIZE;
     // Without a usable SAMDisk the buttons use the built-in transfer, where the platform has one.
     m_builtin_transfer = !samdisk_usable && m_services.drives.is_available();
     if (!samdisk_usable && !m_builtin_transfer) {

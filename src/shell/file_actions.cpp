@@ -244,12 +244,7 @@ void MainWindow::rename_image_file()
     const bool read_alike = image::layout_from_path(to_path(old_path)) == image::layout_from_path(to_path(new_path)) &&
                             image::is_container_name(to_path(old_path)) == image::is_container_name(to_path(new_path));
     // The edits of the image undo and redo in it under its new name.
-    for (std::vector<UndoStep>* steps : {&m_undo, &m_redo}) {
-        for (UndoStep& step : *steps) {
-            if (step.path == to_path(old_path))
-                step.path = to_path(new_path);
-        }
-    }
+    m_edits.renamed(to_path(old_path), to_path(new_path));
     if (listed && readable && read_alike) {
         const std::string inner = m_listed.path.substr(m_listed.file.size());
         m_listed.file = to_path(new_path);

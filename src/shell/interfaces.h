@@ -62,14 +62,27 @@ public:
                              bool wait) = 0;
 };
 
+// What a path names, and the size of a file there.
+struct PathSize
+{
+    enum class Kind
+    {
+        File,
+        Missing,
+        Folder,
+    };
+    Kind kind = Kind::Missing;
+    qint64 bytes = 0; // of a file
+};
+
 class SystemInfo
 {
 public:
     virtual ~SystemInfo() = default;
     // Whether the drive ("a:" or "b:") is a removable drive.
     virtual bool is_removable_drive(const QString& drive) = 0;
-    // Size of a file in bytes; -1 for a missing file, -2 for a folder.
-    virtual qint64 file_size(const QString& path) = 0;
+    // What the path names: a file and its size in bytes, nothing, or a folder.
+    virtual PathSize file_size(const QString& path) = 0;
     // Milliseconds on a clock that only moves forward.
     virtual qint64 tick_count() = 0;
     // Whether files deleted here can go to the desktop's trash, from where the user can get them back.

@@ -312,13 +312,13 @@ void MainWindow::show_status(const QString& text)
     m_status->showMessage(text);
 }
 
-void MainWindow::append_lines(const std::vector<std::string>& lines)
+void MainWindow::append_lines(const std::vector<session::Text>& lines)
 {
     if (lines.empty())
         return;
     m_pane->setUpdatesEnabled(false);
-    for (const std::string& line : lines)
-        m_pane->appendPlainText(pane_text(line));
+    for (const session::Text& line : lines)
+        m_pane->appendPlainText(shown_text(line));
     m_pane->setUpdatesEnabled(true);
 }
 

@@ -17,9 +17,10 @@
 #include "common/settings.h"
 #include "files/disc_edit.h"
 #include "files/disc_save.h"
-#include "files/listed_disc.h"
 #include "image/directory.h"
 #include "image/image_kinds.h"
+#include "session/edit_history.h"
+#include "session/listed_disc.h"
 #include "shell/file_browser.h"
 #include "shell/interfaces.h"
 
@@ -146,7 +147,7 @@ protected:
 private:
     void create_controls();
     void show_status(const QString& text);
-    void append_lines(const std::vector<std::string>& lines);
+    void append_lines(const std::vector<session::Text>& lines);
 
     // The listing (window_listing.cpp).
     void create_list();
@@ -226,7 +227,7 @@ private:
 
     std::string m_current_image_path;
     // The disc the list shows, as it was read: the list's commands act on it, whatever the browser shows since.
-    files::ListedDisc m_listed;
+    session::ListedDisc m_listed;
     QString m_samdisk_command;
     QString m_grab_target;
     // The drive buttons use the built-in transfer, not SAMDisk (decided at start, as their enabled state).
@@ -249,25 +250,11 @@ private:
     QAction* m_rename_action = nullptr;
     QAction* m_delete_action = nullptr;
 
-    // The edits of the session that can be undone, the last at the back: the image written, the disc before and
-    // after. An undo writes `before` only while the file still holds `after`.
-    struct UndoStep
-    {
-        std::string path;
-        files::DiscValue before;
-        files::DiscValue after;
-        QString what;
-        std::vector<int> changed_slots; // selected again when undone
-    };
-    std::vector<UndoStep> m_undo;
-    // The steps undone, the last at the back; an edit of their image drops them.
-    std::vector<UndoStep> m_redo;
-    // The last step of the listed image in m_undo; m_undo.end() for none: undo is never offered for another image.
-    std::vector<UndoStep>::iterator last_undo_step();
-    // The same in m_redo; m_redo.end() for none.
-    std::vector<UndoStep>::iterator last_redo_step();
-    // The last step of the listed image in `steps`, steps.end() for none.
-    std::vector<UndoStep>::iterator last_step_of_listed(std::vector<UndoStep>& steps);
+    // The edits of the session, each kept with the disc before and after it, and what it did in the status
+    // line's words (UTF-8).
+    session::EditHistory m_edits;
+    // Whether an edit's image is the listed one: undo is never offered for another image.
+    session::EditHistory::OfImage listed_image_test() const;
 };
 
 } // namespace shell

@@ -1,12 +1,11 @@
 // MainWindow's row commands: the row menu's table and the commands it and the buttons run on the listed image.
 #include "shell/main_window.h"
 
-#include "basic/slot_listing.h"
 #include "common/atomic_file.h"
 #include "common/path_text.h"
 #include "files/file_export.h"
 #include "inspect/screen.h"
-#include "inspect/slot_screen.h"
+#include "session/row_commands.h"
 #include "shell/basic_window.h"
 #include "shell/modal.h"
 #include "shell/save_target.h"
@@ -22,6 +21,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <set>
 
 namespace shell {
 namespace {
@@ -48,20 +48,14 @@ QString disc_only_status(std::size_t loaders)
                         : QString("; %1 loaders still use +D-only syntax (see List BASIC)").arg(loaders);
 }
 
-// Whether "View Screen" shows the row: a ZX screen by its length, or a SAM Screen file by its type.
-bool is_viewable_screen(const image::CatalogueRow& row)
-{
-    return image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN;
-}
-
-bool is_basic_program(const image::CatalogueRow& row)
-{
-    return row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC;
-}
-
 bool any_row(const image::CatalogueRow&)
 {
     return true;
+}
+
+bool editable(const image::CatalogueRow& row)
+{
+    return session::row_commands(row).edit;
 }
 
 // An entry of the list's context menu: its label, whether it applies to the row the menu was opened on (it is
@@ -76,43 +70,42 @@ struct RowAction
 };
 
 const std::array<RowAction, 10> ROW_ACTIONS = {{
-    {"View Screen", is_viewable_screen,
+    {"View Screen", [](const image::CatalogueRow& row) { return session::row_commands(row).screen; },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.view_screen(row);
      }},
-    {"Convert to TAP", [](const image::CatalogueRow& row) { return image::has_tape_form(row.type_code); },
+    {"Convert to TAP", [](const image::CatalogueRow& row) { return session::row_commands(row).tape; },
      [](MainWindow& window, const image::CatalogueRow&) {
          window.convert_to_tap();
      }},
-    {"List BASIC", is_basic_program,
+    {"List BASIC", [](const image::CatalogueRow& row) { return session::row_commands(row).basic; },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
-    {"Export file\u2026", [](const image::CatalogueRow& row) { return files::is_exportable(row.type_code); },
+    {"Export file\u2026", [](const image::CatalogueRow& row) { return session::row_commands(row).export_file; },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.export_row(row);
      }},
-    {"Save as snapshot\u2026",
-     [](const image::CatalogueRow& row) { return snapshot::is_plusd_snapshot_type(row.type_code); },
+    {"Save as snapshot\u2026", [](const image::CatalogueRow& row) { return session::row_commands(row).snapshot; },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.save_snapshot(row);
      }},
     {nullptr, any_row, nullptr},
-    {"Delete from image", any_row,
+    {"Delete from image", editable,
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.delete_from_image(row);
      }},
-    {"Rename in image\u2026", any_row,
+    {"Rename in image\u2026", editable,
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.rename_in_image(row);
      }},
-    {"Hidden", any_row, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, true); },
+    {"Hidden", editable, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, true); },
      [](const image::CatalogueRow& row) {
-         return row.attributes.find('H') != std::string::npos;
+         return row.hidden;
      }},
-    {"Protected", any_row, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, false); },
+    {"Protected", editable, [](MainWindow& window, const image::CatalogueRow& row) { window.toggle_flag(row, false); },
      [](const image::CatalogueRow& row) {
-         return row.attributes.find('P') != std::string::npos;
+         return row.protected_file;
      }},
 }};
 
@@ -155,15 +148,17 @@ void MainWindow::open_row_menu(int index, const QPoint& position)
     QAction* add_action = menu.addAction(QString::fromUtf8("Add files\u2026"));
     add_action->setShortcut(Qt::Key_Insert);
     connect(add_action, &QAction::triggered, &menu, [&add] { add = true; });
-    const auto step = last_undo_step();
-    QAction* undo_action = menu.addAction(step == m_undo.end() ? QString("Undo") : "Undo: " + step->what);
+    const session::EditStep* step = m_edits.undoable(listed_image_test());
+    QAction* undo_action =
+        menu.addAction(step == nullptr ? QString("Undo") : "Undo: " + QString::fromStdString(step->what));
     undo_action->setShortcut(QKeySequence::Undo);
-    undo_action->setEnabled(step != m_undo.end());
+    undo_action->setEnabled(step != nullptr);
     connect(undo_action, &QAction::triggered, &menu, [&undo] { undo = true; });
-    const auto undone = last_redo_step();
-    QAction* redo_action = menu.addAction(undone == m_redo.end() ? QString("Redo") : "Redo: " + undone->what);
+    const session::EditStep* undone = m_edits.redoable(listed_image_test());
+    QAction* redo_action =
+        menu.addAction(undone == nullptr ? QString("Redo") : "Redo: " + QString::fromStdString(undone->what));
     redo_action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    redo_action->setEnabled(undone != m_redo.end());
+    redo_action->setEnabled(undone != nullptr);
     connect(redo_action, &QAction::triggered, &menu, [&redo] { redo = true; });
     menu.exec(m_list->viewport()->mapToGlobal(position));
     // The command runs once the menu has closed, outside the menu's own event loop; not when the list went away
@@ -188,19 +183,18 @@ void MainWindow::convert_to_tap()
         show_status("Select the files to convert first");
         return;
     }
-    std::vector<tape::SelectedRow> rows;
+    std::set<int> chosen;
     int sam_files = 0;
     int tape_forms = 0;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem* item = m_list->topLevelItem(i);
         const image::CatalogueRow& row = m_listed.catalogue[static_cast<std::size_t>(i)];
-        if (item->isSelected()) {
-            rows.push_back({row.name, item->data(0, Qt::UserRole).toInt()});
+        if (m_list->topLevelItem(i)->isSelected()) {
+            chosen.insert(row.slot);
             sam_files += image::file_type(row.type_code).sam_system ? 1 : 0;
-            tape_forms += image::has_tape_form(row.type_code) ? 1 : 0;
+            tape_forms += session::row_commands(row).tape ? 1 : 0;
         }
     }
-    const int selected = static_cast<int>(rows.size());
+    const int selected = static_cast<int>(chosen.size());
     // Nothing to put on a tape: no name asked, no tape written.
     if (tape_forms == 0) {
         show_status(sam_files == selected ? conversion_status(0, selected, sam_files, QString())
@@ -220,9 +214,9 @@ void MainWindow::convert_to_tap()
         !m_services.requester.ask_yes_no("File exist", "Do you want ot overwrite " + answer + " ?", Icon::Question))
         return;
 
-    const tape::ConversionResult result =
-        tape::convert_files(listed_source(), m_listed.path, rows, m_settings.BasStrip != 0, m_settings.savefile);
-    append_lines(result.lines);
+    const session::Tape made = session::make_tape(m_listed, chosen, m_settings.BasStrip != 0, m_settings.savefile);
+    const tape::ConversionResult& result = made.result;
+    append_lines(made.pane);
     QString status = conversion_status(result.written, selected, sam_files, answer) +
                      disc_only_status(result.disc_only_loaders.size());
     // Files whose chain ended early went on the tape with zeros: the status says so, as kestrel-cli tap does.
@@ -245,7 +239,7 @@ void MainWindow::view_selected_screen()
 
 void MainWindow::open_row(const image::CatalogueRow& row)
 {
-    if (is_basic_program(row))
+    if (session::row_commands(row).basic)
         list_basic(row);
     else
         view_screen(row); // a screen, or the reason why the row shows none
@@ -254,36 +248,17 @@ void MainWindow::open_row(const image::CatalogueRow& row)
 void MainWindow::view_screen(const image::CatalogueRow& row)
 {
     m_status->clearMessage();
-    const QString name = shown_disc_text(row.name).trimmed();
+    const auto read = session::screen_of(m_listed, row, &m_pixels);
+    if (const auto* failure = std::get_if<session::Text>(&read)) {
+        show_status(shown_text(*failure));
+        return;
+    }
+    // A SAM screen whose chain ended early says so; its picture is shown all the same.
+    const auto& screen = std::get<session::Screen>(read);
+    if (screen.sam && !screen.shortfall.empty())
+        show_status(shown_text(screen.shortfall));
     const QString proposed = listed_folder() + host_file_name(from_disc(row.name)) + ".png";
-    if (row.type_code == image::TYPE_SAM_SCREEN) {
-        // A SAM screen at its mode's own size; one that cannot be decoded opens nothing.
-        const auto read = inspect::read_slot_sam_screen(listed_source(), row.slot);
-        if (const auto* reason = std::get_if<std::string>(&read)) {
-            show_status(name + ": " + QString::fromStdString(*reason));
-            return;
-        }
-        const auto& sam = std::get<inspect::SlotSamScreen>(read);
-        if (!sam.chain.complete())
-            show_status(name + ": " + QString::fromStdString(tape::shortfall_text(sam.chain)));
-        ScreenViewer viewer(sam.picture.pixels, sam.picture.width, sam.picture.height, m_services.requester, proposed,
-                            this);
-        connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
-        run_modal(viewer);
-        return;
-    }
-    if (!image::is_screen(row)) {
-        show_status(QString("%1 is %2 bytes long, not a 6,912-byte screen").arg(name, grouped(row.length)));
-        return;
-    }
-    const auto screen = inspect::read_slot_screen(listed_source(), row.slot);
-    if (!screen) {
-        show_status(name + " could not be read as a ZX screen");
-        return;
-    }
-    std::vector<inspect::Pixel> pixels(inspect::SCREEN_PIXELS);
-    inspect::decode_screen(m_pixels, screen->bytes, pixels);
-    ScreenViewer viewer(pixels, inspect::SCREEN_WIDTH, inspect::SCREEN_HEIGHT, m_services.requester, proposed, this);
+    ScreenViewer viewer(screen.pixels, screen.width, screen.height, m_services.requester, proposed, this);
     connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
     run_modal(viewer);
 }
@@ -291,30 +266,17 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
 void MainWindow::list_basic(const image::CatalogueRow& row)
 {
     m_status->clearMessage();
-    const QString name = shown_disc_text(row.name).trimmed();
-    const bool sam = row.type_code == image::TYPE_SAM_BASIC;
-    const QString dialect = sam ? "SAM BASIC" : "ZX BASIC";
-    // With the loader rewrite on, a ZX listing shows the program as "Convert to TAP" writes it; a SAM program has
-    // no loader to rewrite.
-    std::optional<basic::SlotListing> listed =
-        basic::list_slot(listed_source(), row.slot, !sam && m_settings.BasStrip != 0);
-    if (!listed) {
-        show_status(name + " could not be read as a " + dialect + " program");
+    // With the loader rewrite on, a ZX listing shows the program as "Convert to TAP" writes it, the statements
+    // that would still stop with a syntax error from tape marked.
+    const auto read = session::basic_listing(m_listed, row, m_settings.BasStrip != 0);
+    if (const auto* failure = std::get_if<session::Text>(&read)) {
+        show_status(shown_text(*failure));
         return;
     }
-    // After the rewrite, the statements that would still stop with a syntax error from tape are marked.
-    std::vector<std::string>& lines = listed->listing.lines;
-    for (const tape::DiscOnlyStatement& found : listed->disc_only) {
-        std::string number = std::to_string(found.line);
-        number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
-        const auto line = std::ranges::find_if(lines, [&](const std::string& l) { return l.starts_with(number); });
-        if (line != lines.end())
-            *line += "   <- +D only, stops from tape: statement " + std::to_string(found.statement) + " " + found.what;
-    }
-    if (!listed->disc_only.empty())
-        show_status(name + ": +D-only syntax stops it from tape at " +
-                    QString::fromStdString(tape::describe(listed->disc_only)));
-    BasicWindow window(name + " - " + (listed->sam ? "SAM BASIC" : "ZX BASIC"), lines, this);
+    const auto& listing = std::get<session::BasicListing>(read);
+    if (!listing.disc_only.empty())
+        show_status(shown_text(listing.disc_only));
+    BasicWindow window(shown_text(listing.title), listing.lines, this);
     run_modal(window);
 }
 

@@ -52,14 +52,26 @@ QString shown_disc_text(const std::string& text)
     return shown;
 }
 
-QString pane_text(const std::string& line)
+QString shown_text(const session::Text& text)
 {
-    // Only these lines name the image or the tape file; every other line starts with a disc file name.
-    for (const char* prefix : {"Scanning file: ", "On image ", "Cannot write "}) {
-        if (line.starts_with(prefix))
-            return from_path(line);
+    QString shown;
+    for (const session::Piece& piece : text.pieces()) {
+        switch (piece.encoding) {
+        case session::Encoding::Path:
+            shown += from_path(piece.bytes);
+            break;
+        case session::Encoding::Disc:
+            shown += from_disc(piece.bytes);
+            break;
+        case session::Encoding::Shown:
+            shown += shown_disc_text(piece.bytes);
+            break;
+        case session::Encoding::Name:
+            shown += shown_disc_text(piece.bytes).trimmed();
+            break;
+        }
     }
-    return shown_disc_text(line);
+    return shown;
 }
 
 } // namespace shell

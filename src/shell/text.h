@@ -2,6 +2,8 @@
 // Latin-1; host paths are in the local 8-bit encoding and must come back unchanged.
 #pragma once
 
+#include "session/text.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -23,7 +25,8 @@ QString shown_disc_text(const std::string& text);
 // A count as the window's messages show it, with a comma before each group of three digits ("819,200").
 QString grouped(std::int64_t number);
 
-// A message-pane line from the core: lines that carry a host path decode as a path, the rest as shown disc text.
-QString pane_text(const std::string& line);
+// A text of the use cases, each piece as its encoding says: a path decoded, disc bytes one character each, disc
+// text shown on one line, a file's name shown without the blanks around it.
+QString shown_text(const session::Text& text);
 
 } // namespace shell

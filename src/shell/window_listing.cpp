@@ -3,11 +3,7 @@
 #include "shell/main_window.h"
 
 #include "common/path_text.h"
-#include "common/same_file.h"
-#include "image/layout_sniff.h"
 #include "image/open_container.h"
-#include "inspect/directory_check.h"
-#include "inspect/scan.h"
 #include "shell/modal.h"
 #include "shell/text.h"
 
@@ -30,22 +26,12 @@ constexpr int TYPE_COLUMN = 4;
 const QColor EVEN_ROW(255, 255, 255);
 const QColor ODD_ROW(223, 223, 223);
 
-// What the status bar says of a disc beyond its files: the DOS that wrote it and the disc's name (MasterDOS, BDOS),
-// and a layout taken from the content rather than the name; "" for a plain +D or SAMDOS disc read by its name.
-QString dos_text(const image::DirectorySize& size, const image::OpenImage& image)
+// An image opened, or why not; never an archive's choice, which is asked for first.
+std::variant<image::OpenImage, image::OpenFailure> one_image(image::Opened opened)
 {
-    QStringList parts;
-    if (size.dos != image::DosKind::Standard) {
-        QString part = from_disc(std::string(image::dos_name(size.dos))) + " disc";
-        if (!size.label.empty())
-            part += " \"" + from_disc(size.label) + "\"";
-        if (size.tracks != image::DIRECTORY_TRACKS)
-            part += QString(", %1 directory tracks").arg(size.tracks);
-        parts << part;
-    }
-    if (image.layout_by_content)
-        parts << from_path(image::layout_note(image.layout));
-    return parts.join("; ");
+    if (auto* image = std::get_if<image::OpenImage>(&opened))
+        return std::move(*image);
+    return std::get<image::OpenFailure>(std::move(opened));
 }
 
 } // namespace
@@ -83,7 +69,7 @@ void MainWindow::on_browser_event(FileBrowser::Event kind)
     m_current_image_path = to_path(m_browser->selected_path());
     if (kind == FileBrowser::Event::SelectedGone) {
         // The browser moved on from an item taken away: nothing else is listed in its place.
-        if (!m_listed.empty() && files::check_listed_file(m_listed) == files::ListedFile::Gone) {
+        if (!m_listed.empty() && session::check_listed_file(m_listed) == session::ListedFile::Gone) {
             const QString shown = from_path(common::file_part(m_listed.path));
             m_pane->clear();
             forget_list();
@@ -128,33 +114,16 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
             return;
         }
         listed_path = path + "/" + to_path(choice);
-        opened = image::open_image(listed_path);
     }
-    const QString shown = from_path(common::file_part(listed_path));
-    if (auto* image = std::get_if<image::OpenImage>(&opened)) {
-        m_listed = files::keep_listed(listed_path, common::file_read_from(listed_path), std::move(*image));
-        fill_list();
-        append_lines(m_listed.image.notes);
-        append_lines(m_listed.image.findings);
-        if (m_listed.image.scannable) {
-            append_lines(inspect::scan_image(listed_source(), listed_path).lines);
-            if (const auto reason = inspect::foreign_directory_reason(m_listed.catalogue))
-                show_status(shown + " does not look like a +D/SAM directory: " + from_path(*reason));
-            else if (const QString dos = dos_text(image::read_directory_size(listed_source()), m_listed.image);
-                     !dos.isEmpty())
-                show_status(shown + ": " + dos);
-        } else
-            show_status(QString("%1 listed but not checked: %2 bytes, not the %3 of a disc image")
-                            .arg(shown, grouped(m_listed.image.raw_size), grouped(image::IMAGE_BYTES)));
-        return;
-    }
+    session::Listing listing = session::list_opened(
+        listed_path, listed_path == path ? one_image(std::move(opened)) : image::open_one_image(listed_path));
+    m_listed = std::move(listing.listed);
     fill_list();
-    // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
-    // bar says why (a 9-sector DSK, a damaged archive, no permission).
-    const auto& failure = std::get<image::OpenFailure>(opened);
-    if (failure.file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
-        append_lines({inspect::scan_first_line(path)});
-    show_status(shown + ": " + from_path(failure.reason));
+    append_lines(listing.pane);
+    if (!listing.status.empty())
+        show_status(shown_text(listing.status));
+    else if (!listing.dos.empty())
+        show_status(shown_text(listing.dos));
 }
 
 void MainWindow::relist()

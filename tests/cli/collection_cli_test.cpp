@@ -283,7 +283,8 @@ TEST(CliJson, WrittenFilesAndHitsHaveTheBytesOfTheDumpedObjects)
     EXPECT_GT(rows.size(), 200u);
     image::CatalogueRow built;
     built.name = std::string("\0\x01\x1F\"\\/\x7F\x80\xFF\t", 10);
-    built.attributes = "HP";
+    built.hidden = true;
+    built.protected_file = true;
     for (const int code : {0, image::TYPE_ZX_CODE, 19, 40}) {
         built.type_code = code;
         rows.push_back(built);

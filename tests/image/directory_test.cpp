@@ -74,7 +74,8 @@ TEST(ReadDirectory, WorkedExamplesGiveTheListedCells)
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(cells(rows[0]),
               (std::array<std::string, 8>{"SCREEN    ", "16384", "6912", "", "ZX Code (4)", "1", "4", "14"}));
-    EXPECT_EQ(rows[1].attributes, "HP");
+    EXPECT_TRUE(rows[1].hidden && rows[1].protected_file);
+    EXPECT_EQ(cells(rows[1])[3], "HP");
     EXPECT_EQ(rows[2].start, 32768);
     EXPECT_EQ(rows[2].length, 6912);
     EXPECT_EQ(rows[2].type_text, "SAM Code (19)");

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <filesystem>
+
 namespace testing_support {
 
 void ScriptedRequester::expect(const QString& kind, const QString& answer)
@@ -81,12 +83,16 @@ bool FakeSystemInfo::is_removable_drive(const QString& drive)
     return drive == "a:" ? drive_a : drive == "b:" ? drive_b : false;
 }
 
-qint64 FakeSystemInfo::file_size(const QString& path)
+shell::PathSize FakeSystemInfo::file_size(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return -1;
-    return info.isDir() ? -2 : info.size();
+    std::error_code error;
+    const std::filesystem::path at = path.toStdString();
+    if (std::filesystem::is_directory(at, error))
+        return {shell::PathSize::Kind::Folder, 0};
+    const auto size = std::filesystem::file_size(at, error);
+    if (error)
+        return {shell::PathSize::Kind::Missing, 0};
+    return {shell::PathSize::Kind::File, static_cast<qint64>(size)};
 }
 
 QString FakeSystemInfo::move_to_trash(const QString& path)

@@ -90,7 +90,7 @@ public:
     qint64 clock = 100000;
 
     bool is_removable_drive(const QString& drive) override;
-    qint64 file_size(const QString& path) override;
+    shell::PathSize file_size(const QString& path) override;
     qint64 tick_count() override { return clock; }
     // Files moved to the trash go into `trash_folder`; with none set there is no trash.
     bool has_trash() override { return !trash_folder.isEmpty(); }

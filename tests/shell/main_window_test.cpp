@@ -62,6 +62,7 @@ private slots:
     void opens_with_the_controls_in_place();
     void relayout_follows_the_size();
     void picking_an_image_lists_and_scans_it();
+    void pane_shows_paths_decoded_and_disc_names_byte_for_byte();
     void picking_a_folder_keeps_the_list();
     void picking_an_archive_lists_the_image_chosen_inside();
     void convert_writes_the_selected_rows_in_list_order();
@@ -210,6 +211,32 @@ void MainWindowTest::picking_an_archive_lists_the_image_chosen_inside()
     f.pick(f.path("two.zip"));
     QCOMPARE(f.list()->topLevelItemCount(), 0);
     QVERIFY(f.window->findChild<QStatusBar*>("statusBar")->currentMessage().contains("9 sectors per track"));
+}
+
+void MainWindowTest::pane_shows_paths_decoded_and_disc_names_byte_for_byte()
+{
+    WindowFixture f;
+    // A file whose chain is not there: the scan finds it, and names it by its raw name.
+    ImageBuilder builder;
+    testing_support::EntryFields broken;
+    broken.status = image::TYPE_ZX_CODE;
+    broken.raw_name = {'c', 'a', 'f', 0xE9, 0x01};
+    broken.sector_count = 3;
+    broken.first_track = 4;
+    broken.first_sector = 1;
+    builder.entry(0, broken);
+    const QString name = QString::fromUtf8("\u00E9t\u00E9");
+    f.write_image(name + ".mgt", builder);
+    f.open();
+    f.pick(f.path(name + ".mgt"));
+
+    const QStringList lines = f.pane_lines();
+    QVERIFY2(lines.size() > 3, qPrintable(lines.join('\n')));
+    QCOMPARE(lines.first(), "Scanning file: " + f.path(name) + " ...");
+    for (qsizetype i = 1; i + 2 < lines.size(); ++i)
+        QVERIFY2(lines[i].startsWith(QString::fromUtf8("caf\u00E9\\x01 ")), qPrintable(lines[i]));
+    QVERIFY2(lines[lines.size() - 2].startsWith("On image " + f.path(name + ".mgt") + " "),
+             qPrintable(lines[lines.size() - 2]));
 }
 
 void MainWindowTest::picking_a_folder_keeps_the_list()

@@ -66,6 +66,7 @@ private slots:
     void rename_says_what_happened_and_the_list_follows();
     void rename_requester_selects_the_name_part();
     void foreign_disc_is_listed_with_a_doubt();
+    void status_names_the_dos_and_label_of_a_disc();
     void loader_with_disc_only_syntax_is_reported();
     void list_cells_show_type_notes_and_control_bytes();
 };
@@ -326,6 +327,25 @@ void WindowUsageTest::foreign_disc_is_listed_with_a_doubt()
     QVERIFY(f.pane_lines().size() > 2);
     QVERIFY(status_text(f).startsWith("blocks.mgt does not look like a +D/SAM directory: most used entries fail basic "
                                       "checks: type, sector count, track range"));
+}
+
+void WindowUsageTest::status_names_the_dos_and_label_of_a_disc()
+{
+    WindowFixture f;
+    const std::vector<std::pair<QString, QString>> discs = {
+        {"sam_masterdos_label.mgt", "MasterDOS disc \"ABCDEFGHIJ\""},
+        {"sam_bdos_label.mgt", "BDOS disc \"ABCDEFGHIJKLMNOP\""},
+        {"sam_masterdos_5tracks.mgt", "MasterDOS disc, 5 directory tracks"},
+        {"sam_basic_auto.mgt", ""},
+    };
+    for (const auto& [name, _] : discs)
+        std::filesystem::copy_file(testing_support::real_images_dir() / "sam" / name.toStdString(),
+                                   f.path(name).toStdString());
+    f.open();
+    for (const auto& [name, dos] : discs) {
+        f.pick(f.path(name));
+        QCOMPARE(status_text(f), dos.isEmpty() ? QString() : name + ": " + dos);
+    }
 }
 
 void WindowUsageTest::loader_with_disc_only_syntax_is_reported()
