@@ -46,7 +46,7 @@ public:
     // Whether a step's image is the one a command acts on.
     using OfImage = std::function<bool(const std::string& path)>;
 
-    // An edit written: it can be undone, and the edits undone before it can no longer be done again.
+    // An edit written: it can be undone, and the edits of its image undone before it can no longer be done again.
     void record(EditStep step);
     // The last edit of the image that can be undone, or done again; nullptr for none.
     const EditStep* undoable(const OfImage& of_image) const;

@@ -1,5 +1,7 @@
 #include "session/listed_disc.h"
 
+#include "common/number_text.h"
+
 #include "common/file_read.h"
 #include "common/path_text.h"
 #include "common/same_file.h"
@@ -84,8 +86,9 @@ Listing list_opened(const std::string& path, std::variant<image::OpenImage, imag
     append(listing.pane, shown_lines(listed.image.notes));
     append(listing.pane, shown_lines(listed.image.findings));
     if (!listed.image.scannable) {
-        listing.status = Text(shown + " listed but not checked: " + std::to_string(listed.image.raw_size) +
-                              " bytes, not the " + std::to_string(image::IMAGE_BYTES) + " of a disc image");
+        listing.status = Text(
+            shown + " listed but not checked: " + common::grouped(static_cast<std::uint64_t>(listed.image.raw_size)) +
+            " bytes, not the " + common::grouped(image::IMAGE_BYTES) + " of a disc image");
         return listing;
     }
     append(listing.pane, scan_pane_lines(listed.scan));

@@ -1,5 +1,6 @@
 #include "session/row_commands.h"
 
+#include "common/number_text.h"
 #include "common/path_text.h"
 #include "files/file_export.h"
 #include "image/file_types.h"
@@ -74,7 +75,8 @@ std::variant<Screen, Text> screen_of(const ListedDisc& listed, const image::Cata
     }
     if (!image::is_screen(row))
         return Text(Encoding::Name, row.name)
-            .path(" is " + std::to_string(row.length) + " bytes long, not a 6912-byte screen");
+            .path(" is " + common::grouped(static_cast<std::uint64_t>(row.length)) +
+                  " bytes long, not a 6,912-byte screen");
     const auto read = inspect::read_slot_screen(*listed.image.source, row.slot);
     if (!read)
         return Text(Encoding::Name, row.name).path(" could not be read as a ZX screen");
