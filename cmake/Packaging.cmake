@@ -79,9 +79,10 @@ Extended DSK and SAD). It lists an image's directory and checks it for
 damage, writes its ZX files to .tap tapes (making BASIC loaders work from
 tape), shows ZX and SAM screens and BASIC listings, saves +D snapshots as
 emulator snapshots (z80, sna), makes new discs from tapes, and adds, removes
-and renames files and sets their flags, with undo in the window. It copies
-real floppies to images and back, walks folders and zip archives, and
-answers in JSON for scripts.
+and renames files and sets their flags, with undo in the window. It turns
+ZX and SAM BASIC written as text into programs on discs and tapes, copies
+real floppies to images and back, walks folders and zip archives, finds
+files across them, and answers in JSON for scripts.
 .
 The package holds the window, kestrel, which the desktop offers to open disc
 images with, and the command-line companion, kestrel-cli, with manual pages,
