@@ -12,6 +12,8 @@
 #include "image/directory.h"
 #include "image/file_types.h"
 #include "image/geometry.h"
+#include "image/image_kinds.h"
+#include "image/plain_image.h"
 #include "image/sector_source.h"
 #include "inspect/directory_check.h"
 #include "inspect/scan.h"
@@ -192,6 +194,7 @@ void add_row(Json& json, const image::CatalogueRow& row)
     // What the window's row menu offers for the row.
     json.flag("screen", image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN)
         .flag("tape", image::has_tape_form(row.type_code))
+        .flag("sam", image::file_type(row.type_code).sam_system)
         .flag("basic", row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC)
         .flag("export", files::is_exportable(row.type_code))
         .flag("snapshot", snapshot::is_plusd_snapshot_type(row.type_code));
@@ -199,14 +202,20 @@ void add_row(Json& json, const image::CatalogueRow& row)
 }
 
 // Lists the image at `path`, as the window does: the catalogue, the container's notes and damage, the scan's
-// lines, and the status line's text.
+// lines, and the status line's text; for an archive of several images, their names to choose from.
 std::string list_image(const std::string& path)
 {
     listed.reset();
     const std::string name = common::file_part(path);
     Json json;
     json.open();
-    auto opened = image::open_one_image(path);
+    auto opened = image::open_image(path);
+    if (const auto* choice = std::get_if<image::ArchiveChoice>(&opened)) {
+        // An archive of several images: the page asks which, and lists ARCHIVE/NAME.
+        json.flag("ok", false).list("choice", choice->names).list("scan", std::vector<std::string>{});
+        json.field("status", name + ": " + choice->reason());
+        return json.close().text();
+    }
     if (auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         // An image of the right size that cannot be opened shows the scan's first line.
         std::vector<std::string> lines;
@@ -219,6 +228,10 @@ std::string list_image(const std::string& path)
     Listed now{path, name, std::get<image::OpenImage>(std::move(opened)), {}};
     now.catalogue = image::read_directory(*now.image.source);
     json.flag("ok", true).field("name", name).flag("scannable", now.image.scannable);
+    // Whether the image comes in another form than a plain image file of a disc's size: it can be converted to one.
+    const image::ImageKind* kind = image::kind_of_name(path);
+    json.flag("convertible", kind == nullptr || kind->form != image::ImageForm::Raw ||
+                                 now.image.raw_size != image::IMAGE_BYTES || now.image.layout_by_content);
     json.field("rawSize", now.image.raw_size).field("imageBytes", image::IMAGE_BYTES);
     json.list("notes", now.image.notes).list("findings", now.image.findings);
     json.open_list("rows");
@@ -357,8 +370,15 @@ std::string list_basic(int slot, bool rewrite)
                                                   ": " + listed_slot->listing.damage->reason));
     if (!listed_slot->disc_only.empty())
         messages.push_back(name + ": +D-only syntax stops it from tape at " + tape::describe(listed_slot->disc_only));
+    // Whether the listing shows the loader as the tape holds it, not as the disc does.
+    bool rewritten = false;
+    if (rewrite && !sam) {
+        const auto plain = basic::list_slot(*listed->image.source, slot, false);
+        rewritten = !plain || plain->listing.lines != listed_slot->listing.lines;
+    }
     Json json;
     json.open().flag("ok", true).field("title", name + " - " + (listed_slot->sam ? "SAM BASIC" : "ZX BASIC"));
+    json.flag("rewritten", rewritten);
     json.list("lines", lines).list("messages", messages);
     return json.close().text();
 }
@@ -420,6 +440,29 @@ std::string make_disc(const std::string& tape_paths, const std::string& disc_nam
     return json.close().text();
 }
 
+// The listed image as a plain image file in its own layout (.mgt or .img), left for output(): what
+// `kestrel-cli image` writes, with the same messages.
+std::string convert_image()
+{
+    last_output.clear();
+    if (!listed)
+        return status_only("No image is listed", false);
+    const image::Layout layout =
+        listed->image.layout == image::Layout::None ? image::Layout::Interleaved : listed->image.layout;
+    image::PlainImage plain = image::plain_image(*listed->image.source, layout);
+    std::vector<std::string> messages = listed->image.notes;
+    messages.insert(messages.end(), listed->image.findings.begin(), listed->image.findings.end());
+    if (plain.unread > 0)
+        messages.push_back(std::to_string(plain.unread) + " sectors missing or unreadable, written as zeros");
+    if (listed->image.raw_size != image::IMAGE_BYTES)
+        messages.push_back(image::size_reason(listed->image.raw_size) + "; written as 819200 bytes");
+    last_output = std::move(plain.bytes);
+    Json json;
+    json.open().flag("ok", true).field("extension", layout == image::Layout::Sequential ? ".img" : ".mgt");
+    json.list("messages", messages);
+    return json.close().text();
+}
+
 // The bytes the last call made, as a new Uint8Array.
 emscripten::val output()
 {
@@ -443,6 +486,7 @@ EMSCRIPTEN_BINDINGS(kestrel)
     emscripten::function("saveSnapshot", &save_snapshot);
     emscripten::function("exportFile", &export_file);
     emscripten::function("makeDisc", &make_disc);
+    emscripten::function("convertImage", &convert_image);
     emscripten::function("output", &output);
     emscripten::function("version", &version);
 }

@@ -4,6 +4,7 @@
 
 const test = require('node:test');
 const assert = require('node:assert');
+const {spawnSync} = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -69,16 +70,16 @@ test('the page lists a real image and downloads the tape kestrel-cli makes', asy
   fs.rmSync(path.dirname(expected), {recursive: true, force: true});
 
 
-  // A gzipped image, unpacked by the browser, lists as kestrel-cli lists the .gz.
+  // A gzipped image lists as kestrel-cli lists the .gz.
   const packed = realImages().find((entry) => entry.name === 'image.dsk.gz');
   await page.setInputFiles('#image-input', packed.file);
-  await page.waitForFunction(() => document.querySelector('#image-name').textContent === 'image.dsk');
+  await page.waitForFunction(() => document.querySelector('#image-name').textContent === 'image.dsk.gz');
   const packedCells = await page.$$eval('#catalogue tbody tr', (rows) =>
     rows.map((row) => [...row.children].map((cell) => cell.textContent)));
   const packedListed = runCli(['list', packed.name], path.dirname(packed.file)).stdout.toString('latin1')
     .split('\n').filter(Boolean).map((line) => line.split('\t').slice(0, 8));
   assert.deepStrictEqual(packedCells, packedListed);
-  assert.match(await page.textContent('#messages'), /^On image image\.dsk no errors has been found\. 0 files found$/m);
+  assert.match(await page.textContent('#messages'), /^On image image\.dsk\.gz no errors has been found\. 0 files found$/m);
   assert.deepStrictEqual(errors, []);
 });
 
@@ -101,4 +102,119 @@ test('once loaded, the page opens and lists an image with the server gone and th
   await page.setInputFiles('#image-input', image.file);
   await page.waitForSelector('#catalogue tbody tr');
   assert.strictEqual(await page.textContent('#catalogue tbody tr td'), 'Snap A    ');
+});
+
+// The cells of the listed catalogue, and kestrel-cli list's for the same file.
+const tableCells = (page) => page.$$eval('#catalogue tbody tr', (rows) =>
+  rows.map((row) => [...row.children].map((cell) => cell.textContent)));
+const cliCells = (name, folder) => runCli(['list', name], folder).stdout.toString('latin1').split('\n')
+  .filter(Boolean).map((line) => line.split('\t').slice(0, 8));
+
+test('the page opens zips and odd names, refuses plainly, and makes discs from any name', async (t) => {
+  const {server, url} = await serve();
+  t.after(() => server.kill());
+  const browser = await launch();
+  t.after(() => browser.close());
+  const page = await browser.newPage({acceptDownloads: true, viewport: {width: 360, height: 740}});
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready=true]');
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-page-'));
+  t.after(() => fs.rmSync(work, {recursive: true, force: true}));
+  const find = (name) => realImages().find((entry) => entry.name === name);
+  const downloaded = async (click) => {
+    const [download] = await Promise.all([page.waitForEvent('download'), click()]);
+    return {name: download.suggestedFilename(), bytes: fs.readFileSync(await download.path())};
+  };
+
+  // A zip of several images: one button each; the chosen one lists as kestrel-cli lists ARCHIVE/NAME.
+  const basicImage = find('zx_basic_auto.mgt');
+  const shots = find('zx_screen.mgt');
+  for (const image of [basicImage, shots]) fs.copyFileSync(image.file, path.join(work, image.name));
+  const zipped = spawnSync('zip', ['-q', 'two.zip', basicImage.name, shots.name], {cwd: work});
+  assert.strictEqual(zipped.status, 0, 'zip made the archive');
+  await page.setInputFiles('#image-input', path.join(work, 'two.zip'));
+  await page.waitForSelector('#image-choices button');
+  assert.deepStrictEqual(await page.$$eval('#image-choices button', (buttons) => buttons.map((b) => b.textContent)),
+    [basicImage.name, shots.name]);
+  await page.click('#image-choices button >> text=' + shots.name);
+  await page.waitForSelector('#catalogue tbody tr');
+  assert.deepStrictEqual(await tableCells(page), cliCells('two.zip/' + shots.name, work));
+
+  // A cut gzip: the catalogue before it goes, and the status says what kestrel-cli says.
+  const packed = fs.readFileSync(find('image.dsk.gz').file);
+  fs.writeFileSync(path.join(work, 'cut.mgt.gz'), packed.subarray(0, packed.length - 100));
+  await page.setInputFiles('#image-input', path.join(work, 'cut.mgt.gz'));
+  await page.waitForSelector('#listing', {state: 'hidden'});
+  const said = runCli(['list', 'cut.mgt.gz'], work).stderr.trim().replace(/^kestrel-cli: /, '');
+  assert.strictEqual(await page.textContent('#status'), said);
+
+  // A name that is not ASCII comes back as the user's system writes it, in the status and the tape's name.
+  const odd = 'Spiel-Übung 1 €.mgt';
+  await page.setInputFiles('#image-input', {name: odd, mimeType: 'application/octet-stream',
+    buffer: fs.readFileSync(basicImage.file)});
+  await page.waitForSelector('#catalogue tbody tr');
+  assert.match(await page.textContent('#image-name'), /^Spiel-Übung 1 €\.mgt$/);
+  assert.strictEqual((await downloaded(() => page.click('#tape'))).name, 'Spiel-Übung 1 €.tap');
+
+  // The rewritten loader's listing says so; Escape closes it and gives the focus back to the row.
+  await page.focus('#catalogue tbody tr');
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#basic:not([hidden])');
+  assert.match(await page.textContent('#view-title'), /\(the loader as the tape holds it\)$/);
+  await page.keyboard.press('Escape');
+  await page.waitForSelector('#viewer', {state: 'hidden'});
+
+  // Shift with the arrows selects a range that shrinks again when it turns back.
+  await page.setInputFiles('#image-input', find('solo-forth-library-blocks.mgt').file);
+  await page.waitForFunction(() => document.querySelector('#image-name').textContent.startsWith('solo-forth'));
+  for (const key of ['Shift+ArrowDown', 'Shift+ArrowDown', 'Shift+ArrowUp']) await page.keyboard.press(key);
+  assert.strictEqual(await page.locator('#catalogue tbody tr[aria-selected=true]').count(), 2);
+
+  // On a narrow screen a picture keeps its shape: twice as high and twice as wide as the Spectrum's.
+  await page.setInputFiles('#image-input', shots.file);
+  await page.waitForFunction(() => document.querySelector('#image-name').textContent === 'zx_screen.mgt');
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#screen-box:not([hidden])');
+  const box = await page.locator('#screen').boundingBox();
+  assert.ok(box.width < 512 && Math.abs(box.width / box.height - 4 / 3) < 0.02, JSON.stringify(box));
+
+  // A disc of SAM files only offers no tape, and says why.
+  await page.setInputFiles('#image-input', find('sam_basic_auto.mgt').file);
+  await page.waitForFunction(() => document.querySelector('#image-name').textContent === 'sam_basic_auto.mgt');
+  assert.ok(await page.isDisabled('#tape'));
+  assert.strictEqual(await page.getAttribute('#tape', 'title'), 'SAM files have no tape form');
+
+  // A disc name without an extension makes NAME.mgt, the disc kestrel-cli make makes; a refused name says why, and
+  // the page lists images as before afterwards.
+  const tape = path.join(work, 'all.tap');
+  runCli(['tap', basicImage.name, '-o', tape], path.dirname(basicImage.file));
+  await page.setInputFiles('#tape-input', tape);
+  await page.fill('#disc-name', 'game');
+  const disc = await downloaded(() => page.click('#make'));
+  runCli(['make', 'game.mgt', 'all.tap'], work);
+  assert.strictEqual(disc.name, 'game.mgt');
+  assert.deepStrictEqual(disc.bytes, fs.readFileSync(path.join(work, 'game.mgt')));
+  await page.fill('#disc-name', 'game.txt');
+  await page.click('#make');
+  assert.match(await page.textContent('#status'), /^No disc made: game\.txt: not a disc image name$/);
+  await page.click('#clear-tapes');
+  assert.ok(await page.isHidden('#made'));
+  await page.setInputFiles('#image-input', shots.file);
+  await page.waitForFunction(() => document.querySelector('#image-name').textContent === 'zx_screen.mgt');
+  assert.deepStrictEqual(errors, []);
+});
+
+test('the page installs as an app, with a worker named after its build', async () => {
+  const {server, url} = await serve();
+  try {
+    const manifest = await (await fetch(url + 'manifest.webmanifest')).json();
+    assert.strictEqual(manifest.name, 'Kestrel');
+    for (const icon of manifest.icons) assert.strictEqual((await fetch(url + icon.src)).status, 200, icon.src);
+    const worker = await (await fetch(url + 'sw.js')).text();
+    assert.match(worker, /const BUILD = '\d+\.\d+\.\d+-[0-9a-f]{16}';/);
+  } finally {
+    server.kill();
+  }
 });
