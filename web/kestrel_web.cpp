@@ -22,6 +22,7 @@
 #include "snapshot/plusd_snapshot.h"
 #include "tape/basic_rewrite.h"
 #include "tape/convert.h"
+#include "web_answer.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -32,152 +33,19 @@
 #include <string>
 #include <vector>
 
+using namespace web;
+
 namespace {
 
 // The largest file a call reads back from the in-memory file system: a tape of a whole disc is less.
 constexpr std::size_t MAX_OUTPUT_BYTES = 16u << 20;
 constexpr std::uint8_t OPAQUE = 0xFF;
 
-// The listed image, kept open for the calls on its files.
-struct Listed
-{
-    std::string path;
-    std::string name; // the file name, as the messages show it
-    image::OpenImage image;
-    image::Catalogue catalogue;
-};
-
-std::optional<Listed> listed;
-std::vector<std::uint8_t> last_output;
-
-// A JSON value written piece by piece: objects of keys and values, lists of strings or objects.
-class Json
-{
-public:
-    Json& open() // an object, as a value or a list's item
-    {
-        value();
-        m_text += '{';
-        m_first = true;
-        return *this;
-    }
-    Json& close()
-    {
-        m_text += '}';
-        m_first = false;
-        return *this;
-    }
-    Json& open_list(std::string_view name)
-    {
-        key(name);
-        value();
-        m_text += '[';
-        m_first = true;
-        return *this;
-    }
-    Json& close_list()
-    {
-        m_text += ']';
-        m_first = false;
-        return *this;
-    }
-    Json& field(std::string_view name, std::string_view text)
-    {
-        key(name);
-        value();
-        str(text);
-        return *this;
-    }
-    Json& field(std::string_view name, std::int64_t number)
-    {
-        key(name);
-        value();
-        m_text += std::to_string(number);
-        return *this;
-    }
-    Json& flag(std::string_view name, bool set)
-    {
-        key(name);
-        value();
-        m_text += set ? "true" : "false";
-        return *this;
-    }
-    template <class Texts> Json& list(std::string_view name, const Texts& items)
-    {
-        open_list(name);
-        for (const std::string& item : items) {
-            value();
-            str(item);
-        }
-        return close_list();
-    }
-    std::string text() const { return m_text; }
-
-private:
-    void key(std::string_view name)
-    {
-        value();
-        str(name);
-        m_text += ':';
-        m_after_key = true;
-    }
-    // The comma before a value, unless it is the first of its object or list, or follows its key.
-    void value()
-    {
-        if (m_after_key)
-            m_after_key = false;
-        else if (!m_first)
-            m_text += ',';
-        m_first = false;
-    }
-    // A string of bytes, each byte the character of that code.
-    void str(std::string_view bytes)
-    {
-        m_text += '"';
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte == '"' || byte == '\\') {
-                m_text += '\\';
-                m_text += c;
-            } else if (byte < 0x20 || byte >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                m_text += escaped;
-            } else {
-                m_text += c;
-            }
-        }
-        m_text += '"';
-    }
-
-    std::string m_text;
-    bool m_first = true;
-    bool m_after_key = false;
-};
-
-std::string status_only(const std::string& status, bool ok)
-{
-    Json json;
-    json.open().flag("ok", ok).field("status", status).close();
-    return json.text();
-}
-
 // A file's name as the messages show it: without the padding of the directory.
 std::string trimmed(const std::string& name)
 {
     const auto end = name.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : name.substr(0, end + 1);
-}
-
-const image::CatalogueRow* row_of(int slot)
-{
-    if (!listed)
-        return nullptr;
-    for (const image::CatalogueRow& row : listed->catalogue) {
-        if (row.slot == slot)
-            return &row;
-    }
-    return nullptr;
 }
 
 // "NAME: slot N: " + reason, as the command line words a file's messages, without the program's name.
@@ -195,6 +63,8 @@ void add_row(Json& json, const image::CatalogueRow& row)
     json.flag("screen", image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN)
         .flag("tape", image::has_tape_form(row.type_code))
         .flag("sam", image::file_type(row.type_code).sam_system)
+        .flag("hidden", row.attributes.find('H') != std::string::npos)
+        .flag("protected", row.attributes.find('P') != std::string::npos)
         .flag("basic", row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC)
         .flag("export", files::is_exportable(row.type_code))
         .flag("snapshot", snapshot::is_plusd_snapshot_type(row.type_code));

@@ -218,3 +218,62 @@ test('the page installs as an app, with a worker named after its build', async (
     server.kill();
   }
 });
+
+test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) => {
+  const {server, url} = await serve();
+  t.after(() => server.kill());
+  const browser = await launch();
+  t.after(() => browser.close());
+  const page = await browser.newPage({acceptDownloads: true});
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  page.on('dialog', (dialog) => dialog.type() === 'prompt' ? dialog.accept('SECOND') : dialog.accept());
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready=true]');
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-edit-'));
+  t.after(() => fs.rmSync(work, {recursive: true, force: true}));
+  const image = realImages().find((entry) => entry.name === 'zx_basic_auto.mgt');
+  fs.copyFileSync(image.file, path.join(work, 'disc.mgt'));
+  fs.chmodSync(path.join(work, 'disc.mgt'), 0o644);
+  const code = realImages().find((entry) => entry.name === 'zx_code.mgt');
+  runCli(['tap', code.file, '-o', path.join(work, 'all.tap')], work);
+  const original = fs.readFileSync(path.join(work, 'disc.mgt'));
+  const edited = async () => {
+    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download-edited')]);
+    return fs.readFileSync(await download.path());
+  };
+
+  await page.setInputFiles('#image-input', path.join(work, 'disc.mgt'));
+  await page.waitForSelector('#catalogue tbody tr');
+  // Each edit as the page makes it, and as kestrel-cli makes it on its own copy: the same disc after each.
+  const steps = [
+    [() => page.setInputFiles('#add-input', path.join(work, 'all.tap')), ['add', 'disc.mgt', 'all.tap']],
+    [() => page.keyboard.press('F2'), ['rename', 'disc.mgt', '--slot', '1', 'SECOND']],
+    [() => page.click('#hidden'), ['attr', 'disc.mgt', '--slot', '1', '+h']],
+    [() => page.click('#protected'), ['attr', 'disc.mgt', '--slot', '1', '+p']],
+    [() => page.keyboard.press('Delete'), ['rm', 'disc.mgt', '--slot', '1', '--force']],
+  ];
+  const states = [original];
+  for (const [act, command] of steps) {
+    const before = await page.textContent('#edited');
+    await act();
+    await page.waitForFunction((text) => document.querySelector('#edited').textContent !== text, before)
+      .catch(async (error) => assert.fail(`${command.join(' ')}: ${await page.textContent('#status')} (${error})`));
+    assert.strictEqual(runCli(command, work).status, 0, command.join(' '));
+    const now = fs.readFileSync(path.join(work, 'disc.mgt'));
+    assert.deepStrictEqual(await edited(), now, command.join(' '));
+    states.push(now);
+    // The file the edit changed is the current row: the keys act on it again.
+    await page.focus('#catalogue tbody tr[aria-current=true]').catch(() => {});
+  }
+  // Undo steps back through every state to the disc as opened, and redo forward again.
+  for (let at = states.length - 2; at >= 0; --at) {
+    await page.keyboard.press('Control+z');
+    if (at > 0) assert.deepStrictEqual(await edited(), states[at], 'undo to ' + at);
+  }
+  assert.ok(await page.isDisabled('#undo'));
+  assert.ok(await page.isDisabled('#download-edited'));
+  await page.keyboard.press('Control+y');
+  assert.deepStrictEqual(await edited(), states[1], 'redo');
+  assert.deepStrictEqual(errors, []);
+});

@@ -18,6 +18,12 @@ let anchor = -1; // where a selection made with Shift and the arrows started
 let selectedBefore = new Set(); // what was selected before that selection started
 const tapes = new Map(); // name -> bytes, for "make a disc"
 const hostNames = new Set(); // the names of the user's files the module was given
+const ADD_FOLDER = '/add';
+// The listed disc's states for undo and redo: {name, bytes} as listImage lists them (bytes null: an image inside an
+// archive, which stays in the disc folder as it was opened).
+let shownState = null;
+let history = [];
+let future = [];
 
 // The largest file the page reads: more than any disc image, gzipped image or zip archive of images needs.
 const MAX_FILE_BYTES = 256 * 1024 * 1024;
@@ -97,6 +103,9 @@ async function openFile(file) {
   hostNames.clear();
   hostNames.add(file.name);
   kestrel.FS.writeFile(DISC_FOLDER + '/' + file.name, bytes);
+  history = [];
+  future = [];
+  shownState = {name: file.name, bytes};
   listImage(file.name);
 }
 
@@ -120,7 +129,12 @@ function offerChoice(archive, names) {
     const button = document.createElement('button');
     button.type = 'button';
     button.textContent = hostShown(name);
-    button.addEventListener('click', () => listImage(archive + '/' + name));
+    button.addEventListener('click', () => {
+      history = [];
+      future = [];
+      shownState = {name: archive + '/' + name, bytes: null};
+      listImage(archive + '/' + name);
+    });
     item.append(button);
     return item;
   }));
@@ -156,6 +170,8 @@ function listImage(name) {
   $('listing').hidden = false;
   $('viewer').hidden = true;
   $('convert').hidden = !listing.convertible;
+  $('edited').textContent = history.length > 0 ? '(edited: ' + history.length + (history.length === 1 ? ' change' :
+    ' changes') + ', not saved until downloaded)' : '';
   status(hostShown(listing.status) || hostShown(openedName) + ': ' + listing.rows.length + ' files');
   updateButtons();
   if (current >= 0) focusRow(0);
@@ -241,6 +257,13 @@ function updateButtons() {
   $('view-screen').disabled = !row || !row.screen;
   $('list-basic').disabled = !row || !row.basic;
   $('export').disabled = !row || !row.export;
+  $('remove').disabled = !row;
+  $('rename').disabled = !row;
+  $('hidden').disabled = !row;
+  $('protected').disabled = !row;
+  $('undo').disabled = history.length === 0;
+  $('redo').disabled = future.length === 0;
+  $('download-edited').disabled = history.length === 0;
   $('snap-z80').disabled = !row || !row.snapshot;
   $('snap-sna').disabled = !row || !row.snapshot;
   $('tape').disabled = !listing || !listing.rows.some((file) => file.tape);
@@ -273,6 +296,10 @@ function onTableKey(event) {
     toggleRow(current);
   } else if (event.key === 'Enter') {
     openCurrent();
+  } else if (event.key === 'Delete') {
+    removeFiles();
+  } else if (event.key === 'F2') {
+    renameFile();
   } else if (event.key === 'a' && (event.ctrlKey || event.metaKey)) {
     selectAll();
   } else {
@@ -382,6 +409,118 @@ function saveFile(name, extension, ...args) {
   status(hostShown(answer.status));
 }
 
+// ---- Editing ----
+
+// The rows an edit of several files acts on: the selected ones, or the current one when none is selected.
+function chosenRows() {
+  const indexes = selected.size > 0 ? [...selected].sort((a, b) => a - b) : [current];
+  return indexes.map((index) => listing.rows[index]).filter(Boolean);
+}
+
+// Lists a state of the disc: its bytes written where listImage reads them.
+function showState(state) {
+  shownState = state;
+  if (state.bytes) kestrel.FS.writeFile(DISC_FOLDER + '/' + state.name, state.bytes);
+  listImage(state.name);
+}
+
+// An edit's answer: the edited disc becomes the listed one, the one before it goes on the undo stack.
+function edited(answer) {
+  if (!answer.ok) return status(hostShown(answer.status));
+  const previous = shownState;
+  const base = shownState.name.slice(shownState.name.lastIndexOf('/') + 1).replace(/(\.(gz|zip|dsk|sad|mgt|img))+$/i,
+    '');
+  const name = /\.(mgt|img|dsk)$/i.test(shownState.name) && !shownState.name.includes('/') ? shownState.name
+    : base + answer.extension;
+  history.push(previous);
+  future = [];
+  hostNames.add(name);
+  showState({name, bytes: kestrel.output()});
+  // The changed files are selected, the first of them current, as the window selects them.
+  const changed = answer.changed.map(Number);
+  const indexes = listing.rows.flatMap((row, index) => changed.includes(row.slot) ? [index] : []);
+  for (const index of indexes) toggleRow(index);
+  if (indexes.length > 0) focusRow(indexes[0]);
+  const lines = [...answer.lines, ...(answer.notes || [])].map(hostShown);
+  $('messages').textContent = lines.join('\n');
+  status(lines[0] + (lines.length > 1 ? ' (and ' + (lines.length - 1) + ' more: see Messages)' : ''));
+}
+
+function removeFiles() {
+  const rows = chosenRows();
+  if (rows.length === 0) return;
+  const names = rows.map((row) => shown(row.cells[0]).trim()).join(', ');
+  const locked = rows.filter((row) => row.protected);
+  const question = locked.length > 0
+    ? 'Remove ' + names + ' from the disc? ' + locked.length + ' of them ' + (locked.length === 1 ? 'is' : 'are') +
+      ' protected.' : 'Remove ' + names + ' from the disc?';
+  if (!confirm(question)) return status('Nothing removed');
+  edited(call('removeFiles', rows.map((row) => row.slot).join(','), locked.length > 0));
+}
+
+function renameFile() {
+  const row = currentRow();
+  if (!row) return;
+  const typed = prompt('New name for ' + shown(row.cells[0]).trim() + ' (at most 10 characters):',
+    shown(row.cells[0]).trim());
+  if (typed === null) return status('Nothing renamed');
+  // Disc names are bytes: a character beyond Latin-1 has no byte.
+  const codes = [...typed].map((c) => c.codePointAt(0));
+  if (codes.some((code) => code > 0xFF)) return status('Nothing renamed: ' + typed + ' has characters a disc name cannot hold');
+  if (row.protected && !confirm(shown(row.cells[0]).trim() + ' is protected. Rename it all the same?'))
+    return status('Nothing renamed');
+  edited(call('renameFile', row.slot, codes, row.protected));
+}
+
+function toggleFlag(which) {
+  const row = currentRow();
+  if (!row) return;
+  const change = row[which] ? -1 : 1;
+  edited(call('setFlags', row.slot, which === 'hidden' ? change : 0, which === 'protected' ? change : 0));
+}
+
+async function addFiles(files) {
+  if (!listing || files.length === 0) return;
+  clearFolder(ADD_FOLDER);
+  const start = $('add-start').value.trim();
+  if (start !== '' && !/^\d+$/.test(start)) return status('Nothing added: the start address ' + start + ' is not a number');
+  for (const file of files) {
+    kestrel.FS.writeFile(ADD_FOLDER + '/' + file.name, new Uint8Array(await file.arrayBuffer()));
+    hostNames.add(file.name);
+  }
+  // The files are named as the user's are, in the folder the module reads them from, which is left again
+  // whatever the call answers.
+  let answer;
+  kestrel.FS.chdir(ADD_FOLDER);
+  try {
+    answer = call('addFiles', files.map((file) => file.name).join('\n'), $('add-sam').checked,
+      start === '' ? -1 : Number(start));
+  } finally {
+    kestrel.FS.chdir(DISC_FOLDER);
+  }
+  edited(answer);
+}
+
+function undo() {
+  if (history.length === 0) return;
+  future.push(shownState);
+  showState(history.pop());
+  status('Undone');
+}
+
+function redo() {
+  if (future.length === 0) return;
+  history.push(shownState);
+  showState(future.pop());
+  status('Redone');
+}
+
+function downloadEdited() {
+  const name = shownState.name.slice(shownState.name.lastIndexOf('/') + 1);
+  download(kestrel.FS.readFile(DISC_FOLDER + '/' + shownState.name), name);
+  status(name + ' downloaded');
+}
+
 // ---- Making a disc ----
 
 async function addTapes(files) {
@@ -432,6 +571,11 @@ function makeDisc() {
 function onDrop(event) {
   event.preventDefault();
   const files = [...event.dataTransfer.files];
+  // Files dropped on a listed disc's catalogue go onto that disc, as in the desktop window.
+  if (listing && event.target.closest && event.target.closest('#listing')) {
+    addFiles(files);
+    return;
+  }
   const tapeFiles = files.filter((file) => isTapeName(file.name));
   if (tapeFiles.length > 0) addTapes(tapeFiles);
   const image = files.find((file) => !isTapeName(file.name));
@@ -440,7 +584,7 @@ function onDrop(event) {
 
 async function start() {
   kestrel = await createKestrel();
-  for (const folder of [DISC_FOLDER, TAPE_FOLDER, OUT_FOLDER]) kestrel.FS.mkdir(folder);
+  for (const folder of [DISC_FOLDER, TAPE_FOLDER, OUT_FOLDER, ADD_FOLDER]) kestrel.FS.mkdir(folder);
   kestrel.FS.chdir(DISC_FOLDER);
   $('version').textContent = kestrel.version();
   $('image-input').addEventListener('change', (event) => {
@@ -472,6 +616,25 @@ async function start() {
     addTapes([]);
   });
   $('convert').addEventListener('click', convertImage);
+  $('remove').addEventListener('click', removeFiles);
+  $('rename').addEventListener('click', renameFile);
+  $('hidden').addEventListener('click', () => toggleFlag('hidden'));
+  $('protected').addEventListener('click', () => toggleFlag('protected'));
+  $('undo').addEventListener('click', undo);
+  $('redo').addEventListener('click', redo);
+  $('download-edited').addEventListener('click', downloadEdited);
+  $('add-input').addEventListener('change', (event) => {
+    addFiles([...event.target.files]);
+    event.target.value = '';
+  });
+  document.addEventListener('keydown', (event) => {
+    if (!(event.ctrlKey || event.metaKey) || event.target.matches('input[type=text]')) return;
+    const key = event.key.toLowerCase();
+    if (key === 'z' && !event.shiftKey) undo();
+    else if ((key === 'z' && event.shiftKey) || key === 'y') redo();
+    else return;
+    event.preventDefault();
+  });
   $('viewer').addEventListener('keydown', (event) => {
     if (event.key !== 'Escape') return;
     closeViewer();
