@@ -277,3 +277,47 @@ test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) 
   assert.deepStrictEqual(await edited(), states[1], 'redo');
   assert.deepStrictEqual(errors, []);
 });
+
+test('the page finds files across several images as kestrel-cli find does', async (t) => {
+  const {server, url} = await serve();
+  t.after(() => server.kill());
+  const browser = await launch();
+  t.after(() => browser.close());
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready=true]');
+  const images = realImages().filter((entry) => !entry.file.includes('/sam/') &&
+    /^(zx_|sam_|solo|image)/.test(entry.name));
+  assert.ok(images.length > 10, 'several images');
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-find-'));
+  t.after(() => fs.rmSync(work, {recursive: true, force: true}));
+  for (const image of images) fs.copyFileSync(image.file, path.join(work, image.name));
+  const names = images.map((image) => image.name);
+  await page.setInputFiles('#images-input', names.map((name) => path.join(work, name)));
+  await page.waitForSelector('#collection:not([hidden])');
+  for (const [pattern, types] of [['*', ''], ['s*', 'zx-basic,sam'], ['[a-c]*e', '']]) {
+    await page.fill('#find-pattern', pattern);
+    await page.fill('#find-types', types);
+    await page.click('#find button[type=submit]');
+    const cells = await page.$$eval('#hits tbody tr', (rows) =>
+      rows.map((row) => [...row.children].map((cell) => cell.textContent).join('\t')));
+    const typeArgs = types === '' ? [] : types.split(',').flatMap((type) => ['--type', type]);
+    const found = runCli(['find', pattern, ...names, ...typeArgs], work).stdout.toString('latin1');
+    assert.strictEqual(cells.map((line) => line + '\n').join(''), found, `find ${pattern} ${types}`);
+    assert.ok(pattern !== '*' || cells.length > 20, 'files were found');
+  }
+  // A hit opens its image in the catalogue.
+  await page.click('#hits tbody tr button');
+  await page.waitForSelector('#catalogue tbody tr');
+  // A folder: its images, in its subfolders too, the other files left out.
+  fs.mkdirSync(path.join(work, 'sub'));
+  fs.copyFileSync(images[0].file, path.join(work, 'sub', 'deeper.mgt'));
+  fs.writeFileSync(path.join(work, 'notes.txt'), 'not a disc');
+  await page.setInputFiles('#folder-input', work);
+  await page.waitForFunction((count) => document.querySelectorAll('#collection-list button').length === count,
+    images.length + 1);
+  assert.match(await page.textContent('#collection-title'), new RegExp(`^${images.length + 1} images of ${images.length + 2} files$`));
+  assert.deepStrictEqual(errors, []);
+});

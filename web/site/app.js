@@ -22,6 +22,7 @@ const ADD_FOLDER = '/add';
 // The listed disc's states for undo and redo: {name, bytes} as listImage lists them (bytes null: an image inside an
 // archive, which stays in the disc folder as it was opened).
 let shownState = null;
+let collection = []; // the images opened together, as paths in the disc folder
 let history = [];
 let future = [];
 
@@ -79,7 +80,14 @@ function download(bytes, name, type = 'application/octet-stream') {
 
 function clearFolder(folder) {
   for (const entry of kestrel.FS.readdir(folder)) {
-    if (entry !== '.' && entry !== '..') kestrel.FS.unlink(folder + '/' + entry);
+    if (entry === '.' || entry === '..') continue;
+    const path = folder + '/' + entry;
+    if (kestrel.FS.isDir(kestrel.FS.stat(path).mode)) {
+      clearFolder(path);
+      kestrel.FS.rmdir(path);
+    } else {
+      kestrel.FS.unlink(path);
+    }
   }
 }
 
@@ -90,6 +98,7 @@ function isTapeName(name) {
 }
 
 async function openFile(file) {
+  $('collection').hidden = true;
   if (file.size > MAX_FILE_BYTES) {
     $('choose-image').hidden = true;
     refuse(file.name + ': ' + file.size.toLocaleString('en') + ' bytes: too large for a disc image or an archive of ' +
@@ -107,6 +116,82 @@ async function openFile(file) {
   future = [];
   shownState = {name: file.name, bytes};
   listImage(file.name);
+}
+
+// Several images, or the images of a folder: each is written to the disc folder under its path in the folder
+// chosen, listed as a button that opens it in the catalogue, and searched with find's rules.
+async function openMany(files) {
+  const images = files.filter((file) => kestrel.isImageName(file.name) && file.size <= MAX_FILE_BYTES);
+  if (images.length === 1 && files.length === 1) return openFile(images[0]);
+  $('choose-image').hidden = true;
+  clearFolder(DISC_FOLDER);
+  hostNames.clear();
+  collection = [];
+  for (const file of images) {
+    const name = file.webkitRelativePath || file.name;
+    let folder = DISC_FOLDER;
+    for (const part of name.split('/').slice(0, -1)) {
+      folder += '/' + part;
+      if (!kestrel.FS.analyzePath(folder).exists) kestrel.FS.mkdir(folder);
+      hostNames.add(part);
+    }
+    kestrel.FS.writeFile(DISC_FOLDER + '/' + name, new Uint8Array(await file.arrayBuffer()));
+    hostNames.add(file.name);
+    collection.push(name);
+  }
+  $('collection-title').textContent = collection.length + (collection.length === 1 ? ' image' : ' images') + ' of ' +
+    files.length + (files.length === 1 ? ' file' : ' files');
+  $('collection-list').replaceChildren(...collection.map((name) => {
+    const item = document.createElement('li');
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = name;
+    button.addEventListener('click', () => openCollected(name));
+    item.append(button);
+    return item;
+  }));
+  $('collection').hidden = false;
+  refuse(collection.length > 0 ? collection.length + ' images: choose one, or find files across them.'
+    : 'None of the ' + files.length + ' files is a disc image.');
+  if (collection.length > 0) findFiles();
+}
+
+// An image of the list opened in the catalogue, as if opened alone.
+function openCollected(name) {
+  history = [];
+  future = [];
+  shownState = {name, bytes: null};
+  listImage(name);
+}
+
+function findFiles() {
+  const types = $('find-types').value.trim().replace(/\s*,\s*/g, ',');
+  const answer = call('findFiles', $('find-pattern').value || '*', types, collection.join('\n'));
+  const body = document.querySelector('#hits tbody');
+  if (!answer.ok) {
+    body.replaceChildren();
+    return status(hostShown(answer.status));
+  }
+  body.replaceChildren(...answer.hits.map((hit) => {
+    const tr = document.createElement('tr');
+    const cells = hit.split('\t');
+    for (const [index, cell] of cells.entries()) {
+      const td = document.createElement('td');
+      if (index === 0) {
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.textContent = hostShown(cell);
+        button.addEventListener('click', () => openCollected(cell));
+        td.append(button);
+      } else {
+        td.textContent = index === 2 ? shown(cell) : cell;
+      }
+      tr.append(td);
+    }
+    return tr;
+  }));
+  $('find-count').textContent = answer.hits.length + (answer.hits.length === 1 ? ' file found' : ' files found') +
+    (answer.unread.length > 0 ? '; not read: ' + answer.unread.map(hostShown).join('; ') : '');
 }
 
 // What a file that lists nothing leaves: no catalogue of another image, no viewer, the reason in the status.
@@ -578,8 +663,8 @@ function onDrop(event) {
   }
   const tapeFiles = files.filter((file) => isTapeName(file.name));
   if (tapeFiles.length > 0) addTapes(tapeFiles);
-  const image = files.find((file) => !isTapeName(file.name));
-  if (image) openFile(image);
+  const images = files.filter((file) => !isTapeName(file.name));
+  if (images.length > 0) openMany(images);
 }
 
 async function start() {
@@ -590,6 +675,16 @@ async function start() {
   $('image-input').addEventListener('change', (event) => {
     if (event.target.files.length > 0) openFile(event.target.files[0]);
     event.target.value = '';
+  });
+  for (const id of ['images-input', 'folder-input']) {
+    $(id).addEventListener('change', (event) => {
+      openMany([...event.target.files]);
+      event.target.value = '';
+    });
+  }
+  $('find').addEventListener('submit', (event) => {
+    event.preventDefault();
+    findFiles();
   });
   $('tape-input').addEventListener('change', (event) => {
     addTapes([...event.target.files]);
