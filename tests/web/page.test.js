@@ -51,6 +51,7 @@ test('the page lists a real image and downloads the tape kestrel-cli makes', asy
   const messages = await page.textContent('#messages');
   assert.strictEqual(messages + '\n', runCli(['check', image.name], folder).stdout.toString('latin1'));
 
+  assert.ok(await page.isHidden('#convert'));
   // The keyboard alone: the listed image's first row has the focus; Enter lists its BASIC.
   await page.keyboard.press('Enter');
   await page.waitForSelector('#basic:not([hidden])');
@@ -79,6 +80,8 @@ test('the page lists a real image and downloads the tape kestrel-cli makes', asy
   const packedListed = runCli(['list', packed.name], path.dirname(packed.file)).stdout.toString('latin1')
     .split('\n').filter(Boolean).map((line) => line.split('\t').slice(0, 8));
   assert.deepStrictEqual(packedCells, packedListed);
+  // A packed image converts to a plain one; a plain one does not offer it.
+  assert.ok(await page.isVisible('#convert'));
   assert.match(await page.textContent('#messages'), /^On image image\.dsk\.gz no errors has been found\. 0 files found$/m);
   assert.deepStrictEqual(errors, []);
 });
@@ -275,6 +278,24 @@ test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) 
   assert.ok(await page.isDisabled('#download-edited'));
   await page.keyboard.press('Control+y');
   assert.deepStrictEqual(await edited(), states[1], 'redo');
+  assert.ok(await page.isHidden('#save-back'), 'no file to write back to when chosen through the input');
+
+  // Where the browser lets the page write the file back (its file picker stood in for here), the edited disc
+  // goes over the chosen file after the question, as the bytes the download gives.
+  await page.addInitScript((bytes) => {
+    const file = new File([new Uint8Array(bytes)], 'disc.mgt');
+    window.showOpenFilePicker = async () => [{name: 'disc.mgt', getFile: async () => file,
+      createWritable: async () => ({write: async (data) => { window.written = [...data]; }, close: async () => {}})}];
+  }, [...original]);
+  await page.reload();
+  await page.waitForSelector('body[data-ready=true]');
+  await page.click('label[for=image-input]');
+  await page.waitForSelector('#catalogue tbody tr');
+  await page.setInputFiles('#add-input', path.join(work, 'all.tap'));
+  await page.waitForSelector('#save-back:not([disabled])');
+  await page.click('#save-back');
+  await page.waitForFunction(() => document.querySelector('#status').textContent === 'disc.mgt saved');
+  assert.deepStrictEqual(Buffer.from(await page.evaluate(() => window.written)), states[1]);
   assert.deepStrictEqual(errors, []);
 });
 

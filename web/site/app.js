@@ -23,6 +23,8 @@ const ADD_FOLDER = '/add';
 // archive, which stays in the disc folder as it was opened).
 let shownState = null;
 let collection = []; // the images opened together, as paths in the disc folder
+// The user's file the listed image came from, where the browser lets the page write it back (File System Access).
+let openedHandle = null;
 let history = [];
 let future = [];
 
@@ -97,7 +99,8 @@ function isTapeName(name) {
   return /\.(tap|tzx)$/i.test(name);
 }
 
-async function openFile(file) {
+async function openFile(file, handle = null) {
+  openedHandle = handle;
   $('collection').hidden = true;
   if (file.size > MAX_FILE_BYTES) {
     $('choose-image').hidden = true;
@@ -121,6 +124,7 @@ async function openFile(file) {
 // Several images, or the images of a folder: each is written to the disc folder under its path in the folder
 // chosen, listed as a button that opens it in the catalogue, and searched with find's rules.
 async function openMany(files) {
+  openedHandle = null;
   const images = files.filter((file) => kestrel.isImageName(file.name) && file.size <= MAX_FILE_BYTES);
   if (images.length === 1 && files.length === 1) return openFile(images[0]);
   $('choose-image').hidden = true;
@@ -349,6 +353,10 @@ function updateButtons() {
   $('undo').disabled = history.length === 0;
   $('redo').disabled = future.length === 0;
   $('download-edited').disabled = history.length === 0;
+  // Only a plain image is written back, as the desktop program edits only those in place.
+  const plain = openedHandle && shownState && shownState.name === openedHandle.name && /\.(mgt|dsk|img)$/i.test(shownState.name);
+  $('save-back').hidden = !plain;
+  $('save-back').disabled = history.length === 0;
   $('snap-z80').disabled = !row || !row.snapshot;
   $('snap-sna').disabled = !row || !row.snapshot;
   $('tape').disabled = !listing || !listing.rows.some((file) => file.tape);
@@ -600,6 +608,21 @@ function redo() {
   status('Redone');
 }
 
+// The edited disc written over the user's file, after asking.
+async function saveBack() {
+  const name = openedHandle.name;
+  if (!confirm('Write the edited disc over ' + name + ' on this computer? The disc as it was is not kept.'))
+    return status('Nothing saved');
+  try {
+    const writable = await openedHandle.createWritable();
+    await writable.write(kestrel.FS.readFile(DISC_FOLDER + '/' + shownState.name));
+    await writable.close();
+    status(name + ' saved');
+  } catch (error) {
+    status(name + ' not saved: ' + error.message);
+  }
+}
+
 function downloadEdited() {
   const name = shownState.name.slice(shownState.name.lastIndexOf('/') + 1);
   download(kestrel.FS.readFile(DISC_FOLDER + '/' + shownState.name), name);
@@ -718,6 +741,20 @@ async function start() {
   $('undo').addEventListener('click', undo);
   $('redo').addEventListener('click', redo);
   $('download-edited').addEventListener('click', downloadEdited);
+  $('save-back').addEventListener('click', saveBack);
+  // Where the browser can write files back, the image is chosen through its file picker, which gives the page
+  // leave to write the file after asking.
+  if ('showOpenFilePicker' in window) {
+    document.querySelector('label[for=image-input]').addEventListener('click', async (event) => {
+      event.preventDefault();
+      try {
+        const [handle] = await window.showOpenFilePicker({id: 'kestrel-image'});
+        openFile(await handle.getFile(), handle);
+      } catch (error) {
+        if (error.name !== 'AbortError') status('The file could not be opened: ' + error.message);
+      }
+    });
+  }
   $('add-input').addEventListener('change', (event) => {
     addFiles([...event.target.files]);
     event.target.value = '';
