@@ -159,7 +159,11 @@ test('the page opens zips and odd names, refuses plainly, and makes discs from a
     buffer: fs.readFileSync(basicImage.file)});
   await page.waitForSelector('#catalogue tbody tr');
   assert.match(await page.textContent('#image-name'), /^Spiel-Übung 1 €\.mgt$/);
+  const check = await page.textContent('#messages');
   assert.strictEqual((await downloaded(() => page.click('#tape'))).name, 'Spiel-Übung 1 €.tap');
+  // The tape's lines go below the check's findings, which stay; the current row keeps its mark off the table.
+  assert.ok((await page.textContent('#messages')).startsWith(check + '\n'));
+  assert.strictEqual(await page.getAttribute('#catalogue tbody tr', 'aria-current'), 'true');
 
   // The rewritten loader's listing says so; Escape closes it and gives the focus back to the row.
   await page.focus('#catalogue tbody tr');
