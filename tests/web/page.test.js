@@ -23,16 +23,22 @@ function launch() {
   });
 }
 
-test('the page lists a real image and downloads the tape kestrel-cli makes', async (t) => {
+// The page served and loaded in a new browser, closed when the test ends; `errors` collects the page's errors.
+async function openPage(t, options = {}) {
   const {server, url} = await serve();
   t.after(() => server.kill());
   const browser = await launch();
   t.after(() => browser.close());
-  const page = await browser.newPage({acceptDownloads: true});
+  const page = await browser.newPage(options);
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
   await page.goto(url);
   await page.waitForSelector('body[data-ready=true]');
+  return {page, errors};
+}
+
+test('the page lists a real image and downloads the tape kestrel-cli makes', async (t) => {
+  const {page, errors} = await openPage(t, {acceptDownloads: true});
 
   const image = realImages().find((entry) => entry.name === 'zx_basic_auto.mgt');
   assert.ok(image, 'zx_basic_auto.mgt is among the real images');
@@ -114,15 +120,7 @@ const cliCells = (name, folder) => runCli(['list', name], folder).stdout.toStrin
   .filter(Boolean).map((line) => line.split('\t').slice(0, 8));
 
 test('the page opens zips and odd names, refuses plainly, and makes discs from any name', async (t) => {
-  const {server, url} = await serve();
-  t.after(() => server.kill());
-  const browser = await launch();
-  t.after(() => browser.close());
-  const page = await browser.newPage({acceptDownloads: true, viewport: {width: 360, height: 740}});
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(error.message));
-  await page.goto(url);
-  await page.waitForSelector('body[data-ready=true]');
+  const {page, errors} = await openPage(t, {acceptDownloads: true, viewport: {width: 360, height: 740}});
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-page-'));
   t.after(() => fs.rmSync(work, {recursive: true, force: true}));
   const find = (name) => realImages().find((entry) => entry.name === name);
@@ -227,16 +225,8 @@ test('the page installs as an app, with a worker named after its build', async (
 });
 
 test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) => {
-  const {server, url} = await serve();
-  t.after(() => server.kill());
-  const browser = await launch();
-  t.after(() => browser.close());
-  const page = await browser.newPage({acceptDownloads: true});
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(error.message));
+  const {page, errors} = await openPage(t, {acceptDownloads: true});
   page.on('dialog', (dialog) => dialog.type() === 'prompt' ? dialog.accept('SECOND') : dialog.accept());
-  await page.goto(url);
-  await page.waitForSelector('body[data-ready=true]');
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-edit-'));
   t.after(() => fs.rmSync(work, {recursive: true, force: true}));
   const image = realImages().find((entry) => entry.name === 'zx_basic_auto.mgt');
@@ -304,15 +294,7 @@ test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) 
 });
 
 test('the page finds files across several images as kestrel-cli find does', async (t) => {
-  const {server, url} = await serve();
-  t.after(() => server.kill());
-  const browser = await launch();
-  t.after(() => browser.close());
-  const page = await browser.newPage();
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(error.message));
-  await page.goto(url);
-  await page.waitForSelector('body[data-ready=true]');
+  const {page, errors} = await openPage(t);
   const images = realImages().filter((entry) => !entry.file.includes('/sam/') &&
     /^(zx_|sam_|solo|image)/.test(entry.name));
   assert.ok(images.length > 10, 'several images');
