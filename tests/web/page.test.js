@@ -249,7 +249,9 @@ test('the page edits a disc as kestrel-cli does, with undo and redo', async (t) 
     [() => page.click('#hidden'), ['attr', 'disc.mgt', '--slot', '1', '+h']],
     [() => page.click('#protected'), ['attr', 'disc.mgt', '--slot', '1', '+p']],
     [() => page.keyboard.press('Delete'), ['rm', 'disc.mgt', '--slot', '1', '--force']],
+    [() => page.setInputFiles('#add-input', path.join(work, 'prog.bas')), ['add', 'disc.mgt', 'prog.bas']],
   ];
+  fs.writeFileSync(path.join(work, 'prog.bas'), '10 BORDER 2: PRINT "Kestrel"\r\n20 GO TO 10\r\n');
   const states = [original];
   for (const [act, command] of steps) {
     const before = await page.textContent('#edited');
