@@ -1,15 +1,18 @@
 // The web page's entry into the core: the same functions the desktop programs call, on files the page writes into
 // Emscripten's in-memory file system. Each call answers with a JSON text; a call that makes a file (a tape, a
 // snapshot, a disc, a screen's pixels) leaves its bytes for output(). Disc names and listing lines are raw bytes: the
-// JSON carries each byte as the character of that code (Latin-1), as the desktop window shows them.
+// JSON carries each byte as the character of that code (Latin-1), as the desktop window shows them (web_answer.h).
 #include "common/file_read.h"
 #include "common/path_text.h"
 #include "common/version.h"
 #include "files/file_export.h"
 #include "files/make_disc.h"
+#include "image/image_kinds.h"
+#include "image/plain_image.h"
 #include "image/sector_source.h"
 #include "session/row_commands.h"
 #include "snapshot/plusd_snapshot.h"
+#include "web_answer.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -20,132 +23,13 @@
 #include <string>
 #include <vector>
 
+using namespace web;
+
 namespace {
 
 // The largest file a call reads back from the in-memory file system: a tape of a whole disc is less.
 constexpr std::size_t MAX_OUTPUT_BYTES = 16u << 20;
 constexpr std::uint8_t OPAQUE = 0xFF;
-
-// The listed image, kept for the calls on its files.
-session::ListedDisc listed;
-std::vector<std::uint8_t> last_output;
-
-// A JSON value written piece by piece: objects of keys and values, lists of strings or objects.
-class Json
-{
-public:
-    Json& open() // an object, as a value or a list's item
-    {
-        value();
-        m_text += '{';
-        m_first = true;
-        return *this;
-    }
-    Json& close()
-    {
-        m_text += '}';
-        m_first = false;
-        return *this;
-    }
-    Json& open_list(std::string_view name)
-    {
-        key(name);
-        value();
-        m_text += '[';
-        m_first = true;
-        return *this;
-    }
-    Json& close_list()
-    {
-        m_text += ']';
-        m_first = false;
-        return *this;
-    }
-    Json& field(std::string_view name, std::string_view text)
-    {
-        key(name);
-        value();
-        str(text);
-        return *this;
-    }
-    Json& field(std::string_view name, std::int64_t number)
-    {
-        key(name);
-        value();
-        m_text += std::to_string(number);
-        return *this;
-    }
-    Json& flag(std::string_view name, bool set)
-    {
-        key(name);
-        value();
-        m_text += set ? "true" : "false";
-        return *this;
-    }
-    template <class Texts> Json& list(std::string_view name, const Texts& items)
-    {
-        open_list(name);
-        for (const std::string& item : items) {
-            value();
-            str(item);
-        }
-        return close_list();
-    }
-    std::string text() const { return m_text; }
-
-private:
-    void key(std::string_view name)
-    {
-        value();
-        str(name);
-        m_text += ':';
-        m_after_key = true;
-    }
-    // The comma before a value, unless it is the first of its object or list, or follows its key.
-    void value()
-    {
-        if (m_after_key)
-            m_after_key = false;
-        else if (!m_first)
-            m_text += ',';
-        m_first = false;
-    }
-    // A string of bytes, each byte the character of that code.
-    void str(std::string_view bytes)
-    {
-        m_text += '"';
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte == '"' || byte == '\\') {
-                m_text += '\\';
-                m_text += c;
-            } else if (byte < 0x20 || byte >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-                m_text += escaped;
-            } else {
-                m_text += c;
-            }
-        }
-        m_text += '"';
-    }
-
-    std::string m_text;
-    bool m_first = true;
-    bool m_after_key = false;
-};
-
-std::string status_only(const std::string& status, bool ok)
-{
-    Json json;
-    json.open().flag("ok", ok).field("status", status).close();
-    return json.text();
-}
-
-const image::CatalogueRow* row_of(int slot)
-{
-    return session::row_of(listed, slot);
-}
 
 std::string slot_message(int slot, const std::string& reason)
 {
@@ -171,18 +55,34 @@ void add_row(Json& json, const image::CatalogueRow& row)
         .flag("tape", commands.tape)
         .flag("basic", commands.basic)
         .flag("export", commands.export_file)
-        .flag("snapshot", commands.snapshot);
+        .flag("snapshot", commands.snapshot)
+        .flag("sam", image::file_type(row.type_code).sam_system)
+        .flag("hidden", row.hidden)
+        .flag("protected", row.protected_file);
     json.close();
 }
 
 // Lists the image at `path`, as the window does: the catalogue, the container's notes and damage, the scan's
-// lines, and the status line's text.
+// lines, and the status line's text; for an archive of several images, their names to choose from.
 std::string list_image(const std::string& path)
 {
-    session::Listing listing = session::list_opened(path, image::open_one_image(path));
-    listed = std::move(listing.listed);
     Json json;
     json.open();
+    image::Opened opened = image::open_image(path);
+    if (const auto* choice = std::get_if<image::ArchiveChoice>(&opened)) {
+        // An archive of several images: the page asks which, and lists ARCHIVE/NAME.
+        listed = {};
+        json.flag("ok", false).list("choice", choice->names).list("scan", std::vector<std::string>{});
+        json.field("status", common::file_part(path) + ": " + choice->reason());
+        return json.close().text();
+    }
+    std::variant<image::OpenImage, image::OpenFailure> one;
+    if (auto* failure = std::get_if<image::OpenFailure>(&opened))
+        one = std::move(*failure);
+    else
+        one = std::get<image::OpenImage>(std::move(opened));
+    session::Listing listing = session::list_opened(path, std::move(one));
+    listed = std::move(listing.listed);
     if (listed.empty()) {
         json.flag("ok", false).field("failure", listing.failure).list("scan", texts(listing.pane));
         json.field("status", listing.status.bytes());
@@ -190,6 +90,10 @@ std::string list_image(const std::string& path)
     }
     json.flag("ok", true).field("name", common::file_part(path)).flag("scannable", listed.image.scannable);
     json.field("rawSize", listed.image.raw_size).field("imageBytes", image::IMAGE_BYTES);
+    // Whether the image comes in another form than a plain image file of a disc's size: it can be converted to one.
+    const image::ImageKind* kind = image::kind_of_name(path);
+    json.flag("convertible", kind == nullptr || kind->form != image::ImageForm::Raw ||
+                                 listed.image.raw_size != image::IMAGE_BYTES || listed.image.layout_by_content);
     json.list("notes", listed.image.notes).list("findings", listed.image.findings);
     json.open_list("rows");
     for (const image::CatalogueRow& row : listed.catalogue)
@@ -267,8 +171,15 @@ std::string list_basic(int slot, bool rewrite)
     if (const auto* failure = std::get_if<session::Text>(&read))
         return status_only(failure->bytes(), false);
     const auto& listing = std::get<session::BasicListing>(read);
+    // Whether the listing shows the loader as the tape holds it, not as the disc does.
+    bool rewritten = false;
+    if (rewrite) {
+        const auto plain = session::basic_listing(listed, *row, false);
+        const auto* disc = std::get_if<session::BasicListing>(&plain);
+        rewritten = disc == nullptr || disc->lines != listing.lines;
+    }
     Json json;
-    json.open().flag("ok", true).field("title", listing.title.bytes());
+    json.open().flag("ok", true).field("title", listing.title.bytes()).flag("rewritten", rewritten);
     json.list("lines", listing.lines).list("messages", texts(listing.messages));
     return json.close().text();
 }
@@ -330,6 +241,29 @@ std::string make_disc(const std::string& tape_paths, const std::string& disc_nam
     return json.close().text();
 }
 
+// The listed image as a plain image file in its own layout (.mgt or .img), left for output(): what
+// `kestrel-cli image` writes, with the same messages.
+std::string convert_image()
+{
+    last_output.clear();
+    if (listed.empty())
+        return status_only("No image is listed", false);
+    const image::Layout layout =
+        listed.image.layout == image::Layout::None ? image::Layout::Interleaved : listed.image.layout;
+    image::PlainImage plain = image::plain_image(*listed.image.source, layout);
+    std::vector<std::string> messages = listed.image.notes;
+    messages.insert(messages.end(), listed.image.findings.begin(), listed.image.findings.end());
+    if (plain.unread > 0)
+        messages.push_back(std::to_string(plain.unread) + " sectors missing or unreadable, written as zeros");
+    if (listed.image.raw_size != image::IMAGE_BYTES)
+        messages.push_back(image::size_reason(listed.image.raw_size) + "; written as 819200 bytes");
+    last_output = std::move(plain.bytes);
+    Json json;
+    json.open().flag("ok", true).field("extension", layout == image::Layout::Sequential ? ".img" : ".mgt");
+    json.list("messages", messages);
+    return json.close().text();
+}
+
 // The bytes the last call made, as a new Uint8Array.
 emscripten::val output()
 {
@@ -353,6 +287,7 @@ EMSCRIPTEN_BINDINGS(kestrel)
     emscripten::function("saveSnapshot", &save_snapshot);
     emscripten::function("exportFile", &export_file);
     emscripten::function("makeDisc", &make_disc);
+    emscripten::function("convertImage", &convert_image);
     emscripten::function("output", &output);
     emscripten::function("version", &version);
 }

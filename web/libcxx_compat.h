@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <type_traits>
+#include <utility>
 
 #if defined(_LIBCPP_VERSION) && _LIBCPP_VERSION < 15000
 namespace std {
@@ -15,6 +17,24 @@ requires is_unbounded_array_v<T> unique_ptr<T> make_unique_for_overwrite(size_t 
 {
     return unique_ptr<T>(new remove_extent_t<T>[size]);
 }
+
+// A thread joined when it goes: the command line's folder walks start one. Under node without threads,
+// hardware_concurrency() is 1 and the walks never start it.
+class jthread
+{
+public:
+    template <class Function> explicit jthread(Function&& function) : m_thread(std::forward<Function>(function)) {}
+    jthread(const jthread&) = delete;
+    jthread& operator=(const jthread&) = delete;
+    ~jthread()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    thread m_thread;
+};
 
 namespace ranges {
 

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/output.h"
+#include "image/plain_image.h"
 
 #include <filesystem>
 #include <optional>
@@ -27,20 +28,9 @@ int run_image(const Args& args, std::ostream& out, std::ostream& err)
     image::OpenImage& source = *opened;
     report_findings(err, path, source);
 
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image::IMAGE_BYTES));
-    int unread = 0;
-    for (int track = 0; track < image::TRACKS_PER_SIDE; ++track) {
-        for (int side = 0; side < image::SIDES; ++side) {
-            const auto track_byte = static_cast<std::uint8_t>(track | (side != 0 ? image::SIDE_BIT : 0));
-            for (int index = 0; index < image::SECTORS_PER_TRACK; ++index) {
-                const auto at = static_cast<std::size_t>(image::sector_offset(layout, track_byte, index));
-                const image::SectorSpan sector(bytes.data() + at, image::SECTOR_SIZE);
-                if (source.source->read_sector(track_byte, index, sector) != image::SectorStatus::Ok)
-                    ++unread;
-            }
-        }
-    }
-    if (!output->write(bytes))
+    const image::PlainImage plain = image::plain_image(*source.source, layout);
+    const int unread = plain.unread;
+    if (!output->write(plain.bytes))
         return EXIT_USAGE;
     std::vector<std::string> messages = source.notes;
     messages.insert(messages.end(), source.findings.begin(), source.findings.end());

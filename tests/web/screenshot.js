@@ -1,6 +1,7 @@
-// Takes docs/web-page.png: the page in headless Chromium with a catalogue and a screen. The disc shown is made by
-// kestrel-cli from the tapes of three real images (solo-forth-boot.mgt, zx_screen.mgt, zx_basic_auto.mgt).
-// Run after scripts/web --build-only: node tests/web/screenshot.js [OUT.png]
+// Takes docs/web-page.png: the page in headless Chromium with a catalogue, an edit and a screen (the disc shown is
+// made by kestrel-cli from the tapes of three real images: solo-forth-boot.mgt, zx_screen.mgt, zx_basic_auto.mgt),
+// and docs/web-find.png: several real images opened together and a find across them.
+// Run after scripts/web --build-only: node tests/web/screenshot.js [OUT.png [FIND.png]]
 'use strict';
 
 const fs = require('node:fs');
@@ -11,6 +12,7 @@ const {root, realImages, runCli, serve} = require('./support');
 
 async function main() {
   const out = path.resolve(process.argv[2] || path.join(root, 'docs/web-page.png'));
+  const findOut = path.resolve(process.argv[3] || path.join(root, 'docs/web-find.png'));
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrel-shot-'));
   const images = new Map(realImages().map((entry) => [entry.name, entry.file]));
   const tapes = [];
@@ -34,6 +36,11 @@ async function main() {
     await page.waitForSelector('body[data-ready=true]');
     await page.setInputFiles('#image-input', disc);
     await page.waitForSelector('#catalogue tbody tr');
+    // One edit, undoable: the first file hidden.
+    await page.click('#hidden');
+    await page.waitForFunction(() => document.querySelector('#edited').textContent !== '');
+    await page.focus('#catalogue tbody tr');
+    await page.keyboard.press('Home');
     // The screen's row, reached with the arrow keys, opened with Enter.
     const index = await page.$$eval('#catalogue tbody tr', (rows) =>
       rows.findIndex((row) => row.children[2].textContent === '6912'));
@@ -44,6 +51,18 @@ async function main() {
     await page.evaluate(() => window.scrollTo(0, 0));
     await page.screenshot({path: out, fullPage: true});
     console.log('wrote ' + out);
+
+    const found = await browser.newPage({viewport: {width: 1100, height: 900}});
+    await found.goto(url);
+    await found.waitForSelector('body[data-ready=true]');
+    await found.setInputFiles('#images-input', [...images.entries()]
+      .filter(([name]) => /^(zx_|sam_screen|solo)/.test(name) && name.endsWith('.mgt')).map(([, file]) => file));
+    await found.waitForSelector('#collection:not([hidden])');
+    await found.fill('#find-pattern', '*');
+    await found.fill('#find-types', 'zx-basic, screen, sam');
+    await found.click('#find button[type=submit]');
+    await found.screenshot({path: findOut, fullPage: false});
+    console.log('wrote ' + findOut);
   } finally {
     await browser.close();
     server.kill();

@@ -10,7 +10,7 @@ const root = path.resolve(__dirname, '../..');
 const site = path.resolve(root, process.env.KESTREL_WEB_SITE || 'build-web/site');
 const cli = path.resolve(root, process.env.KESTREL_CLI || 'build/kestrel-cli');
 
-// The real images (and their gzipped copies) in the repository's folder and in the shared folder beside it, with
+// The real images (their gzipped copies and zip archives of them too) in the repository's folder and in the shared folder beside it, with
 // their subfolders; an image of the same place in both is taken once, from the repository.
 function realImages() {
   const folders = [path.join(root, 'tests/data/images'), path.join(root, '../shared/images'),
@@ -20,7 +20,7 @@ function realImages() {
     for (const entry of fs.readdirSync(path.join(top, relative), {withFileTypes: true})) {
       const place = path.join(relative, entry.name);
       if (entry.isDirectory() && relative === '') walk(top, place);
-      else if (/\.(mgt|dsk|img|sad)(\.gz)?$/i.test(entry.name) && !found.has(place))
+      else if (/\.(mgt|dsk|img|sad)(\.gz)?$|\.zip$/i.test(entry.name) && !found.has(place))
         found.set(place, {name: entry.name, file: path.join(top, place)});
     }
   };

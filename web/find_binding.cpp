@@ -1,0 +1,83 @@
+// The web page's find across the images it was given: `kestrel-cli find`'s rules (files/find_rules.h) over the
+// files in the page's folder, each archive of several images looked into image by image.
+#include "files/find_rules.h"
+#include "image/image_kinds.h"
+#include "image/sector_source.h"
+#include "web_answer.h"
+
+#include <emscripten/bind.h>
+
+#include <string>
+#include <vector>
+
+namespace web {
+namespace {
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(separator, at), text.size());
+        parts.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return parts;
+}
+
+// The files of the images at `paths` (one a line) that `pattern` and the types in `types` (comma-separated) find:
+// each hit as kestrel-cli find prints it (image, slot, name, type, length), and the images that could not be read,
+// with the reason; or why the pattern or a type is refused, in kestrel-cli's words.
+std::string find_files(const std::string& pattern, const std::string& types, const std::string& paths)
+{
+    std::vector<files::TypeFilter> filters;
+    for (const std::string& type : split(types, ',')) {
+        const auto filter = files::parse_type(type);
+        if (!filter)
+            return status_only("unknown type '" + type + "' (" + files::type_names_text() + ")", false);
+        filters.push_back(*filter);
+    }
+    const std::string folded = files::folded(files::latin1_pattern(pattern));
+    if (const std::string problem = files::pattern_problem(folded); !problem.empty())
+        return status_only("invalid PATTERN '" + pattern + "': " + problem, false);
+    std::vector<std::string> hits;
+    std::vector<std::string> unread;
+    // An archive of several images is looked into where it stands, image by image, as kestrel-cli does.
+    auto find_in = [&](const std::string& path, auto& self) -> void {
+        auto opened = image::open_image(path);
+        if (const auto* choice = std::get_if<image::ArchiveChoice>(&opened)) {
+            for (const std::string& name : choice->names)
+                self(path + "/" + name, self);
+            return;
+        }
+        if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+            unread.push_back(path + ": " + failure->reason);
+            return;
+        }
+        for (const image::CatalogueRow& row : image::read_directory(*std::get<image::OpenImage>(opened).source)) {
+            if (files::is_found(row, folded, filters))
+                hits.push_back(path + '\t' + std::to_string(row.slot) + '\t' + row.name + '\t' + row.type_text + '\t' +
+                               std::to_string(row.length));
+        }
+    };
+    for (const std::string& path : split(paths, '\n'))
+        find_in(path, find_in);
+    Json json;
+    json.open().flag("ok", true).list("hits", hits).list("unread", unread);
+    return json.close().text();
+}
+
+} // namespace
+
+bool is_image_name(const std::string& name)
+{
+    return image::is_any_image_name(name);
+}
+
+} // namespace web
+
+EMSCRIPTEN_BINDINGS(kestrel_find)
+{
+    emscripten::function("findFiles", &web::find_files);
+    // Whether a file of a folder is one kestrel-cli's folder walks read: an image, packed image or archive by name.
+    emscripten::function("isImageName", &web::is_image_name);
+}
