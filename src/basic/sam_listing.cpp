@@ -28,10 +28,12 @@ std::string hex(std::uint8_t byte)
 }
 
 // Characters a keyword's trailing blank is left out before (as before an operator keyword such as "<>").
-constexpr std::string_view NO_BLANK_BEFORE = " :;,)";
+constexpr std::string_view NO_BLANK_BEFORE = ":;,)";
 
 // Builds the line after the blank the ROM's LIST prints behind every line number (so a first keyword takes no
-// second one), holding back a keyword's trailing blank until it is known that a blank does not follow anyway.
+// second one), holding back a keyword's trailing blank until it is known what follows. A blank the line stores
+// never stands in for a keyword's own, so that the listing reads back with it: a stored blank before or after a
+// keyword shows as two.
 class LineWriter
 {
 public:
@@ -46,7 +48,7 @@ public:
     void keyword(std::string_view name)
     {
         const bool letter_first = std::isalpha(static_cast<unsigned char>(name.front())) != 0;
-        if (letter_first && !m_blank_pending && (m_out.empty() || m_out.back() != ' '))
+        if (letter_first && !m_blank_pending && m_out.size() > 1)
             m_out += ' ';
         if (!letter_first)
             m_blank_pending = false;

@@ -27,7 +27,7 @@ constexpr std::uint8_t AT_CONTROL = 0x16;
 constexpr std::array<std::string_view, 8> CONTROLS = {"INK",     "PAPER", "FLASH", "BRIGHT",
                                                       "INVERSE", "OVER",  "AT",    "TAB"};
 constexpr std::string_view HALF_BLOCKS = " '.:";
-constexpr std::string_view SAM_NO_BLANK_BEFORE = " :;,)";
+constexpr std::string_view SAM_NO_BLANK_BEFORE = ":;,)";
 constexpr std::size_t MAX_LINE_BYTES = 0xFFFF;
 // UTF-8 of the two signs a PC's text may hold where the machine has its own code.
 constexpr std::uint8_t UTF8_LEAD = 0xC2, UTF8_POUND = 0xA3, UTF8_COPYRIGHT = 0xA9;
@@ -141,8 +141,8 @@ private:
         const auto match = match_keyword(m_text.substr(m_at + 1), m_machine);
         if (match && match->letter_first) {
             // SAM: the blank after the line number is the listing's, so one at the start of the text is not.
-            const bool listed = m_machine == Machine::Zx ? m_blank_allowed && zx_leading_blank(match->bytes.front())
-                                                         : m_at > 0 && m_text[m_at - 1] != ' ';
+            const bool listed =
+                m_machine == Machine::Zx ? m_blank_allowed && zx_leading_blank(match->bytes.front()) : m_at > 0;
             if (listed) {
                 ++m_at;
                 keyword(*match);

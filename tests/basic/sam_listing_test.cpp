@@ -129,9 +129,9 @@ TEST(SamListing, LinesShowKeywordsFunctionsAndStringsAsTheSamWritesThem)
                                 {65279, {0xDD, 0xB4, '1', '0', 0x0E, 0, 0, 10, 0, 0, 0x01}}},
                                {0xFF, 0x41, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00});
     EXPECT_EQ(list(data), (std::vector<std::string>{
-                              "   10 DEF PROC box x: LET y=x MOD 7: END PROC",
+                              "   10 DEF PROC  box x: LET y=x MOD 7: END PROC",
                               "   20 DO: PRINT CHR$ 65;\"`\\{0x9C}\": LOOP IF INKEY$<>\"q\"",
-                              "   30 REM \"odd \\\\ PRINT \\*",
+                              "   30 REM  \"odd \\\\  PRINT \\*",
                               "   40 menu: PRINT DPEEK 9",
                               "65279 ON ERROR GO TO 10\\{0x01}",
                           }));
