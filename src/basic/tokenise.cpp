@@ -4,6 +4,7 @@
 #include "basic/keyword_match.h"
 #include "basic/listing.h"
 #include "basic/sam_listing.h"
+#include "basic/sam_tokens.h"
 #include "common/number_text.h"
 
 #include <algorithm>
@@ -84,8 +85,10 @@ public:
             else if (!word() && !number())
                 plain();
         }
-        if (m_machine == Machine::Sam)
+        if (m_machine == Machine::Sam) {
             mark_short_ifs();
+            add_call_bytes();
+        }
         return m_error;
     }
 
@@ -336,6 +339,17 @@ private:
             } else if (token == SAM_LONG_ELSE && short_if) {
                 token = SAM_LONG_ELSE + 1;
             }
+        }
+    }
+
+    // SAM: the bytes the editor stores after the name of a procedure call, unless a mark gives others.
+    void add_call_bytes()
+    {
+        const std::vector<std::size_t> ends = sam_call_ends(m_out);
+        for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
+            if (*end == m_out.size() || m_out[*end] != NUMBER_MARK)
+                m_out.insert(m_out.begin() + static_cast<std::ptrdiff_t>(*end), SAM_CALL_BYTES.begin(),
+                             SAM_CALL_BYTES.end());
         }
     }
 

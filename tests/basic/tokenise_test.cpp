@@ -87,10 +87,15 @@ TEST(Tokenise, TypedLinesGiveTheBytesTheRomStores)
         // A drive number follows a letter only in a disc statement; elsewhere the digit is part of a name.
         {"90 LET d1=2: LOAD d1\"x\"", Machine::Zx, {0xF1, 'd', '1', '=',  '2', 0x0E, 0, 0, 2, 0,   0,   ':',
                                                     0xEF, 'd', '1', 0x0E, 0,   0,    1, 0, 0, '"', 'x', '"'}},
-        // SAM: a number with a point or an exponent stays floating point; print1 is PRINT 1, printx a name.
-        {"30 LET a=1e3:print1:printx", Machine::Sam, {0x9C, 'a', '=', '1',  'e', '3',  0x0E, 0x8A, 0x7A, 0,
-                                                      0,    0,   ':', 0xBB, '1', 0x0E, 0,    0,    1,    0,
-                                                      0,    ':', 'p', 'r',  'i', 'n',  't',  'x'}},
+        // SAM: a number with a point or an exponent stays floating point; print1 is PRINT 1, printx a procedure's name.
+        {"30 LET a=1e3:print1:printx",
+         Machine::Sam,
+         {0x9C, 'a', '=', '1', 'e', '3', 0x0E, 0x8A, 0x7A, 0,   0,   0,    ':',  0xBB, '1',  0x0E, 0,
+          0,    1,   0,   0,   ':', 'p', 'r',  'i',  'n',  't', 'x', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0}},
+        // SAM: a statement that starts with a name calls a procedure; the editor stores six bytes after the name.
+        {"50 box 2: IF a THEN tidy", Machine::Sam, {'b',  'o', 'x', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0,   ' ',  '2',
+                                                    0x0E, 0,   0,   2,    0,    0,    ':',  0xD8, 'a', 0x8D, 't',
+                                                    'i',  'd', 'y', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0}},
         // SAM: a blank typed beside a keyword's own is stored.
         {"40 LET a=(b)  MOD 3: PRINT  x", Machine::Sam, {0x9C, 'a', '=', '(', 'b', ')', ' ', 0xFF, 0x7A, '3',
                                                          0x0E, 0,   0,   3,   0,   0,   ':', 0xBB, ' ',  'x'}},
