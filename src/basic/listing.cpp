@@ -160,7 +160,8 @@ std::string line_text(std::span<const std::uint8_t> text)
     NumberSpotter numbers(Machine::Zx);
     std::vector<std::size_t> word_starts;
     // Where text would join the name of RND or PI just written ("PIx" reads as a name): a letter or '$', or a
-    // keyword without a leading blank, written there is written as its byte instead.
+    // keyword without a leading blank, written there is written as its byte instead; so is such a keyword after a
+    // character of a name ("xRND").
     std::size_t joins_at = std::string::npos;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
@@ -192,7 +193,7 @@ std::string line_text(std::span<const std::uint8_t> text)
         if (b >= FIRST_KEYWORD_128K && !(b < FIRST_KEYWORD && in_string)) {
             const std::string_view name = KEYWORDS[b - FIRST_KEYWORD_128K];
             const bool leading = blank_allowed && has_leading_blank(b, name);
-            if (joins && !leading && is_letter(name.front())) {
+            if (!leading && is_letter(name.front()) && !in_string && !in_rem && (joins || continues_name(last))) {
                 out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
                 numbers.parameter(b);
                 last = b;

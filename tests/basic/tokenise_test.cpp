@@ -175,6 +175,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Zx, {0xF5, 0xA7, 0xA7, 0xA7, '6', '6', '6', 0x0E, 0, 0, 0x9A, 0x02, 0}, true},
         {Machine::Zx, {0xA5, 0xA5, 0xA5, 0x0E, 0, 2, 0, 0, 0x22, 'c', 'o', 'd', 'e', '"', 0xAF}, false},
         {Machine::Zx, {0xF5, 0xA7, 'x', '$', 0xA7, 0xB2, ' ', 'y'}, true},
+        {Machine::Zx, {0xF5, 'y', 0xA5, '+', '1', 0x0E, 0, 0, 1, 0, 0, 0xA7}, true},
     };
     for (const Case& c : cases) {
         Bytes program{0, 10};
