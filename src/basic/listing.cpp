@@ -163,11 +163,15 @@ std::string line_text(std::span<const std::uint8_t> text)
     // keyword without a leading blank, written there is written as its byte instead; so is such a keyword after a
     // character of a name ("xRND").
     std::size_t joins_at = std::string::npos;
+    const std::vector<EditorBytes> editor = editor_bytes(text, Machine::Zx);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         const bool joins = out.size() == joins_at && !in_string && !in_rem;
         if (b == NUMBER_MARK) {
-            out += numbers.mark(text, i, !in_string && !in_rem);
+            // The bytes the editor puts after a DEF FN parameter are left out as it writes them.
+            const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
+            if (!editor_default(editor, text, i))
+                out += mark;
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;
         }

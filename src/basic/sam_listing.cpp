@@ -86,16 +86,13 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
     bool in_rem = false;
     std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
     NumberSpotter numbers(Machine::Sam);
-    const std::vector<std::size_t> calls = sam_call_ends(text);
+    const std::vector<EditorBytes> editor = editor_bytes(text, Machine::Sam);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
-            // The bytes the editor stores after a procedure's name are left out as the tokeniser makes them.
-            const bool call_bytes =
-                std::binary_search(calls.begin(), calls.end(), i) && text.size() - i >= SAM_CALL_BYTES.size() &&
-                std::equal(SAM_CALL_BYTES.begin(), SAM_CALL_BYTES.end(), text.begin() + static_cast<std::ptrdiff_t>(i));
+            // The bytes the editor puts after a call's name or a DEF FN parameter are left out as it writes them.
             const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
-            if (!mark.empty() && !call_bytes)
+            if (!mark.empty() && !editor_default(editor, text, i))
                 line.text(mark);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;

@@ -1,9 +1,6 @@
 #include "basic/sam_tokens.h"
 
-#include "basic/characters.h"
-
 #include <array>
-#include <cctype>
 
 namespace basic {
 namespace {
@@ -228,40 +225,6 @@ std::string_view sam_keyword(std::uint8_t token)
 std::string_view sam_function(std::uint8_t code)
 {
     return code >= SAM_FIRST_FUNCTION && code <= SAM_LAST_FUNCTION ? word(code) : std::string_view{};
-}
-
-std::vector<std::size_t> sam_call_ends(std::span<const std::uint8_t> line)
-{
-    constexpr std::uint8_t THEN = 0x8D, LONG_ELSE = 0xD9, SHORT_ELSE = 0xDA, ON_ERROR = 0xDD, REM = 0xB7;
-    auto in_name = [](std::uint8_t c) {
-        return c < 0x80 && (std::isalnum(c) != 0 || c == '_');
-    };
-    std::vector<std::size_t> ends;
-    bool statement_start = true;
-    bool in_string = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const std::uint8_t b = line[i];
-        if (in_string) {
-            in_string = b != QUOTE;
-        } else if (b == NUMBER_MARK) {
-            i += HIDDEN_NUMBER;
-            statement_start = false;
-        } else if (b == REM) {
-            break;
-        } else if (b == ':' || b == THEN || b == LONG_ELSE || b == SHORT_ELSE || b == ON_ERROR) {
-            statement_start = true;
-        } else if (b != BLANK) {
-            if (statement_start && b < 0x80 && std::isalpha(b) != 0) {
-                while (i + 1 < line.size() && in_name(line[i + 1]))
-                    ++i;
-                ends.push_back(i + 1);
-            }
-            i += b == SAM_FUNCTION_PREFIX ? 1 : 0;
-            in_string = b == QUOTE;
-            statement_start = false;
-        }
-    }
-    return ends;
 }
 
 } // namespace basic

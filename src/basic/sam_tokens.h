@@ -4,12 +4,8 @@
 // byte may take is stated here. Codes the ROM leaves unused have no name.
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string_view>
-#include <vector>
 
 namespace basic {
 
@@ -25,14 +21,5 @@ std::string_view sam_keyword(std::uint8_t token);
 // The word of a function or operator written as 0xFF and `code` (0x3B-0x84); "" for any other code and for unused
 // codes.
 std::string_view sam_function(std::uint8_t code);
-
-// A statement that starts with a name rather than a keyword (at the start of a line, after ':', THEN, ELSE or ON
-// ERROR) calls the procedure of that name. The editor (PROCSY and MKCLBF in ROM 3.0) stores six bytes right after
-// the name: 0x0E, three times 0xFD and two bytes it leaves as they were, here 0. Running or loading the program
-// overwrites the last three with where the procedure's DEF PROC line stands.
-inline constexpr std::array<std::uint8_t, 6> SAM_CALL_BYTES = {0x0E, 0xFD, 0xFD, 0xFD, 0x00, 0x00};
-
-// Where the names of the procedure calls of a stored SAM line end (the offset after each name's last character).
-std::vector<std::size_t> sam_call_ends(std::span<const std::uint8_t> line);
 
 } // namespace basic

@@ -4,7 +4,6 @@
 #include "basic/keyword_match.h"
 #include "basic/listing.h"
 #include "basic/sam_listing.h"
-#include "basic/sam_tokens.h"
 #include "common/number_text.h"
 
 #include <algorithm>
@@ -85,10 +84,9 @@ public:
             else if (!word() && !number())
                 plain();
         }
-        if (m_machine == Machine::Sam) {
+        if (m_machine == Machine::Sam)
             mark_short_ifs();
-            add_call_bytes();
-        }
+        add_editor_bytes();
         return m_error;
     }
 
@@ -342,14 +340,15 @@ private:
         }
     }
 
-    // SAM: the bytes the editor stores after the name of a procedure call, unless a mark gives others.
-    void add_call_bytes()
+    // The bytes the editor puts after DEF FN's parameters and SAM's call names, unless a mark gives others.
+    void add_editor_bytes()
     {
-        const std::vector<std::size_t> ends = sam_call_ends(m_out);
-        for (auto end = ends.rbegin(); end != ends.rend(); ++end) {
-            if (*end == m_out.size() || m_out[*end] != NUMBER_MARK)
-                m_out.insert(m_out.begin() + static_cast<std::ptrdiff_t>(*end), SAM_CALL_BYTES.begin(),
-                             SAM_CALL_BYTES.end());
+        const std::vector<EditorBytes> found = editor_bytes(m_out, m_machine);
+        for (auto bytes = found.rbegin(); bytes != found.rend(); ++bytes) {
+            if (bytes->at < m_out.size() && m_out[bytes->at] == NUMBER_MARK)
+                continue;
+            const auto at = m_out.begin() + static_cast<std::ptrdiff_t>(bytes->at);
+            m_out.insert(m_out.insert(at, NUMBER_MARK) + 1, bytes->form.begin(), bytes->form.end());
         }
     }
 

@@ -99,6 +99,13 @@ TEST(Tokenise, TypedLinesGiveTheBytesTheRomStores)
         // SAM: a blank typed beside a keyword's own is stored.
         {"40 LET a=(b)  MOD 3: PRINT  x", Machine::Sam, {0x9C, 'a', '=', '(', 'b', ')', ' ', 0xFF, 0x7A, '3',
                                                          0x0E, 0,   0,   3,   0,   0,   ':', 0xBB, ' ',  'x'}},
+        // After each DEF FN parameter the editor leaves room for its argument; SAM's FN call gets six bytes too.
+        {"10 DEF FN f(x, y$)=x: PRINT FN f(1,\"\")",
+         Machine::Zx,
+         {0xCE, 'f', '(', 'x', 0x0E, 0,    0,   0,   0,   0,    ',', ' ', 'y', '$', 0x0E, 0,   0,   0,   0,  0,
+          ')',  '=', 'x', ':', 0xF5, 0xA8, 'f', '(', '1', 0x0E, 0,   0,   1,   0,   0,    ',', '"', '"', ')'}},
+        {"10 PRINT FN f$(2)", Machine::Sam, {0xBB, 0xFF, 0x42, 'f',  '$', 0x0E, 0xFE, 0xFE, 0xFE, 0,
+                                             0,    '(',  '2',  0x0E, 0,   0,    2,    0,    0,    ')'}},
         {"20 DEF PROC box: LOOP IF x<>2",
          Machine::Sam,
          {0xCA, 'b', 'o', 'x', ':', 0xD3, 'x', 0xFF, 0x81, '2', 0x0E, 0, 0, 2, 0, 0}},
@@ -149,7 +156,8 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
 // Lines whose listings once read back as other text: a colour code whose parameter is a quote, a REM token inside
 // a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, a SAM
 // keyword before the two characters "<>", a SAM operator inside a REM, a ZX line that starts with a number, letters
-// after PI PI, digits after a hidden number, runs of PI and RND before digits, letters and other functions.
+// after PI PI, digits after a hidden number, runs of PI and RND before digits, letters and other functions, the
+// editor's bytes after a DEF FN parameter and a SAM call's name as a run left them and as the editor wrote them.
 TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 {
     struct Case
@@ -176,6 +184,11 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Zx, {0xA5, 0xA5, 0xA5, 0x0E, 0, 2, 0, 0, 0x22, 'c', 'o', 'd', 'e', '"', 0xAF}, false},
         {Machine::Zx, {0xF5, 0xA7, 'x', '$', 0xA7, 0xB2, ' ', 'y'}, true},
         {Machine::Zx, {0xF5, 'y', 0xA5, '+', '1', 0x0E, 0, 0, 1, 0, 0, 0xA7}, true},
+        {Machine::Zx, {0xCE, 'f', '(', 'x', 0x0E, 0, 0, 3, 0, 0, ')', '=', 'x'}, true},
+        {Machine::Sam,
+         {'m', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0x80, 0xD0, 0x9E, ':',
+          'm', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0},
+         true},
     };
     for (const Case& c : cases) {
         Bytes program{0, 10};
