@@ -214,7 +214,11 @@ std::string line_text(std::span<const std::uint8_t> text)
                 joins_at = out.size();
             next_blank_allowed = !trailing;
             in_rem = in_rem || (b == REM && !in_string); // a REM token inside a string starts no REM
-            numbers.keyword(b);
+            // Inside a string a keyword reads back as the letters of its name, which start no disc statement.
+            if (in_string)
+                numbers.parameter(static_cast<std::uint8_t>(name.back()));
+            else
+                numbers.keyword(b);
             last = 0;
         } else {
             // A line whose text starts with a digit has that digit escaped, so that it does not read as part of

@@ -157,7 +157,8 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
 // a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, a SAM
 // keyword before the two characters "<>", a SAM operator inside a REM, a ZX line that starts with a number, letters
 // after PI PI, digits after a hidden number, runs of PI and RND before digits, letters and other functions, the
-// editor's bytes after a DEF FN parameter and a SAM call's name as a run left them and as the editor wrote them.
+// editor's bytes after a DEF FN parameter and a SAM call's name as a run left them and as the editor wrote them, a
+// disc keyword inside a string before a name with more digits than a number may have.
 TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 {
     struct Case
@@ -185,6 +186,11 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         {Machine::Zx, {0xF5, 0xA7, 'x', '$', 0xA7, 0xB2, ' ', 'y'}, true},
         {Machine::Zx, {0xF5, 'y', 0xA5, '+', '1', 0x0E, 0, 0, 1, 0, 0, 0xA7}, true},
         {Machine::Zx, {0xCE, 'f', '(', 'x', 0x0E, 0, 0, 3, 0, 0, ')', '=', 'x'}, true},
+        {Machine::Zx,
+         {0xF5, '"', 0xEF, '*', '"', 'm', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1',
+          '1',  '1', '1',  '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1',
+          '1',  '1', '1',  '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1'},
+         false},
         {Machine::Sam,
          {'m', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0x80, 0xD0, 0x9E, ':',
           'm', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0},
