@@ -159,10 +159,19 @@ std::string line_text(std::span<const std::uint8_t> text)
     std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
     NumberSpotter numbers(Machine::Zx);
     std::vector<std::size_t> word_starts;
+    // Where text would join the name of RND or PI just written ("PIx" reads as a name): a letter or '$', or a
+    // keyword without a leading blank, written there is written as its byte instead; so is such a keyword after a
+    // character of a name ("xRND").
+    std::size_t joins_at = std::string::npos;
+    const std::vector<EditorBytes> editor = editor_bytes(text, Machine::Zx);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
+        const bool joins = out.size() == joins_at && !in_string && !in_rem;
         if (b == NUMBER_MARK) {
-            out += numbers.mark(text, i, !in_string && !in_rem);
+            // The bytes the editor puts after a DEF FN parameter are left out as it writes them.
+            const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
+            if (!editor_default(editor, text, i))
+                out += mark;
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;
         }
@@ -187,21 +196,36 @@ std::string line_text(std::span<const std::uint8_t> text)
         bool next_blank_allowed = true;
         if (b >= FIRST_KEYWORD_128K && !(b < FIRST_KEYWORD && in_string)) {
             const std::string_view name = KEYWORDS[b - FIRST_KEYWORD_128K];
-            if (blank_allowed && has_leading_blank(b, name))
+            const bool leading = blank_allowed && has_leading_blank(b, name);
+            if (!leading && is_letter(name.front()) && !in_string && !in_rem && (joins || continues_name(last))) {
+                out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
+                numbers.parameter(b);
+                last = b;
+                blank_allowed = true;
+                continue;
+            }
+            if (leading)
                 out += ' ';
             out += name;
             const bool trailing = has_trailing_blank(b, name);
             if (trailing)
                 out += ' ';
+            else if (is_letter(name.back()))
+                joins_at = out.size();
             next_blank_allowed = !trailing;
             in_rem = in_rem || (b == REM && !in_string); // a REM token inside a string starts no REM
-            numbers.keyword(b);
+            // Inside a string a keyword reads back as the letters of its name, which start no disc statement.
+            if (in_string)
+                numbers.parameter(static_cast<std::uint8_t>(name.back()));
+            else
+                numbers.keyword(b);
             last = 0;
         } else {
             // A line whose text starts with a digit has that digit escaped, so that it does not read as part of
             // the line number (and starts no number's text).
             const bool first_digit = i == 0 && std::isdigit(b) != 0;
-            if (numbers.character(text, i, !in_string && !in_rem && !first_digit) || first_digit) {
+            if (numbers.character(text, i, !in_string && !in_rem && !first_digit) || first_digit ||
+                (joins && (is_letter(static_cast<char>(b)) || b == '$'))) {
                 out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
             } else {
                 // A keyword may start here for the tokeniser when neither the byte nor the text before continues

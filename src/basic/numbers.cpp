@@ -2,6 +2,8 @@
 
 #include "common/number_text.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -289,6 +291,133 @@ std::optional<std::vector<std::uint8_t>> mark_bytes(std::string_view value)
         form[1] |= SIGN_BIT;
     }
     return std::vector<std::uint8_t>(form.begin(), form.end());
+}
+
+namespace {
+
+// Reads a stored line as the editors' syntax checks do, only as far as the places of their six bytes go.
+class EditorWalk
+{
+public:
+    EditorWalk(std::span<const std::uint8_t> line, Machine machine) : m_line(line), m_machine(machine) {}
+
+    std::vector<EditorBytes> run()
+    {
+        constexpr std::uint8_t ZX_REM = 0xEA, ZX_DEF_FN = 0xCE;
+        constexpr std::uint8_t SAM_REM = 0xB7, SAM_DEF_FN = 0xC8, SAM_FN = 0x42, SAM_THEN = 0x8D, SAM_LONG_ELSE = 0xD9,
+                               SAM_SHORT_ELSE = 0xDA, SAM_ON_ERROR = 0xDD;
+        const bool sam = m_machine == Machine::Sam;
+        bool statement_start = sam;
+        bool in_string = false;
+        while (m_at < m_line.size()) {
+            const std::uint8_t b = m_line[m_at++];
+            if (in_string) {
+                in_string = b != QUOTE;
+            } else if (b == NUMBER_MARK) {
+                m_at += HIDDEN_NUMBER;
+                statement_start = false;
+            } else if (b == (sam ? SAM_REM : ZX_REM)) {
+                break;
+            } else if (b == (sam ? SAM_DEF_FN : ZX_DEF_FN)) {
+                def_fn();
+                statement_start = false;
+            } else if (sam && b == SAM_PREFIX && m_at < m_line.size()) {
+                if (m_line[m_at++] == SAM_FN) {
+                    blanks();
+                    if (name())
+                        here(SAM_FN_FORM);
+                }
+                statement_start = false;
+            } else if (sam &&
+                       (b == ':' || b == SAM_THEN || b == SAM_LONG_ELSE || b == SAM_SHORT_ELSE || b == SAM_ON_ERROR)) {
+                statement_start = true;
+            } else if (b != BLANK) {
+                if (statement_start && c_is_letter(b)) {
+                    --m_at;
+                    name(false);
+                    here(SAM_PROC_FORM);
+                }
+                in_string = b == QUOTE;
+                statement_start = false;
+            }
+        }
+        return std::move(m_found);
+    }
+
+private:
+    void blanks()
+    {
+        while (m_at < m_line.size() && m_line[m_at] == BLANK)
+            ++m_at;
+    }
+
+    bool next_is(std::uint8_t c) const { return m_at < m_line.size() && m_line[m_at] == c; }
+
+    // A name: a letter, then letters, digits and '_' (SAM BASIC's FNNAME; ZX BASIC takes one letter), then a '$'.
+    bool name(bool dollar = true)
+    {
+        if (m_at >= m_line.size() || !c_is_letter(m_line[m_at]))
+            return false;
+        ++m_at;
+        while (m_machine == Machine::Sam && m_at < m_line.size() && m_line[m_at] < 0x80 &&
+               (std::isalnum(m_line[m_at]) != 0 || m_line[m_at] == '_'))
+            ++m_at;
+        if (dollar && next_is('$'))
+            ++m_at;
+        return true;
+    }
+
+    // The editor's bytes belong at m_at; when the line holds them, the walk steps over them.
+    void here(const HiddenNumber& form)
+    {
+        m_found.push_back({m_at, form});
+        if (next_is(NUMBER_MARK))
+            m_at += 1 + HIDDEN_NUMBER;
+    }
+
+    // DEF FN name(a, b$): bytes after each parameter, a single letter with or without '$'.
+    void def_fn()
+    {
+        blanks();
+        if (!name())
+            return;
+        blanks();
+        if (!next_is('('))
+            return;
+        ++m_at;
+        while (true) {
+            blanks();
+            if (m_at >= m_line.size() || !c_is_letter(m_line[m_at]))
+                return;
+            ++m_at;
+            if (next_is('$'))
+                ++m_at;
+            here(DEF_FN_FORM);
+            blanks();
+            if (!next_is(','))
+                return;
+            ++m_at;
+        }
+    }
+
+    std::span<const std::uint8_t> m_line;
+    Machine m_machine;
+    std::size_t m_at = 0;
+    std::vector<EditorBytes> m_found;
+};
+
+} // namespace
+
+std::vector<EditorBytes> editor_bytes(std::span<const std::uint8_t> line, Machine machine)
+{
+    return EditorWalk(line, machine).run();
+}
+
+bool editor_default(std::span<const EditorBytes> found, std::span<const std::uint8_t> line, std::size_t at)
+{
+    const auto bytes = std::find_if(found.begin(), found.end(), [at](const EditorBytes& e) { return e.at == at; });
+    return bytes != found.end() && line.size() - at > HIDDEN_NUMBER &&
+           std::equal(bytes->form.begin(), bytes->form.end(), line.begin() + static_cast<std::ptrdiff_t>(at + 1));
 }
 
 } // namespace basic

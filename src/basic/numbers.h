@@ -89,6 +89,28 @@ private:
     bool m_number_refused = false;
 };
 
+// Six bytes the ROM's editor puts into a line where no text stands, 0x0E and five more: after each parameter of
+// DEF FN (ZX and SAM: a letter, or a letter and '$'), where a call keeps its argument, 0x0E and five bytes left as
+// they were (here 0); and in SAM BASIC (PROCSY, FNSYN and MKCLBF in ROM 3.0) after the name of a procedure call
+// (a statement that starts with a name: at the start of a line, after ':', THEN, ELSE or ON ERROR), 0x0E, 0xFD three
+// times and two bytes left as they were, and after the name of an FN call the same with 0xFE. Running or loading the
+// program overwrites all but the first bytes of a call's, and a run those of DEF FN.
+struct EditorBytes
+{
+    std::size_t at = 0;  // where they stand, or belong, in the line
+    HiddenNumber form{}; // the five bytes after 0x0E as the editor writes them
+};
+inline constexpr HiddenNumber DEF_FN_FORM = {0, 0, 0, 0, 0};
+inline constexpr HiddenNumber SAM_PROC_FORM = {0xFD, 0xFD, 0xFD, 0, 0};
+inline constexpr HiddenNumber SAM_FN_FORM = {0xFE, 0xFE, 0xFE, 0, 0};
+
+// Where the line's text (the stored text of one line, whether it holds these bytes or not yet) has or needs them.
+std::vector<EditorBytes> editor_bytes(std::span<const std::uint8_t> line, Machine machine);
+
+// Whether the 0x0E at `at` starts one of `found` with the bytes the editor writes: listings leave those out, and the
+// tokeniser puts them back.
+bool editor_default(std::span<const EditorBytes> found, std::span<const std::uint8_t> line, std::size_t at);
+
 // The bytes a mark's VALUE stands for (its part between "\{=" and "}"); std::nullopt for a VALUE that is not a
 // number or bytes.
 std::optional<std::vector<std::uint8_t>> mark_bytes(std::string_view value);

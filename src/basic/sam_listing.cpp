@@ -28,10 +28,12 @@ std::string hex(std::uint8_t byte)
 }
 
 // Characters a keyword's trailing blank is left out before (as before an operator keyword such as "<>").
-constexpr std::string_view NO_BLANK_BEFORE = " :;,)";
+constexpr std::string_view NO_BLANK_BEFORE = ":;,)";
 
 // Builds the line after the blank the ROM's LIST prints behind every line number (so a first keyword takes no
-// second one), holding back a keyword's trailing blank until it is known that a blank does not follow anyway.
+// second one), holding back a keyword's trailing blank until it is known what follows. A blank the line stores
+// never stands in for a keyword's own, so that the listing reads back with it: a stored blank before or after a
+// keyword shows as two.
 class LineWriter
 {
 public:
@@ -46,7 +48,7 @@ public:
     void keyword(std::string_view name)
     {
         const bool letter_first = std::isalpha(static_cast<unsigned char>(name.front())) != 0;
-        if (letter_first && !m_blank_pending && (m_out.empty() || m_out.back() != ' '))
+        if (letter_first && !m_blank_pending && m_out.size() > 1)
             m_out += ' ';
         if (!letter_first)
             m_blank_pending = false;
@@ -84,11 +86,13 @@ std::string sam_line_text(std::span<const std::uint8_t> text)
     bool in_rem = false;
     std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
     NumberSpotter numbers(Machine::Sam);
+    const std::vector<EditorBytes> editor = editor_bytes(text, Machine::Sam);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
         if (b == NUMBER_MARK) {
+            // The bytes the editor puts after a call's name or a DEF FN parameter are left out as it writes them.
             const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
-            if (!mark.empty())
+            if (!mark.empty() && !editor_default(editor, text, i))
                 line.text(mark);
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;

@@ -6,7 +6,8 @@
 // The text is ASCII in the escapes of the ZX listing, after the blank that LIST prints behind each line number
 // (also before a procedure name or label that starts the line): keywords by name (0x85-0xF6 and the functions
 // after 0xFF) with a blank before one that starts with a letter and after one that ends in a letter or '$' (none
-// before a blank, ':', ';', ',', ')' or an operator); the hidden five-byte numbers after 0x0E left out;
+// before ':', ';', ',', ')' or an operator), a blank the line stores beside a keyword shown besides these; the hidden
+// five-byte numbers after 0x0E left out;
 // "\\" for a backslash, "\*" for the copyright sign, and "\{0xNN}" for a control byte, for a byte inside a string
 // from 0x80 up (a character of the SAM's own set), and for a code no keyword uses ("\{0xFF 0xNN}" after 0xFF).
 //

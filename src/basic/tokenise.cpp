@@ -27,7 +27,7 @@ constexpr std::uint8_t AT_CONTROL = 0x16;
 constexpr std::array<std::string_view, 8> CONTROLS = {"INK",     "PAPER", "FLASH", "BRIGHT",
                                                       "INVERSE", "OVER",  "AT",    "TAB"};
 constexpr std::string_view HALF_BLOCKS = " '.:";
-constexpr std::string_view SAM_NO_BLANK_BEFORE = " :;,)";
+constexpr std::string_view SAM_NO_BLANK_BEFORE = ":;,)";
 constexpr std::size_t MAX_LINE_BYTES = 0xFFFF;
 // UTF-8 of the two signs a PC's text may hold where the machine has its own code.
 constexpr std::uint8_t UTF8_LEAD = 0xC2, UTF8_POUND = 0xA3, UTF8_COPYRIGHT = 0xA9;
@@ -86,6 +86,7 @@ public:
         }
         if (m_machine == Machine::Sam)
             mark_short_ifs();
+        add_editor_bytes();
         return m_error;
     }
 
@@ -141,8 +142,8 @@ private:
         const auto match = match_keyword(m_text.substr(m_at + 1), m_machine);
         if (match && match->letter_first) {
             // SAM: the blank after the line number is the listing's, so one at the start of the text is not.
-            const bool listed = m_machine == Machine::Zx ? m_blank_allowed && zx_leading_blank(match->bytes.front())
-                                                         : m_at > 0 && m_text[m_at - 1] != ' ';
+            const bool listed =
+                m_machine == Machine::Zx ? m_blank_allowed && zx_leading_blank(match->bytes.front()) : m_at > 0;
             if (listed) {
                 ++m_at;
                 keyword(*match);
@@ -336,6 +337,18 @@ private:
             } else if (token == SAM_LONG_ELSE && short_if) {
                 token = SAM_LONG_ELSE + 1;
             }
+        }
+    }
+
+    // The bytes the editor puts after DEF FN's parameters and SAM's call names, unless a mark gives others.
+    void add_editor_bytes()
+    {
+        const std::vector<EditorBytes> found = editor_bytes(m_out, m_machine);
+        for (auto bytes = found.rbegin(); bytes != found.rend(); ++bytes) {
+            if (bytes->at < m_out.size() && m_out[bytes->at] == NUMBER_MARK)
+                continue;
+            const auto at = m_out.begin() + static_cast<std::ptrdiff_t>(bytes->at);
+            m_out.insert(m_out.insert(at, NUMBER_MARK) + 1, bytes->form.begin(), bytes->form.end());
         }
     }
 

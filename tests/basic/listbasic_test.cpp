@@ -27,15 +27,25 @@ constexpr std::uint8_t PROGRAM_TYPE = 0;
 
 // listbasic drops control codes and their parameter bytes; the listing shows them as "\{...}" so that a colour or
 // a position in a string is not lost. That is the one difference, so the escapes are taken out before comparing
-// (an escaped backslash, "\\", stays).
+// (an escaped backslash, "\\", stays), but for the ones of a character or keyword written as its byte so that it
+// reads back (after RND or PI, which listbasic runs together with what follows): those show as listbasic prints them.
 std::string as_listbasic_shows(const std::string& line)
 {
     std::string shown;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] == '{') {
-            i = line.find('}', i);
-            if (i == std::string::npos)
+            const std::size_t close = line.find('}', i);
+            if (close == std::string::npos)
                 break;
+            const std::string inside = line.substr(i + 2, close - i - 2);
+            i = close;
+            if (inside.size() != 4 || !inside.starts_with("0x"))
+                continue;
+            const auto b = static_cast<std::uint8_t>(std::stoi(inside.substr(2), nullptr, 16));
+            if (b >= ' ' && b < 0x7F)
+                shown += static_cast<char>(b);
+            else if (!basic::zx_keyword(b).empty())
+                shown += std::string(basic::zx_keyword(b)) + (basic::zx_trailing_blank(b) ? " " : "");
             continue;
         }
         shown += line[i];

@@ -117,7 +117,8 @@ TEST(SamListing, LinesShowKeywordsFunctionsAndStringsAsTheSamWritesThem)
 {
     const Bytes number_7{'7', 0x0E, 0, 0, 7, 0, 0};
     // 10 DEF PROC box x: LET y=x MOD 7: END PROC    20 DO: PRINT CHR$ 65;"£é": LOOP IF INKEY$<>"q"
-    // 30 REM "odd \ quote    40 menu: PRINT DPEEK 9 (a procedure call first)    65279 ON ERROR GO TO 10
+    // 30 REM "odd \ quote    40 menu: PRINT DPEEK 9 (a procedure call first, with the bytes the editor stores after its
+    // name)    65279 ON ERROR GO TO 10
     Bytes line_10{0xCA, ' ', 'b', 'o', 'x', ' ', 'x', ':', 0x9C, 'y', '=', 'x', 0xFF, 0x7A};
     line_10.insert(line_10.end(), number_7.begin(), number_7.end());
     line_10.insert(line_10.end(), {':', 0xCB});
@@ -125,13 +126,13 @@ TEST(SamListing, LinesShowKeywordsFunctionsAndStringsAsTheSamWritesThem)
                                 {20, {0xD4, ':',  0xBB, 0xFF, 0x70, '6',  '5',  0x0E, 0,    0,    65,  0,   0,  ';',
                                       '"',  0x60, 0x9C, '"',  ':',  0xD3, 0xFF, 0x4B, 0xFF, 0x81, '"', 'q', '"'}},
                                 {30, {0xB7, ' ', '"', 'o', 'd', 'd', ' ', '\\', ' ', 0xBB, 0x7F}},
-                                {40, {'m', 'e', 'n', 'u', ':', 0xBB, 0xFF, 0x62, '9'}},
+                                {40, {'m', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0xFD, 0, 0, ':', 0xBB, 0xFF, 0x62, '9'}},
                                 {65279, {0xDD, 0xB4, '1', '0', 0x0E, 0, 0, 10, 0, 0, 0x01}}},
                                {0xFF, 0x41, 0x00, 0x00, 0x00, 0x00, 0x05, 0x00});
     EXPECT_EQ(list(data), (std::vector<std::string>{
-                              "   10 DEF PROC box x: LET y=x MOD 7: END PROC",
+                              "   10 DEF PROC  box x: LET y=x MOD 7: END PROC",
                               "   20 DO: PRINT CHR$ 65;\"`\\{0x9C}\": LOOP IF INKEY$<>\"q\"",
-                              "   30 REM \"odd \\\\ PRINT \\*",
+                              "   30 REM  \"odd \\\\  PRINT \\*",
                               "   40 menu: PRINT DPEEK 9",
                               "65279 ON ERROR GO TO 10\\{0x01}",
                           }));

@@ -87,10 +87,25 @@ TEST(Tokenise, TypedLinesGiveTheBytesTheRomStores)
         // A drive number follows a letter only in a disc statement; elsewhere the digit is part of a name.
         {"90 LET d1=2: LOAD d1\"x\"", Machine::Zx, {0xF1, 'd', '1', '=',  '2', 0x0E, 0, 0, 2, 0,   0,   ':',
                                                     0xEF, 'd', '1', 0x0E, 0,   0,    1, 0, 0, '"', 'x', '"'}},
-        // SAM: a number with a point or an exponent stays floating point; print1 is PRINT 1, printx a name.
-        {"30 LET a=1e3:print1:printx", Machine::Sam, {0x9C, 'a', '=', '1',  'e', '3',  0x0E, 0x8A, 0x7A, 0,
-                                                      0,    0,   ':', 0xBB, '1', 0x0E, 0,    0,    1,    0,
-                                                      0,    ':', 'p', 'r',  'i', 'n',  't',  'x'}},
+        // SAM: a number with a point or an exponent stays floating point; print1 is PRINT 1, printx a procedure's name.
+        {"30 LET a=1e3:print1:printx",
+         Machine::Sam,
+         {0x9C, 'a', '=', '1', 'e', '3', 0x0E, 0x8A, 0x7A, 0,   0,   0,    ':',  0xBB, '1',  0x0E, 0,
+          0,    1,   0,   0,   ':', 'p', 'r',  'i',  'n',  't', 'x', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0}},
+        // SAM: a statement that starts with a name calls a procedure; the editor stores six bytes after the name.
+        {"50 box 2: IF a THEN tidy", Machine::Sam, {'b',  'o', 'x', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0,   ' ',  '2',
+                                                    0x0E, 0,   0,   2,    0,    0,    ':',  0xD8, 'a', 0x8D, 't',
+                                                    'i',  'd', 'y', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0}},
+        // SAM: a blank typed beside a keyword's own is stored.
+        {"40 LET a=(b)  MOD 3: PRINT  x", Machine::Sam, {0x9C, 'a', '=', '(', 'b', ')', ' ', 0xFF, 0x7A, '3',
+                                                         0x0E, 0,   0,   3,   0,   0,   ':', 0xBB, ' ',  'x'}},
+        // After each DEF FN parameter the editor leaves room for its argument; SAM's FN call gets six bytes too.
+        {"10 DEF FN f(x, y$)=x: PRINT FN f(1,\"\")",
+         Machine::Zx,
+         {0xCE, 'f', '(', 'x', 0x0E, 0,    0,   0,   0,   0,    ',', ' ', 'y', '$', 0x0E, 0,   0,   0,   0,  0,
+          ')',  '=', 'x', ':', 0xF5, 0xA8, 'f', '(', '1', 0x0E, 0,   0,   1,   0,   0,    ',', '"', '"', ')'}},
+        {"10 PRINT FN f$(2)", Machine::Sam, {0xBB, 0xFF, 0x42, 'f',  '$', 0x0E, 0xFE, 0xFE, 0xFE, 0,
+                                             0,    '(',  '2',  0x0E, 0,   0,    2,    0,    0,    ')'}},
         {"20 DEF PROC box: LOOP IF x<>2",
          Machine::Sam,
          {0xCA, 'b', 'o', 'x', ':', 0xD3, 'x', 0xFF, 0x81, '2', 0x0E, 0, 0, 2, 0, 0}},
@@ -141,27 +156,45 @@ TEST(Tokenise, HiddenNumbersThatDifferFromTheirTextAreMarkedAndReadBack)
 // Lines whose listings once read back as other text: a colour code whose parameter is a quote, a REM token inside
 // a string, a SAM code 0x22 after 0xFF, numbers too large to store (even for a long double) written as text, a SAM
 // keyword before the two characters "<>", a SAM operator inside a REM, a ZX line that starts with a number, letters
-// after PI PI, digits after a hidden number.
+// after PI PI, digits after a hidden number, runs of PI and RND before digits, letters and other functions, the
+// editor's bytes after a DEF FN parameter and a SAM call's name as a run left them and as the editor wrote them, a
+// disc keyword inside a string before a name with more digits than a number may have.
 TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 {
     struct Case
     {
         Machine machine;
         Bytes text;
+        bool exact; // the bytes come back too: not for keywords in strings and REMs (they read back as letters), nor
+                    // for numbers stored without their hidden form
     };
     const std::vector<Case> cases = {
-        {Machine::Zx, {0xF5, 0x12, '"', 'a', ':', 0xF5, '"', 'b', '"'}},
-        {Machine::Zx, {0xF5, '"', 0xEA, '"', 'P', 'I', 'N', '"'}},
-        {Machine::Sam, {0xBB, 0xFF, 0x22, 'a', 'b', 'c', ' ', 0xBB, '1'}},
-        {Machine::Sam, {0xBB, '&', '4', '4', '4', '4', '4', '4', 'F', 'F'}},
-        {Machine::Zx, {0xF5, '5', 'e', '9', '9', '9', '9', '9', '9'}},
-        {Machine::Sam, {0x86, '<', '>', 'x'}},
-        {Machine::Sam, {0xB7, 0xFF, 0x82, 0xF3, 0xBB, 'a', 0xFF, 0x81}},
-        {Machine::Sam, {0xB7, 'x', 0xB7, 0xFF, 0x82, 0xF3}},
-        {Machine::Zx, {'4', '4', '.', '4', 0xCC, '1'}},
-        {Machine::Zx, {0xA7, 0xA7, 'R', 'E', 'M', ' ', 'x'}},
-        {Machine::Zx, {0xF5, '"', '"', 0xA2, 'i', 'n', 'k', '\'', '"'}},
-        {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}},
+        {Machine::Zx, {0xF5, 0x12, '"', 'a', ':', 0xF5, '"', 'b', '"'}, true},
+        {Machine::Zx, {0xF5, '"', 0xEA, '"', 'P', 'I', 'N', '"'}, false},
+        {Machine::Sam, {0xBB, 0xFF, 0x22, 'a', 'b', 'c', ' ', 0xBB, '1'}, false},
+        {Machine::Sam, {0xBB, '&', '4', '4', '4', '4', '4', '4', 'F', 'F'}, true},
+        {Machine::Zx, {0xF5, '5', 'e', '9', '9', '9', '9', '9', '9'}, true},
+        {Machine::Sam, {0x86, '<', '>', 'x'}, true},
+        {Machine::Sam, {0xB7, 0xFF, 0x82, 0xF3, 0xBB, 'a', 0xFF, 0x81}, false},
+        {Machine::Sam, {0xB7, 'x', 0xB7, 0xFF, 0x82, 0xF3}, false},
+        {Machine::Zx, {'4', '4', '.', '4', 0xCC, '1'}, false},
+        {Machine::Zx, {0xA7, 0xA7, 'R', 'E', 'M', ' ', 'x'}, true},
+        {Machine::Zx, {0xF5, '"', '"', 0xA2, 'i', 'n', 'k', '\'', '"'}, true},
+        {Machine::Zx, {0xF5, 'D', '2', 0x0E, 0, 0, 2, 0x22, 0x3B, '0', '.', '1', 'x'}, false},
+        {Machine::Zx, {0xF5, 0xA7, 0xA7, 0xA7, '6', '6', '6', 0x0E, 0, 0, 0x9A, 0x02, 0}, true},
+        {Machine::Zx, {0xA5, 0xA5, 0xA5, 0x0E, 0, 2, 0, 0, 0x22, 'c', 'o', 'd', 'e', '"', 0xAF}, false},
+        {Machine::Zx, {0xF5, 0xA7, 'x', '$', 0xA7, 0xB2, ' ', 'y'}, true},
+        {Machine::Zx, {0xF5, 'y', 0xA5, '+', '1', 0x0E, 0, 0, 1, 0, 0, 0xA7}, true},
+        {Machine::Zx, {0xCE, 'f', '(', 'x', 0x0E, 0, 0, 3, 0, 0, ')', '=', 'x'}, true},
+        {Machine::Zx,
+         {0xF5, '"', 0xEF, '*', '"', 'm', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1',
+          '1',  '1', '1',  '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1',
+          '1',  '1', '1',  '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1', '1'},
+         false},
+        {Machine::Sam,
+         {'m', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0x80, 0xD0, 0x9E, ':',
+          'm', 'e', 'n', 'u', 0x0E, 0xFD, 0xFD, 0xFD, 0,    0},
+         true},
     };
     for (const Case& c : cases) {
         Bytes program{0, 10};
@@ -178,6 +211,9 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
         const auto again = basic::tokenise(joined(lines), c.machine);
         ASSERT_TRUE(std::holds_alternative<basic::Program>(again)) << lines.front();
         EXPECT_EQ(list(std::get<basic::Program>(again).bytes), lines);
+        if (c.exact) {
+            EXPECT_EQ(std::get<basic::Program>(again).bytes, program) << lines.front();
+        }
     }
 }
 
@@ -185,7 +221,7 @@ TEST(Tokenise, OddLinesListAndReadBackAsTheSameText)
 // program listed without damage, the program's own bytes.
 TEST(Tokenise, RealProgramsComeBackFromTheirListings)
 {
-    int programs = 0, exact = 0;
+    int programs = 0, compared = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(testing_support::real_images_dir())) {
         const auto ext = entry.path().extension();
         if (ext != ".mgt" && ext != ".img" && ext != ".dsk")
@@ -210,13 +246,14 @@ TEST(Tokenise, RealProgramsComeBackFromTheirListings)
                 continue;
             // The original program's bytes: the file's data up to its program length (ZX) or its end marker (SAM).
             const Bytes original = program_bytes(*disc, slot, listed->sam);
-            exact += bytes == original ? 1 : 0;
+            EXPECT_TRUE(bytes == original) << entry.path() << " slot " << slot;
+            ++compared;
         }
     }
+    // ZX and SAM programs alike, the E-Tracker disc's among them (blanks stored beside keywords); the two that are
+    // left out are garbage entries of a disc without a directory, whose text runs off its end.
     EXPECT_GE(programs, 15);
-    // Not yet byte for byte: 8 programs of the E-Tracker disc keep a blank before a keyword, which their listing
-    // shows as the listing's own spacing, so it is not read back (their listings come back the same all the same).
-    EXPECT_GE(exact, 7);
+    EXPECT_GE(compared, 13);
 }
 
 } // namespace
