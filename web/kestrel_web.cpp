@@ -7,9 +7,9 @@
 #include "common/file_read.h"
 #include "common/path_text.h"
 #include "common/version.h"
-#include "files/file_export.h"
 #include "files/make_disc.h"
 #include "image/directory.h"
+#include "image/file_export.h"
 #include "image/file_types.h"
 #include "image/geometry.h"
 #include "image/sector_source.h"
@@ -193,7 +193,7 @@ void add_row(Json& json, const image::CatalogueRow& row)
     json.flag("screen", image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN)
         .flag("tape", image::has_tape_form(row.type_code))
         .flag("basic", row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC)
-        .flag("export", files::is_exportable(row.type_code))
+        .flag("export", image::is_exportable(row.type_code))
         .flag("snapshot", snapshot::is_plusd_snapshot_type(row.type_code));
     json.close();
 }
@@ -262,7 +262,7 @@ std::string make_tape(const std::string& slots, bool rewrite, const std::string&
         tape::convert_files(*listed->image.source, listed->path, rows, rewrite, tape_path);
     std::vector<std::string> messages;
     for (const tape::ShortFile& file : result.short_files)
-        messages.push_back(slot_message(file.slot, tape::shortfall_text(file.chain)));
+        messages.push_back(slot_message(file.slot, image::shortfall_text(file.chain)));
     for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
         messages.push_back(trimmed(loader.name) + ": loader still uses +D-only syntax (" +
                            tape::describe(loader.statements) + ")");
@@ -297,7 +297,7 @@ std::string view_screen(int slot)
             return status_only(name + ": " + *reason, false);
         auto& sam = std::get<inspect::SlotSamScreen>(read);
         if (!sam.chain.complete())
-            status = name + ": " + tape::shortfall_text(sam.chain);
+            status = name + ": " + image::shortfall_text(sam.chain);
         width = sam.picture.width;
         height = sam.picture.height;
         pixels = std::move(sam.picture.pixels);
@@ -311,7 +311,7 @@ std::string view_screen(int slot)
         pixels.resize(inspect::SCREEN_PIXELS);
         inspect::decode_screen(inspect::zx_palette(), screen->bytes, pixels);
         if (screen->incomplete)
-            status = name + ": " + tape::shortfall_text(screen->chain);
+            status = name + ": " + image::shortfall_text(screen->chain);
     }
     last_output.reserve(pixels.size() * 4);
     for (const inspect::Pixel pixel : pixels) {
@@ -351,7 +351,7 @@ std::string list_basic(int slot, bool rewrite)
     }
     std::vector<std::string> messages;
     if (!listed_slot->chain.complete())
-        messages.push_back(slot_message(slot, tape::shortfall_text(listed_slot->chain)));
+        messages.push_back(slot_message(slot, image::shortfall_text(listed_slot->chain)));
     if (listed_slot->listing.damage)
         messages.push_back(slot_message(slot, "damage at byte " + std::to_string(listed_slot->listing.damage->offset) +
                                                   ": " + listed_slot->listing.damage->reason));
@@ -385,12 +385,12 @@ std::string export_file(int slot)
     last_output.clear();
     if (row_of(slot) == nullptr)
         return status_only("No file in slot " + std::to_string(slot), false);
-    auto exported = files::export_file(*listed->image.source, slot);
+    auto exported = image::export_file(*listed->image.source, slot);
     if (const auto* reason = std::get_if<std::string>(&exported))
         return status_only(slot_message(slot, *reason), false);
-    auto& file = std::get<files::ExportedFile>(exported);
+    auto& file = std::get<image::ExportedFile>(exported);
     last_output = std::move(file.bytes);
-    return status_only(file.chain.complete() ? "" : slot_message(slot, tape::shortfall_text(file.chain)), true);
+    return status_only(file.chain.complete() ? "" : slot_message(slot, image::shortfall_text(file.chain)), true);
 }
 
 // A new disc image named `disc_name` (its extension gives the layout) of the tapes at the paths in `tape_paths`,

@@ -323,11 +323,11 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
     report(err, args.image, "slot " + std::to_string(args.slot) + ": " + reason);
 }
 
-bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain)
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const image::ChainReport& chain)
 {
     if (chain.complete())
         return false;
-    report_slot(err, args, tape::shortfall_text(chain));
+    report_slot(err, args, image::shortfall_text(chain));
     return true;
 }
 

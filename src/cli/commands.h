@@ -2,8 +2,8 @@
 #pragma once
 
 #include "image/directory.h"
+#include "image/extract.h"
 #include "image/image_kinds.h"
-#include "tape/extract.h"
 
 #include <cstdint>
 #include <optional>
@@ -97,7 +97,7 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
 
 // Warns on err when the file's chain left bytes of it zero ("... slot 0: the chain ends after 4 of 32 sectors;
 // 19,526 bytes are zeros"); true when it did, and the command then exits with EXIT_PROBLEM.
-bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain);
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const image::ChainReport& chain);
 
 // Walks the arguments after a command's name, so that every command reads its options alike and reports the same
 // usage errors in the same words. The first "--" ends the options: it is skipped, and every argument after it is

@@ -144,7 +144,7 @@ int run_tap(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return EXIT_USAGE;
     }
     for (const tape::ShortFile& file : result.short_files)
-        report(err, options->image, "slot " + std::to_string(file.slot) + ": " + tape::shortfall_text(file.chain));
+        report(err, options->image, "slot " + std::to_string(file.slot) + ": " + image::shortfall_text(file.chain));
     // A loader that keeps +D syntax after the rewrite stops with a syntax error from tape: a warning, not a failure.
     for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
         report(err, loader.name.substr(0, loader.name.find_last_not_of(' ') + 1),

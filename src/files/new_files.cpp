@@ -145,13 +145,13 @@ std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t>
         return "the code runs past address 65535: " + common::grouped(data.size()) + " bytes from " +
                std::to_string(start);
     tape::TapeFile file;
-    file.header[tape::header::TYPE] = tape::TAPE_BYTES;
-    static_assert(tape::header::NAME_LEN == e::NAME_LEN);
+    file.header[image::tape_header::TYPE] = image::TAPE_BYTES;
+    static_assert(image::tape_header::NAME_LEN == e::NAME_LEN);
     const auto stored = image::stored_name(name);
-    std::copy(stored.begin(), stored.end(), file.header.begin() + tape::header::NAME);
-    common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(data.size()));
-    common::put_le16(file.header, tape::header::PARAM1, static_cast<std::uint16_t>(start));
-    common::put_le16(file.header, tape::header::PARAM2, ZX_CODE_PARAM2);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME);
+    common::put_le16(file.header, image::tape_header::LENGTH, static_cast<std::uint16_t>(data.size()));
+    common::put_le16(file.header, image::tape_header::PARAM1, static_cast<std::uint16_t>(start));
+    common::put_le16(file.header, image::tape_header::PARAM2, ZX_CODE_PARAM2);
     file.data.assign(data.begin(), data.end());
     return disc_file(file);
 }

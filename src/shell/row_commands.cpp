@@ -4,7 +4,7 @@
 #include "basic/slot_listing.h"
 #include "common/atomic_file.h"
 #include "common/path_text.h"
-#include "files/file_export.h"
+#include "image/file_export.h"
 #include "inspect/screen.h"
 #include "inspect/slot_screen.h"
 #include "shell/basic_window.h"
@@ -86,7 +86,7 @@ const std::array<RowAction, 10> ROW_ACTIONS = {{
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.list_basic(row);
      }},
-    {"Export file\u2026", [](const image::CatalogueRow& row) { return files::is_exportable(row.type_code); },
+    {"Export file\u2026", [](const image::CatalogueRow& row) { return image::is_exportable(row.type_code); },
      [](MainWindow& window, const image::CatalogueRow& row) {
          window.export_row(row);
      }},
@@ -210,7 +210,7 @@ void MainWindow::convert_to_tap()
     // Files whose chain ended early went on the tape with zeros: the status says so, as kestrel-cli tap does.
     for (const tape::ShortFile& file : result.short_files)
         status +=
-            "; " + from_disc(file.name).trimmed() + ": " + QString::fromStdString(tape::shortfall_text(file.chain));
+            "; " + from_disc(file.name).trimmed() + ": " + QString::fromStdString(image::shortfall_text(file.chain));
     show_status(status);
 }
 
@@ -239,7 +239,7 @@ void MainWindow::view_screen(const image::CatalogueRow& row)
         }
         const auto& sam = std::get<inspect::SlotSamScreen>(read);
         if (!sam.chain.complete())
-            show_status(name + ": " + QString::fromStdString(tape::shortfall_text(sam.chain)));
+            show_status(name + ": " + QString::fromStdString(image::shortfall_text(sam.chain)));
         ScreenViewer viewer(sam.picture.pixels, sam.picture.width, sam.picture.height, m_services.requester, proposed,
                             this);
         connect(&viewer, &ScreenViewer::status_message, this, &MainWindow::show_status);
@@ -299,17 +299,17 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
         return;
-    const auto exported = files::export_file(listed_source(), row.slot);
+    const auto exported = image::export_file(listed_source(), row.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
     }
-    const auto& file = std::get<files::ExportedFile>(exported);
+    const auto& file = std::get<image::ExportedFile>(exported);
     if (!write_new_file(target, file.bytes))
         return;
     QString status = QString("%1 exported to %2 (%3 bytes)").arg(name, target).arg(file.bytes.size());
     if (!file.chain.complete())
-        status += "; " + QString::fromStdString(tape::shortfall_text(file.chain));
+        status += "; " + QString::fromStdString(image::shortfall_text(file.chain));
     show_status(status);
 }
 

@@ -22,7 +22,7 @@ constexpr std::size_t TZX_HEADER_SIZE = 10; // signature, major and minor versio
 constexpr std::size_t TAP_LENGTH_SIZE = 2;
 constexpr std::uint8_t HEADER_FLAG = 0x00;
 // A header block: flag, 17 header bytes, checksum.
-constexpr std::size_t HEADER_BLOCK_SIZE = TAPE_HEADER_SIZE + 1;
+constexpr std::size_t HEADER_BLOCK_SIZE = image::TAPE_HEADER_SIZE + 1;
 // A block needs its flag and its checksum byte.
 constexpr std::size_t MIN_BLOCK_SIZE = 2;
 constexpr char FIRST_SHOWN = ' ';
@@ -183,7 +183,7 @@ public:
 private:
     struct Pending
     {
-        TapeHeader header{};
+        image::TapeHeader header{};
         int number = 0;
         bool usable = true; // false: the header was bad, its data goes with it
     };
@@ -192,14 +192,14 @@ private:
     {
         drop_pending();
         Pending p;
-        std::copy_n(block.begin(), TAPE_HEADER_SIZE, p.header.begin());
+        std::copy_n(block.begin(), image::TAPE_HEADER_SIZE, p.header.begin());
         p.number = number;
-        const std::uint8_t type = p.header[header::TYPE];
+        const std::uint8_t type = p.header[image::tape_header::TYPE];
         if (!checksum_ok) {
             problem(SkipReason::HeaderChecksum, number,
                     [&] { return quoted(p.header) + "header with a bad checksum"; });
             p.usable = false;
-        } else if (type > TAPE_BYTES) {
+        } else if (type > image::TAPE_BYTES) {
             problem(SkipReason::UnknownType, number,
                     [&] { return quoted(p.header) + "header of unknown type " + std::to_string(type); });
             p.usable = false;
@@ -218,7 +218,7 @@ private:
         }
         const Pending p = *m_pending;
         m_pending.reset();
-        const std::size_t expected = common::get_le16(p.header, header::LENGTH);
+        const std::size_t expected = common::get_le16(p.header, image::tape_header::LENGTH);
         if (!p.usable) {
             problem(SkipReason::HeaderSkipped, number,
                     [&] { return quoted(p.header) + "data of a header skipped before"; });
@@ -269,7 +269,7 @@ private:
     }
 
     // Built by appending: GCC 12 at -O3 gives a false -Wrestrict warning on "\"" + std::string.
-    static std::string quoted(const TapeHeader& header)
+    static std::string quoted(const image::TapeHeader& header)
     {
         return std::string(1, '"').append(shown_name(header)).append("\": ");
     }
@@ -419,11 +419,11 @@ TapeContents read_tape(std::span<const std::uint8_t> bytes)
     return out;
 }
 
-std::string shown_name(const TapeHeader& header)
+std::string shown_name(const image::TapeHeader& header)
 {
     std::string name;
-    for (std::size_t i = 0; i < header::NAME_LEN; ++i) {
-        const auto c = static_cast<char>(header[header::NAME + i]);
+    for (std::size_t i = 0; i < image::tape_header::NAME_LEN; ++i) {
+        const auto c = static_cast<char>(header[image::tape_header::NAME + i]);
         name += c >= FIRST_SHOWN && c <= LAST_SHOWN ? c : '?';
     }
     name.erase(name.find_last_not_of(' ') + 1);

@@ -1,7 +1,7 @@
 #include "image/directory.h"
 
-#include "files/file_export.h"
 #include "image/file_bytes.h"
+#include "image/file_export.h"
 #include "inspect/scan.h"
 #include "support/image_builder.h"
 
@@ -265,9 +265,9 @@ TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].length, 676);
     EXPECT_EQ(rows[1].length, 6930);
-    const auto exported = files::export_file(*disc, 0);
-    ASSERT_TRUE(std::holds_alternative<files::ExportedFile>(exported));
-    EXPECT_EQ(std::get<files::ExportedFile>(exported).bytes, program);
+    const auto exported = image::export_file(*disc, 0);
+    ASSERT_TRUE(std::holds_alternative<image::ExportedFile>(exported));
+    EXPECT_EQ(std::get<image::ExportedFile>(exported).bytes, program);
     EXPECT_EQ(inspect::scan_image(*disc, path.string()).problems, 0);
 }
 
