@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/output.h"
+#include "common/address_text.h"
 #include "common/file_read.h"
 #include "common/locked_file.h"
 #include "common/same_file.h"
@@ -49,19 +50,6 @@ bool common_option(ArgWalker& walk, EditArgs& args, bool many_slots, bool& faile
         return false;
     }
     return true;
-}
-
-// An address: decimal, or hexadecimal after 0x.
-std::optional<std::uint32_t> parse_address(const std::string& text)
-{
-    const bool is_hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const char* begin = text.data() + (is_hex ? 2 : 0);
-    const char* end = text.data() + text.size();
-    std::uint32_t value = 0;
-    auto [ptr, ec] = std::from_chars(begin, end, value, is_hex ? 16 : 10);
-    if (begin == end || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
 }
 
 // Whether the plain image at `path` may be rewritten in place: a raw kind by its name, a file of its own (not an
@@ -260,8 +248,8 @@ int run_add(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             const auto text = walk.value();
             if (!text)
                 return EXIT_USAGE;
-            if (!(target = parse_address(*text)))
-                return usage_error(err, "invalid address '" + *text + "' (decimal, or hexadecimal after 0x)");
+            if (!(target = common::parse_address(*text)))
+                return usage_error(err, "invalid address '" + *text + "' (decimal, or hexadecimal after 0x, # or $)");
         } else if (walk.is("--sam")) {
             options.sam = true;
         } else if (walk.is("--line")) {

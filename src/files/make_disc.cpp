@@ -86,21 +86,20 @@ image::DiscFile disc_file(const tape::TapeFile& file)
     image::DiscFile out;
     image::EntryBytes& entry = out.entry;
     const bool is_screen = tape_type == image::TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
-    entry[e::STATUS] =
-        static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
-    std::copy_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, entry.begin() + e::NAME);
+    image::DirectoryEntry fields;
+    fields.status = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
+    std::copy_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, fields.raw_name.begin());
+    fields.zx_length = length;
+    fields.zx_start = tape_type == image::TAPE_PROGRAM ? BASIC_START : param1;
+    image::encode_directory_entry(fields, entry);
     entry[e::TAPE_TYPE] = tape_type;
-    common::put_le16(entry, e::ZX_LENGTH, length);
     if (tape_type == image::TAPE_PROGRAM) {
-        common::put_le16(entry, e::ZX_START, BASIC_START);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, param2);
         common::put_le16(entry, e::ZX_AUTOSTART, param1);
     } else if (tape_type == image::TAPE_BYTES) {
-        common::put_le16(entry, e::ZX_START, param1);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, UNUSED_WORD);
         common::put_le16(entry, e::ZX_AUTOSTART, NO_EXECUTE_ADDRESS);
     } else {
-        common::put_le16(entry, e::ZX_START, param1);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH,
                          static_cast<std::uint16_t>(ARRAY_NAME_FILL | (param1 >> NAME_SHIFT)));
         common::put_le16(entry, e::ZX_AUTOSTART, UNUSED_WORD);
@@ -215,8 +214,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
         for (const tape::TapeFile& file : tape.contents.files) {
             if (files.size() == static_cast<std::size_t>(image::DIRECTORY_SLOTS)) {
                 ++files_beyond;
-                sectors_beyond +=
-                    static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + file.data.size()));
+                sectors_beyond += image::sectors_for(image::FILE_HEADER_SIZE + file.data.size());
                 continue;
             }
             files.push_back(disc_file(file));
@@ -233,7 +231,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
     if (files_beyond > 0) {
         std::size_t sectors = sectors_beyond;
         for (const image::DiscFile& file : files)
-            sectors += static_cast<std::size_t>(image::sectors_for(file.body.size()));
+            sectors += image::sectors_for(file.body.size());
         if (auto refusal = image::beyond_one_disc(files.size() + files_beyond, sectors))
             return std::move(*refusal);
     }

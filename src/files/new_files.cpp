@@ -21,6 +21,7 @@
 #include "files/make_disc.h"
 #include "image/directory.h"
 #include "image/file_types.h"
+#include "image/host_kinds.h"
 #include "image/image_kinds.h"
 #include "snapshot/plusd_snapshot.h"
 
@@ -55,23 +56,7 @@ constexpr std::size_t START_PAGE = 8;
 } // namespace sam_header
 constexpr std::size_t SAM_EXECUTE = 242; // entry: page, then offset
 
-enum class HostKind
-{
-    Tape,
-    Snapshot,
-    Basic,
-    Code,
-};
-
-HostKind kind_of(const std::string& path)
-{
-    const std::string ext = common::lower_extension(path);
-    if (ext == "tap" || ext == "tzx")
-        return HostKind::Tape;
-    if (snapshot::format_from_path(path))
-        return HostKind::Snapshot;
-    return ext == "bas" ? HostKind::Basic : HostKind::Code;
-}
+using image::HostKind;
 
 // The name a host file gives: its file name without the extension, cut to 10 bytes (padding is the entry's).
 std::string host_name(const std::string& path)
@@ -237,11 +222,11 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
 {
     if (options.name && std::all_of(options.name->begin(), options.name->end(), [](char c) { return c == ' '; }))
         return std::string("a name needs at least one character other than a space");
-    if (kind == HostKind::Basic && (options.start || options.exec))
+    if (kind == HostKind::BasicText && (options.start || options.exec))
         return std::string("--start and --exec are for code files, not BASIC text");
-    if (kind != HostKind::Code && kind != HostKind::Basic && (options.sam || options.start || options.exec))
+    if (kind != HostKind::Code && kind != HostKind::BasicText && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
-    if (options.line && kind != HostKind::Basic)
+    if (options.line && kind != HostKind::BasicText)
         return std::string("--line is for BASIC text (.bas)");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
@@ -256,7 +241,7 @@ std::variant<FilesToAdd, std::string> from_bytes(const std::string& path, HostKi
     switch (kind) {
     case HostKind::Snapshot:
         return from_snapshot(path, bytes, options);
-    case HostKind::Basic:
+    case HostKind::BasicText:
         return from_basic(path, bytes, options);
     default:
         return from_code(path, bytes, options);
@@ -274,19 +259,19 @@ std::variant<FilesToAdd, std::string> with_path(const std::string& path, std::va
 
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
 {
-    const HostKind kind = kind_of(path);
+    const HostKind kind = image::host_kind_of_name(path);
     if (auto why = options_refused(path, kind, options))
         return *why;
     if (kind == HostKind::Tape)
         return with_path(path, from_tape(load_tape_file(path), path, options));
-    const std::size_t cap = kind == HostKind::Snapshot ? MAX_SNAPSHOT_FILE_BYTES
-                            : kind == HostKind::Basic  ? MAX_BASIC_TEXT
-                            : options.sam              ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
-                                                       : ZX_MAX_BYTES;
-    const char* what = kind == HostKind::Snapshot ? "a snapshot"
-                       : kind == HostKind::Basic  ? "BASIC text"
-                       : options.sam              ? "a SAM code file"
-                                                  : "a ZX code file";
+    const std::size_t cap = kind == HostKind::Snapshot    ? MAX_SNAPSHOT_FILE_BYTES
+                            : kind == HostKind::BasicText ? MAX_BASIC_TEXT
+                            : options.sam                 ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
+                                                          : ZX_MAX_BYTES;
+    const char* what = kind == HostKind::Snapshot    ? "a snapshot"
+                       : kind == HostKind::BasicText ? "BASIC text"
+                       : options.sam                 ? "a SAM code file"
+                                                     : "a ZX code file";
     auto bytes = read_host(path, cap, what);
     if (auto* why = std::get_if<std::string>(&bytes))
         return path + ": " + *why;
@@ -296,7 +281,7 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
 std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
                                                        const AddOptions& options)
 {
-    const HostKind kind = kind_of(path);
+    const HostKind kind = image::host_kind_of_name(path);
     if (auto why = options_refused(path, kind, options))
         return *why;
     if (kind == HostKind::Tape)

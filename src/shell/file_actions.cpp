@@ -3,6 +3,7 @@
 
 #include "common/path_text.h"
 #include "files/make_disc.h"
+#include "image/host_kinds.h"
 #include "image/image_kinds.h"
 #include "image/open_container.h"
 #include "shell/save_target.h"
@@ -17,6 +18,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <array>
 
 namespace shell {
 
@@ -133,8 +135,9 @@ void MainWindow::new_image_from_tapes()
 {
     m_status->clearMessage();
     const QString folder = from_path(m_settings.Currentdir);
-    const QStringList tapes =
-        m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
+    const QStringList tapes = m_services.requester.ask_open_files(
+        "Choose tapes", folder,
+        "Tape Files|" + from_path(image::host_pattern(std::array{image::HostKind::Tape})) + "|All Files|*");
     if (tapes.isEmpty())
         return;
     const QString target = ask_new_file(m_services.requester, "New image name",

@@ -4,6 +4,7 @@
 #include "common/number_text.h"
 #include "image/chain.h"
 #include "image/directory.h"
+#include "image/sector_map.h"
 
 #include <algorithm>
 
@@ -56,13 +57,13 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
         return DecodeError{"type " + std::to_string(type) + " is no snapshot (48K snapshots are type 5, 128K type 9)"};
     const std::string name = model_name(type) + " snapshot";
     const std::size_t needed = plusd_file_bytes(type);
-    const std::size_t sectors = image::data_sector::sectors_for(needed);
+    const std::size_t sectors = image::sectors_for(needed);
     if (file.size() < needed)
         return DecodeError{"the file holds " + std::to_string(file.size()) + " bytes, but a " + name + " needs " +
                            std::to_string(needed)};
     if (file.size() > sectors * image::data_sector::DATA_BYTES)
-        return DecodeError{"the file runs to " + std::to_string(image::data_sector::sectors_for(file.size())) +
-                           " sectors, but a " + name + " fills " + std::to_string(sectors)};
+        return DecodeError{"the file runs to " + std::to_string(image::sectors_for(file.size())) + " sectors, but a " +
+                           name + " fills " + std::to_string(sectors)};
 
     Snapshot snap;
     if (type == plusd::TYPE_48K) {
@@ -180,9 +181,9 @@ std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& dis
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    const std::size_t sectors = image::data_sector::sectors_for(plusd_file_bytes(decoded.type_code()));
-    if (sectors == 0)
+    if (!is_plusd_snapshot_type(decoded.type_code()))
         return decode_plusd_snapshot(entry, {});
+    const std::size_t sectors = image::sectors_for(plusd_file_bytes(decoded.type_code()));
     std::vector<std::uint8_t> file;
     file.reserve((sectors + 1) * image::data_sector::DATA_BYTES);
     const image::ChainRules rules{static_cast<int>(sectors) + 1, true};

@@ -3,10 +3,7 @@
 #include "common/bytes.h"
 #include "common/number_text.h"
 #include "image/disc_writer.h"
-#include "image/dsk_source.h"
-#include "image/gzip_reader.h"
-#include "image/sad_source.h"
-#include "image/zip_archive.h"
+#include "image/image_kinds.h"
 #include "tape/tap_writer.h"
 
 #include <algorithm>
@@ -237,7 +234,7 @@ private:
     // Keeps the file while the files so far fit one disc; from the first that does not, counts instead.
     void file(const Pending& p, std::span<const std::uint8_t> data)
     {
-        const auto sectors = static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + data.size()));
+        const auto sectors = image::sectors_for(image::FILE_HEADER_SIZE + data.size());
         if (m_out.files_beyond == 0 && m_out.files.size() < static_cast<std::size_t>(image::DIRECTORY_SLOTS) &&
             m_sectors + sectors <= static_cast<std::size_t>(image::DATA_SECTORS)) {
             m_out.files.push_back({p.header, std::vector<std::uint8_t>(data.begin(), data.end()), p.number});
@@ -387,14 +384,8 @@ std::optional<std::string> not_a_tape(std::span<const std::uint8_t> bytes)
     std::string looks;
     if (bytes.empty())
         looks = "empty";
-    else if (image::is_dsk(bytes))
-        looks = "a DSK image";
-    else if (image::is_sad(bytes))
-        looks = "a SAD image";
-    else if (image::is_gzip(bytes))
-        looks = "a gzip file";
-    else if (image::is_zip(bytes))
-        looks = "a zip archive";
+    else if (const image::ImageKind* kind = image::kind_signed_by(bytes))
+        looks = kind->signed_as;
     else if (bytes.size() == static_cast<std::size_t>(image::IMAGE_BYTES))
         looks = counted(bytes.size()) + " bytes, a disc image's size";
     else
