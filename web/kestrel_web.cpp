@@ -210,10 +210,10 @@ std::string list_image(const std::string& path)
     if (auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         // An image of the right size that cannot be opened shows the scan's first line.
         std::vector<std::string> lines;
-        if (failure->file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
+        if ((failure->kind == common::ErrorKind::Unopened) && image::regular_file_size(path) == image::IMAGE_BYTES)
             lines.push_back(inspect::scan_first_line(path));
-        json.flag("ok", false).field("failure", failure->reason).list("scan", lines);
-        json.field("status", name + ": " + failure->reason);
+        json.flag("ok", false).field("failure", failure->text).list("scan", lines);
+        json.field("status", name + ": " + failure->text);
         return json.close().text();
     }
     Listed now{path, name, std::get<image::OpenImage>(std::move(opened)), {}};
@@ -373,8 +373,8 @@ std::string save_snapshot(int slot, const std::string& format)
     if (!kind)
         return status_only("snapshots are written as .z80 or .sna, not ." + format, false);
     const auto read = snapshot::read_plusd_snapshot(*listed->image.source, slot);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&read))
-        return status_only(slot_message(slot, error->reason), false);
+    if (const auto* error = std::get_if<common::Error>(&read))
+        return status_only(slot_message(slot, error->text), false);
     last_output = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *kind);
     return status_only("", true);
 }

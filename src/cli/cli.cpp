@@ -149,7 +149,7 @@ std::optional<LoadedImage> load_image(const std::string& path, std::ostream& err
 {
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, path, failure->reason);
+        report(err, path, failure->text);
         return std::nullopt;
     }
     LoadedImage loaded{path, std::get<image::OpenImage>(std::move(opened)), {}};

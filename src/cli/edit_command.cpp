@@ -127,7 +127,7 @@ std::optional<EditTarget> edit_target(const EditArgs& args, const std::vector<st
     // An image that cannot be opened is reported as every command reports it.
     auto opened = image::open_one_image(path);
     const auto* failure = std::get_if<image::OpenFailure>(&opened);
-    report(err, path, failure ? failure->reason : std::get<std::string>(locked));
+    report(err, path, failure ? failure->text : std::get<std::string>(locked));
     return std::nullopt;
 }
 
@@ -179,7 +179,7 @@ int run_edit(const EditArgs& args, const std::vector<std::string>& inputs, const
         return EXIT_USAGE;
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, path, failure->reason);
+        report(err, path, failure->text);
         return EXIT_USAGE;
     }
     auto& source = std::get<image::OpenImage>(opened);

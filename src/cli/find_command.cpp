@@ -254,7 +254,7 @@ int run_find(const std::vector<std::string>& args, std::ostream& out, std::ostre
         find.paths, {find.recursive, true, true, find.json ? "hits" : nullptr},
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
-                return unreadable_report(at.shown, failure->reason);
+                return unreadable_report(at.shown, failure->text);
             image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
             ImageReport r;
             std::ostringstream messages;

@@ -59,7 +59,7 @@ int run_image(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return EXIT_USAGE;
     auto opened = image::open_one_image(parsed->image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, parsed->image, failure->reason);
+        report(err, parsed->image, failure->text);
         return EXIT_USAGE;
     }
     image::OpenImage& source = std::get<image::OpenImage>(opened);

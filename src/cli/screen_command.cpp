@@ -109,7 +109,7 @@ int run_thumbnail(const std::vector<std::string>& args, std::ostream&, std::ostr
     // A preview: what the reader met on the way is for `check` to say.
     auto opened = image::open_one_image(*image);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, *image, failure->reason);
+        report(err, *image, failure->text);
         return EXIT_USAGE;
     }
     auto out_file = Output::open(*output, {*image}, force, "picture", err);

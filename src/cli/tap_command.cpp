@@ -83,8 +83,8 @@ std::optional<TapOptions> parse_tap_options(const std::vector<std::string>& args
 int tap_basic_text(const TapOptions& options, std::ostream& out, std::ostream& err)
 {
     auto text = common::read_whole_file(options.image, files::MAX_BASIC_TEXT, "BASIC text");
-    if (auto* failure = std::get_if<common::ReadFailure>(&text)) {
-        report(err, options.image, failure->reason);
+    if (auto* failure = std::get_if<common::Error>(&text)) {
+        report(err, options.image, failure->text);
         return EXIT_USAGE;
     }
     std::string name = options.name.value_or(common::without_extension(common::file_part(options.image)));

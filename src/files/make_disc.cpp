@@ -123,8 +123,8 @@ LoadedTape load_tape(std::string name, std::span<const std::uint8_t> bytes)
 LoadedTape load_tape_file(const std::string& path)
 {
     auto bytes = common::read_whole_file(path, MAX_TAPE_BYTES, "a tape file");
-    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
-        return {path, {}, std::move(failure->reason)};
+    if (auto* failure = std::get_if<common::Error>(&bytes))
+        return {path, {}, std::move(failure->text)};
     return load_tape(path, std::get<std::vector<std::uint8_t>>(bytes));
 }
 

@@ -77,8 +77,8 @@ std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string
                                                                std::string_view what)
 {
     auto bytes = common::read_whole_file(path, cap, what);
-    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
-        return std::move(failure->reason);
+    if (auto* failure = std::get_if<common::Error>(&bytes))
+        return std::move(failure->text);
     return std::get<std::vector<std::uint8_t>>(std::move(bytes));
 }
 
@@ -109,12 +109,12 @@ std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, std
                                                     const AddOptions& options)
 {
     auto snap = snapshot::decode_file(bytes, *snapshot::format_from_path(path));
-    if (auto* error = std::get_if<snapshot::DecodeError>(&snap))
-        return std::move(error->reason);
+    if (auto* error = std::get_if<common::Error>(&snap))
+        return std::move(error->text);
     auto file =
         snapshot::encode_plusd_snapshot(std::get<snapshot::Snapshot>(snap), options.name.value_or(host_name(path)));
-    if (auto* error = std::get_if<snapshot::DecodeError>(&file))
-        return std::move(error->reason);
+    if (auto* error = std::get_if<common::Error>(&file))
+        return std::move(error->text);
     FilesToAdd out;
     out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
     return out;

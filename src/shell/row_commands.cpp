@@ -328,8 +328,8 @@ void MainWindow::save_snapshot(const image::CatalogueRow& row)
         return;
     const auto format = snapshot::format_from_path(to_path(target));
     const auto read = snapshot::read_plusd_snapshot(listed_source(), row.slot);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
-        show_status(name + ": " + QString::fromStdString(error->reason));
+    if (const auto* error = std::get_if<common::Error>(&read)) {
+        show_status(name + ": " + QString::fromStdString(error->text));
         return;
     }
     if (write_new_file(target, snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format)))

@@ -150,9 +150,9 @@ void MainWindow::load_image(const std::string& path, bool may_ask)
     // Nothing listed: an image of the right size that cannot be opened shows the scan's first line, and the status
     // bar says why (a 9-sector DSK, a damaged archive, no permission).
     const auto& failure = std::get<image::OpenFailure>(opened);
-    if (failure.file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
+    if ((failure.kind == common::ErrorKind::Unopened) && image::regular_file_size(path) == image::IMAGE_BYTES)
         append_lines({inspect::scan_first_line(path)});
-    show_status(shown + ": " + from_path(failure.reason));
+    show_status(shown + ": " + from_path(failure.text));
 }
 
 void MainWindow::relist()

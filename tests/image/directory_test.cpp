@@ -241,7 +241,7 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
 
     const auto missing = image::open_image((dir / "missing.mgt").string());
     ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(missing));
-    EXPECT_EQ(std::get<image::OpenFailure>(missing).reason, common::error_text(ENOENT));
+    EXPECT_EQ(std::get<image::OpenFailure>(missing).text, common::error_text(ENOENT));
 }
 
 TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)

@@ -129,7 +129,7 @@ TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
     for (const auto& [name, reason] : cases) {
         const auto opened = image::open_image((dir / name).string());
         ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(opened)) << name;
-        EXPECT_EQ(std::get<image::OpenFailure>(opened).reason, reason) << name;
+        EXPECT_EQ(std::get<image::OpenFailure>(opened).text, reason) << name;
     }
 }
 
