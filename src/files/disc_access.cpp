@@ -1,7 +1,6 @@
 #include "files/disc_access.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace files::disc {

@@ -13,7 +13,6 @@
 
 namespace files::disc {
 
-inline constexpr int BITS_PER_BYTE = 8;
 inline constexpr std::size_t IMAGE_SIZE = static_cast<std::size_t>(image::IMAGE_BYTES);
 
 // The disc value seen as a sector source, without copying its bytes; valid while the value lives unchanged.
