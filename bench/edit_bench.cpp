@@ -27,12 +27,12 @@ std::vector<files::NewFile> full_disc_of_files()
     std::vector<files::NewFile> out;
     for (int n = 0; n < FILES; ++n) {
         tape::TapeFile file;
-        file.header[tape::header::TYPE] = tape::TAPE_BYTES;
+        file.header[image::tape_header::TYPE] = image::TAPE_BYTES;
         const std::string name = "file" + std::to_string(n);
-        std::fill_n(file.header.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
-        std::copy(name.begin(), name.end(), file.header.begin() + tape::header::NAME);
-        common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
-        common::put_le16(file.header, tape::header::PARAM1, CODE_START);
+        std::fill_n(file.header.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
+        std::copy(name.begin(), name.end(), file.header.begin() + image::tape_header::NAME);
+        common::put_le16(file.header, image::tape_header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
+        common::put_le16(file.header, image::tape_header::PARAM1, CODE_START);
         file.data = data;
         out.push_back({files::disc_file(file), name});
     }

@@ -1,6 +1,7 @@
 // Inspection costs: the integrity scan of a full image (time and sector reads), a screen decoded through the
 // pixel pattern table against a plain per-pixel decode of the same screen (the ratios are printed at the end),
 // the one-off cost of building the table, and a file manager's thumbnail of each real disc.
+#include "image/extract.h"
 #include "image/geometry.h"
 #include "image/sector_source.h"
 #include "inspect/png_writer.h"
@@ -8,7 +9,6 @@
 #include "inspect/screen.h"
 #include "inspect/thumbnail.h"
 #include "support/image_builder.h"
-#include "tape/extract.h"
 
 #include <benchmark/benchmark.h>
 
@@ -63,7 +63,7 @@ std::vector<std::uint8_t> real_screen()
 {
     testing_support::TempDir dir;
     std::filesystem::copy_file(testing_support::real_images_dir() / "zx_screen.mgt", dir / "zx_screen.mgt");
-    const auto x = tape::extract_file(*testing_support::open_source(dir / "zx_screen.mgt"), 0);
+    const auto x = image::extract_file(*testing_support::open_source(dir / "zx_screen.mgt"), 0);
     if (!x || x->data.size() < inspect::SCREEN_BYTES)
         return random_screen();
     return x->data;

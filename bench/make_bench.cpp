@@ -24,15 +24,15 @@ std::vector<std::uint8_t> full_tape()
         data[i] = static_cast<std::uint8_t>(i * 31 + 7);
     std::vector<std::uint8_t> tap;
     for (int n = 0; n < FILES; ++n) {
-        tape::TapeHeader h{};
+        image::TapeHeader h{};
         const bool basic = n % BASIC_EVERY == 0;
-        h[tape::header::TYPE] = basic ? tape::TAPE_PROGRAM : tape::TAPE_BYTES;
+        h[image::tape_header::TYPE] = basic ? image::TAPE_PROGRAM : image::TAPE_BYTES;
         const std::string name = std::string("file").append(std::to_string(n));
-        std::fill_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
-        std::copy(name.begin(), name.end(), h.begin() + tape::header::NAME);
-        common::put_le16(h, tape::header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
-        common::put_le16(h, tape::header::PARAM1, basic ? 10 : CODE_START);
-        common::put_le16(h, tape::header::PARAM2, basic ? static_cast<std::uint16_t>(FILE_SIZE) : CODE_START);
+        std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
+        std::copy(name.begin(), name.end(), h.begin() + image::tape_header::NAME);
+        common::put_le16(h, image::tape_header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
+        common::put_le16(h, image::tape_header::PARAM1, basic ? 10 : CODE_START);
+        common::put_le16(h, image::tape_header::PARAM2, basic ? static_cast<std::uint16_t>(FILE_SIZE) : CODE_START);
         tape::write_tap_blocks(tap, h, data);
     }
     return tap;

@@ -41,7 +41,7 @@ void BM_ExtractAllFiles(benchmark::State& state)
         std::size_t total = 0;
         const auto source = testing_support::open_source(disc.path);
         for (const tape::SelectedRow& row : disc.rows) {
-            if (const auto x = tape::extract_file(*source, row.slot))
+            if (const auto x = image::extract_file(*source, row.slot))
                 total += x->data.size();
         }
         benchmark::DoNotOptimize(total);

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr std::size_t LENGTH_WORD = 2;
-constexpr std::size_t HEADER_BLOCK = tape::TAPE_HEADER_SIZE + 1;
+constexpr std::size_t HEADER_BLOCK = image::TAPE_HEADER_SIZE + 1;
 constexpr std::size_t FLAG_AND_CHECKSUM = 2;
 
 // Walks the tape's block pairs; returns how many there are.
@@ -26,12 +26,12 @@ std::size_t check_tape(std::span<const std::uint8_t> tap)
         fuzz::require(tap.size() >= LENGTH_WORD + HEADER_BLOCK, "a header block is complete");
         fuzz::require(common::get_le16(tap, 0) == HEADER_BLOCK, "a header block is 19 bytes long");
         const auto header = tap.subspan(LENGTH_WORD, HEADER_BLOCK);
-        fuzz::require(header[tape::header::FLAG] == 0x00, "a header block has flag 0");
-        fuzz::require(header[tape::header::TYPE] <= tape::TAPE_BYTES, "only types with a tape form are written");
+        fuzz::require(header[image::tape_header::FLAG] == 0x00, "a header block has flag 0");
+        fuzz::require(header[image::tape_header::TYPE] <= image::TAPE_BYTES, "only types with a tape form are written");
         fuzz::require(tape::xor_checksum(header) == 0, "a header block's checksum cancels out");
         tap = tap.subspan(LENGTH_WORD + HEADER_BLOCK);
 
-        const std::size_t data_length = common::get_le16(header, tape::header::LENGTH);
+        const std::size_t data_length = common::get_le16(header, image::tape_header::LENGTH);
         fuzz::require(tap.size() >= LENGTH_WORD + data_length + FLAG_AND_CHECKSUM, "a data block is complete");
         // The word keeps the low 16 bits only: data of 65,534 and 65,535 bytes gets 0 and 1.
         fuzz::require(common::get_le16(tap, 0) == static_cast<std::uint16_t>(data_length + FLAG_AND_CHECKSUM),

@@ -3,8 +3,8 @@
 // catalogue does not list gives no file.
 #include "fuzz_support.h"
 
-#include "files/file_export.h"
 #include "image/directory.h"
+#include "image/file_export.h"
 
 #include <array>
 #include <variant>
@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const image::CatalogueRow& row : image::read_directory(*opened.source))
         listed_length[static_cast<std::size_t>(row.slot)] = row.length;
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot) {
-        const auto exported = files::export_file(*opened.source, slot);
-        const auto* file = std::get_if<files::ExportedFile>(&exported);
+        const auto exported = image::export_file(*opened.source, slot);
+        const auto* file = std::get_if<image::ExportedFile>(&exported);
         if (!file)
             continue;
         const std::vector<std::uint8_t>* bytes = &file->bytes;

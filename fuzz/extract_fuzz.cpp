@@ -4,7 +4,7 @@
 #include "fuzz_support.h"
 
 #include "image/directory.h"
-#include "tape/extract.h"
+#include "image/extract.h"
 
 namespace {
 
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fuzz::FuzzImage img = fuzz::make_image({data, size}, "extract");
     image::OpenImage opened = fuzz::open_image(img);
     int last_slot = -1;
-    std::optional<tape::Extracted> last;
+    std::optional<image::Extracted> last;
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot) {
-        auto x = tape::extract_file(*opened.source, slot);
+        auto x = image::extract_file(*opened.source, slot);
         if (!x)
             continue;
         fuzz::require(!x->data.empty() && x->data.size() <= MAX_ZX_LENGTH, "a ZX file is 1 to 65,535 bytes");
@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (last_slot < 0)
         return 0;
-    const auto again = tape::extract_file(*fuzz::open_image(img).source, last_slot);
+    const auto again = image::extract_file(*fuzz::open_image(img).source, last_slot);
     fuzz::require(again.has_value() && again->data == last->data,
                   "extracted bytes do not depend on earlier extractions");
-    if (last->header[tape::header::TYPE] <= tape::TAPE_BYTES)
+    if (last->header[image::tape_header::TYPE] <= image::TAPE_BYTES)
         fuzz::require(again->header == last->header, "a tape header does not depend on earlier extractions");
     return 0;
 }

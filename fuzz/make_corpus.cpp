@@ -261,16 +261,17 @@ std::vector<std::pair<std::string, Bytes>> container_seeds(const char* target)
 }
 
 // A ZX tape header record: flag 0, type, name padded with blanks, length and the two parameters.
-tape::TapeHeader tape_header(std::uint8_t type, std::string_view name, std::uint16_t length, std::uint16_t param1,
-                             std::uint16_t param2)
+image::TapeHeader tape_header(std::uint8_t type, std::string_view name, std::uint16_t length, std::uint16_t param1,
+                              std::uint16_t param2)
 {
-    tape::TapeHeader h{};
-    h[tape::header::TYPE] = type;
-    std::fill_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, std::uint8_t{' '});
-    std::copy_n(name.begin(), std::min(name.size(), tape::header::NAME_LEN), h.begin() + tape::header::NAME);
-    common::put_le16(h, tape::header::LENGTH, length);
-    common::put_le16(h, tape::header::PARAM1, param1);
-    common::put_le16(h, tape::header::PARAM2, param2);
+    image::TapeHeader h{};
+    h[image::tape_header::TYPE] = type;
+    std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), image::tape_header::NAME_LEN),
+                h.begin() + image::tape_header::NAME);
+    common::put_le16(h, image::tape_header::LENGTH, length);
+    common::put_le16(h, image::tape_header::PARAM1, param1);
+    common::put_le16(h, image::tape_header::PARAM2, param2);
     return h;
 }
 

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             last_slot = slot;
             last = std::move(*snap);
         } else {
-            fuzz::require(!std::get<snapshot::DecodeError>(read).reason.empty(), "a refusal gives its reason");
+            fuzz::require(!std::get<common::Error>(read).text.empty(), "a refusal gives its reason");
         }
     }
     if (last_slot < 0)

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const auto format = (data[0] & 1) == 0 ? snapshot::FileFormat::Z80 : snapshot::FileFormat::Sna;
     const auto result = snapshot::decode_file(std::span<const std::uint8_t>(data + 1, size - 1), format);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&result)) {
-        fuzz::require(!error->reason.empty(), "a refusal gives its reason");
+    if (const auto* error = std::get_if<common::Error>(&result)) {
+        fuzz::require(!error->text.empty(), "a refusal gives its reason");
         return 0;
     }
     const auto& snap = std::get<snapshot::Snapshot>(result);
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "a state written reads back the same");
 
     const auto plusd = snapshot::encode_plusd_snapshot(snap, "fuzz");
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&plusd)) {
-        fuzz::require(!error->reason.empty(), "a refusal gives its reason");
+    if (const auto* error = std::get_if<common::Error>(&plusd)) {
+        fuzz::require(!error->text.empty(), "a refusal gives its reason");
         return 0;
     }
     const auto& file = std::get<image::DiscFile>(plusd);

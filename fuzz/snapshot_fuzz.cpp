@@ -85,8 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> input(data, size);
     const std::size_t entry_size = std::min(size, image::entry::SIZE);
     const auto result = snapshot::decode_plusd_snapshot(input.first(entry_size), input.subspan(entry_size));
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&result)) {
-        fuzz::require(!error->reason.empty(), "a refusal gives its reason");
+    if (const auto* error = std::get_if<common::Error>(&result)) {
+        fuzz::require(!error->text.empty(), "a refusal gives its reason");
         return 0;
     }
     const auto& snap = std::get<snapshot::Snapshot>(result);

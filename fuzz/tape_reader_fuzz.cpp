@@ -84,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int last_block = -1;
     std::size_t sectors = 0;
     for (const tape::TapeFile& file : contents.files) {
-        fuzz::require(file.header[tape::header::TYPE] <= tape::TAPE_BYTES, "a file is of a ZX type");
-        fuzz::require(file.data.size() == common::get_le16(file.header, tape::header::LENGTH),
+        fuzz::require(file.header[image::tape_header::TYPE] <= image::TAPE_BYTES, "a file is of a ZX type");
+        fuzz::require(file.data.size() == common::get_le16(file.header, image::tape_header::LENGTH),
                       "the data is as long as the header says");
         fuzz::require(file.header_block > last_block, "files come in tape order");
         last_block = file.header_block;

@@ -50,7 +50,7 @@ std::string find_files(const std::string& pattern, const std::string& types, con
             return;
         }
         if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-            unread.push_back(path + ": " + failure->reason);
+            unread.push_back(path + ": " + failure->text);
             return;
         }
         for (const image::CatalogueRow& row : image::read_directory(*std::get<image::OpenImage>(opened).source)) {

@@ -5,8 +5,8 @@
 #include "common/file_read.h"
 #include "common/path_text.h"
 #include "common/version.h"
-#include "files/file_export.h"
 #include "files/make_disc.h"
+#include "image/file_export.h"
 #include "image/image_kinds.h"
 #include "image/plain_image.h"
 #include "image/sector_source.h"
@@ -119,7 +119,7 @@ std::string make_tape(const std::string& slots, bool rewrite, const std::string&
     const tape::ConversionResult result = session::make_tape(listed, wanted, rewrite, tape_path).result;
     std::vector<std::string> messages;
     for (const tape::ShortFile& file : result.short_files)
-        messages.push_back(slot_message(file.slot, tape::shortfall_text(file.chain)));
+        messages.push_back(slot_message(file.slot, image::shortfall_text(file.chain)));
     for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
         messages.push_back(session::trimmed_name(loader.name) + ": loader still uses +D-only syntax (" +
                            tape::describe(loader.statements) + ")");
@@ -194,8 +194,8 @@ std::string save_snapshot(int slot, const std::string& format)
     if (!kind)
         return status_only("snapshots are written as .z80 or .sna, not ." + format, false);
     const auto read = snapshot::read_plusd_snapshot(*listed.image.source, slot);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&read))
-        return status_only(slot_message(slot, error->reason), false);
+    if (const auto* error = std::get_if<common::Error>(&read))
+        return status_only(slot_message(slot, error->text), false);
     last_output = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *kind);
     return status_only("", true);
 }
@@ -206,12 +206,12 @@ std::string export_file(int slot)
     last_output.clear();
     if (row_of(slot) == nullptr)
         return status_only("No file in slot " + std::to_string(slot), false);
-    auto exported = files::export_file(*listed.image.source, slot);
+    auto exported = image::export_file(*listed.image.source, slot);
     if (const auto* reason = std::get_if<std::string>(&exported))
         return status_only(slot_message(slot, *reason), false);
-    auto& file = std::get<files::ExportedFile>(exported);
+    auto& file = std::get<image::ExportedFile>(exported);
     last_output = std::move(file.bytes);
-    return status_only(file.chain.complete() ? "" : slot_message(slot, tape::shortfall_text(file.chain)), true);
+    return status_only(file.chain.complete() ? "" : slot_message(slot, image::shortfall_text(file.chain)), true);
 }
 
 // A new disc image named `disc_name` (its extension gives the layout) of the tapes at the paths in `tape_paths`,

@@ -2,8 +2,8 @@
 
 #include "basic/sam_listing.h"
 #include "common/bytes.h"
-#include "files/file_export.h"
 #include "image/directory.h"
+#include "image/file_export.h"
 
 #include <algorithm>
 
@@ -13,18 +13,18 @@ std::optional<SlotListing> list_slot(image::SectorSource& disc, int slot, bool r
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     if (image::decode_directory_entry(entry).type_code() == image::TYPE_SAM_BASIC) {
-        auto exported = files::export_file(disc, slot);
-        const auto* sam = std::get_if<files::ExportedFile>(&exported);
+        auto exported = image::export_file(disc, slot);
+        const auto* sam = std::get_if<image::ExportedFile>(&exported);
         if (!sam)
             return std::nullopt;
         return SlotListing{list_sam_program(sam->bytes, sam->bytes.size()), true, sam->chain, {}};
     }
-    std::optional<tape::Extracted> file = tape::extract_file(disc, slot);
-    if (!file || file->header[tape::header::TYPE] != tape::TAPE_PROGRAM)
+    std::optional<image::Extracted> file = image::extract_file(disc, slot);
+    if (!file || file->header[image::tape_header::TYPE] != image::TAPE_PROGRAM)
         return std::nullopt;
     if (rewrite)
         tape::rewrite_basic_loader(file->data);
-    const std::size_t program_length = common::get_le16(file->header, tape::header::PARAM2);
+    const std::size_t program_length = common::get_le16(file->header, image::tape_header::PARAM2);
     SlotListing result{list_program(file->data, program_length), false, file->chain, {}};
     if (rewrite)
         result.disc_only = tape::find_disc_only_syntax(

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "basic/listing.h"
+#include "image/extract.h"
 #include "image/sector_source.h"
 #include "tape/basic_rewrite.h"
-#include "tape/extract.h"
 
 #include <optional>
 #include <vector>
@@ -17,8 +17,8 @@ namespace basic {
 struct SlotListing
 {
     Listing listing;
-    bool sam = false;        // a SAM BASIC program, not a ZX one
-    tape::ChainReport chain; // how much of the file its chain delivered
+    bool sam = false;         // a SAM BASIC program, not a ZX one
+    image::ChainReport chain; // how much of the file its chain delivered
     // Only after the rewrite: the statements that would still stop with a syntax error from tape.
     std::vector<tape::DiscOnlyStatement> disc_only;
 };

@@ -15,9 +15,10 @@ ImageReport check_one(ImageAt& at, bool json)
     if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened)) {
         // An image of the right size that cannot be opened shows the scan's first line; one of another size is
         // refused for its size, as it would be if it could be read.
-        const std::int64_t size = failure->file_unopened ? image::regular_file_size(at.path) : -1;
+        const std::int64_t size =
+            (failure->kind == common::ErrorKind::Unopened) ? image::regular_file_size(at.path) : -1;
         const bool full_size = size == image::IMAGE_BYTES;
-        ImageReport r = unreadable_report(at.shown, full_size || size < 0 ? failure->reason : image::size_reason(size));
+        ImageReport r = unreadable_report(at.shown, full_size || size < 0 ? failure->text : image::size_reason(size));
         if (full_size && !json)
             r.out = inspect::scan_first_line(at.label) + '\n';
         return r;

@@ -58,7 +58,7 @@ std::optional<image::OpenImage> open_reported(const std::string& path, std::ostr
 {
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
-        report(err, path, failure->reason);
+        report(err, path, failure->text);
         return std::nullopt;
     }
     return std::get<image::OpenImage>(std::move(opened));
@@ -146,11 +146,11 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
     report(err, args.image, "slot " + std::to_string(args.slot) + ": " + reason);
 }
 
-bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain)
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const image::ChainReport& chain)
 {
     if (chain.complete())
         return false;
-    report_slot(err, args, tape::shortfall_text(chain));
+    report_slot(err, args, image::shortfall_text(chain));
     return true;
 }
 

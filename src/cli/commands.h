@@ -4,8 +4,8 @@
 #include "cli/command.h"
 #include "cli/output.h"
 #include "image/directory.h"
+#include "image/extract.h"
 #include "image/image_kinds.h"
-#include "tape/extract.h"
 
 #include <cstdint>
 #include <optional>
@@ -107,7 +107,7 @@ void report_slot(std::ostream& err, const SlotArgs& args, const std::string& rea
 
 // Warns on err when the file's chain left bytes of it zero ("... slot 0: the chain ends after 4 of 32 sectors;
 // 19,526 bytes are zeros"); true when it did, and the command then exits with EXIT_PROBLEM.
-bool warn_if_short(std::ostream& err, const SlotArgs& args, const tape::ChainReport& chain);
+bool warn_if_short(std::ostream& err, const SlotArgs& args, const image::ChainReport& chain);
 
 // Reports that the command needs `what` ("tap needs -o OUT") and returns EXIT_USAGE.
 int missing(const Command& command, const std::string& what, std::ostream& err);

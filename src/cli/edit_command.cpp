@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/output.h"
+#include "common/address_text.h"
 #include "common/file_read.h"
 #include "common/locked_file.h"
 #include "common/same_file.h"
@@ -137,7 +138,7 @@ std::optional<EditTarget> edit_target(const EditArgs& args, const std::vector<st
     // An image that cannot be opened is reported as every command reports it.
     auto opened = image::open_one_image(path);
     const auto* failure = std::get_if<image::OpenFailure>(&opened);
-    report(err, path, failure ? failure->reason : std::get<std::string>(locked));
+    report(err, path, failure ? failure->text : std::get<std::string>(locked));
     return std::nullopt;
 }
 

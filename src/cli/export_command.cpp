@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "files/file_export.h"
+#include "image/file_export.h"
 
 #include <filesystem>
 #include <optional>
@@ -18,12 +18,12 @@ int run_export(const Args& args, std::ostream&, std::ostream& err)
         return EXIT_USAGE;
     const SlotArgs& parsed = opened->args;
 
-    const auto exported = files::export_file(opened->loaded.disc(), parsed.slot);
+    const auto exported = image::export_file(opened->loaded.disc(), parsed.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         report_slot(err, parsed, *reason);
         return EXIT_PROBLEM;
     }
-    const auto& file = std::get<files::ExportedFile>(exported);
+    const auto& file = std::get<image::ExportedFile>(exported);
     if (!opened->output.write(file.bytes))
         return EXIT_USAGE;
     return warn_if_short(err, parsed, file.chain) ? EXIT_PROBLEM : EXIT_OK;

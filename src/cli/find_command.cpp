@@ -45,7 +45,7 @@ int run_find(const Args& args, std::ostream& out, std::ostream& err)
         paths, {args.has("-r"), true, true, json ? "hits" : nullptr},
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
-                return unreadable_report(at.shown, failure->reason);
+                return unreadable_report(at.shown, failure->text);
             image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
             ImageReport r;
             std::ostringstream messages;

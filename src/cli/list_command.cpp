@@ -49,7 +49,7 @@ int run_list(const Args& args, std::ostream& out, std::ostream& err)
         args.operands(), walk,
         [&](ImageAt& at) {
             if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
-                return unreadable_report(at.shown, failure->reason);
+                return unreadable_report(at.shown, failure->text);
             image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
             ImageReport r;
             std::vector<std::string> messages = opened.notes;

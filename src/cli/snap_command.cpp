@@ -22,8 +22,8 @@ int run_snap(const Args& args, std::ostream&, std::ostream& err)
     const SlotArgs& parsed = opened->args;
 
     const auto read = snapshot::read_plusd_snapshot(opened->loaded.disc(), parsed.slot);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
-        report_slot(err, parsed, error->reason);
+    if (const auto* error = std::get_if<common::Error>(&read)) {
+        report_slot(err, parsed, error->text);
         return EXIT_PROBLEM;
     }
     const auto bytes = snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format);

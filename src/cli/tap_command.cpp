@@ -59,8 +59,8 @@ std::optional<TapOptions> tap_options(const Args& args, std::ostream& err)
 int tap_basic_text(const TapOptions& options, std::ostream& out, std::ostream& err)
 {
     auto text = common::read_whole_file(options.image, files::MAX_BASIC_TEXT, "BASIC text");
-    if (auto* failure = std::get_if<common::ReadFailure>(&text)) {
-        report(err, options.image, failure->reason);
+    if (auto* failure = std::get_if<common::Error>(&text)) {
+        report(err, options.image, failure->text);
         return EXIT_USAGE;
     }
     std::string name = options.name.value_or(common::without_extension(common::file_part(options.image)));
@@ -118,7 +118,7 @@ int run_tap(const Args& args, std::ostream& out, std::ostream& err)
         return EXIT_USAGE;
     }
     for (const tape::ShortFile& file : result.short_files)
-        report(err, options->image, "slot " + std::to_string(file.slot) + ": " + tape::shortfall_text(file.chain));
+        report(err, options->image, "slot " + std::to_string(file.slot) + ": " + image::shortfall_text(file.chain));
     // A loader that keeps +D syntax after the rewrite stops with a syntax error from tape: a warning, not a failure.
     for (const tape::DiscOnlyLoader& loader : result.disc_only_loaders)
         report(err, loader.name.substr(0, loader.name.find_last_not_of(' ') + 1),

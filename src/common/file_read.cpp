@@ -69,19 +69,18 @@ std::size_t ReadOnlyFile::read_at(std::uint64_t offset, std::span<std::uint8_t> 
     return got;
 }
 
-std::variant<std::vector<std::uint8_t>, ReadFailure> read_whole_file(const std::string& path, std::size_t cap,
-                                                                     std::string_view what)
+Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path, std::size_t cap, std::string_view what)
 {
     ReadOnlyFile file(path);
     if (!file.is_open())
-        return ReadFailure{file.failure(), file.is_not_regular()};
+        return Error{file.failure(), file.is_not_regular() ? ErrorKind::Refused : ErrorKind::Failed};
     if (file.size() > cap)
-        return ReadFailure{"larger than " + size_text(cap) + ": too large for " + std::string(what), true};
+        return Error{"larger than " + size_text(cap) + ": too large for " + std::string(what), ErrorKind::Refused};
     // One byte more than the file holds shows a file that grew since it was opened.
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()) + 1);
     bytes.resize(file.read_at(0, bytes));
     if (bytes.size() != file.size())
-        return ReadFailure{std::string(CHANGED_WHILE_READ)};
+        return Error{std::string(CHANGED_WHILE_READ)};
     return bytes;
 }
 

@@ -4,6 +4,8 @@
 // failure to read a file are stated here, once, for the images, the tapes and the settings alike.
 #pragma once
 
+#include "common/error.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -50,16 +52,8 @@ private:
     std::uint64_t m_size = 0;
 };
 
-// Why a file could not be read whole, in words for the user.
-struct ReadFailure
-{
-    std::string reason;
-    bool refused = false; // no regular file, or larger than allowed: the file's kind or size, not a read error
-};
-
 // The bytes of the regular file at `path`, at most `cap` of them. Fails with the system's reason,
-// NOT_A_REGULAR_FILE, "larger than 4 MiB: too large for WHAT" or CHANGED_WHILE_READ.
-std::variant<std::vector<std::uint8_t>, ReadFailure> read_whole_file(const std::string& path, std::size_t cap,
-                                                                     std::string_view what);
+// NOT_A_REGULAR_FILE, "larger than 4 MiB: too large for WHAT" (both ErrorKind::Refused) or CHANGED_WHILE_READ.
+Result<std::vector<std::uint8_t>> read_whole_file(const std::string& path, std::size_t cap, std::string_view what);
 
 } // namespace common

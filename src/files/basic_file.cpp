@@ -119,13 +119,13 @@ std::variant<tape::TapeFile, std::string> zx_basic_from_text(std::span<const std
         return "the program takes " + common::grouped(program.size()) + " bytes, more than the " +
                common::grouped(ZX_MAX_PROGRAM) + " a Spectrum holds";
     tape::TapeFile file;
-    file.header[tape::header::TYPE] = tape::TAPE_PROGRAM;
+    file.header[image::tape_header::TYPE] = image::TAPE_PROGRAM;
     const auto stored = image::stored_name(options.name);
-    std::copy(stored.begin(), stored.end(), file.header.begin() + tape::header::NAME);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME);
     const auto length = static_cast<std::uint16_t>(program.size());
-    common::put_le16(file.header, tape::header::LENGTH, length);
-    common::put_le16(file.header, tape::header::PARAM1, options.run_line.value_or(NO_AUTO_RUN));
-    common::put_le16(file.header, tape::header::PARAM2, length);
+    common::put_le16(file.header, image::tape_header::LENGTH, length);
+    common::put_le16(file.header, image::tape_header::PARAM1, options.run_line.value_or(NO_AUTO_RUN));
+    common::put_le16(file.header, image::tape_header::PARAM2, length);
     file.data = std::move(program);
     return file;
 }

@@ -1,7 +1,6 @@
 #include "files/disc_access.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace files::disc {
@@ -101,40 +100,30 @@ std::span<const std::uint8_t> sector_at(const DiscValue& disc, std::uint8_t trac
         .subspan(offset_of(disc, track_byte, sector_number), image::SECTOR_SIZE);
 }
 
-bool map_bit(const image::EntryBytes& bytes, int index)
+void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, image::SectorMap& held)
 {
-    const auto at = static_cast<std::size_t>(index);
-    return ((bytes[e::SECTOR_MAP + at / BITS_PER_BYTE] >> (at % BITS_PER_BYTE)) & 1) != 0;
-}
-
-void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held)
-{
-    // Only the bits that are set are visited: a map is mostly zeros, or (on a damaged disc) read many times.
-    for (std::size_t at = 0; at < e::SECTOR_MAP_LEN; ++at) {
-        for (unsigned bits = bytes[e::SECTOR_MAP + at]; bits != 0; bits &= bits - 1)
-            held.set(at * BITS_PER_BYTE + static_cast<std::size_t>(std::countr_zero(bits)));
-    }
+    held |= image::SectorMap::of_entry(bytes);
     const image::DirectoryEntry decoded = image::decode_directory_entry(bytes);
     if (image::file_type(decoded.type_code()).subdirectory)
         return;
-    SectorSet walked;
+    image::SectorMap walked;
     std::uint8_t track = decoded.first_track;
     std::uint8_t number = decoded.first_sector;
     for (int n = 0; n < decoded.sector_count + WALK_SLACK; ++n) {
         const auto index = image::data_sector_index(track, number);
-        if (!index || walked[static_cast<std::size_t>(*index)])
+        if (!index || walked.holds(*index))
             break;
-        walked[static_cast<std::size_t>(*index)] = true;
-        held[static_cast<std::size_t>(*index)] = true;
+        walked.add(*index);
+        held.add(*index);
         const auto sector = sector_at(disc, track, number);
         track = sector[ds::LINK_TRACK];
         number = sector[ds::LINK_SECTOR];
     }
 }
 
-SectorSet held_sectors(const DiscValue& disc, std::span<const int> except, const DiscScan* scanned)
+image::SectorMap held_sectors(const DiscValue& disc, std::span<const int> except, const DiscScan* scanned)
 {
-    SectorSet held;
+    image::SectorMap held;
     const int slots = slot_count(disc);
     if (scanned != nullptr) {
         for (const HeldBySlot& own : scanned->held)

@@ -7,14 +7,12 @@
 #include "files/disc_edit.h"
 #include "image/directory.h"
 
-#include <bitset>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace files::disc {
 
-inline constexpr int BITS_PER_BYTE = 8;
 inline constexpr std::size_t IMAGE_SIZE = static_cast<std::size_t>(image::IMAGE_BYTES);
 
 // The disc value seen as a sector source, without copying its bytes; valid while the value lives unchanged.
@@ -31,16 +29,12 @@ std::span<std::uint8_t> data_sector(DiscValue& disc, int data_index);
 std::span<const std::uint8_t> data_sector(const DiscValue& disc, int data_index);
 std::span<const std::uint8_t> sector_at(const DiscValue& disc, std::uint8_t track_byte, int sector_number);
 
-// Whether an entry's sector map names data sector `index`.
-bool map_bit(const image::EntryBytes& bytes, int index);
-
-using SectorSet = std::bitset<image::DATA_SECTORS>; // one flag per data sector, in the +D's order
-
 // Adds the data sectors an entry holds to `held`: the bits of its map, and the sectors its chain reaches.
-void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, SectorSet& held);
+void add_sectors_of(const DiscValue& disc, const image::EntryBytes& bytes, image::SectorMap& held);
 // The sectors held by the used entries of every slot but those in `except`; taken from `scanned`, scan_disc(disc),
 // when given.
-SectorSet held_sectors(const DiscValue& disc, std::span<const int> except = {}, const DiscScan* scanned = nullptr);
+image::SectorMap held_sectors(const DiscValue& disc, std::span<const int> except = {},
+                              const DiscScan* scanned = nullptr);
 
 std::span<const std::uint8_t> name_of(const image::EntryBytes& bytes);
 // Whether two stored names are the same file to the DOS.

@@ -19,7 +19,6 @@ namespace {
 
 using namespace disc;
 namespace e = image::entry;
-namespace ds = image::data_sector;
 
 constexpr int MAX_NAMED_SECTORS = 5; // unreadable sectors named in a refusal
 
@@ -114,38 +113,13 @@ std::optional<std::string> room_refused(std::size_t files, std::size_t free_slot
     return short_of + "; nothing changed";
 }
 
-// Writes one file into `slot` of the disc, over the lowest sectors not in `held` from `next` on, and marks them.
-std::string place_file(DiscValue& disc, const NewFile& file, int slot, SectorSet& held, int& next)
+// Writes one file into `slot` of the disc, over the lowest sectors `held` does not hold, and adds them to it. The
+// room was counted before.
+std::string place_file(DiscValue& disc, const NewFile& file, int slot, image::SectorMap& held)
 {
     image::EntryBytes entry = file.file.entry;
-    std::fill(entry.begin() + e::SECTOR_COUNT, entry.begin() + e::SECTOR_MAP + e::SECTOR_MAP_LEN, std::uint8_t{0});
-    const int count = image::sectors_for(file.file.body.size());
-    common::put_be16(entry, e::SECTOR_COUNT, static_cast<std::uint16_t>(count));
-    std::vector<int> chain;
-    for (int n = 0; n < count; ++n) {
-        while (held[static_cast<std::size_t>(next)])
-            ++next;
-        held[static_cast<std::size_t>(next)] = true;
-        chain.push_back(next);
-    }
-    const image::DataSectorAddress first = image::data_sector_address(chain.front());
-    entry[e::FIRST_TRACK] = first.track_byte;
-    entry[e::FIRST_SECTOR] = first.number;
-    const std::vector<std::uint8_t>& body = file.file.body;
-    for (std::size_t n = 0; n < chain.size(); ++n) {
-        const auto sector = data_sector(disc, chain[n]);
-        std::fill(sector.begin(), sector.end(), std::uint8_t{0});
-        const std::size_t from = std::min(n * ds::DATA_BYTES, body.size());
-        std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(from), std::min(ds::DATA_BYTES, body.size() - from),
-                    sector.begin());
-        if (n + 1 < chain.size()) {
-            const image::DataSectorAddress link = image::data_sector_address(chain[n + 1]);
-            sector[ds::LINK_TRACK] = link.track_byte;
-            sector[ds::LINK_SECTOR] = link.number;
-        }
-        entry[e::SECTOR_MAP + static_cast<std::size_t>(chain[n] / BITS_PER_BYTE)] |=
-            static_cast<std::uint8_t>(1U << (chain[n] % BITS_PER_BYTE));
-    }
+    const std::vector<int> chain = *held.allocate(image::sectors_for(file.file.body.size()));
+    image::lay_chain(entry, file.file.body, chain, [&](int index) { return data_sector(disc, index); });
     put_entry(disc, slot, entry);
     return slot_text(slot) + ": added " + shown_name(name_of(entry)) + " (" + file_text(entry, slot) + ", " +
            plural(chain.size(), "sector", "sectors") + ") from " + file.origin;
@@ -195,20 +169,19 @@ EditOutcome add_files(const DiscValue& disc, std::span<const NewFile> files, Ove
     for (int slot = 0; slot < image::DIRECTORY_SLOTS; ++slot)
         if (!is_used(entry_of(disc, slot)))
             free_slots.push_back(slot);
-    SectorSet held = held_sectors(disc, {}, scanned);
-    const std::size_t free_sectors = held.size() - held.count();
+    image::SectorMap held = held_sectors(disc, {}, scanned);
+    const std::size_t free_sectors = held.free_count();
     std::size_t needed = overflow.sectors;
     for (const NewFile& file : files)
-        needed += static_cast<std::size_t>(image::sectors_for(file.file.body.size()));
+        needed += image::sectors_for(file.file.body.size());
     if (auto why = room_refused(files.size() + overflow.files, free_slots.size(), needed, free_sectors))
         return *why;
     if (overflow.files > 0)
         return std::string("the files do not all fit one disc; nothing changed");
 
     Edited edited{disc, {}, {}};
-    int next = 0; // sectors below it are held
     for (std::size_t i = 0; i < files.size(); ++i) {
-        edited.lines.push_back(place_file(edited.disc, files[i], free_slots[i], held, next));
+        edited.lines.push_back(place_file(edited.disc, files[i], free_slots[i], held));
         edited.changed_slots.push_back(free_slots[i]);
     }
     return verified(disc, std::move(edited), scanned);
@@ -228,20 +201,20 @@ EditOutcome remove_files(const DiscValue& disc, std::span<const int> slots, bool
     }
     Edited edited{disc, {}, {}};
     // Sectors still held by the files that stay are never wiped, even where a damaged map or chain shares them.
-    const SectorSet kept = held_sectors(disc, slots, scanned);
+    const image::SectorMap kept = held_sectors(disc, slots, scanned);
     for (const int slot : slots) {
         image::EntryBytes entry = entry_of(disc, slot);
         std::size_t wiped = 0;
         if (wipe_data) {
-            SectorSet own;
+            image::SectorMap own;
             add_sectors_of(disc, entry, own);
-            for (int index = 0; index < image::DATA_SECTORS; ++index) {
-                if (!own[static_cast<std::size_t>(index)] || kept[static_cast<std::size_t>(index)])
-                    continue;
+            own.for_each([&](int index) {
+                if (kept.holds(index))
+                    return;
                 const auto sector = data_sector(edited.disc, index);
                 std::fill(sector.begin(), sector.end(), std::uint8_t{0});
                 ++wiped;
-            }
+            });
         }
         std::string line =
             slot_text(slot) + ": removed " + shown_name(name_of(entry)) + " (" + file_text(entry, slot) + ")";

@@ -105,7 +105,7 @@ std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, 
 struct HeldBySlot
 {
     int slot = 0;
-    std::bitset<image::DATA_SECTORS> sectors;
+    image::SectorMap sectors;
 };
 struct DiscScan
 {

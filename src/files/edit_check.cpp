@@ -31,9 +31,9 @@ std::optional<std::string> files_left_alone_differ(const DiscValue& before, cons
         if (std::find(changed.begin(), changed.end(), slot) == changed.end() &&
             entry_of(before, slot) != entry_of(after, slot))
             return "the entry of " + slot_text(slot) + " changed";
-    const SectorSet untouched = held_sectors(before, changed, before_scan);
+    const image::SectorMap untouched = held_sectors(before, changed, before_scan);
     for (int index = 0; index < image::DATA_SECTORS; ++index) {
-        if (!untouched[static_cast<std::size_t>(index)])
+        if (!untouched.holds(index))
             continue;
         const auto a = data_sector(before, index);
         const auto b = data_sector(after, index);
@@ -53,37 +53,36 @@ std::optional<std::string> map_disagrees(const DiscValue& disc, const image::Ent
     const image::DirectoryEntry decoded = image::decode_directory_entry(bytes);
     if (image::file_type(decoded.type_code()).subdirectory)
         return std::nullopt;
-    SectorSet chain;
+    image::SectorMap chain;
     std::uint8_t track = decoded.first_track;
     std::uint8_t number = decoded.first_sector;
     for (int n = 0; n < decoded.sector_count; ++n) {
         const auto index = image::data_sector_index(track, number);
-        if (!index || chain[static_cast<std::size_t>(*index)])
+        if (!index || chain.holds(*index))
             return "its chain leaves the data sectors or comes back to a sector";
-        chain[static_cast<std::size_t>(*index)] = true;
+        chain.add(*index);
         const auto sector = sector_at(disc, track, number);
         track = sector[ds::LINK_TRACK];
         number = sector[ds::LINK_SECTOR];
     }
     if (track != 0)
         return "its chain runs past its sector count";
-    for (int index = 0; index < image::DATA_SECTORS; ++index)
-        if (map_bit(bytes, index) != chain[static_cast<std::size_t>(index)])
-            return "its sector map disagrees with its chain";
+    if (image::SectorMap::of_entry(bytes) != chain)
+        return "its sector map disagrees with its chain";
     return std::nullopt;
 }
 
 // The sectors that more than one used entry of the disc holds. With `before_scan`, the slots of the disc before
 // that are not in `changed` hold what they held before: their entries and every sector they held are as they were
 // (files_left_alone_differ), so their chains run through the same sectors.
-SectorSet shared_sectors(const DiscValue& before, const DiscValue& after, int slots, std::span<const int> changed,
-                         const DiscScan* before_scan)
+image::SectorMap shared_sectors(const DiscValue& before, const DiscValue& after, int slots,
+                                std::span<const int> changed, const DiscScan* before_scan)
 {
     const int known = before_scan == nullptr ? 0 : slot_count(before);
     auto held = before_scan == nullptr ? std::span<const HeldBySlot>() : std::span(before_scan->held);
-    SectorSet once;
-    SectorSet twice;
-    auto add = [&](const SectorSet& own) {
+    image::SectorMap once;
+    image::SectorMap twice;
+    auto add = [&](const image::SectorMap& own) {
         twice |= once & own;
         once |= own;
     };
@@ -98,7 +97,7 @@ SectorSet shared_sectors(const DiscValue& before, const DiscValue& after, int sl
         const image::EntryBytes bytes = entry_of(after, slot);
         if (!is_used(bytes))
             continue;
-        SectorSet own;
+        image::SectorMap own;
         add_sectors_of(after, bytes, own);
         add(own);
     }
@@ -106,14 +105,11 @@ SectorSet shared_sectors(const DiscValue& before, const DiscValue& after, int sl
 }
 
 std::optional<std::string> changed_entry_unsound(const DiscValue& before, const DiscValue& after, int slot,
-                                                 const SectorSet& shared)
+                                                 const image::SectorMap& shared)
 {
     const image::EntryBytes bytes = entry_of(after, slot);
     if (!is_used(bytes)) {
-        // The map's bytes hold exactly the data sectors' bits.
-        static_assert(e::SECTOR_MAP_LEN * BITS_PER_BYTE == image::DATA_SECTORS);
-        if (std::any_of(bytes.begin() + e::SECTOR_MAP, bytes.begin() + e::SECTOR_MAP + e::SECTOR_MAP_LEN,
-                        [](std::uint8_t bits) { return bits != 0; }))
+        if (image::SectorMap::of_entry(bytes).count() != 0)
             return "the freed " + slot_text(slot) + " still names sectors in its map";
         return std::nullopt;
     }
@@ -124,9 +120,8 @@ std::optional<std::string> changed_entry_unsound(const DiscValue& before, const 
         return std::nullopt;
     if (auto why = map_disagrees(after, bytes))
         return slot_text(slot) + ": " + *why;
-    for (int index = 0; index < image::DATA_SECTORS; ++index)
-        if (map_bit(bytes, index) && shared[static_cast<std::size_t>(index)])
-            return slot_text(slot) + " shares a sector with another file";
+    if ((image::SectorMap::of_entry(bytes) & shared).count() != 0)
+        return slot_text(slot) + " shares a sector with another file";
     return std::nullopt;
 }
 
@@ -177,7 +172,7 @@ std::optional<std::string> verify_edit(const DiscValue& before, const DiscValue&
             return slot_text(slot) + " is not on the disc";
     if (auto why = files_left_alone_differ(before, after, slots, changed_slots, before_scan))
         return why;
-    const SectorSet shared = shared_sectors(before, after, slots, changed_slots, before_scan);
+    const image::SectorMap shared = shared_sectors(before, after, slots, changed_slots, before_scan);
     for (const int slot : changed_slots)
         if (auto why = changed_entry_unsound(before, after, slot, shared))
             return why;

@@ -40,8 +40,8 @@ bool same_name(const image::EntryBytes& a, const image::EntryBytes& b)
 std::string placed_line(const image::EntryBytes& entry, const image::PlacedFile& at, const std::string& origin)
 {
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    tape::TapeHeader shown{};
-    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + tape::header::NAME);
+    image::TapeHeader shown{};
+    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + image::tape_header::NAME);
     const image::CatalogueRow row = image::catalogue_row(decoded, at.slot);
     return "slot " + std::to_string(at.slot) + ": \"" + tape::shown_name(shown) + "\" " + row.type_text + ", " +
            std::to_string(row.length) + " bytes, " + std::to_string(at.sectors) +
@@ -76,31 +76,30 @@ std::string no_file_to_place(std::span<const LoadedTape> tapes,
 image::DiscFile disc_file(const tape::TapeFile& file)
 {
     namespace e = image::entry;
-    const tape::TapeHeader& h = file.header;
-    const std::uint8_t tape_type = h[tape::header::TYPE];
-    assert(tape_type <= tape::TAPE_BYTES);
-    const std::uint16_t length = common::get_le16(h, tape::header::LENGTH);
-    const std::uint16_t param1 = common::get_le16(h, tape::header::PARAM1);
-    const std::uint16_t param2 = common::get_le16(h, tape::header::PARAM2);
+    const image::TapeHeader& h = file.header;
+    const std::uint8_t tape_type = h[image::tape_header::TYPE];
+    assert(tape_type <= image::TAPE_BYTES);
+    const std::uint16_t length = common::get_le16(h, image::tape_header::LENGTH);
+    const std::uint16_t param1 = common::get_le16(h, image::tape_header::PARAM1);
+    const std::uint16_t param2 = common::get_le16(h, image::tape_header::PARAM2);
 
     image::DiscFile out;
     image::EntryBytes& entry = out.entry;
-    const bool is_screen = tape_type == tape::TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
-    entry[e::STATUS] =
-        static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
-    std::copy_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, entry.begin() + e::NAME);
+    const bool is_screen = tape_type == image::TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
+    image::DirectoryEntry fields;
+    fields.status = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
+    std::copy_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, fields.raw_name.begin());
+    fields.zx_length = length;
+    fields.zx_start = tape_type == image::TAPE_PROGRAM ? BASIC_START : param1;
+    image::encode_directory_entry(fields, entry);
     entry[e::TAPE_TYPE] = tape_type;
-    common::put_le16(entry, e::ZX_LENGTH, length);
-    if (tape_type == tape::TAPE_PROGRAM) {
-        common::put_le16(entry, e::ZX_START, BASIC_START);
+    if (tape_type == image::TAPE_PROGRAM) {
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, param2);
         common::put_le16(entry, e::ZX_AUTOSTART, param1);
-    } else if (tape_type == tape::TAPE_BYTES) {
-        common::put_le16(entry, e::ZX_START, param1);
+    } else if (tape_type == image::TAPE_BYTES) {
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH, UNUSED_WORD);
         common::put_le16(entry, e::ZX_AUTOSTART, NO_EXECUTE_ADDRESS);
     } else {
-        common::put_le16(entry, e::ZX_START, param1);
         common::put_le16(entry, e::ZX_PROGRAM_LENGTH,
                          static_cast<std::uint16_t>(ARRAY_NAME_FILL | (param1 >> NAME_SHIFT)));
         common::put_le16(entry, e::ZX_AUTOSTART, UNUSED_WORD);
@@ -124,8 +123,8 @@ LoadedTape load_tape(std::string name, std::span<const std::uint8_t> bytes)
 LoadedTape load_tape_file(const std::string& path)
 {
     auto bytes = common::read_whole_file(path, MAX_TAPE_BYTES, "a tape file");
-    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
-        return {path, {}, std::move(failure->reason)};
+    if (auto* failure = std::get_if<common::Error>(&bytes))
+        return {path, {}, std::move(failure->text)};
     return load_tape(path, std::get<std::vector<std::uint8_t>>(bytes));
 }
 
@@ -215,8 +214,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
         for (const tape::TapeFile& file : tape.contents.files) {
             if (files.size() == static_cast<std::size_t>(image::DIRECTORY_SLOTS)) {
                 ++files_beyond;
-                sectors_beyond +=
-                    static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + file.data.size()));
+                sectors_beyond += image::sectors_for(image::FILE_HEADER_SIZE + file.data.size());
                 continue;
             }
             files.push_back(disc_file(file));
@@ -233,7 +231,7 @@ std::variant<MadeDisc, std::string> make_disc(std::span<const LoadedTape> tapes,
     if (files_beyond > 0) {
         std::size_t sectors = sectors_beyond;
         for (const image::DiscFile& file : files)
-            sectors += static_cast<std::size_t>(image::sectors_for(file.body.size()));
+            sectors += image::sectors_for(file.body.size());
         if (auto refusal = image::beyond_one_disc(files.size() + files_beyond, sectors))
             return std::move(*refusal);
     }

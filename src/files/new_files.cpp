@@ -21,6 +21,7 @@
 #include "files/make_disc.h"
 #include "image/directory.h"
 #include "image/file_types.h"
+#include "image/host_kinds.h"
 #include "image/image_kinds.h"
 #include "snapshot/plusd_snapshot.h"
 
@@ -55,23 +56,7 @@ constexpr std::size_t START_PAGE = 8;
 } // namespace sam_header
 constexpr std::size_t SAM_EXECUTE = 242; // entry: page, then offset
 
-enum class HostKind
-{
-    Tape,
-    Snapshot,
-    Basic,
-    Code,
-};
-
-HostKind kind_of(const std::string& path)
-{
-    const std::string ext = common::lower_extension(path);
-    if (ext == "tap" || ext == "tzx")
-        return HostKind::Tape;
-    if (snapshot::format_from_path(path))
-        return HostKind::Snapshot;
-    return ext == "bas" ? HostKind::Basic : HostKind::Code;
-}
+using image::HostKind;
 
 // The name a host file gives: its file name without the extension, cut to 10 bytes (padding is the entry's).
 std::string host_name(const std::string& path)
@@ -92,8 +77,8 @@ std::variant<std::vector<std::uint8_t>, std::string> read_host(const std::string
                                                                std::string_view what)
 {
     auto bytes = common::read_whole_file(path, cap, what);
-    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
-        return std::move(failure->reason);
+    if (auto* failure = std::get_if<common::Error>(&bytes))
+        return std::move(failure->text);
     return std::get<std::vector<std::uint8_t>>(std::move(bytes));
 }
 
@@ -124,12 +109,12 @@ std::variant<FilesToAdd, std::string> from_snapshot(const std::string& path, std
                                                     const AddOptions& options)
 {
     auto snap = snapshot::decode_file(bytes, *snapshot::format_from_path(path));
-    if (auto* error = std::get_if<snapshot::DecodeError>(&snap))
-        return std::move(error->reason);
+    if (auto* error = std::get_if<common::Error>(&snap))
+        return std::move(error->text);
     auto file =
         snapshot::encode_plusd_snapshot(std::get<snapshot::Snapshot>(snap), options.name.value_or(host_name(path)));
-    if (auto* error = std::get_if<snapshot::DecodeError>(&file))
-        return std::move(error->reason);
+    if (auto* error = std::get_if<common::Error>(&file))
+        return std::move(error->text);
     FilesToAdd out;
     out.files.push_back({std::get<image::DiscFile>(std::move(file)), path});
     return out;
@@ -145,13 +130,13 @@ std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t>
         return "the code runs past address 65535: " + common::grouped(data.size()) + " bytes from " +
                std::to_string(start);
     tape::TapeFile file;
-    file.header[tape::header::TYPE] = tape::TAPE_BYTES;
-    static_assert(tape::header::NAME_LEN == e::NAME_LEN);
+    file.header[image::tape_header::TYPE] = image::TAPE_BYTES;
+    static_assert(image::tape_header::NAME_LEN == e::NAME_LEN);
     const auto stored = image::stored_name(name);
-    std::copy(stored.begin(), stored.end(), file.header.begin() + tape::header::NAME);
-    common::put_le16(file.header, tape::header::LENGTH, static_cast<std::uint16_t>(data.size()));
-    common::put_le16(file.header, tape::header::PARAM1, static_cast<std::uint16_t>(start));
-    common::put_le16(file.header, tape::header::PARAM2, ZX_CODE_PARAM2);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME);
+    common::put_le16(file.header, image::tape_header::LENGTH, static_cast<std::uint16_t>(data.size()));
+    common::put_le16(file.header, image::tape_header::PARAM1, static_cast<std::uint16_t>(start));
+    common::put_le16(file.header, image::tape_header::PARAM2, ZX_CODE_PARAM2);
     file.data.assign(data.begin(), data.end());
     return disc_file(file);
 }
@@ -237,11 +222,11 @@ std::optional<std::string> options_refused(const std::string& path, HostKind kin
 {
     if (options.name && std::all_of(options.name->begin(), options.name->end(), [](char c) { return c == ' '; }))
         return std::string("a name needs at least one character other than a space");
-    if (kind == HostKind::Basic && (options.start || options.exec))
+    if (kind == HostKind::BasicText && (options.start || options.exec))
         return std::string("--start and --exec are for code files, not BASIC text");
-    if (kind != HostKind::Code && kind != HostKind::Basic && (options.sam || options.start || options.exec))
+    if (kind != HostKind::Code && kind != HostKind::BasicText && (options.sam || options.start || options.exec))
         return std::string("--sam, --start and --exec are for code files, not tapes or snapshots");
-    if (options.line && kind != HostKind::Basic)
+    if (options.line && kind != HostKind::BasicText)
         return std::string("--line is for BASIC text (.bas)");
     if (!options.sam && options.exec)
         return std::string("--exec is for SAM code (--sam)");
@@ -256,7 +241,7 @@ std::variant<FilesToAdd, std::string> from_bytes(const std::string& path, HostKi
     switch (kind) {
     case HostKind::Snapshot:
         return from_snapshot(path, bytes, options);
-    case HostKind::Basic:
+    case HostKind::BasicText:
         return from_basic(path, bytes, options);
     default:
         return from_code(path, bytes, options);
@@ -288,19 +273,19 @@ std::optional<AddressRange> code_start_range(bool sam, std::uint64_t length)
 
 std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, const AddOptions& options)
 {
-    const HostKind kind = kind_of(path);
+    const HostKind kind = image::host_kind_of_name(path);
     if (auto why = options_refused(path, kind, options))
         return *why;
     if (kind == HostKind::Tape)
         return with_path(path, from_tape(load_tape_file(path), path, options));
-    const std::size_t cap = kind == HostKind::Snapshot ? MAX_SNAPSHOT_FILE_BYTES
-                            : kind == HostKind::Basic  ? MAX_BASIC_TEXT
-                            : options.sam              ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
-                                                       : ZX_MAX_BYTES;
-    const char* what = kind == HostKind::Snapshot ? "a snapshot"
-                       : kind == HostKind::Basic  ? "BASIC text"
-                       : options.sam              ? "a SAM code file"
-                                                  : "a ZX code file";
+    const std::size_t cap = kind == HostKind::Snapshot    ? MAX_SNAPSHOT_FILE_BYTES
+                            : kind == HostKind::BasicText ? MAX_BASIC_TEXT
+                            : options.sam                 ? SAM_ADDRESS_END - SAM_FIRST_ADDRESS
+                                                          : ZX_MAX_BYTES;
+    const char* what = kind == HostKind::Snapshot    ? "a snapshot"
+                       : kind == HostKind::BasicText ? "BASIC text"
+                       : options.sam                 ? "a SAM code file"
+                                                     : "a ZX code file";
     auto bytes = read_host(path, cap, what);
     if (auto* why = std::get_if<std::string>(&bytes))
         return path + ": " + *why;
@@ -310,7 +295,7 @@ std::variant<FilesToAdd, std::string> files_from_path(const std::string& path, c
 std::variant<FilesToAdd, std::string> files_from_bytes(const std::string& path, std::span<const std::uint8_t> bytes,
                                                        const AddOptions& options)
 {
-    const HostKind kind = kind_of(path);
+    const HostKind kind = image::host_kind_of_name(path);
     if (auto why = options_refused(path, kind, options))
         return *why;
     if (kind == HostKind::Tape)

@@ -38,8 +38,10 @@ std::string foreign_geometry_text(std::string_view kind, const DiscGeometry& geo
 std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path, std::size_t cap)
 {
     auto bytes = common::read_whole_file(path, cap, "a disc image");
-    if (auto* failure = std::get_if<common::ReadFailure>(&bytes))
-        return OpenFailure{std::move(failure->reason), failure->refused};
+    if (auto* failure = std::get_if<common::Error>(&bytes))
+        return OpenFailure{std::move(failure->text), failure->kind == common::ErrorKind::Refused
+                                                         ? common::ErrorKind::NotAnImage
+                                                         : common::ErrorKind::Failed};
     return std::move(std::get<std::vector<std::uint8_t>>(bytes));
 }
 

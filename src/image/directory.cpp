@@ -144,6 +144,21 @@ DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes)
     return e;
 }
 
+void encode_directory_entry(const DirectoryEntry& e, EntryBytes& bytes)
+{
+    bytes[entry::STATUS] = e.status;
+    std::copy(e.raw_name.begin(), e.raw_name.end(), bytes.begin() + entry::NAME);
+    common::put_be16(bytes, entry::SECTOR_COUNT, e.sector_count);
+    bytes[entry::FIRST_TRACK] = e.first_track;
+    bytes[entry::FIRST_SECTOR] = e.first_sector;
+    common::put_le16(bytes, entry::ZX_LENGTH, e.zx_length);
+    common::put_le16(bytes, entry::ZX_START, e.zx_start);
+    bytes[entry::SAM_START_PAGE] = e.sam_start_page;
+    common::put_le16(bytes, entry::SAM_CODE_OFFSET, e.sam_code_offset);
+    bytes[entry::SAM_PAGE_COUNT] = e.sam_page_count;
+    common::put_le16(bytes, entry::SAM_LENGTH, e.sam_length);
+}
+
 std::string_view type_name(int type_code)
 {
     return file_type(type_code).name;

@@ -41,7 +41,7 @@ inline constexpr std::size_t NAME_LEN = 10;
 inline constexpr std::size_t SECTOR_COUNT = 11; // big-endian
 inline constexpr std::size_t FIRST_TRACK = 13;
 inline constexpr std::size_t FIRST_SECTOR = 14;
-inline constexpr std::size_t SECTOR_MAP = 15; // one bit per data sector, in the order of image/disc_writer.h
+inline constexpr std::size_t SECTOR_MAP = 15; // one bit per data sector, in the order of image/sector_map.h
 inline constexpr std::size_t SECTOR_MAP_LEN = 195;
 inline constexpr std::size_t LENGTH_HIGH = 210; // 64K units of the file length; 0 for ZX files
 inline constexpr std::size_t TAPE_TYPE = 211;
@@ -82,11 +82,6 @@ namespace data_sector {
 inline constexpr std::size_t DATA_BYTES = 510;
 inline constexpr std::size_t LINK_TRACK = 510;
 inline constexpr std::size_t LINK_SECTOR = 511;
-// The sectors whose data bytes `bytes` bytes fill (0 for none).
-constexpr std::size_t sectors_for(std::size_t bytes)
-{
-    return (bytes + DATA_BYTES - 1) / DATA_BYTES;
-}
 } // namespace data_sector
 inline constexpr std::size_t FILE_HEADER_SIZE = 9;
 
@@ -186,6 +181,10 @@ EntryBytes read_entry_bytes(SectorSource& disc, int slot);
 
 // Decodes one entry from at least entry::SIZE bytes.
 DirectoryEntry decode_directory_entry(std::span<const std::uint8_t> bytes);
+
+// Writes the fields of `decoded` into `bytes` as decode_directory_entry reads them; the bytes no field holds (the
+// sector map, the rest of the file header, a snapshot's registers, SAM's facts) stay as they are.
+void encode_directory_entry(const DirectoryEntry& decoded, EntryBytes& bytes);
 
 // Type name of a type code; "" for codes without a name (0, 14, 15, 21-63).
 std::string_view type_name(int type_code);

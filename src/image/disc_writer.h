@@ -1,15 +1,15 @@
 // Building a new, formatted +D disc image in memory. The directory (80 entries in tracks 0-3 of side 0) holds the
 // files given, in slots 0, 1, 2, ... in that order, and is empty after them. Each file lies on a chain of whole
 // sectors: 510 bytes of the file, then the link to the next sector (track byte, sector number 1-10), the last
-// link 0, 0. Sectors are handed out as the +D does on an empty disc: the lowest free one in its sector order, which
-// is also the order of the bits of an entry's sector map (bytes 15-209, bit 0 of byte 15 first): side 0 tracks
-// 4-79, then side 1 tracks 0-79, sectors 1-10 of each track, 1,560 sectors in all. The writer sets an entry's
+// link 0, 0. Sectors are handed out as the +D does on an empty disc: the lowest free one in its sector order
+// (image/sector_map.h). The writer sets an entry's
 // sector count (big-endian), first track and sector and sector map; every other entry byte is the caller's.
 // Sectors no file uses are zero, as on an emulator's freshly formatted disc.
 #pragma once
 
 #include "image/directory.h"
 #include "image/geometry.h"
+#include "image/sector_map.h"
 
 #include <cstdint>
 #include <optional>
@@ -19,8 +19,6 @@
 #include <vector>
 
 namespace image {
-
-inline constexpr int DATA_SECTORS = 1560;
 
 // A file to write: its entry (status, name and the bytes from 210 on as they should stand; the writer fills in
 // bytes 11-209) and the bytes its chain holds (a ZX file: the nine-byte disc header, then the data).
@@ -44,20 +42,6 @@ struct WrittenDisc
     std::vector<std::uint8_t> bytes; // 819,200 bytes in the layout asked for
     std::vector<PlacedFile> placed;  // one per file, in the order given
 };
-
-// The sector address of data sector `index` (0-1559) in the +D's order.
-struct DataSectorAddress
-{
-    std::uint8_t track_byte = 0;
-    std::uint8_t number = 0; // 1-10
-};
-DataSectorAddress data_sector_address(int index);
-
-// The place (0-1559) of a sector in that order; std::nullopt for a directory sector or an address off the disc.
-std::optional<int> data_sector_index(std::uint8_t track_byte, int number);
-
-// Number of sectors a chain of `body_bytes` bytes takes; at least 1, so every file has a first sector.
-int sectors_for(std::size_t body_bytes);
 
 // Why `files` files needing `sectors` sectors in all cannot go on one disc ("81 files, a disc holds 80; nothing
 // written"); std::nullopt when they fit.

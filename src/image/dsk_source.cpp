@@ -202,7 +202,7 @@ bool is_dsk(std::span<const std::uint8_t> head)
 std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_dsk(std::span<const std::uint8_t> bytes)
 {
     if (!is_dsk(bytes))
-        return OpenFailure{"no Extended DSK or CPCEMU DSK signature", true};
+        return OpenFailure{"no Extended DSK or CPCEMU DSK signature", common::ErrorKind::NotAnImage};
     if (bytes.size() < dsk_disc::SIZE)
         return OpenFailure{"DSK file cut off inside its 256-byte header"};
     return DskDecoder(bytes).decode();

@@ -46,7 +46,7 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
                                                             std::string* stored_name)
 {
     if (!is_gzip(packed))
-        return OpenFailure{"not gzip data", true};
+        return OpenFailure{"not gzip data", common::ErrorKind::NotAnImage};
     Inflater inflater;
     if (!inflater.ok())
         return OpenFailure{"cannot start unpacking (out of memory)"};
@@ -81,7 +81,8 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
         const int result = inflate(&stream, Z_NO_FLUSH);
         const std::size_t produced = block.size() - stream.avail_out;
         if (out.size() + produced > cap)
-            return OpenFailure{"unpacks to more than " + size_text(cap) + ": too large for a disc image", true};
+            return OpenFailure{"unpacks to more than " + size_text(cap) + ": too large for a disc image",
+                               common::ErrorKind::NotAnImage};
         out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(produced));
         if (result == Z_STREAM_END) {
             const std::size_t rest = packed.size() - consumed + stream.avail_in;

@@ -29,10 +29,10 @@ constexpr std::array<ImageKind, 7> KINDS = {{
     {"MGT", MGT, ImageForm::Raw, Layout::Interleaved},
     {"DSK", DSK, ImageForm::Raw, Layout::Interleaved},
     {"IMG", IMG, ImageForm::Raw, Layout::Sequential},
-    {"Extended DSK", {}, ImageForm::Container, Layout::None, is_dsk, true, decode_dsk},
-    {"SAD", SAD, ImageForm::Container, Layout::None, is_sad, false, decode_sad},
-    {"gzipped", GZ, ImageForm::Packed, Layout::None, is_gzip, false, nullptr, unpack_gzip},
-    {"zip", ZIP, ImageForm::Archive, Layout::None, is_zip},
+    {"Extended DSK", {}, ImageForm::Container, Layout::None, is_dsk, "a DSK image", true, decode_dsk},
+    {"SAD", SAD, ImageForm::Container, Layout::None, is_sad, "a SAD image", false, decode_sad},
+    {"gzipped", GZ, ImageForm::Packed, Layout::None, is_gzip, "a gzip file", false, nullptr, unpack_gzip},
+    {"zip", ZIP, ImageForm::Archive, Layout::None, is_zip, "a zip archive"},
 }};
 
 bool in_set(const ImageKind& kind, KindSet set)
@@ -72,6 +72,14 @@ const ImageKind* kind_of_name(std::string_view path)
         if (std::find(kind.extensions.begin(), kind.extensions.end(), extension) != kind.extensions.end())
             return &kind;
     }
+    return nullptr;
+}
+
+const ImageKind* kind_signed_by(std::span<const std::uint8_t> head)
+{
+    for (const ImageKind& kind : KINDS)
+        if (kind.signature != nullptr && kind.signature(head))
+            return &kind;
     return nullptr;
 }
 

@@ -37,6 +37,7 @@ struct ImageKind
     ImageForm form = ImageForm::Raw;
     Layout layout = Layout::None;                                    // Raw: where each sector lies in the file
     bool (*signature)(std::span<const std::uint8_t> head) = nullptr; // whether bytes start as this kind's do
+    std::string_view signed_as = {};                                 // what bytes of that signature are: "a SAD image"
     bool whatever_name = false; // the signature alone says the kind, under any name (a DSK named .mgt)
     Decoded (*decode)(std::span<const std::uint8_t> bytes) = nullptr; // Container: the decoder
     // Packed: the unpacked bytes under the cap, and the name stored with them where the packing keeps one.
@@ -81,6 +82,10 @@ std::string name_pattern(KindSet set);
 
 // The labels of the packings, as "gzipped": how "one of these gzipped" names them.
 std::string packed_text();
+
+// The kind whose signature the bytes start with, whatever their name: what a file that should be something else
+// (a tape) holds instead. nullptr for none.
+const ImageKind* kind_signed_by(std::span<const std::uint8_t> head);
 
 // Whether a file of this name is an image in any form (the name alone decides): never replaced by a new file.
 bool is_any_image_name(std::string_view path);

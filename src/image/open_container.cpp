@@ -84,7 +84,7 @@ Opened open_packed(const ImageKind& packing, std::string_view name, std::span<co
     if (auto* image = std::get_if<OpenImage>(&opened))
         image->notes.push_back(note);
     else if (auto* failure = std::get_if<OpenFailure>(&opened))
-        failure->reason.insert(0, note + ": ");
+        failure->text.insert(0, note + ": ");
     return opened;
 }
 
@@ -101,7 +101,7 @@ Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool u
         return from_decoded(kind->decode(bytes));
     if (kind == nullptr || kind->form != ImageForm::Raw)
         return OpenFailure{"not a disc image (the name inside must end in " + extensions_text(KindSet::Discs) + ")",
-                           true};
+                           common::ErrorKind::NotAnImage};
     OpenImage image;
     image.layout = kind->layout;
     image.raw_size = static_cast<std::int64_t>(bytes.size());
@@ -152,7 +152,7 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
     } else if (images.empty()) {
         return OpenFailure{"the archive holds no disc image (" + extensions_text(KindSet::Discs, ", ") +
                                ", or one of these " + packed_text() + ")",
-                           true};
+                           common::ErrorKind::NotAnImage};
     } else if (images.size() > 1) {
         ArchiveChoice choice{archive_path, {}};
         for (const ZipEntry& image : images)
@@ -167,7 +167,7 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
                         : open_bytes(entry->name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
     // An image the archive's one image was taken for is named; one the path names already is.
     if (auto* failure = std::get_if<OpenFailure>(&result); failure != nullptr && !inner)
-        failure->reason = entry->name + ": " + failure->reason;
+        failure->text = entry->name + ": " + failure->text;
     return result;
 }
 

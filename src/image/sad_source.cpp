@@ -20,7 +20,7 @@ bool is_sad(std::span<const std::uint8_t> head)
 std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_sad(std::span<const std::uint8_t> bytes)
 {
     if (!is_sad(bytes))
-        return OpenFailure{"no \"Aley's disk backup\" header: not a SAD image", true};
+        return OpenFailure{"no \"Aley's disk backup\" header: not a SAD image", common::ErrorKind::NotAnImage};
     if (bytes.size() < sad_header::SIZE)
         return OpenFailure{"SAD image cut off inside its 22-byte header"};
     const DiscGeometry geometry{bytes[sad_header::TRACKS], bytes[sad_header::SIDES], bytes[sad_header::SECTORS],

@@ -93,11 +93,13 @@ Opened open_image(const std::string& path)
         return std::move(*container);
     const Layout layout = layout_from_path(path);
     if (layout == Layout::None)
-        return OpenFailure{"not a disc image (the name must end in " + extensions_text(KindSet::All) + ")", true};
+        return OpenFailure{"not a disc image (the name must end in " + extensions_text(KindSet::All) + ")",
+                           common::ErrorKind::NotAnImage};
     auto bytes = std::make_unique<FileBytes>(path);
     if (!bytes->is_open()) {
         OpenFailure failure = bytes->failure();
-        failure.file_unopened = regular_file_size(path) >= 0;
+        if (regular_file_size(path) >= 0)
+            failure.kind = common::ErrorKind::Unopened;
         return failure;
     }
     OpenImage image;

@@ -4,6 +4,8 @@
 // destroyed.
 #pragma once
 
+#include "common/error.h"
+
 #include "image/geometry.h"
 
 #include <algorithm>
@@ -159,15 +161,11 @@ struct OpenImage
     bool layout_by_content = false;         // a raw image read in the layout its content shows, not its name's
 };
 
-// Why a path could not be opened as an image, in words for the user ("size is 860416 bytes, not 819200").
-struct OpenFailure
-{
-    std::string reason;
-    bool not_an_image = false; // the name or the contents say it is no disc image at all (not a read error)
-    // The file of a raw image could not be opened (no permission, no descriptor left): its bytes are unknown, not
-    // its size, by which it would have been scanned.
-    bool file_unopened = false;
-};
+// Why a path could not be opened as an image ("size is 860416 bytes, not 819200"): ErrorKind::NotAnImage when the
+// name or the contents say it is no disc image at all, Unopened when the file of a raw image could not be opened
+// (no permission, no descriptor left), so its bytes are unknown, not its size, by which it would have been scanned.
+// The name stays while the window and the page still spell it.
+using OpenFailure = common::Error;
 
 // An archive that holds several images: one is to be chosen, and opened as ARCHIVE/NAME.
 struct ArchiveChoice

@@ -182,7 +182,7 @@ std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput>
     archive.m_zip = unzOpen2_64(nullptr, &functions);
     archive.m_input = std::move(input);
     if (archive.m_zip == nullptr)
-        return OpenFailure{"not a zip archive, or damaged or cut off", true};
+        return OpenFailure{"not a zip archive, or damaged or cut off", common::ErrorKind::NotAnImage};
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(archive.m_zip, &global) != UNZ_OK)
         return OpenFailure{std::string(DAMAGED)};

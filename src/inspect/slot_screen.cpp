@@ -1,7 +1,7 @@
 #include "inspect/slot_screen.h"
 
-#include "files/file_export.h"
 #include "image/directory.h"
+#include "image/file_export.h"
 #include "image/file_types.h"
 #include "inspect/screen.h"
 
@@ -11,7 +11,7 @@ namespace inspect {
 
 std::optional<SlotScreen> read_slot_screen(image::SectorSource& disc, int slot)
 {
-    std::optional<tape::Extracted> file = tape::extract_file(disc, slot);
+    std::optional<image::Extracted> file = image::extract_file(disc, slot);
     if (!file)
         return std::nullopt;
     SlotScreen screen;
@@ -33,10 +33,10 @@ std::variant<SlotSamScreen, std::string> read_slot_sam_screen(image::SectorSourc
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     if (image::decode_directory_entry(entry).type_code() != image::TYPE_SAM_SCREEN)
         return std::string("not a SAM screen");
-    auto exported = files::export_file(disc, slot);
+    auto exported = image::export_file(disc, slot);
     if (auto* reason = std::get_if<std::string>(&exported))
         return std::move(*reason);
-    const auto& file = std::get<files::ExportedFile>(exported);
+    const auto& file = std::get<image::ExportedFile>(exported);
     auto decoded = decode_sam_screen(file.bytes, entry[SAM_SCREEN_MODE_BYTE]);
     if (auto* reason = std::get_if<std::string>(&decoded))
         return "not a SAM screen: " + *reason;

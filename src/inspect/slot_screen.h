@@ -3,9 +3,9 @@
 // screen` and the window's screen viewer both take it from here.
 #pragma once
 
+#include "image/extract.h"
 #include "image/sector_source.h"
 #include "inspect/sam_screen.h"
-#include "tape/extract.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,7 +18,7 @@ namespace inspect {
 struct SlotScreen
 {
     std::vector<std::uint8_t> bytes; // SCREEN_BYTES
-    tape::ChainReport chain;         // how much of the whole file its chain delivered
+    image::ChainReport chain;        // how much of the whole file its chain delivered
     // Zeros where the chain ended early fall within the screen's bytes: the picture misses data.
     bool incomplete = false;
 };
@@ -30,7 +30,7 @@ std::optional<SlotScreen> read_slot_screen(image::SectorSource& disc, int slot);
 struct SlotSamScreen
 {
     SamPicture picture;
-    tape::ChainReport chain; // how much of the file its chain delivered
+    image::ChainReport chain; // how much of the file its chain delivered
 };
 
 // Whether the slot lists a SAM Screen file.

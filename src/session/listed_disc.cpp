@@ -75,10 +75,10 @@ Listing list_opened(const std::string& path, std::variant<image::OpenImage, imag
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
         // An image of the right size that cannot be opened shows the scan's first line, and the status says why
         // (a 9-sector DSK, a damaged archive, no permission).
-        if (failure->file_unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
+        if (failure->kind == common::ErrorKind::Unopened && image::regular_file_size(path) == image::IMAGE_BYTES)
             listing.pane.emplace_back(inspect::scan_first_line(path));
-        listing.failure = failure->reason;
-        listing.status = Text(shown + ": " + failure->reason);
+        listing.failure = failure->text;
+        listing.status = Text(shown + ": " + failure->text);
         return listing;
     }
     listing.listed = keep_listed(path, common::file_read_from(path), std::get<image::OpenImage>(std::move(opened)));

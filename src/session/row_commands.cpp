@@ -2,7 +2,7 @@
 
 #include "common/number_text.h"
 #include "common/path_text.h"
-#include "files/file_export.h"
+#include "image/file_export.h"
 #include "image/file_types.h"
 #include "inspect/slot_screen.h"
 #include "snapshot/plusd_snapshot.h"
@@ -35,7 +35,7 @@ RowCommands row_commands(const image::CatalogueRow& row)
     commands.screen = image::is_screen(row) || row.type_code == image::TYPE_SAM_SCREEN;
     commands.tape = image::has_tape_form(row.type_code);
     commands.basic = row.type_code == image::TYPE_ZX_BASIC || row.type_code == image::TYPE_SAM_BASIC;
-    commands.export_file = files::is_exportable(row.type_code);
+    commands.export_file = image::is_exportable(row.type_code);
     commands.snapshot = snapshot::is_plusd_snapshot_type(row.type_code);
     commands.edit = true;
     return commands;
@@ -66,7 +66,7 @@ std::variant<Screen, Text> screen_of(const ListedDisc& listed, const image::Cata
             return Text(Encoding::Name, row.name).path(": " + *reason);
         auto& sam = std::get<inspect::SlotSamScreen>(read);
         if (!sam.chain.complete())
-            screen.shortfall = Text(Encoding::Name, row.name).path(": " + tape::shortfall_text(sam.chain));
+            screen.shortfall = Text(Encoding::Name, row.name).path(": " + image::shortfall_text(sam.chain));
         screen.sam = true;
         screen.width = sam.picture.width;
         screen.height = sam.picture.height;
@@ -86,7 +86,7 @@ std::variant<Screen, Text> screen_of(const ListedDisc& listed, const image::Cata
     else
         inspect::decode_screen(inspect::zx_palette(), read->bytes, screen.pixels);
     if (read->incomplete)
-        screen.shortfall = Text(Encoding::Name, row.name).path(": " + tape::shortfall_text(read->chain));
+        screen.shortfall = Text(Encoding::Name, row.name).path(": " + image::shortfall_text(read->chain));
     return screen;
 }
 
@@ -103,7 +103,7 @@ std::variant<BasicListing, Text> basic_listing(const ListedDisc& listed, const i
     listing.title = Text(Encoding::Name, row.name).path(read->sam ? " - SAM BASIC" : " - ZX BASIC");
     listing.lines = std::move(read->listing.lines);
     if (!read->chain.complete())
-        listing.messages.push_back(slot_message(listed, row.slot, tape::shortfall_text(read->chain)));
+        listing.messages.push_back(slot_message(listed, row.slot, image::shortfall_text(read->chain)));
     if (const auto& damage = read->listing.damage)
         listing.messages.push_back(
             slot_message(listed, row.slot, "damage at byte " + std::to_string(damage->offset) + ": " + damage->reason));

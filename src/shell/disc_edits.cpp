@@ -6,7 +6,9 @@
 // edit is saved as a new plain image, which is listed from then on.
 #include "shell/main_window.h"
 
+#include "common/address_text.h"
 #include "common/path_text.h"
+#include "image/host_kinds.h"
 #include "image/open_container.h"
 #include "shell/save_target.h"
 #include "shell/text.h"
@@ -18,6 +20,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <array>
 
 namespace shell {
 namespace {
@@ -29,33 +32,13 @@ constexpr std::size_t DISC_NAME_LENGTH = 10;
 // files_from_path tells them.
 bool is_tape_or_snapshot(const QString& path)
 {
-    const std::string name = to_path(path);
-    const std::string extension = common::lower_extension(name);
-    return extension == "tap" || extension == "tzx" || snapshot::format_from_path(name).has_value();
+    const image::HostKind kind = image::host_kind_of_name(to_path(path));
+    return kind == image::HostKind::Tape || kind == image::HostKind::Snapshot;
 }
 
 bool is_basic_text(const QString& path)
 {
-    return common::lower_extension(to_path(path)) == "bas";
-}
-
-// An address typed in decimal, or in hex after "0x", "#" or "$"; nothing when it is none or above `limit`.
-std::optional<std::uint32_t> parse_address(QString text, std::uint32_t limit)
-{
-    text = text.trimmed();
-    int base = 10;
-    if (text.startsWith("0x", Qt::CaseInsensitive)) {
-        text = text.mid(2);
-        base = 16;
-    } else if (text.startsWith('#') || text.startsWith('$')) {
-        text = text.mid(1);
-        base = 16;
-    }
-    bool ok = false;
-    const qulonglong value = text.toULongLong(&ok, base);
-    if (!ok || value > limit)
-        return std::nullopt;
-    return static_cast<std::uint32_t>(value);
+    return image::host_kind_of_name(to_path(path)) == image::HostKind::BasicText;
 }
 
 // A name for the edited disc of a container: its image's name without the extensions of image kinds
@@ -115,7 +98,7 @@ bool ask_code_options(Requester& requester, const QString& name, std::int64_t le
                 answer);
             if (answer.isEmpty())
                 return false;
-            options.start = parse_address(answer, range->last);
+            options.start = common::parse_address(answer.toStdString(), range->last);
             if (options.start && *options.start >= range->first)
                 return true;
             requester.show_message("Start address", QString("%1 is not a start address from %2").arg(answer, span),
@@ -279,7 +262,10 @@ void MainWindow::add_files_to_image()
     }
     const QStringList paths = m_services.requester.ask_open_files(
         "Add files to " + from_path(common::file_part(m_listed.path)), listed_folder(),
-        "Tapes, snapshots and BASIC text|*.tap;*.tzx;*.z80;*.sna;*.bas|All Files|*");
+        "Tapes, snapshots and BASIC text|" +
+            from_path(image::host_pattern(
+                std::array{image::HostKind::Tape, image::HostKind::Snapshot, image::HostKind::BasicText})) +
+            "|All Files|*");
     if (!paths.isEmpty())
         add_host_files(paths, false);
 }

@@ -3,6 +3,7 @@
 
 #include "common/path_text.h"
 #include "files/make_disc.h"
+#include "image/host_kinds.h"
 #include "image/image_kinds.h"
 #include "image/open_container.h"
 #include "shell/save_target.h"
@@ -72,7 +73,7 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
             return true;
         auto opened = image::open_image(to_path(path));
         const auto* failure = std::get_if<image::OpenFailure>(&opened);
-        return failure == nullptr || !failure->not_an_image;
+        return failure == nullptr || !(failure->kind == common::ErrorKind::NotAnImage);
     };
     if (!files.isEmpty() && !m_listed.empty() && std::ranges::none_of(files, is_dropped_image)) {
         add_host_files(files, true);
@@ -92,8 +93,9 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
     // open_image knows which names and contents are images; an image that cannot be read is still listed, as a
     // click would list it, and says why there.
     auto opened = image::open_image(to_path(info.filePath()));
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened); failure && failure->not_an_image) {
-        show_status(info.fileName() + ": " + from_path(failure->reason));
+    if (const auto* failure = std::get_if<image::OpenFailure>(&opened);
+        failure && (failure->kind == common::ErrorKind::NotAnImage)) {
+        show_status(info.fileName() + ": " + from_path(failure->text));
         return;
     }
     select_and_list(info.filePath());
@@ -109,13 +111,13 @@ void MainWindow::open_path(const QString& path)
     if (info.exists()) {
         auto opened = image::open_image(to_path(info.absoluteFilePath()));
         const auto* failure = std::get_if<image::OpenFailure>(&opened);
-        if (failure == nullptr || !failure->not_an_image) {
+        if (failure == nullptr || !(failure->kind == common::ErrorKind::NotAnImage)) {
             select_and_list(info.absoluteFilePath());
             return;
         }
         // Its folder is shown, and why nothing is listed.
         m_browser->select_path(info.absolutePath());
-        show_status(info.fileName() + ": " + from_path(failure->reason));
+        show_status(info.fileName() + ": " + from_path(failure->text));
         return;
     }
     // ARCHIVE/NAME: the longest part of the path that is a file is the archive, the rest the name inside it.
@@ -144,8 +146,9 @@ void MainWindow::new_image_from_tapes()
 {
     m_status->clearMessage();
     const QString folder = from_path(m_settings.Currentdir);
-    const QStringList tapes =
-        m_services.requester.ask_open_files("Choose tapes", folder, "Tape Files|*.tap;*.tzx|All Files|*");
+    const QStringList tapes = m_services.requester.ask_open_files(
+        "Choose tapes", folder,
+        "Tape Files|" + from_path(image::host_pattern(std::array{image::HostKind::Tape})) + "|All Files|*");
     if (tapes.isEmpty())
         return;
     const QString target = ask_new_file(m_services.requester, "New image name",

@@ -3,7 +3,7 @@
 
 #include "common/atomic_file.h"
 #include "common/path_text.h"
-#include "files/file_export.h"
+#include "image/file_export.h"
 #include "inspect/screen.h"
 #include "session/row_commands.h"
 #include "shell/basic_window.h"
@@ -222,7 +222,7 @@ void MainWindow::convert_to_tap()
     // Files whose chain ended early went on the tape with zeros: the status says so, as kestrel-cli tap does.
     for (const tape::ShortFile& file : result.short_files)
         status +=
-            "; " + from_disc(file.name).trimmed() + ": " + QString::fromStdString(tape::shortfall_text(file.chain));
+            "; " + from_disc(file.name).trimmed() + ": " + QString::fromStdString(image::shortfall_text(file.chain));
     show_status(status);
 }
 
@@ -287,18 +287,18 @@ void MainWindow::export_row(const image::CatalogueRow& row)
     const QString target = ask_new_file(m_services.requester, "Export file", listed_folder() + name, "All Files|*");
     if (target.isEmpty())
         return;
-    const auto exported = files::export_file(listed_source(), row.slot);
+    const auto exported = image::export_file(listed_source(), row.slot);
     if (const auto* reason = std::get_if<std::string>(&exported)) {
         show_status(name + ": " + QString::fromStdString(*reason));
         return;
     }
-    const auto& file = std::get<files::ExportedFile>(exported);
+    const auto& file = std::get<image::ExportedFile>(exported);
     if (!write_new_file(target, file.bytes))
         return;
     QString status = QString("%1 exported to %2 (%3 bytes)")
                          .arg(name, target, grouped(static_cast<std::int64_t>(file.bytes.size())));
     if (!file.chain.complete())
-        status += "; " + QString::fromStdString(tape::shortfall_text(file.chain));
+        status += "; " + QString::fromStdString(image::shortfall_text(file.chain));
     show_status(status);
 }
 
@@ -317,8 +317,8 @@ void MainWindow::save_snapshot(const image::CatalogueRow& row)
         return;
     const auto format = snapshot::format_from_path(to_path(target));
     const auto read = snapshot::read_plusd_snapshot(listed_source(), row.slot);
-    if (const auto* error = std::get_if<snapshot::DecodeError>(&read)) {
-        show_status(name + ": " + QString::fromStdString(error->reason));
+    if (const auto* error = std::get_if<common::Error>(&read)) {
+        show_status(name + ": " + QString::fromStdString(error->text));
         return;
     }
     if (write_new_file(target, snapshot::encode_file(std::get<snapshot::Snapshot>(read), *format)))

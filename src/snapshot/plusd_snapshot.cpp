@@ -4,6 +4,7 @@
 #include "common/number_text.h"
 #include "image/chain.h"
 #include "image/directory.h"
+#include "image/sector_map.h"
 
 #include <algorithm>
 
@@ -45,24 +46,24 @@ std::size_t plusd_file_bytes(int type_code)
     return 0;
 }
 
-std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::uint8_t> entry,
-                                                          std::span<const std::uint8_t> file)
+common::Result<Snapshot> decode_plusd_snapshot(std::span<const std::uint8_t> entry, std::span<const std::uint8_t> file)
 {
     if (entry.size() < image::entry::SIZE)
-        return DecodeError{"the directory entry is " + std::to_string(entry.size()) + " bytes, not " +
-                           std::to_string(image::entry::SIZE)};
+        return common::Error{"the directory entry is " + std::to_string(entry.size()) + " bytes, not " +
+                             std::to_string(image::entry::SIZE)};
     const int type = entry[image::entry::STATUS] & image::TYPE_MASK;
     if (!is_plusd_snapshot_type(type))
-        return DecodeError{"type " + std::to_string(type) + " is no snapshot (48K snapshots are type 5, 128K type 9)"};
+        return common::Error{"type " + std::to_string(type) +
+                             " is no snapshot (48K snapshots are type 5, 128K type 9)"};
     const std::string name = model_name(type) + " snapshot";
     const std::size_t needed = plusd_file_bytes(type);
-    const std::size_t sectors = image::data_sector::sectors_for(needed);
+    const std::size_t sectors = image::sectors_for(needed);
     if (file.size() < needed)
-        return DecodeError{"the file holds " + std::to_string(file.size()) + " bytes, but a " + name + " needs " +
-                           std::to_string(needed)};
+        return common::Error{"the file holds " + std::to_string(file.size()) + " bytes, but a " + name + " needs " +
+                             std::to_string(needed)};
     if (file.size() > sectors * image::data_sector::DATA_BYTES)
-        return DecodeError{"the file runs to " + std::to_string(image::data_sector::sectors_for(file.size())) +
-                           " sectors, but a " + name + " fills " + std::to_string(sectors)};
+        return common::Error{"the file runs to " + std::to_string(image::sectors_for(file.size())) +
+                             " sectors, but a " + name + " fills " + std::to_string(sectors)};
 
     Snapshot snap;
     if (type == plusd::TYPE_48K) {
@@ -80,11 +81,11 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
     // near the top of memory they wrapped round into ROM, so neither can be recovered.
     const std::uint16_t sp = common::get_le16(entry, image::entry::SNAP_SP);
     if (sp < RAM_START)
-        return DecodeError{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
-                           " lies in ROM, so AF and the PC that the interface pushed there are lost"};
+        return common::Error{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
+                             " lies in ROM, so AF and the PC that the interface pushed there are lost"};
     if (sp > STACK_TOP_LIMIT)
-        return DecodeError{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
-                           " is at the top of memory, so AF and the PC that the interface pushed there are lost"};
+        return common::Error{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
+                             " is at the top of memory, so AF and the PC that the interface pushed there are lost"};
 
     Registers& r = snap.regs;
     r.iy = common::get_le16(entry, image::entry::SNAP_IY);
@@ -115,28 +116,28 @@ std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::u
     return snap;
 }
 
-std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot& snap, std::string_view name)
+common::Result<image::DiscFile> encode_plusd_snapshot(const Snapshot& snap, std::string_view name)
 {
     const Registers& r = snap.regs;
     const bool is_128k = snap.model == Model::Spectrum128K;
     // The interface reads the banks by paging each in at 0xC000; a machine with its paging locked keeps only one.
     if (is_128k && (snap.paging & paging::LOCKED) != 0)
-        return DecodeError{"the 128K's paging is locked (port 0x7FFD bit 5), so the interface could not page in the "
-                           "banks to save them"};
+        return common::Error{"the 128K's paging is locked (port 0x7FFD bit 5), so the interface could not page in the "
+                             "banks to save them"};
     // The pushed registers must land in RAM: SP from 0x4006 up, or 0x0000, which leaves them at the top of memory.
     const auto stored_sp = static_cast<std::uint16_t>(r.sp - plusd::STACK_BYTES);
     if (stored_sp < RAM_START || stored_sp > STACK_TOP_LIMIT)
-        return DecodeError{"the stack pointer " + common::hex(r.sp, common::WORD_DIGITS) +
-                           " is too low: the interface pushes six bytes below it, and they would land in ROM"};
+        return common::Error{"the stack pointer " + common::hex(r.sp, common::WORD_DIGITS) +
+                             " is too low: the interface pushes six bytes below it, and they would land in ROM"};
     // After the NMI the interface knows only IFF2 and restores both flip-flops from it.
     if (r.iff1 != r.iff2)
-        return DecodeError{"IFF1 and IFF2 differ, and the interface restores both from IFF2"};
+        return common::Error{"IFF1 and IFF2 differ, and the interface restores both from IFF2"};
     // The interface does not save the interrupt mode; it restores IM 1 when I is 0 or 63 and IM 2 otherwise.
     const int restored_mode = (r.i == I_AFTER_RESET || r.i == I_OF_THE_ROM) ? 1 : 2;
     if (r.interrupt_mode != restored_mode)
-        return DecodeError{"the machine is in IM " + std::to_string(r.interrupt_mode) +
-                           " with I = " + std::to_string(r.i) + ", but the interface would resume it in IM " +
-                           std::to_string(restored_mode)};
+        return common::Error{"the machine is in IM " + std::to_string(r.interrupt_mode) +
+                             " with I = " + std::to_string(r.i) + ", but the interface would resume it in IM " +
+                             std::to_string(restored_mode)};
 
     Snapshot copy = snap;
     // What the interface pushes below the program's SP: the PC, AF, then the flags of LD A,I (P/V holding IFF2)
@@ -176,13 +177,13 @@ std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot&
     return file;
 }
 
-std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot)
+common::Result<Snapshot> read_plusd_snapshot(image::SectorSource& disc, int slot)
 {
     const image::EntryBytes entry = image::read_entry_bytes(disc, slot);
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
-    const std::size_t sectors = image::data_sector::sectors_for(plusd_file_bytes(decoded.type_code()));
-    if (sectors == 0)
+    if (!is_plusd_snapshot_type(decoded.type_code()))
         return decode_plusd_snapshot(entry, {});
+    const std::size_t sectors = image::sectors_for(plusd_file_bytes(decoded.type_code()));
     std::vector<std::uint8_t> file;
     file.reserve((sectors + 1) * image::data_sector::DATA_BYTES);
     const image::ChainRules rules{static_cast<int>(sectors) + 1, true};

@@ -52,20 +52,19 @@ std::size_t plusd_file_bytes(int type_code);
 // the rest of that sector, but no more. Returns the snapshot, ready to resume (SP back where the program had it
 // before the interface pushed its registers), or why the entry and bytes make none: not a snapshot type, a file
 // shorter or longer than a snapshot, or a stack pointer whose pushed registers cannot be read.
-std::variant<Snapshot, DecodeError> decode_plusd_snapshot(std::span<const std::uint8_t> entry,
-                                                          std::span<const std::uint8_t> file);
+common::Result<Snapshot> decode_plusd_snapshot(std::span<const std::uint8_t> entry, std::span<const std::uint8_t> file);
 
 // Reads and decodes the snapshot in a directory slot (0-79) of a disc: the entry, and the file along its chain as
 // the links lead, whatever the entry's sector count says (counts are often wrong on real discs). The walk ends at
 // the chain's end or one sector past what a snapshot fills, so a longer chain shows as such without being read
 // further. Returns what decode_plusd_snapshot returns.
-std::variant<Snapshot, DecodeError> read_plusd_snapshot(image::SectorSource& disc, int slot);
+common::Result<Snapshot> read_plusd_snapshot(image::SectorSource& disc, int slot);
 
 // The +D snapshot file of a machine state, the reverse of decode_plusd_snapshot: the entry (type 5 or 9, `name`
 // as raw bytes cut to 10 and padded with spaces, the registers in bytes 220-241) and the file's bytes, with the
 // four registers the interface pushes written onto the program's stack below its SP, so that decoding the file
 // gives back the same state. Refused, with the reason, for a state the +D could not have saved (the pushed
 // registers would land in ROM, a 128K state the interface does not keep).
-std::variant<image::DiscFile, DecodeError> encode_plusd_snapshot(const Snapshot& snap, std::string_view name);
+common::Result<image::DiscFile> encode_plusd_snapshot(const Snapshot& snap, std::string_view name);
 
 } // namespace snapshot

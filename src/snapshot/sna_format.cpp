@@ -105,12 +105,12 @@ void get_header(std::span<const std::uint8_t> h, Snapshot& snap)
 
 } // namespace
 
-std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> bytes)
+common::Result<Snapshot> decode_sna(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() != sna::SIZE_48K && bytes.size() != sna::SIZE_128K && bytes.size() != sna::SIZE_128K_REPEATED)
-        return DecodeError{"a .sna file is " + std::to_string(sna::SIZE_48K) + " bytes (48K) or " +
-                           std::to_string(sna::SIZE_128K) + " or " + std::to_string(sna::SIZE_128K_REPEATED) +
-                           " (128K), not " + std::to_string(bytes.size())};
+        return common::Error{"a .sna file is " + std::to_string(sna::SIZE_48K) + " bytes (48K) or " +
+                             std::to_string(sna::SIZE_128K) + " or " + std::to_string(sna::SIZE_128K_REPEATED) +
+                             " (128K), not " + std::to_string(bytes.size())};
     Snapshot snap;
     get_header(bytes, snap);
     const auto ram = bytes.subspan(sna::HEADER_SIZE, RAM_BYTES_48K);
@@ -119,7 +119,7 @@ std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> byt
         snap.ram.assign(ram.begin(), ram.end());
         const std::uint16_t sp = snap.regs.sp;
         if (sp < RAM_START || sp == UINT16_MAX)
-            return DecodeError{"the stack pointer " + std::to_string(sp) + " does not point at the PC in RAM"};
+            return common::Error{"the stack pointer " + std::to_string(sp) + " does not point at the PC in RAM"};
         snap.regs.pc =
             static_cast<std::uint16_t>(peek(snap, sp) | (peek(snap, static_cast<std::uint16_t>(sp + 1)) << 8));
         snap.regs.sp = static_cast<std::uint16_t>(sp + PC_BYTES);
@@ -132,9 +132,9 @@ std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> byt
     const int paged = snap.paging & paging::BANK_MASK;
     const bool repeated = paged == BANK_AT_4000 || paged == BANK_AT_8000;
     if (repeated != (bytes.size() == sna::SIZE_128K_REPEATED))
-        return DecodeError{"a 128K .sna file with bank " + std::to_string(paged) + " paged in is " +
-                           std::to_string(repeated ? sna::SIZE_128K_REPEATED : sna::SIZE_128K) + " bytes, not " +
-                           std::to_string(bytes.size())};
+        return common::Error{"a 128K .sna file with bank " + std::to_string(paged) + " paged in is " +
+                             std::to_string(repeated ? sna::SIZE_128K_REPEATED : sna::SIZE_128K) + " bytes, not " +
+                             std::to_string(bytes.size())};
     snap.ram.assign(RAM_BYTES_128K, 0);
     const auto put_bank = [&](int n, std::span<const std::uint8_t> from) {
         std::copy(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(PAGE_BYTES),

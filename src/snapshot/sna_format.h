@@ -51,6 +51,6 @@ std::vector<std::uint8_t> encode_sna(const Snapshot& snap);
 
 // The snapshot a .sna file holds: 49,179 bytes for a 48K (the PC taken off the stack, SP raised past it, the two
 // bytes left in memory as the machine left them), 131,103 or 147,487 for a 128K. Any other size is refused.
-std::variant<Snapshot, DecodeError> decode_sna(std::span<const std::uint8_t> bytes);
+common::Result<Snapshot> decode_sna(std::span<const std::uint8_t> bytes);
 
 } // namespace snapshot

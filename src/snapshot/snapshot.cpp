@@ -59,7 +59,7 @@ std::vector<std::uint8_t> encode_file(const Snapshot& snap, FileFormat format)
     return format == FileFormat::Z80 ? encode_z80(snap) : encode_sna(snap);
 }
 
-std::variant<Snapshot, DecodeError> decode_file(std::span<const std::uint8_t> bytes, FileFormat format)
+common::Result<Snapshot> decode_file(std::span<const std::uint8_t> bytes, FileFormat format)
 {
     return format == FileFormat::Z80 ? decode_z80(bytes) : decode_sna(bytes);
 }

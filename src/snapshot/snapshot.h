@@ -4,6 +4,8 @@
 // the value last written to port 0x7FFD, which says which bank lies at 0xC000.
 #pragma once
 
+#include "common/error.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -71,12 +73,6 @@ struct Snapshot
     std::vector<std::uint8_t> ram;
 };
 
-// Why bytes make no snapshot (or a state no snapshot of the kind asked for), in words for the user.
-struct DecodeError
-{
-    std::string reason;
-};
-
 // The 16 KiB bank `n` (0-7) of a 128K snapshot.
 std::span<const std::uint8_t> bank(const Snapshot& snap, int n);
 
@@ -101,7 +97,7 @@ std::vector<std::uint8_t> encode_file(const Snapshot& snap, FileFormat format);
 
 // The snapshot an emulator file of that format holds, or why it holds none this program can use (a damaged file,
 // a machine other than the 48K and 128K Spectrum).
-std::variant<Snapshot, DecodeError> decode_file(std::span<const std::uint8_t> bytes, FileFormat format);
+common::Result<Snapshot> decode_file(std::span<const std::uint8_t> bytes, FileFormat format);
 
 // The byte at `address` (0x4000 or above) for writing, following the paging of a 128K.
 std::uint8_t& poke(Snapshot& snap, std::uint16_t address);

@@ -240,7 +240,7 @@ void get_registers(std::span<const std::uint8_t> h, Snapshot& snap)
     r.interrupt_mode = h[z80::MODE] & MODE_MASK;
 }
 
-std::variant<Snapshot, DecodeError> decode_v1(std::span<const std::uint8_t> bytes, Snapshot snap)
+common::Result<Snapshot> decode_v1(std::span<const std::uint8_t> bytes, Snapshot snap)
 {
     snap.model = Model::Spectrum48K;
     snap.ram.assign(RAM_BYTES_48K, 0);
@@ -248,47 +248,47 @@ std::variant<Snapshot, DecodeError> decode_v1(std::span<const std::uint8_t> byte
     const std::uint8_t flags = bytes[z80::FLAGS] == OLD_FLAGS ? 1 : bytes[z80::FLAGS];
     if ((flags & PACKED_V1) == 0) {
         if (data.size() != RAM_BYTES_48K)
-            return DecodeError{"an unpacked version 1 .z80 holds " + std::to_string(RAM_BYTES_48K) +
-                               " bytes of memory, this one " + std::to_string(data.size())};
+            return common::Error{"an unpacked version 1 .z80 holds " + std::to_string(RAM_BYTES_48K) +
+                                 " bytes of memory, this one " + std::to_string(data.size())};
         std::copy(data.begin(), data.end(), snap.ram.begin());
         return snap;
     }
     if (data.size() >= V1_END.size() && std::equal(V1_END.begin(), V1_END.end(), data.end() - V1_END.size()))
         data = data.first(data.size() - V1_END.size());
     if (!unpack(data, snap.ram))
-        return DecodeError{"the packed memory of the .z80 file does not unpack to 48 KiB"};
+        return common::Error{"the packed memory of the .z80 file does not unpack to 48 KiB"};
     return snap;
 }
 
 } // namespace
 
-std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> bytes)
+common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < z80::V1_SIZE)
-        return DecodeError{"a .z80 file has a header of at least " + std::to_string(z80::V1_SIZE) +
-                           " bytes, this one " + std::to_string(bytes.size())};
+        return common::Error{"a .z80 file has a header of at least " + std::to_string(z80::V1_SIZE) +
+                             " bytes, this one " + std::to_string(bytes.size())};
     Snapshot snap;
     get_registers(bytes, snap);
     if (snap.regs.pc != 0)
         return decode_v1(bytes, std::move(snap));
 
     if (bytes.size() < z80::V1_SIZE + 2)
-        return DecodeError{"the .z80 file ends inside its header"};
+        return common::Error{"the .z80 file ends inside its header"};
     const std::size_t extension = common::get_le16(bytes, z80::EXTENSION_LENGTH);
     if (extension != V2_EXTENSION && extension != z80::V3_EXTENSION && extension != V3_LONG_EXTENSION)
-        return DecodeError{"the .z80 header extension is " + std::to_string(extension) +
-                           " bytes; versions 2 and 3 have 23, 54 or 55"};
+        return common::Error{"the .z80 header extension is " + std::to_string(extension) +
+                             " bytes; versions 2 and 3 have 23, 54 or 55"};
     const std::size_t header = z80::V1_SIZE + 2 + extension;
     if (bytes.size() < header)
-        return DecodeError{"the .z80 file ends inside its header"};
+        return common::Error{"the .z80 file ends inside its header"};
     snap.regs.pc = common::get_le16(bytes, z80::PC);
     const bool version3 = extension != V2_EXTENSION;
     const std::uint8_t machine = bytes[z80::MACHINE];
     const bool variant = (bytes[HARDWARE_FLAGS] & VARIANT_BIT) != 0;
     const std::optional<Model> model = model_of(machine, version3, variant);
     if (!model)
-        return DecodeError{"the .z80 file is of " + machine_name(machine, version3, variant) +
-                           "; only 48K and 128K Spectrum snapshots can be used"};
+        return common::Error{"the .z80 file is of " + machine_name(machine, version3, variant) +
+                             "; only 48K and 128K Spectrum snapshots can be used"};
     snap.model = *model;
     const bool is_128k = snap.model == Model::Spectrum128K;
     snap.paging = is_128k ? (bytes[z80::PORT_7FFD] & paging::USED_BITS) : 0;
@@ -299,13 +299,13 @@ std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> byt
     std::size_t at = header;
     while (at < bytes.size()) {
         if (bytes.size() - at < z80::BLOCK_HEADER)
-            return DecodeError{"the .z80 file ends inside a page block's header"};
+            return common::Error{"the .z80 file ends inside a page block's header"};
         const std::uint16_t length = common::get_le16(bytes, at + z80::BLOCK_LENGTH);
         const std::uint8_t page = bytes[at + z80::BLOCK_PAGE];
         at += z80::BLOCK_HEADER;
         const std::size_t stored = length == z80::UNPACKED_BLOCK ? PAGE_BYTES : length;
         if (bytes.size() - at < stored)
-            return DecodeError{"page " + std::to_string(page) + " of the .z80 file runs past its end"};
+            return common::Error{"page " + std::to_string(page) + " of the .z80 file runs past its end"};
         int slot = -1;
         if (is_128k && page >= z80::FIRST_BANK_PAGE && page < z80::FIRST_BANK_PAGE + BANKS_128K)
             slot = page - z80::FIRST_BANK_PAGE;
@@ -325,7 +325,7 @@ std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> byt
         if (length == z80::UNPACKED_BLOCK)
             std::copy(data.begin(), data.end(), out.begin());
         else if (!unpack(data, out))
-            return DecodeError{"page " + std::to_string(page) + " of the .z80 file does not unpack to 16 KiB"};
+            return common::Error{"page " + std::to_string(page) + " of the .z80 file does not unpack to 16 KiB"};
         seen[static_cast<std::size_t>(slot)] = true;
         at += stored;
     }
@@ -335,8 +335,8 @@ std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> byt
     for (int n = 0; n < pages; ++n) {
         const auto slot = static_cast<std::size_t>(n);
         if (!seen[slot])
-            return DecodeError{"the .z80 file lacks its page " +
-                               std::to_string(is_128k ? z80::FIRST_BANK_PAGE + n : PAGES_OF_48K[slot])};
+            return common::Error{"the .z80 file lacks its page " +
+                                 std::to_string(is_128k ? z80::FIRST_BANK_PAGE + n : PAGES_OF_48K[slot])};
     }
     return snap;
 }

@@ -71,6 +71,6 @@ std::vector<std::uint8_t> encode_z80(const Snapshot& snap);
 // The snapshot a .z80 file of any version holds: version 1 (48K, packed or not), versions 2 and 3 of a 48K, 128K
 // or +2. Other machines (16K, SamRam, +2A, +3, Pentagon, Timex, ...) are refused by name; so is a file whose
 // blocks run short or past its end.
-std::variant<Snapshot, DecodeError> decode_z80(std::span<const std::uint8_t> bytes);
+common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes);
 
 } // namespace snapshot

@@ -38,24 +38,24 @@ ConversionResult convert_files(image::SectorSource& disc, std::span<const Select
     ConversionResult result;
     std::vector<std::uint8_t> blocks;
     for (const SelectedRow& row : rows) {
-        std::optional<Extracted> x = extract_file(disc, row.slot);
+        std::optional<image::Extracted> x = image::extract_file(disc, row.slot);
         if (!x) {
             result.lines.push_back(row.name + " not converted, error occured");
             ++result.failures;
             continue;
         }
-        const std::uint8_t type = x->header[header::TYPE];
-        if (type == TAPE_PROGRAM && rewrite_basic) {
+        const std::uint8_t type = x->header[image::tape_header::TYPE];
+        if (type == image::TAPE_PROGRAM && rewrite_basic) {
             const int changes = rewrite_basic_loader(x->data);
             result.lines.push_back(row.name + " syntax changes: " + std::to_string(changes));
-            const std::size_t program_length = common::get_le16(x->header, header::PARAM2);
+            const std::size_t program_length = common::get_le16(x->header, image::tape_header::PARAM2);
             auto left = find_disc_only_syntax(
                 std::span<const std::uint8_t>(x->data).first(std::min(program_length, x->data.size())));
             if (!left.empty())
                 result.disc_only_loaders.push_back({row.name, std::move(left)});
         }
         // Screens and code carry tape type 3 like any bytes; other values have no tape form and are skipped.
-        if (type <= TAPE_BYTES) {
+        if (type <= image::TAPE_BYTES) {
             blocks.clear();
             write_tap_blocks(blocks, x->header, x->data);
             tape.write(blocks);

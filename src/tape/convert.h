@@ -5,9 +5,9 @@
 #pragma once
 
 #include "common/atomic_file.h"
+#include "image/extract.h"
 #include "image/sector_source.h"
 #include "tape/basic_rewrite.h"
-#include "tape/extract.h"
 
 #include <span>
 #include <string>
@@ -27,7 +27,7 @@ struct ShortFile
 {
     std::string name; // as listed
     int slot = 0;
-    ChainReport chain;
+    image::ChainReport chain;
 };
 
 // A rewritten loader that still holds +D syntax: from tape it stops with a syntax error at these statements.

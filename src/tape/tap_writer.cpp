@@ -31,9 +31,10 @@ std::uint8_t xor_checksum(std::span<const std::uint8_t> bytes)
     return sum;
 }
 
-void write_tap_blocks(std::vector<std::uint8_t>& out, const TapeHeader& header, std::span<const std::uint8_t> data)
+void write_tap_blocks(std::vector<std::uint8_t>& out, const image::TapeHeader& header,
+                      std::span<const std::uint8_t> data)
 {
-    common::append_le16(out, static_cast<std::uint16_t>(TAPE_HEADER_SIZE + CHECKSUM_SIZE));
+    common::append_le16(out, static_cast<std::uint16_t>(image::TAPE_HEADER_SIZE + CHECKSUM_SIZE));
     out.insert(out.end(), header.begin(), header.end());
     out.push_back(xor_checksum(header));
 

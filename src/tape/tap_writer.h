@@ -3,7 +3,7 @@
 // Every converted file becomes a header block (flag 0x00, the 17-byte ZX header) and a data block (flag 0xFF).
 #pragma once
 
-#include "tape/extract.h"
+#include "image/extract.h"
 
 #include <cstdint>
 #include <span>
@@ -18,6 +18,7 @@ std::uint8_t xor_checksum(std::span<const std::uint8_t> bytes);
 
 // Appends the header block of `header` and the data block of `data` to `out`. The data block's length word
 // keeps only the low 16 bits of the data length + 2, so data of 65,534 or 65,535 bytes gets the word 0 or 1.
-void write_tap_blocks(std::vector<std::uint8_t>& out, const TapeHeader& header, std::span<const std::uint8_t> data);
+void write_tap_blocks(std::vector<std::uint8_t>& out, const image::TapeHeader& header,
+                      std::span<const std::uint8_t> data);
 
 } // namespace tape

@@ -3,10 +3,7 @@
 #include "common/bytes.h"
 #include "common/number_text.h"
 #include "image/disc_writer.h"
-#include "image/dsk_source.h"
-#include "image/gzip_reader.h"
-#include "image/sad_source.h"
-#include "image/zip_archive.h"
+#include "image/image_kinds.h"
 #include "tape/tap_writer.h"
 
 #include <algorithm>
@@ -22,7 +19,7 @@ constexpr std::size_t TZX_HEADER_SIZE = 10; // signature, major and minor versio
 constexpr std::size_t TAP_LENGTH_SIZE = 2;
 constexpr std::uint8_t HEADER_FLAG = 0x00;
 // A header block: flag, 17 header bytes, checksum.
-constexpr std::size_t HEADER_BLOCK_SIZE = TAPE_HEADER_SIZE + 1;
+constexpr std::size_t HEADER_BLOCK_SIZE = image::TAPE_HEADER_SIZE + 1;
 // A block needs its flag and its checksum byte.
 constexpr std::size_t MIN_BLOCK_SIZE = 2;
 constexpr char FIRST_SHOWN = ' ';
@@ -183,7 +180,7 @@ public:
 private:
     struct Pending
     {
-        TapeHeader header{};
+        image::TapeHeader header{};
         int number = 0;
         bool usable = true; // false: the header was bad, its data goes with it
     };
@@ -192,14 +189,14 @@ private:
     {
         drop_pending();
         Pending p;
-        std::copy_n(block.begin(), TAPE_HEADER_SIZE, p.header.begin());
+        std::copy_n(block.begin(), image::TAPE_HEADER_SIZE, p.header.begin());
         p.number = number;
-        const std::uint8_t type = p.header[header::TYPE];
+        const std::uint8_t type = p.header[image::tape_header::TYPE];
         if (!checksum_ok) {
             problem(SkipReason::HeaderChecksum, number,
                     [&] { return quoted(p.header) + "header with a bad checksum"; });
             p.usable = false;
-        } else if (type > TAPE_BYTES) {
+        } else if (type > image::TAPE_BYTES) {
             problem(SkipReason::UnknownType, number,
                     [&] { return quoted(p.header) + "header of unknown type " + std::to_string(type); });
             p.usable = false;
@@ -218,7 +215,7 @@ private:
         }
         const Pending p = *m_pending;
         m_pending.reset();
-        const std::size_t expected = common::get_le16(p.header, header::LENGTH);
+        const std::size_t expected = common::get_le16(p.header, image::tape_header::LENGTH);
         if (!p.usable) {
             problem(SkipReason::HeaderSkipped, number,
                     [&] { return quoted(p.header) + "data of a header skipped before"; });
@@ -237,7 +234,7 @@ private:
     // Keeps the file while the files so far fit one disc; from the first that does not, counts instead.
     void file(const Pending& p, std::span<const std::uint8_t> data)
     {
-        const auto sectors = static_cast<std::size_t>(image::sectors_for(image::FILE_HEADER_SIZE + data.size()));
+        const auto sectors = image::sectors_for(image::FILE_HEADER_SIZE + data.size());
         if (m_out.files_beyond == 0 && m_out.files.size() < static_cast<std::size_t>(image::DIRECTORY_SLOTS) &&
             m_sectors + sectors <= static_cast<std::size_t>(image::DATA_SECTORS)) {
             m_out.files.push_back({p.header, std::vector<std::uint8_t>(data.begin(), data.end()), p.number});
@@ -269,7 +266,7 @@ private:
     }
 
     // Built by appending: GCC 12 at -O3 gives a false -Wrestrict warning on "\"" + std::string.
-    static std::string quoted(const TapeHeader& header)
+    static std::string quoted(const image::TapeHeader& header)
     {
         return std::string(1, '"').append(shown_name(header)).append("\": ");
     }
@@ -387,14 +384,8 @@ std::optional<std::string> not_a_tape(std::span<const std::uint8_t> bytes)
     std::string looks;
     if (bytes.empty())
         looks = "empty";
-    else if (image::is_dsk(bytes))
-        looks = "a DSK image";
-    else if (image::is_sad(bytes))
-        looks = "a SAD image";
-    else if (image::is_gzip(bytes))
-        looks = "a gzip file";
-    else if (image::is_zip(bytes))
-        looks = "a zip archive";
+    else if (const image::ImageKind* kind = image::kind_signed_by(bytes))
+        looks = kind->signed_as;
     else if (bytes.size() == static_cast<std::size_t>(image::IMAGE_BYTES))
         looks = counted(bytes.size()) + " bytes, a disc image's size";
     else
@@ -419,11 +410,11 @@ TapeContents read_tape(std::span<const std::uint8_t> bytes)
     return out;
 }
 
-std::string shown_name(const TapeHeader& header)
+std::string shown_name(const image::TapeHeader& header)
 {
     std::string name;
-    for (std::size_t i = 0; i < header::NAME_LEN; ++i) {
-        const auto c = static_cast<char>(header[header::NAME + i]);
+    for (std::size_t i = 0; i < image::tape_header::NAME_LEN; ++i) {
+        const auto c = static_cast<char>(header[image::tape_header::NAME + i]);
         name += c >= FIRST_SHOWN && c <= LAST_SHOWN ? c : '?';
     }
     name.erase(name.find_last_not_of(' ') + 1);

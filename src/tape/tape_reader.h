@@ -12,7 +12,7 @@
 // reason).
 #pragma once
 
-#include "tape/extract.h"
+#include "image/extract.h"
 
 #include <array>
 #include <cstdint>
@@ -29,7 +29,7 @@ inline constexpr std::size_t MAX_LISTED_BLOCKS = 5;
 // A file as the tape holds it.
 struct TapeFile
 {
-    TapeHeader header{};            // the header block's flag byte and 17-byte ZX header
+    image::TapeHeader header{};     // the header block's flag byte and 17-byte ZX header
     std::vector<std::uint8_t> data; // the data block without its flag and checksum bytes
     int header_block = 0;           // number of the header block, counted from 0 as tzxlist does
 };
@@ -85,7 +85,7 @@ TapeContents read_tape(std::span<const std::uint8_t> bytes);
 
 // The ten name bytes of a header as shown in messages: blanks at the end dropped, bytes outside printable ASCII
 // shown as '?'.
-std::string shown_name(const TapeHeader& header);
+std::string shown_name(const image::TapeHeader& header);
 
 // A count with a comma between thousands: "371,000".
 std::string counted(std::size_t n);

@@ -47,7 +47,7 @@ std::variant<DiscCopy, std::string> copy_image_file(const std::string& path)
 {
     auto opened = image::open_one_image(path);
     if (const auto* failure = std::get_if<image::OpenFailure>(&opened))
-        return failure->reason;
+        return failure->text;
     image::OpenImage& source = std::get<image::OpenImage>(opened);
     if (!source.scannable)
         return image::size_reason(source.raw_size);

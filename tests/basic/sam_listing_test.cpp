@@ -3,7 +3,7 @@
 #include "basic/sam_listing.h"
 
 #include "basic/sam_tokens.h"
-#include "files/file_export.h"
+#include "image/file_export.h"
 #include "support/image_builder.h"
 
 #include <gtest/gtest.h>
@@ -104,9 +104,9 @@ TEST(SamListing, RealProgramsListWithoutDamage)
     for (const Case& c : {Case{dir / "sam" / "sam_basic_auto.mgt", {"   10 PRINT \"Hello world!\""}},
                           Case{dir / "sam-sequential.img", {"   10 PRINT \"Hello World!\"", "   20 STOP"}}}) {
         const auto disc = testing_support::open_source(c.image);
-        auto exported = files::export_file(*disc, 0);
-        ASSERT_TRUE(std::holds_alternative<files::ExportedFile>(exported)) << c.image;
-        const Bytes& data = std::get<files::ExportedFile>(exported).bytes;
+        auto exported = image::export_file(*disc, 0);
+        ASSERT_TRUE(std::holds_alternative<image::ExportedFile>(exported)) << c.image;
+        const Bytes& data = std::get<image::ExportedFile>(exported).bytes;
         const basic::Listing listing = basic::list_sam_program(data, data.size());
         EXPECT_FALSE(listing.damage) << c.image << ": " << listing.lines.back();
         EXPECT_EQ(listing.lines, c.lines) << c.image;

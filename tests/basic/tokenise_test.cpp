@@ -7,9 +7,9 @@
 #include "basic/sam_listing.h"
 #include "basic/slot_listing.h"
 #include "common/bytes.h"
-#include "files/file_export.h"
+#include "image/extract.h"
+#include "image/file_export.h"
 #include "support/image_builder.h"
-#include "tape/extract.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,11 @@ using testing_support::operator+;
 Bytes program_bytes(image::SectorSource& disc, int slot, bool sam)
 {
     if (!sam) {
-        const auto file = tape::extract_file(disc, slot);
-        return Bytes(file->data.begin(), file->data.begin() + common::get_le16(file->header, tape::header::PARAM2));
+        const auto file = image::extract_file(disc, slot);
+        return Bytes(file->data.begin(),
+                     file->data.begin() + common::get_le16(file->header, image::tape_header::PARAM2));
     }
-    const Bytes data = std::get<files::ExportedFile>(files::export_file(disc, slot)).bytes;
+    const Bytes data = std::get<image::ExportedFile>(image::export_file(disc, slot)).bytes;
     std::size_t at = 0;
     while (at < data.size() && data[at] != basic::SAM_PROGRAM_END)
         at += basic::LINE_HEADER + common::get_le16(data, at + 2);

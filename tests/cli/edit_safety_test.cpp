@@ -159,12 +159,12 @@ TEST(EditSafety, RefusalsNameTheirCauseAndLeaveTheImageAlone)
     // A tape of 17 files of 48,000 bytes: 16 fill 1,520 sectors, the 17th needs 95 more; the disc has 1,557 free.
     Bytes big_tape;
     for (int n = 0; n < 17; ++n) {
-        tape::TapeHeader header{};
-        header[tape::header::TYPE] = 3;
+        image::TapeHeader header{};
+        header[image::tape_header::TYPE] = 3;
         const std::string name = "big" + std::to_string(n) + "       ";
-        std::copy_n(name.begin(), 10, header.begin() + tape::header::NAME);
-        header[tape::header::LENGTH] = 48000 % 256;
-        header[tape::header::LENGTH + 1] = 48000 / 256;
+        std::copy_n(name.begin(), 10, header.begin() + image::tape_header::NAME);
+        header[image::tape_header::LENGTH] = 48000 % 256;
+        header[image::tape_header::LENGTH + 1] = 48000 / 256;
         tape::write_tap_blocks(big_tape, header, Bytes(48000, static_cast<std::uint8_t>(n)));
     }
     testing_support::write_file(dir / "big.tap", big_tape);

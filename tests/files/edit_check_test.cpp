@@ -25,11 +25,10 @@ DiscValue two_files()
     DiscValue disc{b.bytes(), image::Layout::Interleaved};
     // The builder leaves the sector maps empty; an edit's check wants them to name each file's chain.
     for (int slot = 0; slot < 2; ++slot) {
-        files::disc::SectorSet own;
+        image::SectorMap own;
         image::EntryBytes bytes = entry_of(disc, slot);
         files::disc::add_sectors_of(disc, bytes, own);
-        for (std::size_t i = 0; i < own.size(); ++i)
-            bytes[e::SECTOR_MAP + i / 8] |= static_cast<std::uint8_t>(own[i] ? 1U << (i % 8) : 0U);
+        own.put_into(bytes);
         put_entry(disc, slot, bytes);
     }
     return disc;

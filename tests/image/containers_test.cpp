@@ -32,7 +32,7 @@ fs::path container(const std::string& name)
 template <class... T> std::string failure_of(const std::variant<T...>& result)
 {
     const auto* failure = std::get_if<OpenFailure>(&result);
-    return failure != nullptr ? failure->reason : "(opened)";
+    return failure != nullptr ? failure->text : "(opened)";
 }
 
 std::unique_ptr<image::MemoryDisc> decoded(std::variant<std::unique_ptr<image::MemoryDisc>, OpenFailure> result)
@@ -301,7 +301,7 @@ TEST(ZipReader, HostileAndDamagedArchivesAreRefused)
     auto entry_problem = [](Bytes bytes) {
         auto archive = image::open_zip(std::move(bytes));
         if (auto* failure = std::get_if<OpenFailure>(&archive))
-            return "open: " + failure->reason;
+            return "open: " + failure->text;
         auto& opened = std::get<image::ZipArchive>(archive);
         if (opened.images().size() != 1)
             return std::string("images: ") + std::to_string(opened.images().size());

@@ -1,7 +1,7 @@
 #include "image/directory.h"
 
-#include "files/file_export.h"
 #include "image/file_bytes.h"
+#include "image/file_export.h"
 #include "inspect/scan.h"
 #include "support/image_builder.h"
 
@@ -242,7 +242,7 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
 
     const auto missing = image::open_image((dir / "missing.mgt").string());
     ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(missing));
-    EXPECT_EQ(std::get<image::OpenFailure>(missing).reason, common::error_text(ENOENT));
+    EXPECT_EQ(std::get<image::OpenFailure>(missing).text, common::error_text(ENOENT));
 }
 
 TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
@@ -266,9 +266,9 @@ TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].length, 676);
     EXPECT_EQ(rows[1].length, 6930);
-    const auto exported = files::export_file(*disc, 0);
-    ASSERT_TRUE(std::holds_alternative<files::ExportedFile>(exported));
-    EXPECT_EQ(std::get<files::ExportedFile>(exported).bytes, program);
+    const auto exported = image::export_file(*disc, 0);
+    ASSERT_TRUE(std::holds_alternative<image::ExportedFile>(exported));
+    EXPECT_EQ(std::get<image::ExportedFile>(exported).bytes, program);
     EXPECT_EQ(inspect::scan_image(*disc, path.string()).problems, 0);
 }
 

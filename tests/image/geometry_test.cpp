@@ -1,10 +1,10 @@
 #include "image/geometry.h"
 
 #include "image/directory.h"
+#include "image/extract.h"
 #include "image/file_bytes.h"
 #include "inspect/scan.h"
 #include "support/image_builder.h"
-#include "tape/extract.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +129,7 @@ TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
     for (const auto& [name, reason] : cases) {
         const auto opened = image::open_image((dir / name).string());
         ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(opened)) << name;
-        EXPECT_EQ(std::get<image::OpenFailure>(opened).reason, reason) << name;
+        EXPECT_EQ(std::get<image::OpenFailure>(opened).text, reason) << name;
     }
 }
 
@@ -223,7 +223,7 @@ TEST(ReadSector, FileCutShortWhileOpenKeepsItsDirectoryAndReadsTheRestAsUnreadab
             EXPECT_EQ(source.read_sector(chain.back().track_byte, chain.back().number - 1, sector),
                       image::SectorStatus::Unreadable);
             EXPECT_TRUE(std::all_of(sector.begin(), sector.end(), [](std::uint8_t x) { return x == 0; }));
-            const auto second = tape::extract_file(source, 1);
+            const auto second = image::extract_file(source, 1);
             ASSERT_TRUE(second.has_value());
             EXPECT_TRUE(std::all_of(second->data.begin(), second->data.end(), [](std::uint8_t x) { return x == 0; }));
             const auto scan = inspect::scan_image(source, path.string());

@@ -33,7 +33,7 @@ TEST(ImageKinds, EachRowOpensAFileOfItsKind)
             auto opened = image::open_image((dir / name).string());
             const auto* image = std::get_if<image::OpenImage>(&opened);
             ASSERT_NE(image, nullptr) << (std::holds_alternative<image::OpenFailure>(opened)
-                                              ? std::get<image::OpenFailure>(opened).reason
+                                              ? std::get<image::OpenFailure>(opened).text
                                               : "a choice");
             EXPECT_TRUE(image->scannable);
             if (kind.form == image::ImageForm::Raw) {

@@ -4,8 +4,8 @@
 // mode with random contents and line changes, and the real screens, must decode identically under both.
 #include "inspect/sam_screen.h"
 
-#include "files/file_export.h"
 #include "image/directory.h"
+#include "image/file_export.h"
 #include "support/image_builder.h"
 
 #include <gtest/gtest.h>
@@ -147,9 +147,9 @@ TEST(SamScreen, RealScreensDecodeAsTheReferenceDecoder)
           Case{"sam_screen_flash.mgt", 0, 6953, 0x000000}}) {
         const auto disc = testing_support::open_source(testing_support::real_images_dir() / "sam" / c.image);
         EXPECT_EQ(image::read_entry_bytes(*disc, 0)[inspect::SAM_SCREEN_MODE_BYTE], c.mode) << c.image;
-        auto exported = files::export_file(*disc, 0);
-        ASSERT_TRUE(std::holds_alternative<files::ExportedFile>(exported)) << c.image;
-        const Bytes& data = std::get<files::ExportedFile>(exported).bytes;
+        auto exported = image::export_file(*disc, 0);
+        ASSERT_TRUE(std::holds_alternative<image::ExportedFile>(exported)) << c.image;
+        const Bytes& data = std::get<image::ExportedFile>(exported).bytes;
         EXPECT_EQ(data.size(), c.length) << c.image;
         expect_same_as_reference(data, c.mode, c.image);
         EXPECT_EQ(std::get<inspect::SamPicture>(inspect::decode_sam_screen(data, c.mode)).pixels[0], c.first_pixel);

@@ -1,7 +1,7 @@
 // The use cases over the real discs: every command a row offers works on a sound file and the ones it does not
 // offer are refused; a BASIC listing's line numbers are those its lines show; an edit undone gives back the exact
 // bytes of the image and done again the edited ones, and a file changed meanwhile is never written.
-#include "files/file_export.h"
+#include "image/file_export.h"
 #include "image/image_kinds.h"
 #include "session/edit_history.h"
 #include "session/row_commands.h"
@@ -53,7 +53,7 @@ TEST(Session, EveryRowOffersTheCommandsThatWorkOnIt)
                 std::holds_alternative<session::BasicListing>(session::basic_listing(listed, row, false));
             EXPECT_TRUE(!offered.basic || basic || !sound(listed, row.slot)) << where;
             const bool exported =
-                std::holds_alternative<files::ExportedFile>(files::export_file(*listed.image.source, row.slot));
+                std::holds_alternative<image::ExportedFile>(image::export_file(*listed.image.source, row.slot));
             EXPECT_TRUE(!offered.export_file || exported || !sound(listed, row.slot)) << where;
             const bool snapshot = std::holds_alternative<snapshot::Snapshot>(
                 snapshot::read_plusd_snapshot(*listed.image.source, row.slot));

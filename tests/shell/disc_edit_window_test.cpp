@@ -46,12 +46,12 @@ void write_tape(const QString& path, const QStringList& names)
 {
     std::vector<std::uint8_t> tape;
     for (const QString& name : names) {
-        tape::TapeHeader header{};
-        header[tape::header::TYPE] = 3;
+        image::TapeHeader header{};
+        header[image::tape_header::TYPE] = 3;
         const QByteArray padded = name.toLatin1().leftJustified(10, ' ');
-        std::copy(padded.begin(), padded.end(), header.begin() + tape::header::NAME);
-        header[tape::header::LENGTH] = 200;
-        header[tape::header::PARAM1 + 1] = 0x80;
+        std::copy(padded.begin(), padded.end(), header.begin() + image::tape_header::NAME);
+        header[image::tape_header::LENGTH] = 200;
+        header[image::tape_header::PARAM1 + 1] = 0x80;
         tape::write_tap_blocks(tape, header, Bytes(200, static_cast<std::uint8_t>(name.size())));
     }
     testing_support::write_file(path.toStdString(), tape);

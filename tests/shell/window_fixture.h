@@ -2,10 +2,10 @@
 #pragma once
 
 #include "fakes.h"
+#include "image/extract.h"
 #include "inspect/screen.h"
 #include "shell/main_window.h"
 #include "support/image_builder.h"
-#include "tape/extract.h"
 
 #include <QApplication>
 #include <QDir>

@@ -16,7 +16,7 @@ namespace {
 std::string error_of(std::span<const std::uint8_t> entry, std::span<const std::uint8_t> stream)
 {
     const auto result = snapshot::decode_plusd_snapshot(entry, stream);
-    return std::holds_alternative<snapshot::DecodeError>(result) ? std::get<snapshot::DecodeError>(result).reason : "";
+    return std::holds_alternative<common::Error>(result) ? std::get<common::Error>(result).text : "";
 }
 
 testing_support::PlusdSnapshotFile with_sp(std::uint16_t sp)

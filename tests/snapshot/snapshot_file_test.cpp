@@ -31,9 +31,9 @@ std::vector<std::uint8_t> plusd_file_of(image::SectorSource& disc, const image::
     return file;
 }
 
-std::string refusal(const std::variant<image::DiscFile, snapshot::DecodeError>& result)
+std::string refusal(const common::Result<image::DiscFile>& result)
 {
-    return std::holds_alternative<snapshot::DecodeError>(result) ? std::get<snapshot::DecodeError>(result).reason : "";
+    return std::holds_alternative<common::Error>(result) ? std::get<common::Error>(result).text : "";
 }
 
 } // namespace
@@ -64,8 +64,7 @@ TEST(SnapshotFile, RealPlusdSnapshotsComeBackByteForByteThroughZ80AndSnaAndSnapc
             SCOPED_TRACE(std::string(name) + " file " + std::to_string(n));
             const auto format = files[n].first == "z80" ? snapshot::FileFormat::Z80 : snapshot::FileFormat::Sna;
             const auto decoded = snapshot::decode_file(files[n].second, format);
-            ASSERT_TRUE(std::holds_alternative<snapshot::Snapshot>(decoded))
-                << std::get<snapshot::DecodeError>(decoded).reason;
+            ASSERT_TRUE(std::holds_alternative<snapshot::Snapshot>(decoded)) << std::get<common::Error>(decoded).text;
             const auto again = snapshot::encode_plusd_snapshot(std::get<snapshot::Snapshot>(decoded), "Snap A");
             ASSERT_EQ(refusal(again), "");
             const image::DiscFile& made = std::get<image::DiscFile>(again);
@@ -117,8 +116,7 @@ TEST(SnapshotFile, StatesAndFilesTheInterfaceCouldNotHaveMadeAreRefusedWithTheRe
     std::vector<std::uint8_t> z80 = snapshot::encode_file(ok, snapshot::FileFormat::Z80);
     auto decode_error = [](std::span<const std::uint8_t> bytes, snapshot::FileFormat format) {
         const auto result = snapshot::decode_file(bytes, format);
-        return std::holds_alternative<snapshot::DecodeError>(result) ? std::get<snapshot::DecodeError>(result).reason
-                                                                     : "";
+        return std::holds_alternative<common::Error>(result) ? std::get<common::Error>(result).text : "";
     };
     EXPECT_EQ(decode_error(z80, snapshot::FileFormat::Z80), "");
     std::vector<std::uint8_t> plus3 = z80;

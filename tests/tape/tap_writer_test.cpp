@@ -8,14 +8,14 @@
 
 namespace {
 
-tape::TapeHeader code_header(std::uint8_t name_byte, std::uint16_t length)
+image::TapeHeader code_header(std::uint8_t name_byte, std::uint16_t length)
 {
-    tape::TapeHeader h{};
-    h[tape::header::TYPE] = tape::TAPE_BYTES;
-    std::fill_n(h.begin() + tape::header::NAME, tape::header::NAME_LEN, name_byte);
-    common::put_le16(h, tape::header::LENGTH, length);
-    common::put_le16(h, tape::header::PARAM1, 0x4000);
-    common::put_le16(h, tape::header::PARAM2, 0x8000);
+    image::TapeHeader h{};
+    h[image::tape_header::TYPE] = image::TAPE_BYTES;
+    std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, name_byte);
+    common::put_le16(h, image::tape_header::LENGTH, length);
+    common::put_le16(h, image::tape_header::PARAM1, 0x4000);
+    common::put_le16(h, image::tape_header::PARAM2, 0x8000);
     return h;
 }
 
@@ -24,7 +24,7 @@ tape::TapeHeader code_header(std::uint8_t name_byte, std::uint16_t length)
 TEST(XorChecksum, EmptyIsZeroAndTenBlanksCancelOut)
 {
     EXPECT_EQ(tape::xor_checksum({}), 0x00);
-    const tape::TapeHeader header = code_header(' ', 6912);
+    const image::TapeHeader header = code_header(' ', 6912);
     EXPECT_EQ(tape::xor_checksum(header), 0xD8);
 }
 

@@ -27,10 +27,10 @@ Bytes block(std::uint8_t flag, const Bytes& contents, bool broken = false)
 
 Bytes header(std::uint8_t type, const std::string& name, std::uint16_t length, bool broken = false)
 {
-    Bytes h(tape::TAPE_HEADER_SIZE - 1, ' ');
+    Bytes h(image::TAPE_HEADER_SIZE - 1, ' ');
     h[0] = type;
     std::copy(name.begin(), name.end(), h.begin() + 1);
-    common::put_le16(h, tape::header::LENGTH - 1, length);
+    common::put_le16(h, image::tape_header::LENGTH - 1, length);
     return block(0x00, h, broken);
 }
 
@@ -94,7 +94,7 @@ TEST(TapeReader, FilesAndSkippedBlocksByNumberAndName)
         std::vector<std::string> names;
         for (const tape::TapeFile& f : read.files) {
             names.push_back(tape::shown_name(f.header));
-            EXPECT_EQ(f.data.size(), common::get_le16(f.header, tape::header::LENGTH));
+            EXPECT_EQ(f.data.size(), common::get_le16(f.header, image::tape_header::LENGTH));
         }
         EXPECT_EQ(names, c.names) << c.problems.size();
         EXPECT_EQ(read.problems, c.problems);

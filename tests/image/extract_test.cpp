@@ -1,4 +1,4 @@
-#include "tape/extract.h"
+#include "image/extract.h"
 
 #include "common/bytes.h"
 #include "image/directory.h"
@@ -37,14 +37,14 @@ std::span<const std::uint8_t> first(const std::vector<std::uint8_t>& buffer, std
 struct Fixture
 {
     TempDir dir;
-    tape::Extracted got; // the latest extraction's result; empty when nothing was extracted
+    image::Extracted got; // the latest extraction's result; empty when nothing was extracted
 
     // The length of the extracted data; -1 when nothing was extracted.
     std::int32_t extract(const ImageBuilder& b, int slot, const std::string& name = "d.mgt")
     {
         const auto path = b.write(dir / name);
-        auto x = tape::extract_file(*testing_support::open_source(path), slot);
-        got = x ? std::move(*x) : tape::Extracted{};
+        auto x = image::extract_file(*testing_support::open_source(path), slot);
+        got = x ? std::move(*x) : image::Extracted{};
         return x ? static_cast<std::int32_t>(got.data.size()) : -1;
     }
 };
@@ -83,11 +83,11 @@ TEST(ExtractFile, TapeHeaderFollowsTheTapeType)
     b.add_zx_file(0, 1, "loader", pattern(300), 0, 10, 200);
     b.add_zx_file(1, 0x84, "ABCDEFGHIJ", pattern(6912), 16384); // hidden bit does not matter
     ASSERT_EQ(f.extract(b, 0), 300);
-    const tape::TapeHeader program = {0x00, 0, 'l', 'o', 'a', 'd', 'e', 'r', ' ', ' ', ' ', ' ', 44, 1, 10, 0, 200, 0};
+    const image::TapeHeader program = {0x00, 0, 'l', 'o', 'a', 'd', 'e', 'r', ' ', ' ', ' ', ' ', 44, 1, 10, 0, 200, 0};
     EXPECT_EQ(f.got.header, program);
     ASSERT_EQ(f.extract(b, 1), 6912);
-    const tape::TapeHeader code = {0x00, 3,   'A', 'B',  'C',  'D',  'E',  'F',  'G',
-                                   'H',  'I', 'J', 0x00, 0x1B, 0x00, 0x40, 0x00, 0x80};
+    const image::TapeHeader code = {0x00, 3,   'A', 'B',  'C',  'D',  'E',  'F',  'G',
+                                    'H',  'I', 'J', 0x00, 0x1B, 0x00, 0x40, 0x00, 0x80};
     EXPECT_EQ(f.got.header, code);
 }
 
@@ -102,7 +102,7 @@ TEST(ExtractFile, NameCutAtZeroLeavesNothingOfThePreviousName)
     ASSERT_EQ(f.extract(b, 0), 10);
     ASSERT_EQ(f.extract(b, 1), 10);
     const std::vector<std::uint8_t> expected = {'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.got.header.begin() + tape::header::NAME));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.got.header.begin() + image::tape_header::NAME));
 }
 
 TEST(ExtractFile, TypesWithoutTapeFormYieldNothing)
@@ -140,7 +140,7 @@ TEST(ExtractFile, WalkEndsOnTheSectorCountNotTheLength)
     EXPECT_EQ(f.got.data[1011], chain[2].track_byte);
     EXPECT_EQ(f.got.data[1012], chain[2].number);
     EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.got.data).subspan(1013, 2000 - 1013)));
-    EXPECT_EQ(tape::shortfall_text(f.got.chain), "its 2 sectors hold less than its length; 989 bytes are zeros");
+    EXPECT_EQ(image::shortfall_text(f.got.chain), "its 2 sectors hold less than its length; 989 bytes are zeros");
 }
 
 TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
@@ -162,7 +162,7 @@ TEST(ExtractFile, BytesTheChainDidNotDeliverAreZero)
     EXPECT_EQ(f.got.data[1012], 3);
     EXPECT_TRUE(all_zero(std::span<const std::uint8_t>(f.got.data).subspan(1013, 3000 - 1013)));
     // The link bytes left in the data are none of the file's bytes: 2 * 510 - 9 were delivered.
-    EXPECT_EQ(tape::shortfall_text(f.got.chain), "the chain ends after 2 of 6 sectors; 1,989 bytes are zeros");
+    EXPECT_EQ(image::shortfall_text(f.got.chain), "the chain ends after 2 of 6 sectors; 1,989 bytes are zeros");
 
     for (int slot : {2, 3}) {
         ASSERT_EQ(f.extract(b, 0), 5000);

@@ -18,7 +18,7 @@
 #include <span>
 #include <vector>
 
-namespace files {
+namespace image {
 
 inline constexpr std::size_t MAX_UNPACKED_BYTES = 1024 * 1024; // more than any SAM file: a longer result is damage
 
@@ -28,4 +28,4 @@ std::optional<std::vector<std::uint8_t>> unpack_by_bytes(std::span<const std::ui
 // A screen of `screen_mode` (1-4) packed by nibbles unpacked; nullopt when it is damaged.
 std::optional<std::vector<std::uint8_t>> unpack_by_nibbles(std::span<const std::uint8_t> packed, int screen_mode);
 
-} // namespace files
+} // namespace image

@@ -5,8 +5,8 @@
 // packed is unpacked.
 #pragma once
 
+#include "image/extract.h"
 #include "image/sector_source.h"
-#include "tape/extract.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-namespace files {
+namespace image {
 
 // Whether files of a directory type code can be exported: the ZX types with a tape form and the SAM types.
 bool is_exportable(int type_code);
@@ -23,7 +23,7 @@ bool is_exportable(int type_code);
 struct ExportedFile
 {
     std::vector<std::uint8_t> bytes;
-    tape::ChainReport chain;
+    image::ChainReport chain;
     // A file MasterBASIC saved packed comes out unpacked: the length of its data as stored, and whether the data
     // could not be unpacked (it is then given as stored).
     std::optional<std::size_t> packed_length;
@@ -34,4 +34,4 @@ struct ExportedFile
 // snapshot, a subdirectory, an unnamed type).
 std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, int slot);
 
-} // namespace files
+} // namespace image

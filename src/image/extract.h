@@ -14,14 +14,14 @@
 #include <string>
 #include <vector>
 
-namespace tape {
+namespace image {
 
 // A chain walk reads at most this many sectors, however large the sector count of a damaged entry.
 inline constexpr int MAX_CHAIN_SECTORS = 1960;
 inline constexpr std::size_t TAPE_HEADER_SIZE = 18; // flag byte + 17-byte ZX tape header
 
 // Offsets within the tape header record.
-namespace header {
+namespace tape_header {
 inline constexpr std::size_t FLAG = 0;
 inline constexpr std::size_t TYPE = 1;
 inline constexpr std::size_t NAME = 2;
@@ -29,13 +29,7 @@ inline constexpr std::size_t NAME_LEN = 10;
 inline constexpr std::size_t LENGTH = 12;
 inline constexpr std::size_t PARAM1 = 14;
 inline constexpr std::size_t PARAM2 = 16;
-} // namespace header
-
-// Tape types in the header record.
-using image::TAPE_BYTES;
-using image::TAPE_CHARACTER_ARRAY;
-using image::TAPE_NUMBER_ARRAY;
-using image::TAPE_PROGRAM;
+} // namespace tape_header
 
 using TapeHeader = std::array<std::uint8_t, TAPE_HEADER_SIZE>;
 
@@ -76,4 +70,4 @@ std::vector<std::uint8_t> read_chain_stream(image::SectorSource& disc, const ima
 // without a tape form, or length 0. Bytes the chain does not deliver (it ends early) are zero.
 std::optional<Extracted> extract_file(image::SectorSource& disc, int slot);
 
-} // namespace tape
+} // namespace image

@@ -1,4 +1,4 @@
-#include "tape/extract.h"
+#include "image/extract.h"
 
 #include "common/bytes.h"
 #include "common/number_text.h"
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cassert>
 
-namespace tape {
+namespace image {
 namespace {
 
 constexpr std::uint16_t ARRAY_AND_BYTES_PARAM2 = 0x8000;
@@ -24,27 +24,27 @@ void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header)
 {
     namespace e = image::entry;
     assert(entry.size() >= e::SIZE);
-    header[header::FLAG] = 0x00;
-    header[header::TYPE] = entry[e::TAPE_TYPE] & image::TYPE_MASK;
+    header[tape_header::FLAG] = 0x00;
+    header[tape_header::TYPE] = entry[e::TAPE_TYPE] & image::TYPE_MASK;
     // The name stops before a zero byte; nothing of an earlier file's name may remain behind it.
     const auto name = entry.subspan(e::NAME, e::NAME_LEN);
     const auto name_end = std::find(name.begin(), name.end(), std::uint8_t{0});
-    const auto out = std::copy(name.begin(), name_end, header.begin() + header::NAME);
-    std::fill(out, header.begin() + header::NAME + header::NAME_LEN, std::uint8_t{0});
+    const auto out = std::copy(name.begin(), name_end, header.begin() + tape_header::NAME);
+    std::fill(out, header.begin() + tape_header::NAME + tape_header::NAME_LEN, std::uint8_t{0});
 
-    const std::uint8_t type = header[header::TYPE];
+    const std::uint8_t type = header[tape_header::TYPE];
     if (type > TAPE_BYTES)
         return;
-    common::put_le16(header, header::LENGTH, common::get_le16(entry, e::ZX_LENGTH));
+    common::put_le16(header, tape_header::LENGTH, common::get_le16(entry, e::ZX_LENGTH));
     if (type == TAPE_PROGRAM) {
-        common::put_le16(header, header::PARAM1, common::get_le16(entry, e::ZX_AUTOSTART));
-        common::put_le16(header, header::PARAM2, common::get_le16(entry, e::ZX_PROGRAM_LENGTH));
+        common::put_le16(header, tape_header::PARAM1, common::get_le16(entry, e::ZX_AUTOSTART));
+        common::put_le16(header, tape_header::PARAM2, common::get_le16(entry, e::ZX_PROGRAM_LENGTH));
     } else {
         const bool array = type == TAPE_NUMBER_ARRAY || type == TAPE_CHARACTER_ARRAY;
-        common::put_le16(header, header::PARAM1,
+        common::put_le16(header, tape_header::PARAM1,
                          array ? static_cast<std::uint16_t>(entry[ARRAY_NAME] << NAME_SHIFT)
                                : common::get_le16(entry, e::ZX_START));
-        common::put_le16(header, header::PARAM2, ARRAY_AND_BYTES_PARAM2);
+        common::put_le16(header, tape_header::PARAM2, ARRAY_AND_BYTES_PARAM2);
     }
 }
 
@@ -94,4 +94,4 @@ std::optional<Extracted> extract_file(image::SectorSource& disc, int slot)
     return x;
 }
 
-} // namespace tape
+} // namespace image

@@ -1,11 +1,11 @@
-#include "files/masterbasic_unpack.h"
+#include "image/masterbasic_unpack.h"
 
 #include "common/bytes.h"
 
 #include <algorithm>
 #include <array>
 
-namespace files {
+namespace image {
 namespace {
 
 namespace block {
@@ -169,4 +169,4 @@ std::optional<std::vector<std::uint8_t>> unpack_by_nibbles(std::span<const std::
     return out;
 }
 
-} // namespace files
+} // namespace image

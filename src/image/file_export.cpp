@@ -1,13 +1,13 @@
-#include "files/file_export.h"
+#include "image/file_export.h"
 
-#include "files/masterbasic_unpack.h"
 #include "image/chain.h"
 #include "image/directory.h"
-#include "tape/extract.h"
+#include "image/extract.h"
+#include "image/masterbasic_unpack.h"
 
 #include <algorithm>
 
-namespace files {
+namespace image {
 bool is_exportable(int type_code)
 {
     return image::has_tape_form(type_code) || image::file_type(type_code).sam;
@@ -26,7 +26,7 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
         return type + " files cannot be exported (only ZX files with a tape form and SAM files can)";
     }
     if (image::has_tape_form(code)) {
-        std::optional<tape::Extracted> x = tape::extract_file(disc, slot);
+        std::optional<image::Extracted> x = image::extract_file(disc, slot);
         if (!x)
             return ExportedFile{};
         return ExportedFile{std::move(x->data), x->chain, std::nullopt, false};
@@ -35,7 +35,7 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
     const auto length = static_cast<std::size_t>(image::catalogue_row(entry, slot).length);
     ExportedFile file;
     file.bytes =
-        tape::read_chain_stream(disc, entry, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, file.chain);
+        image::read_chain_stream(disc, entry, image::FILE_HEADER_SIZE + length, image::FILE_HEADER_SIZE, file.chain);
     file.bytes.erase(file.bytes.begin(), file.bytes.begin() + image::FILE_HEADER_SIZE);
     if (entry.sam.packed) {
         file.packed_length = file.bytes.size();
@@ -56,4 +56,4 @@ std::variant<ExportedFile, std::string> export_file(image::SectorSource& disc, i
     return file;
 }
 
-} // namespace files
+} // namespace image
