@@ -148,103 +148,117 @@ std::string damage_mark(const Damage& damage)
     return "** damage at byte " + std::to_string(damage.offset) + ": " + damage.reason;
 }
 
-std::string line_text(std::span<const std::uint8_t> text)
+// A ZX line as it is listed, byte by byte.
+struct ZxLine
 {
     std::string out;
-    out.reserve(text.size() * 2);
     // A line starts as if a character had been printed, so its first keyword takes its leading blank.
     bool blank_allowed = true;
     bool in_string = false;
     bool in_rem = false;
     std::uint8_t last = 0; // the last byte listed as text (0 after a keyword), as the tokeniser sees it
-    NumberSpotter numbers(Machine::Zx);
+    NumberSpotter numbers{Machine::Zx};
     std::vector<std::size_t> word_starts;
     // Where text would join the name of RND or PI just written ("PIx" reads as a name): a letter or '$', or a
     // keyword without a leading blank, written there is written as its byte instead; so is such a keyword after a
     // character of a name ("xRND").
     std::size_t joins_at = std::string::npos;
+};
+
+// A keyword token listed: its name with the blanks it takes, or its byte where its name would run into a name.
+// Returns whether a keyword after it may take its leading blank.
+bool list_keyword(ZxLine& line, std::uint8_t b, bool joins)
+{
+    const std::string_view name = KEYWORDS[b - FIRST_KEYWORD_128K];
+    const bool leading = line.blank_allowed && has_leading_blank(b, name);
+    if (!leading && is_letter(name.front()) && !line.in_string && !line.in_rem &&
+        (joins || continues_name(line.last))) {
+        line.out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
+        line.numbers.parameter(b);
+        line.last = b;
+        return true;
+    }
+    if (leading)
+        line.out += ' ';
+    line.out += name;
+    const bool trailing = has_trailing_blank(b, name);
+    if (trailing)
+        line.out += ' ';
+    else if (is_letter(name.back()))
+        line.joins_at = line.out.size();
+    line.in_rem = line.in_rem || (b == REM && !line.in_string); // a REM token inside a string starts no REM
+    // Inside a string a keyword reads back as the letters of its name, which start no disc statement.
+    if (line.in_string)
+        line.numbers.parameter(static_cast<std::uint8_t>(name.back()));
+    else
+        line.numbers.keyword(b);
+    line.last = 0;
+    return !trailing;
+}
+
+std::string line_text(std::span<const std::uint8_t> text)
+{
+    ZxLine line;
+    line.out.reserve(text.size() * 2);
     const std::vector<EditorBytes> editor = editor_bytes(text, Machine::Zx);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
-        const bool joins = out.size() == joins_at && !in_string && !in_rem;
+        const bool joins = line.out.size() == line.joins_at && !line.in_string && !line.in_rem;
         if (b == NUMBER_MARK) {
-            // The bytes the editor puts after a DEF FN parameter are left out as it writes them.
-            const std::string mark = numbers.mark(text, i, !in_string && !in_rem);
+            // The bytes the editor puts after a DEF FN parameter are left line.out as it writes them.
+            const std::string mark = line.numbers.mark(text, i, !line.in_string && !line.in_rem);
             if (!editor_default(editor, text, i))
-                out += mark;
+                line.out += mark;
             i += std::min(HIDDEN_NUMBER, text.size() - i - 1);
             continue;
         }
         if (b >= FIRST_CONTROL && b <= TAB_CONTROL) {
-            const std::size_t taken = append_control(out, b, text.subspan(i + 1));
+            const std::size_t taken = append_control(line.out, b, text.subspan(i + 1));
             for (std::size_t k = 0; k <= taken; ++k)
-                numbers.parameter(text[i + k]);
+                line.numbers.parameter(text[i + k]);
             i += taken;
-            last = text[i];
-            blank_allowed = true;
+            line.last = text[i];
+            line.blank_allowed = true;
             continue;
         }
         if (b < FIRST_PRINTABLE) {
-            out += "\\{";
-            out += common::hex(b, common::BYTE_DIGITS);
-            out += '}';
-            numbers.character(text, i, false);
-            last = b;
-            blank_allowed = true;
+            line.out += "\\{";
+            line.out += common::hex(b, common::BYTE_DIGITS);
+            line.out += '}';
+            line.numbers.character(text, i, false);
+            line.last = b;
+            line.blank_allowed = true;
             continue;
         }
         bool next_blank_allowed = true;
-        if (b >= FIRST_KEYWORD_128K && !(b < FIRST_KEYWORD && in_string)) {
-            const std::string_view name = KEYWORDS[b - FIRST_KEYWORD_128K];
-            const bool leading = blank_allowed && has_leading_blank(b, name);
-            if (!leading && is_letter(name.front()) && !in_string && !in_rem && (joins || continues_name(last))) {
-                out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
-                numbers.parameter(b);
-                last = b;
-                blank_allowed = true;
-                continue;
-            }
-            if (leading)
-                out += ' ';
-            out += name;
-            const bool trailing = has_trailing_blank(b, name);
-            if (trailing)
-                out += ' ';
-            else if (is_letter(name.back()))
-                joins_at = out.size();
-            next_blank_allowed = !trailing;
-            in_rem = in_rem || (b == REM && !in_string); // a REM token inside a string starts no REM
-            // Inside a string a keyword reads back as the letters of its name, which start no disc statement.
-            if (in_string)
-                numbers.parameter(static_cast<std::uint8_t>(name.back()));
-            else
-                numbers.keyword(b);
-            last = 0;
+        if (b >= FIRST_KEYWORD_128K && !(b < FIRST_KEYWORD && line.in_string)) {
+            next_blank_allowed = list_keyword(line, b, joins);
         } else {
             // A line whose text starts with a digit has that digit escaped, so that it does not read as part of
             // the line number (and starts no number's text).
             const bool first_digit = i == 0 && std::isdigit(b) != 0;
-            if (numbers.character(text, i, !in_string && !in_rem && !first_digit) || first_digit ||
+            if (line.numbers.character(text, i, !line.in_string && !line.in_rem && !first_digit) || first_digit ||
                 (joins && (is_letter(static_cast<char>(b)) || b == '$'))) {
-                out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
+                line.out += "\\{" + common::hex(b, common::BYTE_DIGITS) + "}";
             } else {
                 // A keyword may start here for the tokeniser when neither the byte nor the text before continues
                 // a name ("PIR" reads as letters after PI).
-                if (is_letter(static_cast<char>(b)) && !in_string && !in_rem && !continues_name(last) &&
-                    !(last == 0 && !out.empty() && continues_name(static_cast<std::uint8_t>(out.back()))))
-                    word_starts.push_back(out.size());
-                append_character(out, b, in_string);
+                if (is_letter(static_cast<char>(b)) && !line.in_string && !line.in_rem && !continues_name(line.last) &&
+                    !(line.last == 0 && !line.out.empty() &&
+                      continues_name(static_cast<std::uint8_t>(line.out.back()))))
+                    line.word_starts.push_back(line.out.size());
+                append_character(line.out, b, line.in_string);
             }
             // Quotes inside a REM do not open strings.
-            if (b == QUOTE && !in_rem)
-                in_string = !in_string;
+            if (b == QUOTE && !line.in_rem)
+                line.in_string = !line.in_string;
             next_blank_allowed = b != BLANK;
-            last = b;
+            line.last = b;
         }
-        blank_allowed = next_blank_allowed;
+        line.blank_allowed = next_blank_allowed;
     }
-    escape_keyword_lookalikes(out, word_starts, Machine::Zx);
-    return out;
+    escape_keyword_lookalikes(line.out, line.word_starts, Machine::Zx);
+    return line.out;
 }
 
 Listing list_program(std::span<const std::uint8_t> data, std::size_t program_length, const Dialect& dialect)
