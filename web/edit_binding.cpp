@@ -27,8 +27,9 @@ std::variant<files::DiscValue, std::string> listed_value()
 }
 
 // Runs `edit` on the listed disc: the edited disc is left for output(), and the answer holds the lines that say
-// what was done, the changed slots and the extension the edited disc is saved with; or why nothing was done.
-template <class Edit> std::string edit_listed(Edit edit)
+// what was done, the changed slots, the extension the edited disc is saved with and `notes` (what the files added
+// left out); or why nothing was done.
+template <class Edit> std::string edit_listed(Edit edit, const std::vector<std::string>& notes = {})
 {
     last_output.clear();
     auto before = listed_value();
@@ -44,19 +45,10 @@ template <class Edit> std::string edit_listed(Edit edit)
     Json json;
     json.open().flag("ok", true).list("lines", done.lines).list("changed", slots);
     json.field("extension", done.disc.layout == image::Layout::Sequential ? ".img" : ".mgt");
+    if (!notes.empty())
+        json.list("notes", notes);
     last_output = std::move(done.disc.bytes);
     return json.close().text();
-}
-
-std::vector<int> slot_list(const std::string& slots)
-{
-    std::vector<int> list;
-    for (std::size_t at = 0; at < slots.size();) {
-        const std::size_t end = std::min(slots.find(',', at), slots.size());
-        list.push_back(std::stoi(slots.substr(at, end - at)));
-        at = end + 1;
-    }
-    return list;
 }
 
 files::FlagChange flag_change(int change)
@@ -84,9 +76,8 @@ std::string add_files(const std::string& paths, bool sam, int start)
     std::vector<files::NewFile> found;
     files::Overflow overflow;
     std::vector<std::string> notes;
-    for (std::size_t at = 0; at < paths.size();) {
-        const std::size_t end = std::min(paths.find('\n', at), paths.size());
-        auto made = files::files_from_path(paths.substr(at, end - at), options);
+    for (const std::string& path : split(paths, '\n')) {
+        auto made = files::files_from_path(path, options);
         if (const auto* why = std::get_if<std::string>(&made))
             return status_only(*why, false);
         auto& files_of_path = std::get<files::FilesToAdd>(made);
@@ -95,22 +86,14 @@ std::string add_files(const std::string& paths, bool sam, int start)
             found.push_back(std::move(file));
         overflow.files += files_of_path.overflow.files;
         overflow.sectors += files_of_path.overflow.sectors;
-        at = end + 1;
     }
-    std::string answer =
-        edit_listed([&](const files::DiscValue& disc) { return files::add_files(disc, found, overflow); });
-    if (notes.empty() || answer.back() != '}')
-        return answer;
     // What was skipped in the tapes goes with the answer, as kestrel-cli reports it beside the edit.
-    Json json;
-    json.open().list("notes", notes);
-    answer.pop_back();
-    return answer + "," + json.text().substr(1) + "}";
+    return edit_listed([&](const files::DiscValue& disc) { return files::add_files(disc, found, overflow); }, notes);
 }
 
 std::string remove_files(const std::string& slots, bool force)
 {
-    const std::vector<int> list = slot_list(slots);
+    const std::vector<int> list = slot_numbers(slots);
     return edit_listed([&](const files::DiscValue& disc) { return files::remove_files(disc, list, false, force); });
 }
 

@@ -13,17 +13,6 @@
 namespace web {
 namespace {
 
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find(separator, at), text.size());
-        parts.push_back(text.substr(at, end - at));
-        at = end + 1;
-    }
-    return parts;
-}
-
 // The files of the images at `paths` (one a line) that `pattern` and the types in `types` (comma-separated) find:
 // each hit as kestrel-cli find prints it (image, slot, name, type, length), and the images that could not be read,
 // with the reason; or why the pattern or a type is refused, in kestrel-cli's words.

@@ -110,12 +110,8 @@ std::string make_tape(const std::string& slots, bool rewrite, const std::string&
     last_output.clear();
     if (listed.empty())
         return status_only("No image is listed", false);
-    std::set<int> wanted;
-    for (std::size_t at = 0; at < slots.size();) {
-        const std::size_t end = std::min(slots.find(',', at), slots.size());
-        wanted.insert(std::stoi(slots.substr(at, end - at)));
-        at = end + 1;
-    }
+    const std::vector<int> numbers = slot_numbers(slots);
+    const std::set<int> wanted(numbers.begin(), numbers.end());
     const tape::ConversionResult result = session::make_tape(listed, wanted, rewrite, tape_path).result;
     std::vector<std::string> messages;
     for (const tape::ShortFile& file : result.short_files)
@@ -223,11 +219,8 @@ std::string make_disc(const std::string& tape_paths, const std::string& disc_nam
     if (layout == image::Layout::None)
         return status_only(disc_name + ": not a disc image name", false);
     std::vector<files::LoadedTape> tapes;
-    for (std::size_t at = 0; at < tape_paths.size();) {
-        const std::size_t end = std::min(tape_paths.find('\n', at), tape_paths.size());
-        tapes.push_back(files::load_tape_file(tape_paths.substr(at, end - at)));
-        at = end + 1;
-    }
+    for (const std::string& path : split(tape_paths, '\n'))
+        tapes.push_back(files::load_tape_file(path));
     Json json;
     json.open().list("lines", files::tape_lines(tapes));
     auto made = files::make_disc(tapes, layout, std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "session/row_commands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace web {
@@ -33,6 +34,25 @@ std::string status_only(const std::string& status, bool ok)
     Json json;
     json.open().flag("ok", ok).field("status", status).close();
     return json.text();
+}
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(separator, at), text.size());
+        parts.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return parts;
+}
+
+std::vector<int> slot_numbers(const std::string& slots)
+{
+    std::vector<int> numbers;
+    for (const std::string& slot : split(slots, ','))
+        numbers.push_back(std::stoi(slot));
+    return numbers;
 }
 
 const image::CatalogueRow* row_of(int slot)

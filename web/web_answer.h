@@ -108,6 +108,11 @@ private:
 // {"ok": ok, "status": status}
 std::string status_only(const std::string& status, bool ok);
 
+// The parts of a list the page passes as one text: "3,7,12" split at ',' or paths split at '\n'; none for "".
+std::vector<std::string> split(const std::string& text, char separator);
+// The slot numbers of a list such as "3,7,12".
+std::vector<int> slot_numbers(const std::string& slots);
+
 // The row of the listed image in `slot`; null when none is listed or the slot is not used.
 const image::CatalogueRow* row_of(int slot);
 

@@ -62,6 +62,30 @@ function call(name, ...args) {
   return JSON.parse(kestrel[name](...args));
 }
 
+// A call on files named as the user's are, in the folder the module reads them from; the module's working folder
+// is the disc folder again whatever the call does, so that later images are found.
+function callIn(folder, name, ...args) {
+  kestrel.FS.chdir(folder);
+  try {
+    return call(name, ...args);
+  } finally {
+    kestrel.FS.chdir(DISC_FOLDER);
+  }
+}
+
+// Fills `list` with a button for each name, which calls `choose` with it.
+function fillButtons(list, names, choose) {
+  list.replaceChildren(...names.map((name) => {
+    const item = document.createElement('li');
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = hostShown(name);
+    button.addEventListener('click', () => choose(name));
+    item.append(button);
+    return item;
+  }));
+}
+
 // A name for a downloaded file made from a disc name: what the file systems of Windows and macOS refuse is
 // replaced by '_'.
 function fileName(discName, extension) {
@@ -145,22 +169,14 @@ async function openMany(files) {
   }
   $('collection-title').textContent = collection.length + (collection.length === 1 ? ' image' : ' images') + ' of ' +
     files.length + (files.length === 1 ? ' file' : ' files');
-  $('collection-list').replaceChildren(...collection.map((name) => {
-    const item = document.createElement('li');
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.textContent = name;
-    button.addEventListener('click', () => openCollected(name));
-    item.append(button);
-    return item;
-  }));
+  fillButtons($('collection-list'), collection, openCollected);
   $('collection').hidden = false;
   refuse(collection.length > 0 ? collection.length + ' images: choose one, or find files across them.'
     : 'None of the ' + files.length + ' files is a disc image.');
   if (collection.length > 0) findFiles();
 }
 
-// An image of the list opened in the catalogue, as if opened alone.
+// An image of the list, or of an archive of several, opened in the catalogue as if opened alone.
 function openCollected(name) {
   history = [];
   future = [];
@@ -212,23 +228,9 @@ function refuse(text, messages = []) {
 
 // An archive of several images: a button for each, which lists ARCHIVE/NAME.
 function offerChoice(archive, names) {
-  const list = $('image-choices');
-  list.replaceChildren(...names.map((name) => {
-    const item = document.createElement('li');
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.textContent = hostShown(name);
-    button.addEventListener('click', () => {
-      history = [];
-      future = [];
-      shownState = {name: archive + '/' + name, bytes: null};
-      listImage(archive + '/' + name);
-    });
-    item.append(button);
-    return item;
-  }));
+  fillButtons($('image-choices'), names, (name) => openCollected(archive + '/' + name));
   $('choose-image').hidden = false;
-  list.querySelector('button').focus();
+  $('image-choices').querySelector('button').focus();
 }
 
 // Lists the image at `name` in the page's disc folder (an archive's image as ARCHIVE/NAME).
@@ -581,17 +583,8 @@ async function addFiles(files) {
     kestrel.FS.writeFile(ADD_FOLDER + '/' + file.name, new Uint8Array(await file.arrayBuffer()));
     hostNames.add(file.name);
   }
-  // The files are named as the user's are, in the folder the module reads them from, which is left again
-  // whatever the call answers.
-  let answer;
-  kestrel.FS.chdir(ADD_FOLDER);
-  try {
-    answer = call('addFiles', files.map((file) => file.name).join('\n'), $('add-sam').checked,
-      start === '' ? -1 : Number(start));
-  } finally {
-    kestrel.FS.chdir(DISC_FOLDER);
-  }
-  edited(answer);
+  edited(callIn(ADD_FOLDER, 'addFiles', files.map((file) => file.name).join('\n'), $('add-sam').checked,
+    start === '' ? -1 : Number(start)));
 }
 
 function undo() {
@@ -658,15 +651,7 @@ function makeDisc() {
   let discName = $('disc-name').value.trim() || 'new.mgt';
   if (!/\.[^./\\]+$/.test(discName)) discName += '.mgt';
   hostNames.add(discName);
-  // The tapes are named as the user's files are, in the folder the module reads them from; it is left again
-  // whatever the call answers, so that later images are found.
-  let answer;
-  kestrel.FS.chdir(TAPE_FOLDER);
-  try {
-    answer = call('makeDisc', paths.join('\n'), discName);
-  } finally {
-    kestrel.FS.chdir(DISC_FOLDER);
-  }
+  const answer = callIn(TAPE_FOLDER, 'makeDisc', paths.join('\n'), discName);
   const made = $('made');
   made.hidden = false;
   made.textContent = [...(answer.lines || []), ...(answer.placed || [])].map(hostShown).join('\n');
