@@ -12,18 +12,43 @@ Palette zx_palette()
     return palette;
 }
 
+namespace {
+
+// Writes the 8 pixels of a cell, leftmost first (bit 7 of `bits`): ink where a bit is set, paper where not.
+template <typename Out> Out draw_cell(const Palette& palette, std::size_t attribute, std::size_t bits, Out out)
+{
+    constexpr std::size_t LEFTMOST_BIT = 0x80;
+    const std::size_t bright = (attribute & BRIGHT_BIT) ? BRIGHT_COLOURS : 0;
+    const Pixel ink = palette[(attribute & INK_MASK) + bright];
+    const Pixel paper = palette[((attribute >> PAPER_SHIFT) & INK_MASK) + bright];
+    for (std::size_t k = 0; k < CELL_PIXELS; ++k)
+        *out++ = (bits & (LEFTMOST_BIT >> k)) ? ink : paper;
+    return out;
+}
+
+// Walks the screen's cells row by row, top to bottom: `draw(attribute, bitmap byte, out)` writes a cell's pixels
+// and returns where the next cell's go.
+template <typename Draw> void draw_screen(std::span<const std::uint8_t> screen, std::span<Pixel> pixels, Draw draw)
+{
+    assert(screen.size() >= SCREEN_BYTES && pixels.size() >= SCREEN_PIXELS);
+    for (int row = 0; row < SCREEN_HEIGHT; ++row) {
+        const auto bitmap = screen.subspan(bitmap_row_offset(row), ROW_BYTES);
+        const auto attributes =
+            screen.subspan(ATTRIBUTES_OFFSET + static_cast<std::size_t>(row) / CELL_PIXELS * ROW_BYTES, ROW_BYTES);
+        Pixel* out = pixels.data() + static_cast<std::size_t>(row) * SCREEN_WIDTH;
+        for (std::size_t column = 0; column < ROW_BYTES; ++column)
+            out = draw(attributes[column], bitmap[column], out);
+    }
+}
+
+} // namespace
+
 PixelTable::PixelTable(const Palette& palette) : m_pixels(ENTRIES * CELL_PIXELS)
 {
-    constexpr std::uint8_t LEFTMOST_BIT = 0x80;
+    auto out = m_pixels.begin();
     for (std::size_t attribute = 0; attribute < BYTE_VALUES; ++attribute) {
-        const std::size_t bright = (attribute & BRIGHT_BIT) ? BRIGHT_COLOURS : 0;
-        const Pixel ink = palette[(attribute & INK_MASK) + bright];
-        const Pixel paper = palette[((attribute >> PAPER_SHIFT) & INK_MASK) + bright];
-        for (std::size_t bitmap = 0; bitmap < BYTE_VALUES; ++bitmap) {
-            const std::size_t at = (attribute * BYTE_VALUES + bitmap) * CELL_PIXELS;
-            for (std::size_t k = 0; k < CELL_PIXELS; ++k)
-                m_pixels[at + k] = (bitmap & (LEFTMOST_BIT >> k)) ? ink : paper;
-        }
+        for (std::size_t bitmap = 0; bitmap < BYTE_VALUES; ++bitmap)
+            out = draw_cell(palette, attribute, bitmap, out);
     }
 }
 
@@ -34,38 +59,17 @@ PixelTable build_pixel_table()
 
 void decode_screen(const PixelTable& table, std::span<const std::uint8_t> screen, std::span<Pixel> pixels)
 {
-    assert(screen.size() >= SCREEN_BYTES && pixels.size() >= SCREEN_PIXELS);
-    for (int row = 0; row < SCREEN_HEIGHT; ++row) {
-        const auto bitmap = screen.subspan(bitmap_row_offset(row), ROW_BYTES);
-        const auto attributes =
-            screen.subspan(ATTRIBUTES_OFFSET + static_cast<std::size_t>(row) / CELL_PIXELS * ROW_BYTES, ROW_BYTES);
-        Pixel* out = pixels.data() + static_cast<std::size_t>(row) * SCREEN_WIDTH;
-        for (std::size_t column = 0; column < ROW_BYTES; ++column) {
-            const auto cell = table.entry(attributes[column], bitmap[column]);
-            out = std::copy(cell.begin(), cell.end(), out);
-        }
-    }
+    draw_screen(screen, pixels, [&table](std::uint8_t attribute, std::uint8_t bitmap, Pixel* out) {
+        const auto cell = table.entry(attribute, bitmap);
+        return std::copy(cell.begin(), cell.end(), out);
+    });
 }
 
 void decode_screen(const Palette& palette, std::span<const std::uint8_t> screen, std::span<Pixel> pixels)
 {
-    assert(screen.size() >= SCREEN_BYTES && pixels.size() >= SCREEN_PIXELS);
-    constexpr unsigned LEFTMOST_BIT = 0x80;
-    for (int row = 0; row < SCREEN_HEIGHT; ++row) {
-        const auto bitmap = screen.subspan(bitmap_row_offset(row), ROW_BYTES);
-        const auto attributes =
-            screen.subspan(ATTRIBUTES_OFFSET + static_cast<std::size_t>(row) / CELL_PIXELS * ROW_BYTES, ROW_BYTES);
-        Pixel* out = pixels.data() + static_cast<std::size_t>(row) * SCREEN_WIDTH;
-        for (std::size_t column = 0; column < ROW_BYTES; ++column) {
-            const std::uint8_t attribute = attributes[column];
-            const std::size_t bright = (attribute & BRIGHT_BIT) ? BRIGHT_COLOURS : 0;
-            const Pixel ink = palette[(attribute & INK_MASK) + bright];
-            const Pixel paper = palette[((attribute >> PAPER_SHIFT) & INK_MASK) + bright];
-            const unsigned bits = bitmap[column];
-            for (std::size_t k = 0; k < CELL_PIXELS; ++k)
-                *out++ = (bits & (LEFTMOST_BIT >> k)) ? ink : paper;
-        }
-    }
+    draw_screen(screen, pixels, [&palette](std::uint8_t attribute, std::uint8_t bitmap, Pixel* out) {
+        return draw_cell(palette, attribute, bitmap, out);
+    });
 }
 
 } // namespace inspect

@@ -53,18 +53,16 @@ constexpr Pixel swap_red_blue(std::uint32_t colour)
 // The ZX palette converted to 0x00RRGGBB.
 Palette zx_palette();
 
-// Offset in the bitmap of the 32 bytes shown as display row `row` (0-191).
+// Offset in the bitmap of the 32 bytes shown as display row `row` (0-191). A row number is made of a third (0-2), a
+// character row (0-7) and a pixel line (0-7); display memory orders them third, pixel line, character row.
 constexpr std::size_t bitmap_row_offset(int row)
 {
-    constexpr unsigned THIRD_BITS = 0xC0;
-    constexpr unsigned PIXEL_LINE_BITS = 0x07;
-    constexpr unsigned CHARACTER_ROW_BITS = 0x38;
-    constexpr int PIXEL_LINE_SHIFT = 8;
-    constexpr int THIRD_SHIFT = 5;
-    constexpr int CHARACTER_ROW_SHIFT = 2;
-    const auto r = static_cast<unsigned>(row);
-    return ((r & THIRD_BITS) << THIRD_SHIFT) + ((r & PIXEL_LINE_BITS) << PIXEL_LINE_SHIFT) +
-           ((r & CHARACTER_ROW_BITS) << CHARACTER_ROW_SHIFT);
+    constexpr std::size_t ROWS_PER_THIRD = CELL_PIXELS * CELL_PIXELS;
+    const auto r = static_cast<std::size_t>(row);
+    const std::size_t third = r / ROWS_PER_THIRD;
+    const std::size_t character_row = r / CELL_PIXELS % CELL_PIXELS;
+    const std::size_t pixel_line = r % CELL_PIXELS;
+    return ((third * CELL_PIXELS + pixel_line) * CELL_PIXELS + character_row) * ROW_BYTES;
 }
 
 // The 8 pixels, leftmost first, of every (attribute, bitmap byte) pair: 65,536 entries, 2,097,152 bytes.
