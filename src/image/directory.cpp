@@ -46,30 +46,38 @@ EntryBytes read_entry_bytes(SectorSource& disc, int slot)
     return bytes;
 }
 
-std::string_view dos_key(DosKind dos)
+namespace {
+
+// The DOS's key in machine-read output, and its name in the listing ("" for the +D's own).
+struct DosWords
+{
+    std::string_view key;
+    std::string_view name;
+};
+
+DosWords dos_words(DosKind dos)
 {
     switch (dos) {
     case DosKind::MasterDos:
-        return "masterdos";
+        return {"masterdos", "MasterDOS"};
     case DosKind::Bdos:
-        return "bdos";
+        return {"bdos", "BDOS"};
     case DosKind::Standard:
         break;
     }
-    return "standard";
+    return {"standard", ""};
+}
+
+} // namespace
+
+std::string_view dos_key(DosKind dos)
+{
+    return dos_words(dos).key;
 }
 
 std::string_view dos_name(DosKind dos)
 {
-    switch (dos) {
-    case DosKind::MasterDos:
-        return "MasterDOS";
-    case DosKind::Bdos:
-        return "BDOS";
-    case DosKind::Standard:
-        break;
-    }
-    return "";
+    return dos_words(dos).name;
 }
 
 DirectorySize decode_directory_size(std::span<const std::uint8_t> first_entry)

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace shell {
@@ -22,6 +23,21 @@ QString from_core(const std::string& text)
 QString drive_name(char drive)
 {
     return QString("Drive %1:").arg(QChar(drive));
+}
+
+// Opens the drive and runs `work` on it behind the progress window `title`; why the drive cannot be opened, or
+// nothing.
+template <typename Work>
+std::optional<QString> in_transfer_window(Services services, char drive, const QString& title, QWidget* owner,
+                                          Work work)
+{
+    transfer::OpenedDrive opened = services.drives.open_drive(drive);
+    if (!opened.drive)
+        return drive_name(drive) + " cannot be opened: " + from_core(opened.error);
+    TransferWindow window(
+        title, [&](const transfer::Hooks& hooks) { work(*opened.drive, hooks); }, owner);
+    run_modal(window);
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,15 +56,13 @@ QStringList read_drive_to_image(Services services, char drive, const QString& ta
     common::AtomicFile file(path);
     if (!file.is_open())
         return {"Cannot write " + target + ": " + std::strerror(file.error())};
-    transfer::OpenedDrive opened = services.drives.open_drive(drive);
-    if (!opened.drive)
-        return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
-
     transfer::ReadReport read;
-    TransferWindow window(
-        QString("Reading drive %1:").arg(QChar(drive)),
-        [&](const transfer::Hooks& hooks) { read = transfer::read_disc(*opened.drive, layout, hooks); }, owner);
-    run_modal(window);
+    const auto not_opened = in_transfer_window(services, drive, QString("Reading drive %1:").arg(QChar(drive)), owner,
+                                               [&](transfer::Drive& opened, const transfer::Hooks& hooks) {
+                                                   read = transfer::read_disc(opened, layout, hooks);
+                                               });
+    if (not_opened)
+        return {*not_opened};
 
     QStringList lines;
     for (const transfer::DriveSectorAddress& at : read.unreadable)
@@ -84,15 +98,13 @@ std::variant<transfer::DiscCopy, QString> load_image_for_drive(const QString& im
 
 QStringList write_image_to_drive(Services services, const transfer::DiscCopy& disc, char drive, QWidget* owner)
 {
-    transfer::OpenedDrive opened = services.drives.open_drive(drive);
-    if (!opened.drive)
-        return {drive_name(drive) + " cannot be opened: " + from_core(opened.error)};
-
     transfer::WriteReport report;
-    TransferWindow window(
-        QString("Writing drive %1:").arg(QChar(drive)),
-        [&](const transfer::Hooks& hooks) { report = transfer::write_disc(*opened.drive, disc.bytes, hooks); }, owner);
-    run_modal(window);
+    const auto not_opened = in_transfer_window(services, drive, QString("Writing drive %1:").arg(QChar(drive)), owner,
+                                               [&](transfer::Drive& opened, const transfer::Hooks& hooks) {
+                                                   report = transfer::write_disc(opened, disc.bytes, hooks);
+                                               });
+    if (not_opened)
+        return {*not_opened};
     return {drive_name(drive) + " " + from_core(transfer::write_summary(report))};
 }
 

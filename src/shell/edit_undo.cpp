@@ -21,6 +21,27 @@ session::EditHistory::OfImage MainWindow::listed_image_test() const
     };
 }
 
+void MainWindow::show_history_step(const session::EditHistory::Outcome& outcome, const QString& not_done,
+                                   QString written)
+{
+    const files::SaveResult& saved = outcome.saved;
+    if (!saved.written) {
+        // An image changed since can no longer be given back what it held: its step is gone.
+        if (saved.problem == files::SaveProblem::Changed) {
+            relist();
+            show_status(not_done + from_path(saved.text) + "; listed again");
+        } else {
+            show_status(not_done + from_path(saved.text));
+        }
+        return;
+    }
+    relist();
+    select_slots(outcome.step.changed_slots);
+    if (!saved.text.empty())
+        written += "; " + from_path(saved.text);
+    show_status(written);
+}
+
 void MainWindow::undo_edit()
 {
     m_status->clearMessage();
@@ -31,25 +52,10 @@ void MainWindow::undo_edit()
                         : "Nothing to undo in " + from_path(common::file_part(m_listed.path)));
         return;
     }
-    const files::SaveResult& saved = undone->saved;
-    if (!saved.written) {
-        // An image changed since the edit can no longer be given back what it held: its step is gone.
-        if (saved.problem == files::SaveProblem::Changed) {
-            relist();
-            show_status("Not undone: " + from_path(saved.text) + "; listed again");
-        } else {
-            show_status("Not undone: " + from_path(saved.text));
-        }
-        return;
-    }
-    relist();
-    select_slots(undone->step.changed_slots);
     QString status = "Undone: " + QString::fromStdString(undone->step.what);
     if (m_edits.undoable(listed_image_test()) != nullptr)
         status += "; Control+Z undoes the edit before";
-    if (!saved.text.empty())
-        status += "; " + from_path(saved.text);
-    show_status(status);
+    show_history_step(*undone, "Not undone: ", status);
 }
 
 void MainWindow::redo_edit()
@@ -60,23 +66,7 @@ void MainWindow::redo_edit()
         show_status("Nothing to redo");
         return;
     }
-    const files::SaveResult& saved = redone->saved;
-    if (!saved.written) {
-        // An image changed since the undo can no longer be given the edit again: its step is gone.
-        if (saved.problem == files::SaveProblem::Changed) {
-            relist();
-            show_status("Not redone: " + from_path(saved.text) + "; listed again");
-        } else {
-            show_status("Not redone: " + from_path(saved.text));
-        }
-        return;
-    }
-    relist();
-    select_slots(redone->step.changed_slots);
-    QString status = "Redone: " + QString::fromStdString(redone->step.what) + UNDO_HINT;
-    if (!saved.text.empty())
-        status += "; " + from_path(saved.text);
-    show_status(status);
+    show_history_step(*redone, "Not redone: ", "Redone: " + QString::fromStdString(redone->step.what) + UNDO_HINT);
 }
 
 } // namespace shell

@@ -255,6 +255,9 @@ private:
     session::EditHistory m_edits;
     // Whether an edit's image is the listed one: undo is never offered for another image.
     session::EditHistory::OfImage listed_image_test() const;
+    // Shows how an undo or redo went: `written` (its status) after listing the image again with the step's files
+    // selected, or `not_done` and why nothing was written.
+    void show_history_step(const session::EditHistory::Outcome& outcome, const QString& not_done, QString written);
 };
 
 } // namespace shell
