@@ -1,5 +1,7 @@
 #include "image/gzip_reader.h"
 
+#include "image/inflate_stream.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -14,32 +16,6 @@ namespace {
 constexpr int GZIP_WINDOW_BITS = 16 + MAX_WBITS;
 constexpr std::size_t OUT_BLOCK = 64 * 1024;
 
-// Owns a zlib inflate stream.
-class Inflater
-{
-public:
-    Inflater() { m_ok = inflateInit2(&m_stream, GZIP_WINDOW_BITS) == Z_OK; }
-    ~Inflater()
-    {
-        if (m_ok)
-            inflateEnd(&m_stream);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-
-    bool ok() const { return m_ok; }
-    z_stream& stream() { return m_stream; }
-
-private:
-    z_stream m_stream{};
-    bool m_ok = false;
-};
-
-std::string damage_text(const z_stream& stream)
-{
-    return std::string("packed data is damaged (") + (stream.msg != nullptr ? stream.msg : "invalid data") + ")";
-}
-
 } // namespace
 
 std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,
@@ -47,7 +23,7 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
 {
     if (!is_gzip(packed))
         return OpenFailure{"not gzip data", common::ErrorKind::NotAnImage};
-    Inflater inflater;
+    InflateStream inflater(GZIP_WINDOW_BITS);
     if (!inflater.ok())
         return OpenFailure{"cannot start unpacking (out of memory)"};
     z_stream& stream = inflater.stream();
@@ -96,7 +72,7 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
                 return out;
             }
             if (inflateReset(&stream) != Z_OK)
-                return OpenFailure{damage_text(stream)};
+                return OpenFailure{inflater.damage_text()};
             continue;
         }
         if (result == Z_OK)
@@ -105,7 +81,7 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
             return OpenFailure{"packed data ends early: the file is cut off"};
         if (result == Z_MEM_ERROR)
             return OpenFailure{"out of memory while unpacking"};
-        return OpenFailure{damage_text(stream)};
+        return OpenFailure{inflater.damage_text()};
     }
 }
 

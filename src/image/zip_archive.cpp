@@ -3,6 +3,7 @@
 #include "common/path_text.h"
 #include "image/file_bytes.h"
 #include "image/image_kinds.h"
+#include "image/inflate_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -28,21 +29,8 @@ struct Inflater
 {
     static constexpr std::size_t PACKED_CHUNK = 32 * 1024;
 
-    Inflater() { m_ok = inflateInit2(&stream, -MAX_WBITS) == Z_OK; } // raw deflate data, as zip keeps it
-    ~Inflater()
-    {
-        if (m_ok)
-            inflateEnd(&stream);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    bool ok() const { return m_ok; }
-
-    z_stream stream{};
+    InflateStream inflate{-MAX_WBITS}; // raw deflate data, as zip keeps it
     std::array<std::uint8_t, PACKED_CHUNK> packed{};
-
-private:
-    bool m_ok = false;
 };
 
 namespace {
@@ -287,7 +275,7 @@ ZipEntryBytes::ZipEntryBytes(std::shared_ptr<ZipInput> input, const ZipEntry& en
     m_bytes.reserve(static_cast<std::size_t>(m_size));
     if (m_method != STORED) {
         m_inflater = std::make_unique<Inflater>();
-        if (!m_inflater->ok())
+        if (!m_inflater->inflate.ok())
             fail("cannot start unpacking (out of memory)");
     }
 }
@@ -346,7 +334,7 @@ void ZipEntryBytes::unpack_more(std::uint64_t end)
 
 std::size_t ZipEntryBytes::inflate_into(std::span<std::uint8_t> room)
 {
-    z_stream& stream = m_inflater->stream;
+    z_stream& stream = m_inflater->inflate.stream();
     stream.next_out = room.data();
     stream.avail_out = static_cast<uInt>(room.size());
     // Every pass takes packed bytes or gives unpacked ones, and both are bounded, so the loop ends.
@@ -368,7 +356,7 @@ std::size_t ZipEntryBytes::inflate_into(std::span<std::uint8_t> room)
         if (result == Z_STREAM_END)
             m_ended = true;
         else if (result != Z_OK)
-            fail(std::string("packed data is damaged (") + (stream.msg != nullptr ? stream.msg : "invalid data") + ")");
+            fail(m_inflater->inflate.damage_text());
     }
     return room.size() - stream.avail_out;
 }

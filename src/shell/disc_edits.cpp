@@ -187,15 +187,9 @@ void MainWindow::finish_edit(const EditBase& base, const files::EditOutcome& out
         if (!saved->text.empty())
             status += "; " + from_path(saved->text);
     } else {
-        const QString target = ask_new_file(m_services.requester, QString::fromUtf8("Save edited image as\u2026"),
-                                            listed_folder() + plain_stem(m_listed.path) + ".mgt",
-                                            "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
-                                                return image::layout_from_path(to_path(path)) != image::Layout::None
-                                                           ? QString()
-                                                           : QFileInfo(path).fileName() +
-                                                                 ": the edited disc is saved as " +
-                                                                 from_path(image::extensions_text(image::KindSet::Raw));
-                                            });
+        const QString target =
+            ask_new_plain_image(m_services.requester, QString::fromUtf8("Save edited image as\u2026"),
+                                listed_folder() + plain_stem(m_listed.path) + ".mgt", "the edited disc is saved as");
         if (target.isEmpty()) {
             show_status("Not saved: " + base.shown + " is never written over, and the edited disc was not saved");
             return;

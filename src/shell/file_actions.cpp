@@ -151,15 +151,9 @@ void MainWindow::new_image_from_tapes()
         "Tape Files|" + from_path(image::host_pattern(std::array{image::HostKind::Tape})) + "|All Files|*");
     if (tapes.isEmpty())
         return;
-    const QString target = ask_new_file(m_services.requester, "New image name",
-                                        folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
-                                        "MGT Images|*.mgt|IMG Images|*.img", [](const QString& path) {
-                                            return image::layout_from_path(to_path(path)) != image::Layout::None
-                                                       ? QString()
-                                                       : QFileInfo(path).fileName() +
-                                                             ": a new image needs a name ending in " +
-                                                             from_path(image::extensions_text(image::KindSet::Raw));
-                                        });
+    const QString target = ask_new_plain_image(m_services.requester, "New image name",
+                                               folder + QFileInfo(tapes.front()).completeBaseName() + ".mgt",
+                                               "a new image needs a name ending in");
     if (target.isEmpty())
         return;
     const image::Layout layout = image::layout_from_path(to_path(target));

@@ -48,6 +48,18 @@ QString ask_new_file(Requester& requester, const QString& title, const QString& 
     return path;
 }
 
+QString ask_new_plain_image(Requester& requester, const QString& title, const QString& proposed_path,
+                            const QString& needs)
+{
+    return ask_new_file(requester, title, proposed_path, "MGT Images|*.mgt|IMG Images|*.img",
+                        [needs](const QString& path) {
+                            return image::layout_from_path(to_path(path)) != image::Layout::None
+                                       ? QString()
+                                       : QFileInfo(path).fileName() + ": " + needs + " " +
+                                             from_path(image::extensions_text(image::KindSet::Raw));
+                        });
+}
+
 QString host_file_name(const QString& disc_name)
 {
     QString name = disc_name.trimmed();

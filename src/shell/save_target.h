@@ -30,6 +30,11 @@ QString ask_save_path(Requester& requester, const QString& title, const QString&
 QString ask_new_file(Requester& requester, const QString& title, const QString& proposed_path, const QString& filters,
                      const NameCheck& check = {});
 
+// ask_new_file for a plain disc image (.mgt or .img): another name is refused with "NAME: " and `needs` before the
+// plain images' extensions.
+QString ask_new_plain_image(Requester& requester, const QString& title, const QString& proposed_path,
+                            const QString& needs);
+
 // A file name on the host for a disc name: blanks at the ends dropped, folder separators and control characters
 // replaced by "_"; "file" for a name with nothing left.
 QString host_file_name(const QString& disc_name);

@@ -8,16 +8,6 @@
 #include <QPushButton>
 
 namespace shell {
-namespace {
-
-constexpr int WIDTH = 260;
-constexpr int HEIGHT = 95;
-constexpr QRect TRACK_RECT(10, 8, 240, 17);
-constexpr QRect ERRORS_RECT(10, 27, 240, 17);
-constexpr QRect BAR_RECT(10, 47, 240, 15);
-constexpr QRect CANCEL_RECT(90, 68, 80, 21);
-
-} // namespace
 
 TransferWindow::TransferWindow(const QString& title, Work work, QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -28,23 +18,23 @@ TransferWindow::TransferWindow(const QString& title, Work work, QWidget* owner)
     if (owner)
         setFont(owner->font());
     setWindowTitle(title);
-    setFixedSize(WIDTH, HEIGHT);
+    setFixedSize(260, 95); // a fixed layout, in pixels
 
     m_track = new QLabel("Starting", this);
     m_track->setObjectName("trackLabel");
-    m_track->setGeometry(TRACK_RECT);
+    m_track->setGeometry(10, 8, 240, 17);
     m_errors = new QLabel("Errors so far: 0", this);
     m_errors->setObjectName("errorsLabel");
-    m_errors->setGeometry(ERRORS_RECT);
+    m_errors->setGeometry(10, 27, 240, 17);
     m_bar = new QProgressBar(this);
     m_bar->setObjectName("transferProgress");
     m_bar->setRange(0, transfer::TRACK_COUNT);
     m_bar->setValue(0);
-    m_bar->setGeometry(BAR_RECT);
+    m_bar->setGeometry(10, 47, 240, 15);
     m_cancel_button = new QPushButton("Cancel", this);
     m_cancel_button->setObjectName("cancelButton");
     m_cancel_button->setAutoDefault(false);
-    m_cancel_button->setGeometry(CANCEL_RECT);
+    m_cancel_button->setGeometry(90, 68, 80, 21);
     connect(m_cancel_button, &QPushButton::clicked, this, &TransferWindow::request_cancel);
 
     if (owner)
