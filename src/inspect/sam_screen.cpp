@@ -11,16 +11,6 @@ constexpr std::array<std::size_t, SAM_MODES> SCREEN_BYTES_OF = {6912, 14336, 245
 constexpr int MODE_1 = 0, MODE_2 = 1, MODE_3 = 2;
 constexpr std::size_t MODE_2_ATTRIBUTES = 8192;
 constexpr std::size_t LINEAR_ROW_BYTES = 128; // MODES 3 and 4
-constexpr std::size_t BRIGHT_ENTRIES = 8;
-constexpr std::uint8_t ATTRIBUTE_BRIGHT = 0x40;
-constexpr int COLOUR_LEVELS = 7;
-constexpr int CHANNEL_MAX = 255;
-constexpr unsigned LEFTMOST_BIT = 0x80;
-constexpr int NIBBLE_BITS = 4;
-constexpr std::uint8_t LOW_NIBBLE = 0x0F;
-constexpr int MODE_3_BITS = 2;
-constexpr int MODE_3_FIRST_SHIFT = 6;
-constexpr unsigned MODE_3_PIXEL = 0x03;
 
 namespace record {
 constexpr std::size_t LINE = 0;
@@ -29,6 +19,8 @@ constexpr std::size_t COLOUR = 2;
 } // namespace record
 
 using Clut = std::array<std::uint8_t, SAM_CLUT_SIZE>;
+// MODES 1 and 2 draw their cells as the Spectrum does, through the 16 colours of the line's table.
+static_assert(SAM_CLUT_SIZE == PALETTE_SIZE);
 
 // A channel's level: its high bit, its low bit, then BRIGHT.
 int level(std::uint8_t value, int low_bit)
@@ -41,6 +33,8 @@ int level(std::uint8_t value, int low_bit)
 
 Pixel scaled(int level)
 {
+    constexpr int COLOUR_LEVELS = 7;
+    constexpr int CHANNEL_MAX = 255;
     return static_cast<Pixel>(std::lround(static_cast<double>(level) * CHANNEL_MAX / COLOUR_LEVELS));
 }
 
@@ -58,6 +52,43 @@ std::vector<Clut> line_tables(std::span<const std::uint8_t> palette)
             tables[row][r[record::ENTRY] % SAM_CLUT_SIZE] = r[record::COLOUR];
     }
     return tables;
+}
+
+// Draws display row `row` of a screen in `mode` with the row's colours; returns where the next row's pixels go.
+Pixel* draw_row(std::span<const std::uint8_t> data, int mode, std::size_t row, const Palette& colours, Pixel* out)
+{
+    if (mode == MODE_1 || mode == MODE_2) {
+        const bool spectrum = mode == MODE_1;
+        const auto bitmap =
+            data.subspan(spectrum ? bitmap_row_offset(static_cast<int>(row)) : row * ROW_BYTES, ROW_BYTES);
+        const auto attributes = data.subspan(spectrum ? ATTRIBUTES_OFFSET + row / CELL_PIXELS * ROW_BYTES
+                                                      : MODE_2_ATTRIBUTES + row * ROW_BYTES,
+                                             ROW_BYTES);
+        for (std::size_t column = 0; column < ROW_BYTES; ++column)
+            out = draw_cell(colours, attributes[column], bitmap[column], out);
+        return out;
+    }
+    const auto bytes = data.subspan(row * LINEAR_ROW_BYTES, LINEAR_ROW_BYTES);
+    if (mode == MODE_3) {
+        // Four pixels a byte, the leftmost in the top two bits, whose value bits are swapped: 1 shows entry 2, 2
+        // shows entry 1.
+        constexpr std::array<std::size_t, 4> ENTRY_OF = {0, 2, 1, 3};
+        constexpr int PIXEL_BITS = 2;
+        constexpr int FIRST_SHIFT = 6;
+        constexpr unsigned PIXEL_MASK = 0x03;
+        for (const std::uint8_t b : bytes)
+            for (int shift = FIRST_SHIFT; shift >= 0; shift -= PIXEL_BITS)
+                *out++ = colours[ENTRY_OF[(b >> shift) & PIXEL_MASK]];
+        return out;
+    }
+    // MODE 4: two pixels a byte, the leftmost in the high nibble.
+    constexpr int NIBBLE_BITS = 4;
+    constexpr std::uint8_t LOW_NIBBLE = 0x0F;
+    for (const std::uint8_t b : bytes) {
+        *out++ = colours[b >> NIBBLE_BITS];
+        *out++ = colours[b & LOW_NIBBLE];
+    }
+    return out;
 }
 
 } // namespace
@@ -93,36 +124,10 @@ std::variant<SamPicture, std::string> decode_sam_screen(std::span<const std::uin
     picture.pixels.resize(static_cast<std::size_t>(picture.width) * SCREEN_HEIGHT);
     Pixel* out = picture.pixels.data();
     for (std::size_t row = 0; row < SCREEN_HEIGHT; ++row) {
-        std::array<Pixel, SAM_CLUT_SIZE> colours{};
+        Palette colours{};
         for (std::size_t k = 0; k < SAM_CLUT_SIZE; ++k)
             colours[k] = sam_colour(tables[row][k]);
-        if (mode == MODE_1 || mode == MODE_2) {
-            const bool spectrum = mode == MODE_1;
-            const auto bitmap =
-                data.subspan(spectrum ? bitmap_row_offset(static_cast<int>(row)) : row * ROW_BYTES, ROW_BYTES);
-            const auto attributes = data.subspan(spectrum ? ATTRIBUTES_OFFSET + row / CELL_PIXELS * ROW_BYTES
-                                                          : MODE_2_ATTRIBUTES + row * ROW_BYTES,
-                                                 ROW_BYTES);
-            for (std::size_t column = 0; column < ROW_BYTES; ++column) {
-                const std::uint8_t a = attributes[column];
-                const std::size_t bright = (a & ATTRIBUTE_BRIGHT) ? BRIGHT_ENTRIES : 0;
-                const Pixel ink = colours[(a & INK_MASK) + bright];
-                const Pixel paper = colours[((a >> PAPER_SHIFT) & INK_MASK) + bright];
-                for (std::size_t k = 0; k < CELL_PIXELS; ++k)
-                    *out++ = (bitmap[column] & (LEFTMOST_BIT >> k)) ? ink : paper;
-            }
-        } else if (mode == MODE_3) {
-            // Pixel value bits swapped: 1 shows entry 2, 2 shows entry 1.
-            constexpr std::array<std::size_t, 4> ENTRY_OF = {0, 2, 1, 3};
-            for (const std::uint8_t b : data.subspan(row * LINEAR_ROW_BYTES, LINEAR_ROW_BYTES))
-                for (int shift = MODE_3_FIRST_SHIFT; shift >= 0; shift -= MODE_3_BITS)
-                    *out++ = colours[ENTRY_OF[(b >> shift) & MODE_3_PIXEL]];
-        } else {
-            for (const std::uint8_t b : data.subspan(row * LINEAR_ROW_BYTES, LINEAR_ROW_BYTES)) {
-                *out++ = colours[b >> NIBBLE_BITS];
-                *out++ = colours[b & LOW_NIBBLE];
-            }
-        }
+        out = draw_row(data, mode, row, colours, out);
     }
     return picture;
 }

@@ -14,18 +14,6 @@ Palette zx_palette()
 
 namespace {
 
-// Writes the 8 pixels of a cell, leftmost first (bit 7 of `bits`): ink where a bit is set, paper where not.
-template <typename Out> Out draw_cell(const Palette& palette, std::size_t attribute, std::size_t bits, Out out)
-{
-    constexpr std::size_t LEFTMOST_BIT = 0x80;
-    const std::size_t bright = (attribute & BRIGHT_BIT) ? BRIGHT_COLOURS : 0;
-    const Pixel ink = palette[(attribute & INK_MASK) + bright];
-    const Pixel paper = palette[((attribute >> PAPER_SHIFT) & INK_MASK) + bright];
-    for (std::size_t k = 0; k < CELL_PIXELS; ++k)
-        *out++ = (bits & (LEFTMOST_BIT >> k)) ? ink : paper;
-    return out;
-}
-
 // Walks the screen's cells row by row, top to bottom: `draw(attribute, bitmap byte, out)` writes a cell's pixels
 // and returns where the next cell's go.
 template <typename Draw> void draw_screen(std::span<const std::uint8_t> screen, std::span<Pixel> pixels, Draw draw)
@@ -45,11 +33,22 @@ template <typename Draw> void draw_screen(std::span<const std::uint8_t> screen, 
 
 PixelTable::PixelTable(const Palette& palette) : m_pixels(ENTRIES * CELL_PIXELS)
 {
-    auto out = m_pixels.begin();
+    Pixel* out = m_pixels.data();
     for (std::size_t attribute = 0; attribute < BYTE_VALUES; ++attribute) {
         for (std::size_t bitmap = 0; bitmap < BYTE_VALUES; ++bitmap)
-            out = draw_cell(palette, attribute, bitmap, out);
+            out = draw_cell(palette, static_cast<std::uint8_t>(attribute), static_cast<std::uint8_t>(bitmap), out);
     }
+}
+
+Pixel* draw_cell(const Palette& palette, std::uint8_t attribute, std::uint8_t bitmap, Pixel* out)
+{
+    constexpr unsigned LEFTMOST_BIT = 0x80;
+    const std::size_t bright = (attribute & BRIGHT_BIT) ? BRIGHT_COLOURS : 0;
+    const Pixel ink = palette[(attribute & INK_MASK) + bright];
+    const Pixel paper = palette[((attribute >> PAPER_SHIFT) & INK_MASK) + bright];
+    for (std::size_t k = 0; k < CELL_PIXELS; ++k)
+        *out++ = (bitmap & (LEFTMOST_BIT >> k)) ? ink : paper;
+    return out;
 }
 
 PixelTable build_pixel_table()

@@ -65,6 +65,10 @@ constexpr std::size_t bitmap_row_offset(int row)
     return ((third * CELL_PIXELS + pixel_line) * CELL_PIXELS + character_row) * ROW_BYTES;
 }
 
+// Writes the 8 pixels of a cell, leftmost first (bit 7 of `bitmap`): ink where a bit is set, paper where not, both
+// bright with attribute bit 6. Returns where the next cell's pixels go.
+Pixel* draw_cell(const Palette& palette, std::uint8_t attribute, std::uint8_t bitmap, Pixel* out);
+
 // The 8 pixels, leftmost first, of every (attribute, bitmap byte) pair: 65,536 entries, 2,097,152 bytes.
 class PixelTable
 {
