@@ -16,22 +16,21 @@ constexpr std::uint8_t BORDER_MASK = 0x07;
 constexpr int BORDER_SHIFT = 1;
 constexpr std::uint8_t IFF_SET = 0xFF;
 
-// The extension's T-state counter and ROM flags, which only the emulators read.
-void put_emulator_state(std::span<std::uint8_t> h, bool is_128k)
+// The extension's T-state counter, which only the emulators read. The frame lengths are in T-states; the counter is
+// written for T-state 0 of a frame, as the emulators read it back (low word: a quarter frame less one, high byte:
+// the last quarter). The +D itself resumes a program at whatever point of the frame its reload ends, so no point of
+// the frame is more right than another.
+void put_tstates(std::span<std::uint8_t> h, bool is_128k)
 {
-    constexpr std::uint8_t ROM_MARK = 0xFF;
-    // The frame lengths in T-states; the counter is written for T-state 0 of a frame, as the emulators read it
-    // back (low word: a quarter frame less one, high byte: 3). The +D itself resumes a program at whatever point of
-    // the frame its reload ends, so no point of the frame is more right than another.
+    constexpr std::size_t TSTATES_LOW = 55;
+    constexpr std::size_t TSTATES_HIGH = 57;
     constexpr std::uint32_t FRAME_48K = 69888;
     constexpr std::uint32_t FRAME_128K = 70908;
     constexpr std::uint32_t QUARTERS = 4;
-    constexpr std::uint8_t LAST_QUARTER = 3;
+    constexpr auto LAST_QUARTER = static_cast<std::uint8_t>(QUARTERS - 1);
     const std::uint32_t quarter = (is_128k ? FRAME_128K : FRAME_48K) / QUARTERS;
-    common::put_le16(h, z80::TSTATES_LOW, static_cast<std::uint16_t>(quarter - 1));
-    h[z80::TSTATES_HIGH] = LAST_QUARTER;
-    h[z80::ROM_0000_WRITABLE] = ROM_MARK;
-    h[z80::ROM_2000_WRITABLE] = ROM_MARK;
+    common::put_le16(h, TSTATES_LOW, static_cast<std::uint16_t>(quarter - 1));
+    h[TSTATES_HIGH] = LAST_QUARTER;
 }
 
 void append_block(std::vector<std::uint8_t>& out, std::uint8_t page, std::span<const std::uint8_t> data)
@@ -101,7 +100,13 @@ std::vector<std::uint8_t> encode_z80(const Snapshot& snap)
     constexpr std::uint8_t MACHINE_128K = 4;
     h[z80::MACHINE] = is_128k ? MACHINE_128K : MACHINE_48K;
     h[z80::PORT_7FFD] = is_128k ? snap.paging : 0;
-    put_emulator_state(h, is_128k);
+    put_tstates(h, is_128k);
+    // Both ROM halves marked as ROM, not RAM.
+    constexpr std::size_t ROM_0000_WRITABLE = 61;
+    constexpr std::size_t ROM_2000_WRITABLE = 62;
+    constexpr std::uint8_t ROM_MARK = 0xFF;
+    h[ROM_0000_WRITABLE] = ROM_MARK;
+    h[ROM_2000_WRITABLE] = ROM_MARK;
 
     if (is_128k) {
         for (int n = 0; n < BANKS_128K; ++n)

@@ -26,15 +26,11 @@ inline constexpr std::size_t IFF1 = 27;
 inline constexpr std::size_t IFF2 = 28;
 inline constexpr ByteBits MODE = {29, 0x03};
 inline constexpr std::size_t V1_SIZE = 30;
-inline constexpr std::size_t EXTENSION_LENGTH = 30;
+inline constexpr std::size_t EXTENSION_LENGTH = V1_SIZE; // a 2-byte length of the extension that follows
 inline constexpr std::size_t PC = 32;
 inline constexpr std::size_t MACHINE = 34;
 inline constexpr std::size_t PORT_7FFD = 35;
 inline constexpr ByteBits VARIANT = {37, 0x80}; // the machine is its variant: 16K for a 48K, +2 for a 128K
-inline constexpr std::size_t TSTATES_LOW = 55;
-inline constexpr std::size_t TSTATES_HIGH = 57;
-inline constexpr std::size_t ROM_0000_WRITABLE = 61; // 0xFF: ROM
-inline constexpr std::size_t ROM_2000_WRITABLE = 62;
 inline constexpr std::size_t V3_EXTENSION = 54;
 inline constexpr std::size_t V3_SIZE = V1_SIZE + 2 + V3_EXTENSION;
 

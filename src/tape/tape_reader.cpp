@@ -420,8 +420,8 @@ TapeContents read_tape(std::span<const std::uint8_t> bytes)
 std::string shown_name(const image::TapeHeader& header)
 {
     std::string name;
-    for (std::size_t i = 0; i < image::tape_header::NAME_LEN; ++i) {
-        const auto c = static_cast<char>(header[image::tape_header::NAME + i]);
+    for (std::size_t i = 0; i < image::tape_header::NAME.length; ++i) {
+        const auto c = static_cast<char>(header[image::tape_header::NAME.at + i]);
         name += c >= FIRST_SHOWN && c <= LAST_SHOWN ? c : '?';
     }
     name.erase(name.find_last_not_of(' ') + 1);
