@@ -266,9 +266,9 @@ image::TapeHeader tape_header(std::uint8_t type, std::string_view name, std::uin
 {
     image::TapeHeader h{};
     h[image::tape_header::TYPE] = type;
-    std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
-    std::copy_n(name.begin(), std::min(name.size(), image::tape_header::NAME_LEN),
-                h.begin() + image::tape_header::NAME);
+    std::fill_n(h.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length, std::uint8_t{' '});
+    std::copy_n(name.begin(), std::min(name.size(), image::tape_header::NAME.length),
+                h.begin() + image::tape_header::NAME.at);
     common::put_le16(h, image::tape_header::LENGTH, length);
     common::put_le16(h, image::tape_header::PARAM1, param1);
     common::put_le16(h, image::tape_header::PARAM2, param2);

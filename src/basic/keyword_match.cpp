@@ -48,9 +48,9 @@ std::vector<Word> sam_words()
         if (!name.empty() && std::none_of(words.begin(), words.end(), [&](const Word& w) { return w.name == name; }))
             words.push_back({name, std::move(bytes)});
     };
-    for (unsigned code = SAM_FIRST_FUNCTION; code <= SAM_LAST_FUNCTION; ++code)
+    for (unsigned code = SAM_FUNCTIONS.first; code <= SAM_FUNCTIONS.last; ++code)
         add(sam_function(static_cast<std::uint8_t>(code)), {SAM_FUNCTION_PREFIX, static_cast<std::uint8_t>(code)});
-    for (unsigned code = SAM_FIRST_KEYWORD; code <= SAM_LAST_KEYWORD; ++code)
+    for (unsigned code = SAM_KEYWORDS.first; code <= SAM_KEYWORDS.last; ++code)
         add(sam_keyword(static_cast<std::uint8_t>(code)), {static_cast<std::uint8_t>(code)});
     add("INK", {SAM_PEN});
     longest_first(words);

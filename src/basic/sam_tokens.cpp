@@ -7,7 +7,7 @@ namespace {
 
 // From 0x3B on; "" marks a code the ROM leaves unused. Long and short IF (0xD7, 0xD8) and ELSE (0xD9, 0xDA) list
 // alike.
-constexpr std::array<std::string_view, SAM_LAST_KEYWORD - SAM_FIRST_FUNCTION + 1> WORDS = {
+constexpr std::array<std::string_view, SAM_KEYWORDS.last - SAM_FUNCTIONS.first + 1> WORDS = {
     // 0x3B
     "PI",
     "RND",
@@ -212,19 +212,19 @@ constexpr std::array<std::string_view, SAM_LAST_KEYWORD - SAM_FIRST_FUNCTION + 1
 
 std::string_view word(std::uint8_t code)
 {
-    return WORDS[code - SAM_FIRST_FUNCTION];
+    return WORDS[code - SAM_FUNCTIONS.first];
 }
 
 } // namespace
 
 std::string_view sam_keyword(std::uint8_t token)
 {
-    return token >= SAM_FIRST_KEYWORD && token <= SAM_LAST_KEYWORD ? word(token) : std::string_view{};
+    return SAM_KEYWORDS.contains(token) ? word(token) : std::string_view{};
 }
 
 std::string_view sam_function(std::uint8_t code)
 {
-    return code >= SAM_FIRST_FUNCTION && code <= SAM_LAST_FUNCTION ? word(code) : std::string_view{};
+    return SAM_FUNCTIONS.contains(code) ? word(code) : std::string_view{};
 }
 
 } // namespace basic

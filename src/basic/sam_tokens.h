@@ -9,11 +9,17 @@
 
 namespace basic {
 
+// The codes from `first` to `last`, both included.
+struct CodeRange
+{
+    std::uint8_t first;
+    std::uint8_t last;
+    constexpr bool contains(std::uint8_t code) const { return code >= first && code <= last; }
+};
+
 inline constexpr std::uint8_t SAM_FUNCTION_PREFIX = 0xFF;
-inline constexpr std::uint8_t SAM_FIRST_FUNCTION = 0x3B;
-inline constexpr std::uint8_t SAM_LAST_FUNCTION = 0x84;
-inline constexpr std::uint8_t SAM_FIRST_KEYWORD = 0x85;
-inline constexpr std::uint8_t SAM_LAST_KEYWORD = 0xF6;
+inline constexpr CodeRange SAM_FUNCTIONS = {0x3B, 0x84};
+inline constexpr CodeRange SAM_KEYWORDS = {0x85, 0xF6};
 
 // The word of a single-byte keyword (0x85-0xF6); "" for any other byte and for unused codes.
 std::string_view sam_keyword(std::uint8_t token);

@@ -121,7 +121,7 @@ std::variant<tape::TapeFile, std::string> zx_basic_from_text(std::span<const std
     tape::TapeFile file;
     file.header[image::tape_header::TYPE] = image::TAPE_PROGRAM;
     const auto stored = image::stored_name(options.name);
-    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME.at);
     const auto length = static_cast<std::uint16_t>(program.size());
     common::put_le16(file.header, image::tape_header::LENGTH, length);
     common::put_le16(file.header, image::tape_header::PARAM1, options.run_line.value_or(NO_AUTO_RUN));

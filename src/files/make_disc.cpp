@@ -41,7 +41,7 @@ std::string placed_line(const image::EntryBytes& entry, const image::PlacedFile&
 {
     const image::DirectoryEntry decoded = image::decode_directory_entry(entry);
     image::TapeHeader shown{};
-    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + image::tape_header::NAME);
+    std::copy(decoded.raw_name.begin(), decoded.raw_name.end(), shown.begin() + image::tape_header::NAME.at);
     const image::CatalogueRow row = image::catalogue_row(decoded, at.slot);
     return "slot " + std::to_string(at.slot) + ": \"" + tape::shown_name(shown) + "\" " + row.type_text + ", " +
            std::to_string(row.length) + " bytes, " + std::to_string(at.sectors) +
@@ -88,7 +88,7 @@ image::DiscFile disc_file(const tape::TapeFile& file)
     const bool is_screen = tape_type == image::TAPE_BYTES && length == image::SCREEN_LENGTH && param1 == SCREEN_START;
     image::DirectoryEntry fields;
     fields.status = static_cast<std::uint8_t>(is_screen ? image::TYPE_ZX_SCREEN : image::type_code_of_tape(tape_type));
-    std::copy_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, fields.raw_name.begin());
+    std::copy_n(h.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length, fields.raw_name.begin());
     fields.zx_length = length;
     fields.zx_start = tape_type == image::TAPE_PROGRAM ? BASIC_START : param1;
     image::encode_directory_entry(fields, entry);

@@ -131,9 +131,9 @@ std::variant<image::DiscFile, std::string> zx_code(std::span<const std::uint8_t>
                std::to_string(start);
     tape::TapeFile file;
     file.header[image::tape_header::TYPE] = image::TAPE_BYTES;
-    static_assert(image::tape_header::NAME_LEN == e::NAME_LEN);
+    static_assert(image::tape_header::NAME.length == e::NAME_LEN);
     const auto stored = image::stored_name(name);
-    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME);
+    std::copy(stored.begin(), stored.end(), file.header.begin() + image::tape_header::NAME.at);
     common::put_le16(file.header, image::tape_header::LENGTH, static_cast<std::uint16_t>(data.size()));
     common::put_le16(file.header, image::tape_header::PARAM1, static_cast<std::uint16_t>(start));
     common::put_le16(file.header, image::tape_header::PARAM2, ZX_CODE_PARAM2);

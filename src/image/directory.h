@@ -54,18 +54,9 @@ inline constexpr std::size_t SAM_START_PAGE = 236;
 inline constexpr std::size_t SAM_CODE_OFFSET = 237; // the start's offset, of every SAM type
 inline constexpr std::size_t SAM_PAGE_COUNT = 239;
 inline constexpr std::size_t SAM_LENGTH = 240;
-// A snapshot saved by the interface's button keeps registers here (16-bit values low byte first).
-inline constexpr std::size_t SNAP_IY = 220;
-inline constexpr std::size_t SNAP_IX = 222;
-inline constexpr std::size_t SNAP_DE_ALT = 224;
-inline constexpr std::size_t SNAP_BC_ALT = 226;
-inline constexpr std::size_t SNAP_HL_ALT = 228;
-inline constexpr std::size_t SNAP_AF_ALT = 230;
-inline constexpr std::size_t SNAP_DE = 232;
-inline constexpr std::size_t SNAP_BC = 234;
-inline constexpr std::size_t SNAP_HL = 236;
+// A snapshot saved by the interface's button keeps registers in bytes 220-241: the pairs low byte first, from IY
+// at 220 to SP at 240 (snapshot::PairLayout::PlusDEntry), and I here.
 inline constexpr std::size_t SNAP_I = 239;
-inline constexpr std::size_t SNAP_SP = 240;
 inline constexpr std::size_t EXTRA_DIRECTORY_TRACKS = 255; // in the first entry only; MasterDOS
 // The disc's name and kind, in the first entry only: MasterDOS 210-219 ('*' for no name), BDOS its signature at
 // 232-235 and a name at 210-219 and 250-255.

@@ -29,8 +29,8 @@ void fill_tape_header(std::span<const std::uint8_t> entry, TapeHeader& header)
     // The name stops before a zero byte; nothing of an earlier file's name may remain behind it.
     const auto name = entry.subspan(e::NAME, e::NAME_LEN);
     const auto name_end = std::find(name.begin(), name.end(), std::uint8_t{0});
-    const auto out = std::copy(name.begin(), name_end, header.begin() + tape_header::NAME);
-    std::fill(out, header.begin() + tape_header::NAME + tape_header::NAME_LEN, std::uint8_t{0});
+    const auto out = std::copy(name.begin(), name_end, header.begin() + tape_header::NAME.at);
+    std::fill(out, header.begin() + tape_header::NAME.at + tape_header::NAME.length, std::uint8_t{0});
 
     const std::uint8_t type = header[tape_header::TYPE];
     if (type > TAPE_BYTES)

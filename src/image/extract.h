@@ -22,10 +22,15 @@ inline constexpr std::size_t TAPE_HEADER_SIZE = 18; // flag byte + 17-byte ZX ta
 
 // Offsets within the tape header record.
 namespace tape_header {
+// A run of bytes within the record.
+struct Field
+{
+    std::size_t at;
+    std::size_t length;
+};
 inline constexpr std::size_t FLAG = 0;
 inline constexpr std::size_t TYPE = 1;
-inline constexpr std::size_t NAME = 2;
-inline constexpr std::size_t NAME_LEN = 10;
+inline constexpr Field NAME = {2, 10};
 inline constexpr std::size_t LENGTH = 12;
 inline constexpr std::size_t PARAM1 = 14;
 inline constexpr std::size_t PARAM2 = 16;

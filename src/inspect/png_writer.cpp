@@ -3,14 +3,6 @@
 #include <png.h>
 
 namespace inspect {
-namespace {
-
-constexpr std::size_t RGB_BYTES = 3;
-constexpr int RED_SHIFT = 16;
-constexpr int GREEN_SHIFT = 8;
-constexpr Pixel BYTE_MASK = 0xFF;
-
-} // namespace
 
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const Pixel> pixels)
 {
@@ -19,6 +11,10 @@ std::optional<std::vector<std::uint8_t>> encode_png(std::span<const Pixel> pixel
 
 std::optional<std::vector<std::uint8_t>> encode_png(std::span<const Pixel> pixels, int width, int height)
 {
+    constexpr std::size_t RGB_BYTES = 3;
+    constexpr int RED_SHIFT = 16;
+    constexpr int GREEN_SHIFT = 8;
+    constexpr Pixel BYTE_MASK = 0xFF;
     if (width <= 0 || height <= 0)
         return std::nullopt;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);

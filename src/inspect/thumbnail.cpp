@@ -50,14 +50,17 @@ constexpr int MIN_BAR = 4;
 // A MasterDOS disc lists up to 780 files: those beyond these columns are not drawn.
 constexpr int MAX_COLUMNS = 8;
 
-// ZX palette entries.
-constexpr std::size_t BLACK = 0;
-constexpr std::size_t BLUE = 1;
-constexpr std::size_t RED = 2;
-constexpr std::size_t MAGENTA = 3;
-constexpr std::size_t GREEN = 4;
-constexpr std::size_t CYAN = 5;
-constexpr std::size_t BRIGHT_WHITE = 15;
+// ZX palette entries: the colours in the ROM's order, their bright forms 8 on.
+enum Colour : std::size_t
+{
+    BLACK,
+    BLUE,
+    RED,
+    MAGENTA,
+    GREEN,
+    CYAN,
+    BRIGHT_WHITE = 15
+};
 
 std::size_t colour_of(const image::CatalogueRow& row)
 {

@@ -79,7 +79,10 @@ common::Result<Snapshot> decode_plusd_snapshot(std::span<const std::uint8_t> ent
 
     // The interface pushed AF and the PC onto the program's stack; with SP in ROM those pushes went nowhere, and
     // near the top of memory they wrapped round into ROM, so neither can be recovered.
-    const std::uint16_t sp = common::get_le16(entry, image::entry::SNAP_SP);
+    // A DISCiPLE ROM that misses an EX AF,AF' saves no AF' in the entry; it is kept as it is, there being no other.
+    Registers& r = snap.regs;
+    get_pairs(entry, PairLayout::PlusDEntry, r);
+    const std::uint16_t sp = r.sp;
     if (sp < RAM_START)
         return common::Error{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
                              " lies in ROM, so AF and the PC that the interface pushed there are lost"};
@@ -87,17 +90,6 @@ common::Result<Snapshot> decode_plusd_snapshot(std::span<const std::uint8_t> ent
         return common::Error{"the stack pointer " + common::hex(sp, common::WORD_DIGITS) +
                              " is at the top of memory, so AF and the PC that the interface pushed there are lost"};
 
-    Registers& r = snap.regs;
-    r.iy = common::get_le16(entry, image::entry::SNAP_IY);
-    r.ix = common::get_le16(entry, image::entry::SNAP_IX);
-    r.de_alt = common::get_le16(entry, image::entry::SNAP_DE_ALT);
-    r.bc_alt = common::get_le16(entry, image::entry::SNAP_BC_ALT);
-    r.hl_alt = common::get_le16(entry, image::entry::SNAP_HL_ALT);
-    // A DISCiPLE ROM that misses an EX AF,AF' saves no AF' here; the field is kept as it is, there being no other.
-    r.af_alt = common::get_le16(entry, image::entry::SNAP_AF_ALT);
-    r.de = common::get_le16(entry, image::entry::SNAP_DE);
-    r.bc = common::get_le16(entry, image::entry::SNAP_BC);
-    r.hl = common::get_le16(entry, image::entry::SNAP_HL);
     r.i = entry[image::entry::SNAP_I];
     r.af = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_AF));
     r.pc = peek16(snap, static_cast<std::uint16_t>(sp + plusd::STACK_PC));
@@ -160,17 +152,10 @@ common::Result<image::DiscFile> encode_plusd_snapshot(const Snapshot& snap, std:
     e[image::entry::STATUS] = static_cast<std::uint8_t>(is_128k ? plusd::TYPE_128K : plusd::TYPE_48K);
     const auto stored = image::stored_name(name);
     std::copy(stored.begin(), stored.end(), e.begin() + image::entry::NAME);
-    common::put_le16(e, image::entry::SNAP_IY, r.iy);
-    common::put_le16(e, image::entry::SNAP_IX, r.ix);
-    common::put_le16(e, image::entry::SNAP_DE_ALT, r.de_alt);
-    common::put_le16(e, image::entry::SNAP_BC_ALT, r.bc_alt);
-    common::put_le16(e, image::entry::SNAP_HL_ALT, r.hl_alt);
-    common::put_le16(e, image::entry::SNAP_AF_ALT, r.af_alt);
-    common::put_le16(e, image::entry::SNAP_DE, r.de);
-    common::put_le16(e, image::entry::SNAP_BC, r.bc);
-    common::put_le16(e, image::entry::SNAP_HL, r.hl);
+    Registers kept = r;
+    kept.sp = stored_sp;
+    put_pairs(e, PairLayout::PlusDEntry, kept);
     e[image::entry::SNAP_I] = r.i;
-    common::put_le16(e, image::entry::SNAP_SP, stored_sp);
     if (is_128k)
         file.body.push_back(copy.paging);
     file.body.insert(file.body.end(), copy.ram.begin(), copy.ram.end());

@@ -21,7 +21,8 @@
 
 namespace snapshot {
 
-// The registers the entry does not hold (image::entry::SNAP_IY to SNAP_SP hold the others), and the file's layout.
+// The registers the entry does not hold (PairLayout::PlusDEntry and image::entry::SNAP_I say where it holds the
+// others), and the file's layout.
 namespace plusd {
 // What the interface pushed, as offsets from the stored SP.
 inline constexpr std::uint16_t STACK_FLAGS = 0; // P/V (bit 2) holds IFF2

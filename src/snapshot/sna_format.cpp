@@ -8,8 +8,6 @@
 namespace snapshot {
 namespace {
 
-constexpr std::uint8_t BORDER_MASK = 0x07;
-constexpr std::uint8_t MODE_MASK = 0x03;
 constexpr std::uint16_t PC_BYTES = 2;
 
 // Grows the vector and copies, rather than insert(), which GCC 12 at -O3 flags with a false -Warray-bounds.
@@ -20,25 +18,17 @@ void append(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes)
     std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
+// The header with SP as the file keeps it.
 void put_header(std::span<std::uint8_t> h, const Snapshot& snap, std::uint16_t sp)
 {
-    const Registers& r = snap.regs;
-    h[sna::I] = r.i;
-    common::put_le16(h, sna::HL_ALT, r.hl_alt);
-    common::put_le16(h, sna::DE_ALT, r.de_alt);
-    common::put_le16(h, sna::BC_ALT, r.bc_alt);
-    common::put_le16(h, sna::AF_ALT, r.af_alt);
-    common::put_le16(h, sna::HL, r.hl);
-    common::put_le16(h, sna::DE, r.de);
-    common::put_le16(h, sna::BC, r.bc);
-    common::put_le16(h, sna::IY, r.iy);
-    common::put_le16(h, sna::IX, r.ix);
-    h[sna::IFF] = r.iff2 ? sna::IFF2_BIT : 0;
-    h[sna::R] = r.r;
-    common::put_le16(h, sna::AF, r.af);
-    common::put_le16(h, sna::SP, sp);
-    h[sna::MODE] = r.interrupt_mode & MODE_MASK;
-    h[sna::BORDER] = snap.border & BORDER_MASK;
+    Registers stored = snap.regs;
+    stored.sp = sp;
+    put_pairs(h, PairLayout::Sna, stored);
+    h[sna::I] = stored.i;
+    put_bits(h, sna::IFF2, stored.iff2 ? 1 : 0);
+    h[sna::R] = stored.r;
+    put_bits(h, sna::MODE, stored.interrupt_mode);
+    put_bits(h, sna::BORDER, snap.border);
 }
 
 std::vector<std::uint8_t> encode_48k(const Snapshot& snap)
@@ -84,23 +74,13 @@ namespace {
 void get_header(std::span<const std::uint8_t> h, Snapshot& snap)
 {
     Registers& r = snap.regs;
+    get_pairs(h, PairLayout::Sna, r);
     r.i = h[sna::I];
-    r.hl_alt = common::get_le16(h, sna::HL_ALT);
-    r.de_alt = common::get_le16(h, sna::DE_ALT);
-    r.bc_alt = common::get_le16(h, sna::BC_ALT);
-    r.af_alt = common::get_le16(h, sna::AF_ALT);
-    r.hl = common::get_le16(h, sna::HL);
-    r.de = common::get_le16(h, sna::DE);
-    r.bc = common::get_le16(h, sna::BC);
-    r.iy = common::get_le16(h, sna::IY);
-    r.ix = common::get_le16(h, sna::IX);
-    // The format keeps one interrupt flip-flop; the other equals it outside an NMI handler.
-    r.iff1 = r.iff2 = (h[sna::IFF] & sna::IFF2_BIT) != 0;
+    // The other flip-flop equals IFF2 outside an NMI handler.
+    r.iff1 = r.iff2 = get_bits(h, sna::IFF2) != 0;
     r.r = h[sna::R];
-    r.af = common::get_le16(h, sna::AF);
-    r.sp = common::get_le16(h, sna::SP);
-    r.interrupt_mode = h[sna::MODE] & MODE_MASK;
-    snap.border = h[sna::BORDER] & BORDER_MASK;
+    r.interrupt_mode = get_bits(h, sna::MODE);
+    snap.border = get_bits(h, sna::BORDER);
 }
 
 } // namespace

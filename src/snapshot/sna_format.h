@@ -15,33 +15,21 @@
 namespace snapshot {
 
 namespace sna {
+// The register pairs lie as PairLayout::Sna says; the other fields:
 inline constexpr std::size_t I = 0;
-inline constexpr std::size_t HL_ALT = 1;
-inline constexpr std::size_t DE_ALT = 3;
-inline constexpr std::size_t BC_ALT = 5;
-inline constexpr std::size_t AF_ALT = 7;
-inline constexpr std::size_t HL = 9;
-inline constexpr std::size_t DE = 11;
-inline constexpr std::size_t BC = 13;
-inline constexpr std::size_t IY = 15;
-inline constexpr std::size_t IX = 17;
-inline constexpr std::size_t IFF = 19; // bit 2: IFF2
+inline constexpr ByteBits IFF2 = {19, 0x04}; // the format keeps one interrupt flip-flop
 inline constexpr std::size_t R = 20;
-inline constexpr std::size_t AF = 21;
-inline constexpr std::size_t SP = 23;
-inline constexpr std::size_t MODE = 25;
-inline constexpr std::size_t BORDER = 26;
+inline constexpr ByteBits MODE = {25, 0x03};
+inline constexpr ByteBits BORDER = {26, 0x07};
 inline constexpr std::size_t HEADER_SIZE = 27;
 inline constexpr std::size_t SIZE_48K = HEADER_SIZE + RAM_BYTES_48K; // 49,179
 
-// After the 48 KiB of a 128K file.
+// After the 48 KiB of a 128K file: the PC, port 0x7FFD, whether TR-DOS is paged in.
 inline constexpr std::size_t PC = 0;
 inline constexpr std::size_t PORT_7FFD = 2;
-inline constexpr std::size_t TRDOS_PAGED = 3;
 inline constexpr std::size_t EXTENSION_SIZE = 4;
 inline constexpr std::size_t SIZE_128K = SIZE_48K + EXTENSION_SIZE + 5 * PAGE_BYTES; // 131,103
 inline constexpr std::size_t SIZE_128K_REPEATED = SIZE_128K + PAGE_BYTES;            // 147,487
-inline constexpr std::uint8_t IFF2_BIT = 0x04;
 } // namespace sna
 
 // The snapshot as a .sna file. The 48K form stores the PC in the two bytes below SP, as every .sna reader

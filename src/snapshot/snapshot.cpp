@@ -1,10 +1,14 @@
 #include "snapshot/snapshot.h"
 
+#include "common/bytes.h"
 #include "common/path_text.h"
 #include "snapshot/sna_format.h"
 #include "snapshot/z80_format.h"
 
+#include <array>
+#include <bit>
 #include <cassert>
+#include <cstdint>
 
 namespace snapshot {
 
@@ -42,6 +46,66 @@ std::uint8_t& poke(Snapshot& snap, std::uint16_t address)
     const std::span<const std::uint8_t> page = page_at(snap, address);
     const auto offset = static_cast<std::size_t>(page.data() - snap.ram.data()) + address % PAGE_BYTES;
     return snap.ram[offset];
+}
+
+namespace {
+
+constexpr std::size_t NOT_KEPT = SIZE_MAX;
+
+// Where each layout keeps a pair, by PairLayout; NOT_KEPT where it keeps it otherwise (the .z80 stores A before F,
+// the +D pushes AF onto the program's stack).
+struct PairPlaces
+{
+    std::uint16_t Registers::*pair;
+    std::array<std::size_t, 3> at;
+};
+
+constexpr std::array<PairPlaces, 11> PAIR_PLACES = {{
+    {&Registers::af, {21, NOT_KEPT, NOT_KEPT}},
+    {&Registers::bc, {13, 2, 234}},
+    {&Registers::de, {11, 13, 232}},
+    {&Registers::hl, {9, 4, 236}},
+    {&Registers::af_alt, {7, NOT_KEPT, 230}},
+    {&Registers::bc_alt, {5, 15, 226}},
+    {&Registers::de_alt, {3, 17, 224}},
+    {&Registers::hl_alt, {1, 19, 228}},
+    {&Registers::ix, {17, 25, 222}},
+    {&Registers::iy, {15, 23, 220}},
+    {&Registers::sp, {23, 8, 240}},
+}};
+
+std::size_t place(const PairPlaces& places, PairLayout layout)
+{
+    return places.at[static_cast<std::size_t>(layout)];
+}
+
+} // namespace
+
+void put_pairs(std::span<std::uint8_t> header, PairLayout layout, const Registers& regs)
+{
+    for (const PairPlaces& places : PAIR_PLACES) {
+        if (place(places, layout) != NOT_KEPT)
+            common::put_le16(header, place(places, layout), regs.*places.pair);
+    }
+}
+
+void get_pairs(std::span<const std::uint8_t> header, PairLayout layout, Registers& regs)
+{
+    for (const PairPlaces& places : PAIR_PLACES) {
+        if (place(places, layout) != NOT_KEPT)
+            regs.*places.pair = common::get_le16(header, place(places, layout));
+    }
+}
+
+std::uint8_t get_bits(std::span<const std::uint8_t> header, ByteBits field)
+{
+    return static_cast<std::uint8_t>((header[field.at] & field.mask) >> std::countr_zero(field.mask));
+}
+
+void put_bits(std::span<std::uint8_t> header, ByteBits field, unsigned value)
+{
+    const auto bits = static_cast<std::uint8_t>((value << std::countr_zero(field.mask)) & field.mask);
+    header[field.at] = static_cast<std::uint8_t>((header[field.at] & ~field.mask) | bits);
 }
 
 std::optional<FileFormat> format_from_path(std::string_view path)

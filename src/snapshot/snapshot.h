@@ -63,6 +63,34 @@ struct Registers
     std::uint8_t interrupt_mode = 1; // 0, 1 or 2
 };
 
+// The records that keep register pairs low byte first: the .sna header, the .z80 header and the +D directory
+// entry of a snapshot.
+enum class PairLayout
+{
+    Sna,
+    Z80,
+    PlusDEntry,
+};
+
+// Puts the pairs of `regs` into `header` where that layout keeps them.
+void put_pairs(std::span<std::uint8_t> header, PairLayout layout, const Registers& regs);
+
+// Reads the pairs that layout keeps from `header` into `regs`; the other registers stay as they are.
+void get_pairs(std::span<const std::uint8_t> header, PairLayout layout, Registers& regs);
+
+// Some bits of one header byte: the byte's offset and the mask of the bits.
+struct ByteBits
+{
+    std::size_t at;
+    std::uint8_t mask;
+};
+
+// The value the bits hold, shifted down to bit 0.
+std::uint8_t get_bits(std::span<const std::uint8_t> header, ByteBits field);
+
+// Sets the bits to `value` (shifted up to the mask's lowest bit), leaving the byte's other bits as they are.
+void put_bits(std::span<std::uint8_t> header, ByteBits field, unsigned value);
+
 struct Snapshot
 {
     Model model = Model::Spectrum48K;

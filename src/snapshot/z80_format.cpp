@@ -11,41 +11,26 @@ namespace snapshot {
 namespace {
 
 constexpr std::uint8_t RUN_MARK = 0xED;
-constexpr std::size_t SHORTEST_RUN = 5;
-constexpr std::size_t SHORTEST_MARK_RUN = 2;
-constexpr std::size_t LONGEST_RUN = 255;
-constexpr std::uint8_t R_LOW_BITS = 0x7F;
 constexpr int R_TOP_SHIFT = 7;
 constexpr std::uint8_t BORDER_MASK = 0x07;
 constexpr int BORDER_SHIFT = 1;
 constexpr std::uint8_t IFF_SET = 0xFF;
-constexpr std::uint8_t MODE_MASK = 0x03;
-constexpr std::uint8_t ROM_MARK = 0xFF;
 
-// The frame lengths in T-states; the counter is written for T-state 0 of a frame, as the emulators read it back
-// (low word: a quarter frame less one, high byte: 3). The +D itself resumes a program at whatever point of the
-// frame its reload ends, so no point of the frame is more right than another.
-constexpr std::uint32_t FRAME_48K = 69888;
-constexpr std::uint32_t FRAME_128K = 70908;
-constexpr std::uint32_t QUARTERS = 4;
-constexpr std::uint8_t LAST_QUARTER = 3;
-
-void put_pair(std::span<std::uint8_t> h, std::size_t at, std::uint16_t value)
+// The extension's T-state counter, which only the emulators read. The frame lengths are in T-states; the counter is
+// written for T-state 0 of a frame, as the emulators read it back (low word: a quarter frame less one, high byte:
+// the last quarter). The +D itself resumes a program at whatever point of the frame its reload ends, so no point of
+// the frame is more right than another.
+void put_tstates(std::span<std::uint8_t> h, bool is_128k)
 {
-    common::put_le16(h, at, value);
-}
-
-constexpr int BYTE_BITS = 8;
-constexpr std::uint16_t LOW_BYTE = 0xFF;
-
-std::uint8_t high(std::uint16_t value)
-{
-    return static_cast<std::uint8_t>(value >> BYTE_BITS);
-}
-
-std::uint8_t low(std::uint16_t value)
-{
-    return static_cast<std::uint8_t>(value & LOW_BYTE);
+    constexpr std::size_t TSTATES_LOW = 55;
+    constexpr std::size_t TSTATES_HIGH = 57;
+    constexpr std::uint32_t FRAME_48K = 69888;
+    constexpr std::uint32_t FRAME_128K = 70908;
+    constexpr std::uint32_t QUARTERS = 4;
+    constexpr auto LAST_QUARTER = static_cast<std::uint8_t>(QUARTERS - 1);
+    const std::uint32_t quarter = (is_128k ? FRAME_128K : FRAME_48K) / QUARTERS;
+    common::put_le16(h, TSTATES_LOW, static_cast<std::uint16_t>(quarter - 1));
+    h[TSTATES_HIGH] = LAST_QUARTER;
 }
 
 void append_block(std::vector<std::uint8_t>& out, std::uint8_t page, std::span<const std::uint8_t> data)
@@ -67,6 +52,9 @@ void append_block(std::vector<std::uint8_t>& out, std::uint8_t page, std::span<c
 
 std::vector<std::uint8_t> pack_z80_block(std::span<const std::uint8_t> data)
 {
+    constexpr std::size_t SHORTEST_RUN = 5;
+    constexpr std::size_t SHORTEST_MARK_RUN = 2;
+    constexpr std::size_t LONGEST_RUN = 255;
     std::vector<std::uint8_t> out;
     out.reserve(data.size());
     std::size_t at = 0;
@@ -97,45 +85,36 @@ std::vector<std::uint8_t> encode_z80(const Snapshot& snap)
     const bool is_128k = snap.model == Model::Spectrum128K;
     std::vector<std::uint8_t> out(z80::V3_SIZE, 0);
     const std::span<std::uint8_t> h(out);
-    h[z80::A] = high(r.af);
-    h[z80::F] = low(r.af);
-    put_pair(h, z80::BC, r.bc);
-    put_pair(h, z80::HL, r.hl);
-    put_pair(h, z80::PC_V1, 0);
-    put_pair(h, z80::SP, r.sp);
+    put_pairs(h, PairLayout::Z80, r);
+    common::put_be16(h, z80::AF, r.af);
+    common::put_be16(h, z80::AF_ALT, r.af_alt);
     h[z80::I] = r.i;
-    h[z80::R] = r.r & R_LOW_BITS;
+    put_bits(h, z80::R_LOW, r.r);
     h[z80::FLAGS] = static_cast<std::uint8_t>((r.r >> R_TOP_SHIFT) | ((snap.border & BORDER_MASK) << BORDER_SHIFT));
-    put_pair(h, z80::DE, r.de);
-    put_pair(h, z80::BC_ALT, r.bc_alt);
-    put_pair(h, z80::DE_ALT, r.de_alt);
-    put_pair(h, z80::HL_ALT, r.hl_alt);
-    h[z80::A_ALT] = high(r.af_alt);
-    h[z80::F_ALT] = low(r.af_alt);
-    put_pair(h, z80::IY, r.iy);
-    put_pair(h, z80::IX, r.ix);
     h[z80::IFF1] = r.iff1 ? IFF_SET : 0;
     h[z80::IFF2] = r.iff2 ? IFF_SET : 0;
-    h[z80::MODE] = r.interrupt_mode & MODE_MASK;
-    put_pair(h, z80::EXTENSION_LENGTH, static_cast<std::uint16_t>(z80::V3_EXTENSION));
-    put_pair(h, z80::PC, r.pc);
-    h[z80::MACHINE] = is_128k ? z80::MACHINE_128K : z80::MACHINE_48K;
+    put_bits(h, z80::MODE, r.interrupt_mode);
+    common::put_le16(h, z80::EXTENSION_LENGTH, static_cast<std::uint16_t>(z80::V3_EXTENSION));
+    common::put_le16(h, z80::PC, r.pc);
+    constexpr std::uint8_t MACHINE_48K = 0;
+    constexpr std::uint8_t MACHINE_128K = 4;
+    h[z80::MACHINE] = is_128k ? MACHINE_128K : MACHINE_48K;
     h[z80::PORT_7FFD] = is_128k ? snap.paging : 0;
-    const std::uint32_t quarter = (is_128k ? FRAME_128K : FRAME_48K) / QUARTERS;
-    put_pair(h, z80::TSTATES_LOW, static_cast<std::uint16_t>(quarter - 1));
-    h[z80::TSTATES_HIGH] = LAST_QUARTER;
-    h[z80::ROM_0000_WRITABLE] = ROM_MARK;
-    h[z80::ROM_2000_WRITABLE] = ROM_MARK;
+    put_tstates(h, is_128k);
+    // Both ROM halves marked as ROM, not RAM.
+    constexpr std::size_t ROM_0000_WRITABLE = 61;
+    constexpr std::size_t ROM_2000_WRITABLE = 62;
+    constexpr std::uint8_t ROM_MARK = 0xFF;
+    h[ROM_0000_WRITABLE] = ROM_MARK;
+    h[ROM_2000_WRITABLE] = ROM_MARK;
 
     if (is_128k) {
         for (int n = 0; n < BANKS_128K; ++n)
             append_block(out, static_cast<std::uint8_t>(z80::FIRST_BANK_PAGE + n), bank(snap, n));
     } else {
-        constexpr std::array<std::uint8_t, PAGES_48K> PAGE_NUMBERS = {z80::PAGE_4000_48K, z80::PAGE_8000_48K,
-                                                                      z80::PAGE_C000_48K};
-        for (std::size_t n = 0; n < PAGE_NUMBERS.size(); ++n) {
+        for (std::size_t n = 0; n < z80::PAGES_OF_48K.size(); ++n) {
             const auto address = static_cast<std::uint16_t>(RAM_START + n * PAGE_BYTES);
-            append_block(out, PAGE_NUMBERS[n], page_at(snap, address));
+            append_block(out, z80::PAGES_OF_48K[n], page_at(snap, address));
         }
     }
     return out;
@@ -145,8 +124,6 @@ namespace {
 
 constexpr std::size_t V2_EXTENSION = 23;
 constexpr std::size_t V3_LONG_EXTENSION = 55;
-constexpr std::size_t HARDWARE_FLAGS = 37; // bit 7: the machine is the variant (16K for a 48K, +2 for a 128K)
-constexpr std::uint8_t VARIANT_BIT = 0x80;
 constexpr std::uint8_t PACKED_V1 = 0x20; // in FLAGS: the 48 KiB are packed
 constexpr std::uint8_t OLD_FLAGS = 0xFF; // an old writer's FLAGS, to be read as 1
 constexpr std::array<std::uint8_t, 4> V1_END = {0x00, RUN_MARK, RUN_MARK, 0x00};
@@ -219,25 +196,17 @@ bool unpack(std::span<const std::uint8_t> packed, std::span<std::uint8_t> out)
 void get_registers(std::span<const std::uint8_t> h, Snapshot& snap)
 {
     Registers& r = snap.regs;
-    const std::uint8_t flags = h[z80::FLAGS] == OLD_FLAGS ? 1 : h[z80::FLAGS];
-    r.af = static_cast<std::uint16_t>((h[z80::A] << BYTE_BITS) | h[z80::F]);
-    r.bc = common::get_le16(h, z80::BC);
-    r.hl = common::get_le16(h, z80::HL);
+    get_pairs(h, PairLayout::Z80, r);
+    r.af = common::get_be16(h, z80::AF);
+    r.af_alt = common::get_be16(h, z80::AF_ALT);
     r.pc = common::get_le16(h, z80::PC_V1);
-    r.sp = common::get_le16(h, z80::SP);
     r.i = h[z80::I];
-    r.r = static_cast<std::uint8_t>((h[z80::R] & R_LOW_BITS) | ((flags & 1) << R_TOP_SHIFT));
+    const std::uint8_t flags = h[z80::FLAGS] == OLD_FLAGS ? 1 : h[z80::FLAGS];
+    r.r = static_cast<std::uint8_t>(get_bits(h, z80::R_LOW) | ((flags & 1) << R_TOP_SHIFT));
     snap.border = (flags >> BORDER_SHIFT) & BORDER_MASK;
-    r.de = common::get_le16(h, z80::DE);
-    r.bc_alt = common::get_le16(h, z80::BC_ALT);
-    r.de_alt = common::get_le16(h, z80::DE_ALT);
-    r.hl_alt = common::get_le16(h, z80::HL_ALT);
-    r.af_alt = static_cast<std::uint16_t>((h[z80::A_ALT] << BYTE_BITS) | h[z80::F_ALT]);
-    r.iy = common::get_le16(h, z80::IY);
-    r.ix = common::get_le16(h, z80::IX);
     r.iff1 = h[z80::IFF1] != 0;
     r.iff2 = h[z80::IFF2] != 0;
-    r.interrupt_mode = h[z80::MODE] & MODE_MASK;
+    r.interrupt_mode = get_bits(h, z80::MODE);
 }
 
 common::Result<Snapshot> decode_v1(std::span<const std::uint8_t> bytes, Snapshot snap)
@@ -284,7 +253,7 @@ common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes)
     snap.regs.pc = common::get_le16(bytes, z80::PC);
     const bool version3 = extension != V2_EXTENSION;
     const std::uint8_t machine = bytes[z80::MACHINE];
-    const bool variant = (bytes[HARDWARE_FLAGS] & VARIANT_BIT) != 0;
+    const bool variant = get_bits(bytes, z80::VARIANT) != 0;
     const std::optional<Model> model = model_of(machine, version3, variant);
     if (!model)
         return common::Error{"the .z80 file is of " + machine_name(machine, version3, variant) +
@@ -309,12 +278,9 @@ common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes)
         int slot = -1;
         if (is_128k && page >= z80::FIRST_BANK_PAGE && page < z80::FIRST_BANK_PAGE + BANKS_128K)
             slot = page - z80::FIRST_BANK_PAGE;
-        else if (!is_128k && page == z80::PAGE_4000_48K)
-            slot = 0;
-        else if (!is_128k && page == z80::PAGE_8000_48K)
-            slot = 1;
-        else if (!is_128k && page == z80::PAGE_C000_48K)
-            slot = 2;
+        else if (const auto* found = std::ranges::find(z80::PAGES_OF_48K, page);
+                 !is_128k && found != z80::PAGES_OF_48K.end())
+            slot = static_cast<int>(found - z80::PAGES_OF_48K.begin());
         if (slot < 0) {
             at += stored; // a ROM or an interface's page: not the machine's RAM
             continue;
@@ -329,14 +295,12 @@ common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes)
         seen[static_cast<std::size_t>(slot)] = true;
         at += stored;
     }
-    constexpr std::array<std::uint8_t, PAGES_48K> PAGES_OF_48K = {z80::PAGE_4000_48K, z80::PAGE_8000_48K,
-                                                                  z80::PAGE_C000_48K};
     const int pages = is_128k ? BANKS_128K : PAGES_48K;
     for (int n = 0; n < pages; ++n) {
         const auto slot = static_cast<std::size_t>(n);
         if (!seen[slot])
             return common::Error{"the .z80 file lacks its page " +
-                                 std::to_string(is_128k ? z80::FIRST_BANK_PAGE + n : PAGES_OF_48K[slot])};
+                                 std::to_string(is_128k ? z80::FIRST_BANK_PAGE + n : z80::PAGES_OF_48K[slot])};
     }
     return snap;
 }

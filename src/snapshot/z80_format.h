@@ -6,6 +6,7 @@
 
 #include "snapshot/snapshot.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <variant>
@@ -14,40 +15,24 @@
 namespace snapshot {
 
 namespace z80 {
-inline constexpr std::size_t A = 0;
-inline constexpr std::size_t F = 1;
-inline constexpr std::size_t BC = 2;
-inline constexpr std::size_t HL = 4;
+// The register pairs lie as PairLayout::Z80 says, but for AF and AF', kept A before F; the other fields:
+inline constexpr std::size_t AF = 0;
 inline constexpr std::size_t PC_V1 = 6; // zero: the header continues with an extension
-inline constexpr std::size_t SP = 8;
 inline constexpr std::size_t I = 10;
-inline constexpr std::size_t R = 11;     // bits 0-6
+inline constexpr ByteBits R_LOW = {11, 0x7F};
 inline constexpr std::size_t FLAGS = 12; // bit 0: bit 7 of R; bits 1-3: border
-inline constexpr std::size_t DE = 13;
-inline constexpr std::size_t BC_ALT = 15;
-inline constexpr std::size_t DE_ALT = 17;
-inline constexpr std::size_t HL_ALT = 19;
-inline constexpr std::size_t A_ALT = 21;
-inline constexpr std::size_t F_ALT = 22;
-inline constexpr std::size_t IY = 23;
-inline constexpr std::size_t IX = 25;
+inline constexpr std::size_t AF_ALT = 21;
 inline constexpr std::size_t IFF1 = 27;
 inline constexpr std::size_t IFF2 = 28;
-inline constexpr std::size_t MODE = 29; // bits 0-1: interrupt mode
+inline constexpr ByteBits MODE = {29, 0x03};
 inline constexpr std::size_t V1_SIZE = 30;
-inline constexpr std::size_t EXTENSION_LENGTH = 30;
+inline constexpr std::size_t EXTENSION_LENGTH = V1_SIZE; // a 2-byte length of the extension that follows
 inline constexpr std::size_t PC = 32;
 inline constexpr std::size_t MACHINE = 34;
 inline constexpr std::size_t PORT_7FFD = 35;
-inline constexpr std::size_t TSTATES_LOW = 55;
-inline constexpr std::size_t TSTATES_HIGH = 57;
-inline constexpr std::size_t ROM_0000_WRITABLE = 61; // 0xFF: ROM
-inline constexpr std::size_t ROM_2000_WRITABLE = 62;
+inline constexpr ByteBits VARIANT = {37, 0x80}; // the machine is its variant: 16K for a 48K, +2 for a 128K
 inline constexpr std::size_t V3_EXTENSION = 54;
 inline constexpr std::size_t V3_SIZE = V1_SIZE + 2 + V3_EXTENSION;
-
-inline constexpr std::uint8_t MACHINE_48K = 0;
-inline constexpr std::uint8_t MACHINE_128K = 4;
 
 // A page block: a 2-byte length of the packed data (0xFFFF: 16,384 bytes as they are), a page number, the data.
 inline constexpr std::size_t BLOCK_LENGTH = 0;
@@ -55,9 +40,8 @@ inline constexpr std::size_t BLOCK_PAGE = 2;
 inline constexpr std::size_t BLOCK_HEADER = 3;
 inline constexpr std::uint16_t UNPACKED_BLOCK = 0xFFFF;
 
-inline constexpr std::uint8_t PAGE_4000_48K = 8;
-inline constexpr std::uint8_t PAGE_8000_48K = 4;
-inline constexpr std::uint8_t PAGE_C000_48K = 5;
+// The pages of a 48K's memory at 0x4000, 0x8000 and 0xC000; bank n of a 128K is page FIRST_BANK_PAGE + n.
+inline constexpr std::array<std::uint8_t, PAGES_48K> PAGES_OF_48K = {8, 4, 5};
 inline constexpr std::uint8_t FIRST_BANK_PAGE = 3;
 } // namespace z80
 

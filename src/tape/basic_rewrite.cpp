@@ -6,13 +6,23 @@
 namespace tape {
 namespace {
 
-constexpr std::uint8_t LOAD = 0xEF;
-constexpr std::uint8_t SAVE = 0xF8;
-constexpr std::uint8_t DRIVE_LOWER = 'd';
-constexpr std::uint8_t DRIVE_UPPER = 'D';
-constexpr std::uint8_t ASTERISK = '*';
-constexpr std::uint8_t QUOTE = '"';
-constexpr std::uint8_t DOLLAR = '$';
+// The keywords looked for, as their tokens; CAT to VERIFY follow each other in the ROM's table.
+enum Token : std::uint8_t
+{
+    THEN = 0xCB,
+    CAT = 0xCF,
+    FORMAT,
+    MOVE,
+    ERASE,
+    OPEN_STREAM,
+    CLOSE_STREAM,
+    MERGE,
+    VERIFY,
+    LOAD = 0xEF,
+    POKE = 0xF4,
+    SAVE = 0xF8,
+    CLEAR = 0xFD,
+};
 constexpr std::uint8_t BLANK = ' ';
 
 // Positions relative to the keyword.
@@ -39,6 +49,12 @@ bool is_keyword(std::uint8_t byte)
     return byte == LOAD || byte == SAVE;
 }
 
+// The letter of the drive form: LOAD d1"name".
+bool is_drive_letter(std::uint8_t byte)
+{
+    return byte == 'd' || byte == 'D';
+}
+
 bool starts_with(std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> pattern)
 {
     return bytes.size() >= pattern.size() && std::equal(pattern.begin(), pattern.end(), bytes.begin());
@@ -58,19 +74,19 @@ int rewrite_basic_loader(std::span<std::uint8_t> program)
             continue;
         }
         const std::uint8_t syntax = program[p + SYNTAX];
-        if (syntax == DRIVE_LOWER || syntax == DRIVE_UPPER) {
+        if (is_drive_letter(syntax)) {
             const auto rest = program.subspan(p + NAME_SCAN);
-            const auto end = std::ranges::find_if(rest, [](std::uint8_t b) { return b == QUOTE || b == DOLLAR; });
+            const auto end = std::ranges::find_if(rest, [](std::uint8_t b) { return b == '"' || b == '$'; });
             if (end != rest.end()) {
                 const std::size_t q = p + NAME_SCAN + static_cast<std::size_t>(end - rest.begin());
-                const std::size_t blank_end = *end == QUOTE ? q : q - VARIABLE_LETTER;
+                const std::size_t blank_end = *end == '"' ? q : q - VARIABLE_LETTER;
                 if (blank_end > p + SYNTAX)
                     std::ranges::fill(program.subspan(p + SYNTAX, blank_end - (p + SYNTAX)), BLANK);
                 ++count;
                 // The walk goes on after the quote or dollar sign; the sign itself is not looked at again.
                 p = q;
             }
-        } else if (syntax == ASTERISK && p + CHANNEL_QUOTE < length && program[p + CHANNEL_QUOTE] == QUOTE) {
+        } else if (syntax == '*' && p + CHANNEL_QUOTE < length && program[p + CHANNEL_QUOTE] == '"') {
             const auto rest = program.subspan(p + SYNTAX);
             for (const auto pattern : LOADER_PATTERNS) {
                 if (starts_with(rest, pattern)) {
@@ -87,21 +103,6 @@ int rewrite_basic_loader(std::span<std::uint8_t> program)
 
 namespace {
 
-constexpr std::uint8_t CAT = 0xCF;
-constexpr std::uint8_t FORMAT = 0xD0;
-constexpr std::uint8_t MOVE = 0xD1;
-constexpr std::uint8_t ERASE = 0xD2;
-constexpr std::uint8_t OPEN_STREAM = 0xD3;
-constexpr std::uint8_t CLOSE_STREAM = 0xD4;
-constexpr std::uint8_t MERGE = 0xD5;
-constexpr std::uint8_t VERIFY = 0xD6;
-constexpr std::uint8_t POKE = 0xF4;
-constexpr std::uint8_t CLEAR = 0xFD;
-constexpr std::uint8_t THEN = 0xCB;
-constexpr std::uint8_t COLON = ':';
-constexpr std::uint8_t AT_SIGN = '@';
-constexpr std::uint8_t HASH = '#';
-constexpr std::uint8_t SEMICOLON = ';';
 constexpr std::uint8_t NUMBER_MARK = 0x0E;
 constexpr std::size_t HIDDEN_NUMBER = 5;
 constexpr std::uint8_t ENTER = 0x0D;
@@ -152,7 +153,7 @@ std::vector<std::uint8_t> statement_tokens(std::span<const std::uint8_t> text)
     bool in_string = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const std::uint8_t b = text[i];
-        if (b == QUOTE) {
+        if (b == '"') {
             in_string = !in_string;
             out.push_back(b);
         } else if (in_string) {
@@ -182,16 +183,15 @@ std::string disc_only_form(std::span<const std::uint8_t> t)
     case ERASE:
         return name;
     case POKE:
-        return next == AT_SIGN ? "POKE @" : "";
+        return next == '@' ? "POKE @" : "";
     case CLEAR:
-        return next == HASH ? "CLEAR #" : "";
+        return next == '#' ? "CLEAR #" : "";
     case CLOSE_STREAM:
         // The keyword's own text ends in "#": the asterisk follows the token.
-        return next == ASTERISK ? "CLOSE #*" : "";
+        return next == '*' ? "CLOSE #*" : "";
     case OPEN_STREAM:
         for (std::size_t i = 1; i + 2 < t.size(); ++i) {
-            if (t[i] == SEMICOLON && (t[i + 1] == DRIVE_LOWER || t[i + 1] == DRIVE_UPPER) &&
-                (is_digit(t[i + 2]) || t[i + 2] == ASTERISK))
+            if (t[i] == ';' && is_drive_letter(t[i + 1]) && (is_digit(t[i + 2]) || t[i + 2] == '*'))
                 return "OPEN # d";
         }
         return {};
@@ -199,11 +199,11 @@ std::string disc_only_form(std::span<const std::uint8_t> t)
     case SAVE:
     case VERIFY:
     case MERGE:
-        if (next == AT_SIGN)
+        if (next == '@')
             return name + " @";
-        if (next == ASTERISK)
+        if (next == '*')
             return name + " *";
-        if ((next == DRIVE_LOWER || next == DRIVE_UPPER) && (is_digit(after) || after == ASTERISK))
+        if (is_drive_letter(next) && (is_digit(after) || after == '*'))
             return name + " d";
         if ((next == 'p' || next == 'P') && is_digit(after))
             return name + " p";
@@ -234,11 +234,11 @@ std::vector<DiscOnlyStatement> find_disc_only_syntax(std::span<const std::uint8_
         for (std::size_t i = 0; i <= text.size(); ++i) {
             const bool end = i == text.size();
             const std::uint8_t b = end ? 0 : text[i];
-            if (!end && b == QUOTE) {
+            if (!end && b == '"') {
                 in_string = !in_string;
                 continue;
             }
-            if (!end && (in_string || b != COLON) && (in_string || b != THEN)) {
+            if (!end && (in_string || b != ':') && (in_string || b != THEN)) {
                 if (!in_string && b == NUMBER_MARK)
                     i = std::min(i + HIDDEN_NUMBER, text.size() - 1);
                 continue;

@@ -46,35 +46,42 @@ struct TzxBlockType
 };
 
 constexpr std::uint8_t TZX_STANDARD = 0x10;
+// A block that starts with its length, a number of `length_bytes` bytes; `multiplier` bytes follow for each unit.
+constexpr TzxBlockType length_first(std::uint8_t id, BlockKind kind, const char* what, std::size_t length_bytes,
+                                    std::size_t multiplier = 1)
+{
+    return {id, kind, what, length_bytes, 0, length_bytes, multiplier};
+}
+
 // Blocks of an ID not in the table start with a four-byte length, as the TZX format lays down for new types.
-constexpr TzxBlockType TZX_UNKNOWN = {0x00, BlockKind::Reported, "", 4, 0, 4};
+constexpr TzxBlockType TZX_UNKNOWN = length_first(0x00, BlockKind::Reported, "", 4);
 
 constexpr std::array<TzxBlockType, 28> TZX_BLOCK_TYPES = {{
     {TZX_STANDARD, BlockKind::Standard, "standard speed data", 4, 2, 2},
     {0x11, BlockKind::Reported, "turbo speed data", 0x12, 0x0F, 3},
     {0x12, BlockKind::Silent, "pure tone", 4},
-    {0x13, BlockKind::Silent, "pulse sequence", 1, 0, 1, 2},
+    length_first(0x13, BlockKind::Silent, "pulse sequence", 1, 2),
     {0x14, BlockKind::Reported, "pure data", 0x0A, 0x07, 3},
     {0x15, BlockKind::Reported, "direct recording", 0x08, 0x05, 3},
-    {0x16, BlockKind::Reported, "C64 ROM data", 4, 0, 4},
-    {0x17, BlockKind::Reported, "C64 turbo data", 4, 0, 4},
-    {0x18, BlockKind::Reported, "CSW recording", 4, 0, 4},
-    {0x19, BlockKind::Reported, "generalized data", 4, 0, 4},
+    length_first(0x16, BlockKind::Reported, "C64 ROM data", 4),
+    length_first(0x17, BlockKind::Reported, "C64 turbo data", 4),
+    length_first(0x18, BlockKind::Reported, "CSW recording", 4),
+    length_first(0x19, BlockKind::Reported, "generalized data", 4),
     {0x20, BlockKind::Silent, "pause", 2},
-    {0x21, BlockKind::Silent, "group start", 1, 0, 1},
+    length_first(0x21, BlockKind::Silent, "group start", 1),
     {0x22, BlockKind::Silent, "group end", 0},
     {0x23, BlockKind::Silent, "jump", 2},
     {0x24, BlockKind::Silent, "loop start", 2},
     {0x25, BlockKind::Silent, "loop end", 0},
-    {0x26, BlockKind::Silent, "call sequence", 2, 0, 2, 2},
+    length_first(0x26, BlockKind::Silent, "call sequence", 2, 2),
     {0x27, BlockKind::Silent, "return", 0},
-    {0x28, BlockKind::Silent, "select block", 2, 0, 2},
-    {0x2A, BlockKind::Silent, "stop if 48K", 4, 0, 4},
-    {0x2B, BlockKind::Silent, "signal level", 4, 0, 4},
-    {0x30, BlockKind::Silent, "text description", 1, 0, 1},
+    length_first(0x28, BlockKind::Silent, "select block", 2),
+    length_first(0x2A, BlockKind::Silent, "stop if 48K", 4),
+    length_first(0x2B, BlockKind::Silent, "signal level", 4),
+    length_first(0x30, BlockKind::Silent, "text description", 1),
     {0x31, BlockKind::Silent, "message", 2, 1, 1},
-    {0x32, BlockKind::Silent, "archive info", 2, 0, 2},
-    {0x33, BlockKind::Silent, "hardware type", 1, 0, 1, 3},
+    length_first(0x32, BlockKind::Silent, "archive info", 2),
+    length_first(0x33, BlockKind::Silent, "hardware type", 1, 3),
     {0x35, BlockKind::Silent, "custom info", 0x0E, 0x0A, 4},
     {0x40, BlockKind::Reported, "snapshot", 4, 1, 3},
     {0x5A, BlockKind::Silent, "glue", 9},
@@ -413,8 +420,8 @@ TapeContents read_tape(std::span<const std::uint8_t> bytes)
 std::string shown_name(const image::TapeHeader& header)
 {
     std::string name;
-    for (std::size_t i = 0; i < image::tape_header::NAME_LEN; ++i) {
-        const auto c = static_cast<char>(header[image::tape_header::NAME + i]);
+    for (std::size_t i = 0; i < image::tape_header::NAME.length; ++i) {
+        const auto c = static_cast<char>(header[image::tape_header::NAME.at + i]);
         name += c >= FIRST_SHOWN && c <= LAST_SHOWN ? c : '?';
     }
     name.erase(name.find_last_not_of(' ') + 1);

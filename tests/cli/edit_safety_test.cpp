@@ -162,7 +162,7 @@ TEST(EditSafety, RefusalsNameTheirCauseAndLeaveTheImageAlone)
         image::TapeHeader header{};
         header[image::tape_header::TYPE] = 3;
         const std::string name = "big" + std::to_string(n) + "       ";
-        std::copy_n(name.begin(), 10, header.begin() + image::tape_header::NAME);
+        std::copy_n(name.begin(), 10, header.begin() + image::tape_header::NAME.at);
         header[image::tape_header::LENGTH] = 48000 % 256;
         header[image::tape_header::LENGTH + 1] = 48000 / 256;
         tape::write_tap_blocks(big_tape, header, Bytes(48000, static_cast<std::uint8_t>(n)));

@@ -21,8 +21,8 @@ tape::TapeFile tape_file(std::uint8_t type, const std::string& name, std::uint16
 {
     tape::TapeFile f;
     f.header[image::tape_header::TYPE] = type;
-    std::fill_n(f.header.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
-    std::copy(name.begin(), name.end(), f.header.begin() + image::tape_header::NAME);
+    std::fill_n(f.header.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length, std::uint8_t{' '});
+    std::copy(name.begin(), name.end(), f.header.begin() + image::tape_header::NAME.at);
     common::put_le16(f.header, image::tape_header::LENGTH, length);
     common::put_le16(f.header, image::tape_header::PARAM1, param1);
     common::put_le16(f.header, image::tape_header::PARAM2, param2);
@@ -52,8 +52,8 @@ TEST(MakeDisc, EntryOfEachTapeTypeAsThePlusDWritesIt)
     };
     for (const auto& c : cases) {
         const image::DiscFile d = files::disc_file(c.file);
-        const std::string name(c.file.header.begin() + image::tape_header::NAME,
-                               c.file.header.begin() + image::tape_header::NAME + image::tape_header::NAME_LEN);
+        const std::string name(c.file.header.begin() + image::tape_header::NAME.at,
+                               c.file.header.begin() + image::tape_header::NAME.at + image::tape_header::NAME.length);
         EXPECT_EQ(d.entry[image::entry::STATUS], c.status) << name;
         EXPECT_EQ(std::string(d.entry.begin() + image::entry::NAME,
                               d.entry.begin() + image::entry::NAME + image::entry::NAME_LEN),

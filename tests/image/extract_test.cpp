@@ -102,7 +102,7 @@ TEST(ExtractFile, NameCutAtZeroLeavesNothingOfThePreviousName)
     ASSERT_EQ(f.extract(b, 0), 10);
     ASSERT_EQ(f.extract(b, 1), 10);
     const std::vector<std::uint8_t> expected = {'A', 'B', 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.got.header.begin() + image::tape_header::NAME));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), f.got.header.begin() + image::tape_header::NAME.at));
 }
 
 TEST(ExtractFile, TypesWithoutTapeFormYieldNothing)

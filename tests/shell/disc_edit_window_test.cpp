@@ -49,7 +49,7 @@ void write_tape(const QString& path, const QStringList& names)
         image::TapeHeader header{};
         header[image::tape_header::TYPE] = 3;
         const QByteArray padded = name.toLatin1().leftJustified(10, ' ');
-        std::copy(padded.begin(), padded.end(), header.begin() + image::tape_header::NAME);
+        std::copy(padded.begin(), padded.end(), header.begin() + image::tape_header::NAME.at);
         header[image::tape_header::LENGTH] = 200;
         header[image::tape_header::PARAM1 + 1] = 0x80;
         tape::write_tap_blocks(tape, header, Bytes(200, static_cast<std::uint8_t>(name.size())));

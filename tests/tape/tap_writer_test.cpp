@@ -12,7 +12,7 @@ image::TapeHeader code_header(std::uint8_t name_byte, std::uint16_t length)
 {
     image::TapeHeader h{};
     h[image::tape_header::TYPE] = image::TAPE_BYTES;
-    std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, name_byte);
+    std::fill_n(h.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length, name_byte);
     common::put_le16(h, image::tape_header::LENGTH, length);
     common::put_le16(h, image::tape_header::PARAM1, 0x4000);
     common::put_le16(h, image::tape_header::PARAM2, 0x8000);
