@@ -69,15 +69,13 @@ image::DiscFile sam_basic(const std::vector<std::uint8_t>& program, const BasicO
     const std::size_t length = program.size() + SAM_NUMERIC_VARIABLES.size() + SAM_GAP;
     const auto pages = static_cast<std::uint8_t>(length / SAM_PAGE);
     const auto modulo = static_cast<std::uint16_t>(length % SAM_PAGE);
-    // The file header (type, length modulo 16 KiB, start offset, no execution address, pages, start page 0), the
-    // program, the numeric variables, and the gap, zeros.
+    // The file header, the program, the numeric variables, and the gap, zeros.
     out.body.assign(image::FILE_HEADER_SIZE + length, 0);
-    out.body[0] = image::TYPE_SAM_BASIC;
-    common::put_le16(out.body, 1, modulo);
-    common::put_le16(out.body, 3, SAM_PROGRAM_OFFSET);
-    out.body[5] = NONE;
-    out.body[6] = NONE;
-    out.body[7] = pages;
+    image::put_sam_file_header(out.body, {.type = image::TYPE_SAM_BASIC,
+                                          .length_modulo = modulo,
+                                          .offset = SAM_PROGRAM_OFFSET,
+                                          .pages = pages,
+                                          .start_page = 0});
     const auto program_at = out.body.begin() + static_cast<std::ptrdiff_t>(image::FILE_HEADER_SIZE);
     std::copy(SAM_NUMERIC_VARIABLES.begin(), SAM_NUMERIC_VARIABLES.end(),
               std::copy(program.begin(), program.end(), program_at));

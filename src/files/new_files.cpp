@@ -40,20 +40,10 @@ constexpr std::uint32_t SAM_ADDRESS_END = 0x80000;    // 19 bits: 512 KiB
 constexpr std::uint16_t SAM_OFFSET_BASE = 0x8000;     // offsets are kept as addresses in section C
 constexpr std::uint8_t SAM_PAGE_MASK = 0x1F;
 constexpr std::uint8_t NO_EXECUTE = 0xFF;
-constexpr std::uint16_t UNUSED_WORD = 0xFFFF;
 constexpr std::uint16_t ZX_CODE_PARAM2 = 32768; // what the ROM's SAVE puts in a CODE header's second parameter
 // The largest snapshot file read: a 128K .z80 with every bank stored unpacked, and room to spare.
 constexpr std::size_t MAX_SNAPSHOT_FILE_BYTES = 256 * 1024;
 
-// The SAM file header at the start of the file's first sector.
-namespace sam_header {
-constexpr std::size_t TYPE = 0;
-constexpr std::size_t LENGTH = 1;
-constexpr std::size_t OFFSET = 3;
-constexpr std::size_t UNUSED = 5;
-constexpr std::size_t PAGES = 7;
-constexpr std::size_t START_PAGE = 8;
-} // namespace sam_header
 constexpr std::size_t SAM_EXECUTE = 242; // entry: page, then offset
 
 using image::HostKind;
@@ -181,12 +171,11 @@ std::variant<image::DiscFile, std::string> sam_code(std::span<const std::uint8_t
         std::fill_n(entry.begin() + SAM_EXECUTE, 3, NO_EXECUTE);
     }
     out.body.assign(image::FILE_HEADER_SIZE, 0);
-    out.body[sam_header::TYPE] = image::TYPE_SAM_CODE;
-    common::put_le16(out.body, sam_header::LENGTH, modulo);
-    common::put_le16(out.body, sam_header::OFFSET, offset_of(start));
-    common::put_le16(out.body, sam_header::UNUSED, UNUSED_WORD);
-    out.body[sam_header::PAGES] = pages;
-    out.body[sam_header::START_PAGE] = page_of(start);
+    image::put_sam_file_header(out.body, {.type = image::TYPE_SAM_CODE,
+                                          .length_modulo = modulo,
+                                          .offset = offset_of(start),
+                                          .pages = pages,
+                                          .start_page = page_of(start)});
     std::copy_n(out.body.begin(), image::FILE_HEADER_SIZE, entry.begin() + e::FILE_HEADER);
     out.body.insert(out.body.end(), data.begin(), data.end());
     return out;

@@ -120,4 +120,15 @@ std::string timestamp_text(const Timestamp& t)
     return text;
 }
 
+void put_sam_file_header(std::span<std::uint8_t> out, const SamFileHeader& header)
+{
+    constexpr std::uint16_t UNUSED = 0xFFFF;
+    out[0] = header.type;
+    common::put_le16(out, 1, header.length_modulo);
+    common::put_le16(out, 3, header.offset);
+    common::put_le16(out, 5, UNUSED);
+    out[7] = header.pages;
+    out[8] = header.start_page;
+}
+
 } // namespace image

@@ -39,6 +39,21 @@ struct SamFacts
     std::optional<Timestamp> time;
 };
 
+// The nine-byte header a SAM file's data starts with, which entry bytes 211-219 copy: the type, the length modulo
+// 16 KiB, the offset within the start page (kept as an address in section C), two unused bytes (0xFF, as SAMDOS
+// leaves them), the number of whole pages and the start page.
+struct SamFileHeader
+{
+    std::uint8_t type = 0;
+    std::uint16_t length_modulo = 0;
+    std::uint16_t offset = 0;
+    std::uint8_t pages = 0;
+    std::uint8_t start_page = 0;
+};
+
+// Writes the header into the first nine bytes of `out`.
+void put_sam_file_header(std::span<std::uint8_t> out, const SamFileHeader& header);
+
 // The facts of an entry of type `code` (16 or more) from its 256 bytes.
 SamFacts decode_sam_facts(std::span<const std::uint8_t> entry_bytes, int code);
 
