@@ -89,7 +89,6 @@ inline constexpr Option RECURSIVE{"-r", "--recursive", nullptr,
                                   "walk into folders and take every image of the zip archives met"};
 inline constexpr Option JSON{"--json", nullptr, nullptr, "one JSON document on stdout instead of the text"};
 inline constexpr Option FORCE{"--force", nullptr, nullptr, "replace an existing output file"};
-inline constexpr Option JSON_EDIT{"--json", nullptr, nullptr, "the edit as one JSON document on stdout"};
 std::string check_slot(const std::string& value);
 inline constexpr Option SLOT{"--slot", nullptr, "N", "the directory slot of the file (0-777)", false, check_slot};
 inline constexpr Option output_option(const char* value, const char* help)
