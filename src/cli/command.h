@@ -73,7 +73,7 @@ struct Command
     const char* name = "";     // "tap", "disc read"
     const char* synopsis = ""; // what follows the name; a line break starts another form of the command
     const char* summary = "";  // what it does, wrapped by hand
-    std::vector<Option> options;
+    std::vector<Option> options = {};
     const char* example = ""; // a command line that uses it
     Run run = nullptr;
     Operands operands = {};
