@@ -71,7 +71,7 @@ inline constexpr Operands ONE_IMAGE{1, "takes exactly one IMAGE"};
 struct Command
 {
     const char* name = "";     // "tap", "disc read"
-    const char* synopsis = ""; // what follows the name; a line break starts another form of the command
+    std::string synopsis = ""; // what follows the name; a line break starts another form of the command
     const char* summary = "";  // what it does, wrapped by hand
     std::vector<Option> options = {};
     const char* example = ""; // a command line that uses it

@@ -99,17 +99,15 @@ int run_thumbnail(const Args& args, std::ostream&, std::ostream& err)
 
 } // namespace
 
-const Command SCREEN_COMMAND{
+const Command SCREEN_COMMAND = slot_output_command({
     .name = "screen",
-    .synopsis = "IMAGE --slot N -o OUT.png [--force]",
     .summary = "Writes the screen in slot N as a PNG picture: the first 6,912 bytes of a ZX file at 256 x 192, a\n"
                "SAM Screen in the mode its entry keeps (MODE 3 at 512 x 192). An existing OUT is only replaced\n"
                "with --force.",
-    .options = {SLOT, output_option("OUT.png", "the picture written"), FORCE},
+    .output = output_option("OUT.png", "the picture written"),
     .example = "screen game.mgt --slot 2 -o title.png",
     .run = run_screen,
-    .operands = ONE_IMAGE,
-};
+});
 
 const Command THUMBNAIL_COMMAND{
     .name = "thumbnail",
