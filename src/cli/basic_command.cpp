@@ -58,9 +58,7 @@ const Command BASIC_COMMAND{
     .summary = "Lists the ZX or SAM BASIC program in slot N (the variables after it are not listed); with\n"
                "--rewrite, as the tape will hold it after the loader rewrite. Control codes appear as\n"
                "\\{INK 2}, \\{AT 3,4}...; damage ends the listing with a line \"** damage at byte N: ...\".",
-    .options = {SLOT,
-                {"--rewrite", nullptr, nullptr, "a ZX program as the tape holds it after the loader rewrite"},
-                JSON},
+    .options = {SLOT, flag("--rewrite", "a ZX program as the tape holds it after the loader rewrite"), JSON},
     .example = "basic game.mgt --slot 0",
     .run = run_basic,
     .operands = ONE_IMAGE,

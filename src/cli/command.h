@@ -84,11 +84,17 @@ struct Command
 // The commands in the order the help lists them.
 std::span<const Command* const> commands();
 
+// An option that takes no value.
+inline constexpr Option flag(const char* name, const char* help)
+{
+    return {name, nullptr, nullptr, help};
+}
+
 // Options of more than one command.
 inline constexpr Option RECURSIVE{"-r", "--recursive", nullptr,
                                   "walk into folders and take every image of the zip archives met"};
-inline constexpr Option JSON{"--json", nullptr, nullptr, "one JSON document on stdout instead of the text"};
-inline constexpr Option FORCE{"--force", nullptr, nullptr, "replace an existing output file"};
+inline constexpr Option JSON = flag("--json", "one JSON document on stdout instead of the text");
+inline constexpr Option FORCE = flag("--force", "replace an existing output file");
 std::string check_slot(const std::string& value);
 inline constexpr Option SLOT{"--slot", nullptr, "N", "the directory slot of the file (0-777)", false, check_slot};
 inline constexpr Option output_option(const char* value, const char* help)

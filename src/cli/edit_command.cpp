@@ -325,9 +325,8 @@ Command edit_command(Command command)
         "plain image is rewritten in place (through a temporary file, only when it still holds what was\n"
         "read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.";
     command.options.push_back(
-        {"--force", nullptr, nullptr,
-         "replace an existing OUT; edit a protected file, or in place an image of several names"});
-    command.options.push_back({"--json", nullptr, nullptr, "the edit as one JSON document on stdout"});
+        flag("--force", "replace an existing OUT; edit a protected file, or in place an image of several names"));
+    command.options.push_back(flag("--json", "the edit as one JSON document on stdout"));
     command.note = NOTE;
     return command;
 }
@@ -363,7 +362,7 @@ const Command ADD_COMMAND = edit_command({
                 {"--start", nullptr, "ADDR", "the start address of a code file (decimal, or hexadecimal after 0x)",
                  false, check_address},
                 {"--exec", nullptr, "ADDR", "the execution address of SAM Code", false, check_address},
-                {"--sam", nullptr, nullptr, "a SAM Code file, or SAM BASIC for BASIC text"},
+                flag("--sam", "a SAM Code file, or SAM BASIC for BASIC text"),
                 {"--line", nullptr, "L", "the line a program of BASIC text runs from when loaded", false, check_line}},
     .example = "add game.mgt loader.tap",
     .run = run_add,
@@ -375,7 +374,7 @@ const Command RM_COMMAND = edit_command({
     .summary = "Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.",
     .options = {{"--slot", nullptr, "N", "the slot of a file to remove", true, check_slot},
                 EDIT_OUTPUT,
-                {"--wipe", nullptr, nullptr, "zero the removed files' sectors"}},
+                flag("--wipe", "zero the removed files' sectors")},
     .example = "rm game.mgt --slot 3",
     .run = run_rm,
     .operands = ONE_IMAGE,
@@ -395,12 +394,8 @@ const Command ATTR_COMMAND = edit_command({
     .name = "attr",
     .synopsis = "IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force] [--json]",
     .summary = "Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.",
-    .options = {SLOT,
-                {"+h", nullptr, nullptr, "hide the file"},
-                {"-h", nullptr, nullptr, "show the file again"},
-                {"+p", nullptr, nullptr, "protect the file"},
-                {"-p", nullptr, nullptr, "take away the protection"},
-                EDIT_OUTPUT},
+    .options = {SLOT, flag("+h", "hide the file"), flag("-h", "show the file again"), flag("+p", "protect the file"),
+                flag("-p", "take away the protection"), EDIT_OUTPUT},
     .example = "attr game.mgt --slot 0 +p",
     .run = run_attr,
     .operands = {1, "takes exactly one IMAGE", check_attr_operand},

@@ -116,7 +116,7 @@ const Command THUMBNAIL_COMMAND{
                "scaled to fit N x N pixels (1-1024, default 128): the picture file managers show for it.",
     .options = {{"--size", nullptr, "N", "the largest width and height of the picture (1-1024, default 128)", false,
                  check_size},
-                {"--force", nullptr, nullptr, "replace an existing OUT.png, as file managers want"}},
+                flag("--force", "replace an existing OUT.png, as file managers want")},
     .example = "thumbnail game.mgt game.png --size 256",
     .run = run_thumbnail,
     .operands = {2, "takes one IMAGE and one OUT.png"},
