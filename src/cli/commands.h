@@ -96,6 +96,10 @@ struct SlotOutput
     Output output;
 };
 
+// A command on the file in one slot of an image (slot_args takes its arguments): the declaration with --slot N before
+// its own options and one IMAGE.
+Command slot_command(Command command);
+
 // What a command that writes something of the file in one slot to a new file declares of its own; the rest, IMAGE
 // --slot N -o OUT [--force] with their options and one IMAGE, is that of all of them.
 struct SlotOutputCommand
