@@ -52,18 +52,15 @@ int run_basic(const Args& args, std::ostream& out, std::ostream& err)
 
 } // namespace
 
-const Command BASIC_COMMAND{
+const Command BASIC_COMMAND = slot_command({
     .name = "basic",
     .synopsis = "IMAGE --slot N [--rewrite] [--json]",
     .summary = "Lists the ZX or SAM BASIC program in slot N (the variables after it are not listed); with\n"
                "--rewrite, as the tape will hold it after the loader rewrite. Control codes appear as\n"
                "\\{INK 2}, \\{AT 3,4}...; damage ends the listing with a line \"** damage at byte N: ...\".",
-    .options = {SLOT,
-                {"--rewrite", nullptr, nullptr, "a ZX program as the tape holds it after the loader rewrite"},
-                JSON},
+    .options = {flag("--rewrite", "a ZX program as the tape holds it after the loader rewrite"), JSON},
     .example = "basic game.mgt --slot 0",
     .run = run_basic,
-    .operands = ONE_IMAGE,
-};
+});
 
 } // namespace cli

@@ -68,14 +68,12 @@ int run_check(const Args& args, std::ostream& out, std::ostream& err)
 
 } // namespace
 
-const Command CHECK_COMMAND{
+const Command CHECK_COMMAND = image_walk_command({
     .name = "check",
-    .synopsis = "IMAGE... [-r] [--json]",
     .summary = "Integrity scan of each image: the lines the scan writes, then a summary and an empty line.\n"
                "Only images of exactly 819,200 bytes are scanned.",
-    .options = {RECURSIVE, JSON},
     .example = "check -r discs/",
     .run = run_check,
-};
+});
 
 } // namespace cli

@@ -126,6 +126,27 @@ std::optional<LoadedImage> load_slot(const SlotArgs& args, std::ostream& err)
     return loaded;
 }
 
+Command slot_command(Command command)
+{
+    command.options.insert(command.options.begin(), SLOT);
+    command.operands = ONE_IMAGE;
+    return command;
+}
+
+Command slot_output_command(const SlotOutputCommand& declared)
+{
+    // The synopsis gives alternatives between |, where the option's help names them in words.
+    std::string out = declared.output.value;
+    for (std::size_t at = out.find(" or "); at != std::string::npos; at = out.find(" or ", at))
+        out.replace(at, 4, "|");
+    return slot_command({.name = declared.name,
+                         .synopsis = "IMAGE --slot N -o " + out + " [--force]",
+                         .summary = declared.summary,
+                         .options = {declared.output, FORCE},
+                         .example = declared.example,
+                         .run = declared.run});
+}
+
 std::optional<SlotOutput> open_slot_output(const Command& command, const Args& args, const char* what,
                                            std::ostream& err)
 {

@@ -294,6 +294,13 @@ void read_in_order(const std::vector<Source>& sources, const WalkOptions& option
 
 } // namespace
 
+Command image_walk_command(Command command)
+{
+    command.synopsis = "IMAGE... [-r] [--json]";
+    command.options = {RECURSIVE, JSON};
+    return command;
+}
+
 ImageReport unreadable_report(const std::string& shown, const std::string& reason)
 {
     ImageReport r;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "cli/command.h"
 #include "cli/json.h"
 #include "cli/json_stream.h"
 #include "image/sector_source.h"
@@ -55,6 +56,10 @@ struct ImageReport
 // The report of an image that cannot be read: "kestrel-cli: IMAGE: reason" on stderr, EXIT_USAGE, and the same in
 // the document's "unreadable".
 ImageReport unreadable_report(const std::string& shown, const std::string& reason);
+
+// A command over the images it is given or finds in folders, as list and check are: the declaration with the
+// synopsis and the options they share, IMAGE... [-r] [--json].
+Command image_walk_command(Command command);
 
 struct WalkOptions
 {

@@ -33,12 +33,11 @@ constexpr std::array PROGRAM_OPTIONS = {
            "list, check, find: walk into folders and take every image of the zip archives met,\n"
            "named FOLDER/ARCHIVE.zip/NAME; files of other names are passed over, images that\n"
            "cannot be read are reported and skipped (exit status 2)"},
-    Option{"--json", nullptr, nullptr,
-           "list, check, find, basic, make, image and the edits: one JSON document on stdout\n"
-           "instead of the text (fields in the README); messages stay on stderr"},
+    flag("--json", "list, check, find, basic, make, image and the edits: one JSON document on stdout\n"
+                   "instead of the text (fields in the README); messages stay on stderr"),
     Option{"-h", "--help", nullptr, "show the help (after a command, that command's own help)"},
-    Option{"--version", nullptr, nullptr, "show the version"},
-    Option{"--", nullptr, nullptr, "ends the options: what follows are file names, even when they start with '-'"},
+    flag("--version", "show the version"),
+    flag("--", "ends the options: what follows are file names, even when they start with '-'"),
 };
 
 // Where option help starts: in the program's help, and in a command's.

@@ -71,9 +71,9 @@ inline constexpr Operands ONE_IMAGE{1, "takes exactly one IMAGE"};
 struct Command
 {
     const char* name = "";     // "tap", "disc read"
-    const char* synopsis = ""; // what follows the name; a line break starts another form of the command
+    std::string synopsis = ""; // what follows the name; a line break starts another form of the command
     const char* summary = "";  // what it does, wrapped by hand
-    std::vector<Option> options;
+    std::vector<Option> options = {};
     const char* example = ""; // a command line that uses it
     Run run = nullptr;
     Operands operands = {};
@@ -84,12 +84,17 @@ struct Command
 // The commands in the order the help lists them.
 std::span<const Command* const> commands();
 
+// An option that takes no value.
+inline constexpr Option flag(const char* name, const char* help)
+{
+    return {name, nullptr, nullptr, help};
+}
+
 // Options of more than one command.
 inline constexpr Option RECURSIVE{"-r", "--recursive", nullptr,
                                   "walk into folders and take every image of the zip archives met"};
-inline constexpr Option JSON{"--json", nullptr, nullptr, "one JSON document on stdout instead of the text"};
-inline constexpr Option FORCE{"--force", nullptr, nullptr, "replace an existing output file"};
-inline constexpr Option JSON_EDIT{"--json", nullptr, nullptr, "the edit as one JSON document on stdout"};
+inline constexpr Option JSON = flag("--json", "one JSON document on stdout instead of the text");
+inline constexpr Option FORCE = flag("--force", "replace an existing output file");
 std::string check_slot(const std::string& value);
 inline constexpr Option SLOT{"--slot", nullptr, "N", "the directory slot of the file (0-777)", false, check_slot};
 inline constexpr Option output_option(const char* value, const char* help)

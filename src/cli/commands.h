@@ -96,6 +96,22 @@ struct SlotOutput
     Output output;
 };
 
+// A command on the file in one slot of an image (slot_args takes its arguments): the declaration with --slot N before
+// its own options and one IMAGE.
+Command slot_command(Command command);
+
+// What a command that writes something of the file in one slot to a new file declares of its own; the rest, IMAGE
+// --slot N -o OUT [--force] with their options and one IMAGE, is that of all of them.
+struct SlotOutputCommand
+{
+    const char* name = "";
+    const char* summary = "";
+    Option output; // output_option(OUT, help), OUT as the help names it: "OUT.png", "OUT.z80 or OUT.sna"
+    const char* example = "";
+    Run run = nullptr;
+};
+Command slot_output_command(const SlotOutputCommand& declared);
+
 // Takes the command's IMAGE, --slot N and -o OUT, opens the image (checking that its slot lists a file), then the
 // output (`what` names it in messages); on failure reports on err and returns std::nullopt (the command exits with
 // EXIT_USAGE).

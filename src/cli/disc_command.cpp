@@ -274,9 +274,7 @@ const Command DISC_READ_COMMAND{
     .summary = "Reads the floppy in drive A: (/dev/fd0) or B: (/dev/fd1) into the image OUT ({RAW_OR}\n"
                "decides the layout). Each sector is tried 5 times; without --keep-damaged a disc with unreadable\n"
                "sectors writes no image. An existing OUT is only replaced with --force.",
-    .options = {FORCE,
-                {"--keep-damaged", nullptr, nullptr, "write the image of a disc with unreadable sectors, zeros there"},
-                DEVICE,
+    .options = {FORCE, flag("--keep-damaged", "write the image of a disc with unreadable sectors, zeros there"), DEVICE,
                 DRIVER},
     .example = "disc read A: backup.mgt",
     .run = [](const Args& args, std::ostream&, std::ostream& err) { return run_disc(DISC_READ_COMMAND, args, err); },
@@ -289,9 +287,7 @@ const Command DISC_WRITE_COMMAND{
                "An image that lacks sectors is only written with --allow-missing (zeros there).\n"
                "--device and --driver name another device or libdsk driver (default: floppy); a file driver\n"
                "such as raw, rawoo, dsk or edsk makes the file named by --device a stand-in for the drive.",
-    .options = {{"--allow-missing", nullptr, nullptr, "write an image that lacks sectors, zeros there"},
-                DEVICE,
-                DRIVER},
+    .options = {flag("--allow-missing", "write an image that lacks sectors, zeros there"), DEVICE, DRIVER},
     .example = "disc write game.mgt B:",
     .run = [](const Args& args, std::ostream&, std::ostream& err) { return run_disc(DISC_WRITE_COMMAND, args, err); },
 };

@@ -315,14 +315,21 @@ int run_attr(const Args& args, std::ostream& out, std::ostream& err)
         err);
 }
 
-constexpr const char* EDIT_NOTE =
-    "An edit is checked before it is written, and leaves the image as it was when anything fails. A\n"
-    "plain image is rewritten in place (through a temporary file, only when it still holds what was\n"
-    "read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.";
-
 constexpr Option EDIT_OUTPUT = output_option("OUT", "write the edited image to OUT and leave IMAGE as it is");
-constexpr Option EDIT_FORCE{"--force", nullptr, nullptr,
-                            "replace an existing OUT; edit a protected file, or in place an image of several names"};
+
+// An edit: its own options, then --force and --json, which every edit takes, and the note on how every edit writes.
+Command edit_command(Command command)
+{
+    static constexpr const char* NOTE =
+        "An edit is checked before it is written, and leaves the image as it was when anything fails. A\n"
+        "plain image is rewritten in place (through a temporary file, only when it still holds what was\n"
+        "read); a container (gz, zip, DSK, SAD) needs -o OUT ({RAW_OR}), an existing OUT --force.";
+    command.options.push_back(
+        flag("--force", "replace an existing OUT; edit a protected file, or in place an image of several names"));
+    command.options.push_back(flag("--json", "the edit as one JSON document on stdout"));
+    command.note = NOTE;
+    return command;
+}
 
 } // namespace
 
@@ -341,7 +348,7 @@ std::string check_line(const std::string& text)
     return parse_line_number(text) ? "" : "invalid line number '" + text + "' (0-65279)";
 }
 
-const Command ADD_COMMAND{
+const Command ADD_COMMAND = edit_command({
     .name = "add",
     .synopsis =
         "IMAGE FILE... [-o OUT] [--name NAME] [--start ADDR] [--exec ADDR] [--sam] [--line L] [--force] [--json]",
@@ -355,57 +362,43 @@ const Command ADD_COMMAND{
                 {"--start", nullptr, "ADDR", "the start address of a code file (decimal, or hexadecimal after 0x)",
                  false, check_address},
                 {"--exec", nullptr, "ADDR", "the execution address of SAM Code", false, check_address},
-                {"--sam", nullptr, nullptr, "a SAM Code file, or SAM BASIC for BASIC text"},
-                {"--line", nullptr, "L", "the line a program of BASIC text runs from when loaded", false, check_line},
-                EDIT_FORCE,
-                JSON_EDIT},
+                flag("--sam", "a SAM Code file, or SAM BASIC for BASIC text"),
+                {"--line", nullptr, "L", "the line a program of BASIC text runs from when loaded", false, check_line}},
     .example = "add game.mgt loader.tap",
     .run = run_add,
-    .note = EDIT_NOTE,
-};
+});
 
-const Command RM_COMMAND{
+const Command RM_COMMAND = edit_command({
     .name = "rm",
     .synopsis = "IMAGE --slot N... [-o OUT] [--wipe] [--force] [--json]",
     .summary = "Removes the files in the slots, as the DOS's ERASE does; --wipe also zeroes their sectors.",
     .options = {{"--slot", nullptr, "N", "the slot of a file to remove", true, check_slot},
                 EDIT_OUTPUT,
-                {"--wipe", nullptr, nullptr, "zero the removed files' sectors"},
-                EDIT_FORCE,
-                JSON_EDIT},
+                flag("--wipe", "zero the removed files' sectors")},
     .example = "rm game.mgt --slot 3",
     .run = run_rm,
     .operands = ONE_IMAGE,
-    .note = EDIT_NOTE,
-};
+});
 
-const Command RENAME_COMMAND{
+const Command RENAME_COMMAND = edit_command({
     .name = "rename",
     .synopsis = "IMAGE --slot N NEWNAME [-o OUT] [--force] [--json]",
     .summary = "Renames the file in slot N (10 bytes, padded with spaces); a name in use is refused.",
-    .options = {SLOT, EDIT_OUTPUT, EDIT_FORCE, JSON_EDIT},
+    .options = {SLOT, EDIT_OUTPUT},
     .example = "rename game.mgt --slot 0 run",
     .run = run_rename,
     .operands = {2, "takes one NEWNAME"},
-    .note = EDIT_NOTE,
-};
+});
 
-const Command ATTR_COMMAND{
+const Command ATTR_COMMAND = edit_command({
     .name = "attr",
     .synopsis = "IMAGE --slot N [+h|-h] [+p|-p] [-o OUT] [--force] [--json]",
     .summary = "Sets (+) or clears (-) the hidden (h) and protected (p) flags of the file in slot N.",
-    .options = {SLOT,
-                {"+h", nullptr, nullptr, "hide the file"},
-                {"-h", nullptr, nullptr, "show the file again"},
-                {"+p", nullptr, nullptr, "protect the file"},
-                {"-p", nullptr, nullptr, "take away the protection"},
-                EDIT_OUTPUT,
-                EDIT_FORCE,
-                JSON_EDIT},
+    .options = {SLOT, flag("+h", "hide the file"), flag("-h", "show the file again"), flag("+p", "protect the file"),
+                flag("-p", "take away the protection"), EDIT_OUTPUT},
     .example = "attr game.mgt --slot 0 +p",
     .run = run_attr,
     .operands = {1, "takes exactly one IMAGE", check_attr_operand},
-    .note = EDIT_NOTE,
-};
+});
 
 } // namespace cli

@@ -31,17 +31,15 @@ int run_export(const Args& args, std::ostream&, std::ostream& err)
 
 } // namespace
 
-const Command EXPORT_COMMAND{
+const Command EXPORT_COMMAND = slot_output_command({
     .name = "export",
-    .synopsis = "IMAGE --slot N -o OUT [--force]",
     .summary = "Writes the data of the file in slot N as raw bytes: a ZX file as it goes on tape, a SAM file\n"
                "without its nine-byte disc header, both of the length the directory gives (zeros where the\n"
                "chain ends early, said on stderr with exit status 1). An existing OUT is only replaced with\n"
                "--force; never the image itself.",
-    .options = {SLOT, output_option("OUT", "the file of raw bytes written"), FORCE},
+    .output = output_option("OUT", "the file of raw bytes written"),
     .example = "export game.mgt --slot 1 -o code.bin",
     .run = run_export,
-    .operands = ONE_IMAGE,
-};
+});
 
 } // namespace cli

@@ -106,15 +106,13 @@ int run_list(const Args& args, std::ostream& out, std::ostream& err)
 
 } // namespace
 
-const Command LIST_COMMAND{
+const Command LIST_COMMAND = image_walk_command({
     .name = "list",
-    .synopsis = "IMAGE... [-r] [--json]",
     .summary = "One line per listed file: name, start, length, attributes, type, start sector, start track,\n"
                "sector count and directory slot, separated by TAB. Names are the raw bytes stored on the disc.\n"
                "With several images or -r, each line starts with the image and a TAB.",
-    .options = {RECURSIVE, JSON},
     .example = "list game.mgt",
     .run = run_list,
-};
+});
 
 } // namespace cli

@@ -99,17 +99,15 @@ int run_thumbnail(const Args& args, std::ostream&, std::ostream& err)
 
 } // namespace
 
-const Command SCREEN_COMMAND{
+const Command SCREEN_COMMAND = slot_output_command({
     .name = "screen",
-    .synopsis = "IMAGE --slot N -o OUT.png [--force]",
     .summary = "Writes the screen in slot N as a PNG picture: the first 6,912 bytes of a ZX file at 256 x 192, a\n"
                "SAM Screen in the mode its entry keeps (MODE 3 at 512 x 192). An existing OUT is only replaced\n"
                "with --force.",
-    .options = {SLOT, output_option("OUT.png", "the picture written"), FORCE},
+    .output = output_option("OUT.png", "the picture written"),
     .example = "screen game.mgt --slot 2 -o title.png",
     .run = run_screen,
-    .operands = ONE_IMAGE,
-};
+});
 
 const Command THUMBNAIL_COMMAND{
     .name = "thumbnail",
@@ -118,7 +116,7 @@ const Command THUMBNAIL_COMMAND{
                "scaled to fit N x N pixels (1-1024, default 128): the picture file managers show for it.",
     .options = {{"--size", nullptr, "N", "the largest width and height of the picture (1-1024, default 128)", false,
                  check_size},
-                {"--force", nullptr, nullptr, "replace an existing OUT.png, as file managers want"}},
+                flag("--force", "replace an existing OUT.png, as file managers want")},
     .example = "thumbnail game.mgt game.png --size 256",
     .run = run_thumbnail,
     .operands = {2, "takes one IMAGE and one OUT.png"},

@@ -32,15 +32,13 @@ int run_snap(const Args& args, std::ostream&, std::ostream& err)
 
 } // namespace
 
-const Command SNAP_COMMAND{
+const Command SNAP_COMMAND = slot_output_command({
     .name = "snap",
-    .synopsis = "IMAGE --slot N -o OUT.z80|OUT.sna [--force]",
     .summary = "Writes the +D / DISCiPLE snapshot in slot N (a 48K or 128K snapshot file) as an emulator\n"
                "snapshot, .z80 or .sna after OUT's extension. An existing OUT is only replaced with --force.",
-    .options = {SLOT, output_option("OUT.z80 or OUT.sna", "the emulator snapshot written"), FORCE},
+    .output = output_option("OUT.z80 or OUT.sna", "the emulator snapshot written"),
     .example = "snap game.mgt --slot 4 -o game.z80",
     .run = run_snap,
-    .operands = ONE_IMAGE,
-};
+});
 
 } // namespace cli

@@ -138,7 +138,7 @@ const Command TAP_COMMAND{
                "existing OUT is only replaced with --force.",
     .options = {output_option("OUT", "the tape file written"),
                 {"--slot", nullptr, "N", "a directory slot whose file goes on the tape", true, check_slot},
-                {"--no-rewrite", nullptr, nullptr, "BASIC loaders go on the tape as they are"},
+                flag("--no-rewrite", "BASIC loaders go on the tape as they are"),
                 FORCE,
                 {"--name", nullptr, "NAME", "the name of the program of PROG.bas (10 bytes)"},
                 {"--line", nullptr, "L", "the line the program of PROG.bas runs from when loaded", false, check_line}},
