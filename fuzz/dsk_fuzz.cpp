@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto* disc = std::get_if<std::unique_ptr<image::MemoryDisc>>(&decoded))
         fuzz::check_disc(**disc);
     else
-        fuzz::require(!std::get<image::OpenFailure>(decoded).text.empty(), "a refusal says why");
+        fuzz::require(!std::get<common::Error>(decoded).text.empty(), "a refusal says why");
     const std::string problem = transfer::dsk_stand_in_problem({data, size});
     fuzz::require(problem.empty() || problem.rfind("track ", 0) == 0 || size < 256, "a refusal names the track");
     return 0;

@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::require(bytes->size() <= CAP, "unpacked bytes stay under the cap");
         fuzz::require(stored.size() <= image::MAX_STORED_NAME, "a stored name stays under its bound");
     } else
-        fuzz::require(!std::get<image::OpenFailure>(result).text.empty(), "a refusal says why");
+        fuzz::require(!std::get<common::Error>(result).text.empty(), "a refusal says why");
     return 0;
 }

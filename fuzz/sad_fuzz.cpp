@@ -9,6 +9,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto* disc = std::get_if<std::unique_ptr<image::MemoryDisc>>(&decoded))
         fuzz::check_disc(**disc);
     else
-        fuzz::require(!std::get<image::OpenFailure>(decoded).text.empty(), "a refusal says why");
+        fuzz::require(!std::get<common::Error>(decoded).text.empty(), "a refusal says why");
     return 0;
 }

@@ -38,7 +38,7 @@ std::string find_files(const std::string& pattern, const std::string& types, con
                 self(path + "/" + name, self);
             return;
         }
-        if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+        if (const auto* failure = std::get_if<common::Error>(&opened)) {
             unread.push_back(path + ": " + failure->text);
             return;
         }

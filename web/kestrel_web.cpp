@@ -76,8 +76,8 @@ std::string list_image(const std::string& path)
         json.field("status", common::file_part(path) + ": " + choice->reason());
         return json.close().text();
     }
-    std::variant<image::OpenImage, image::OpenFailure> one;
-    if (auto* failure = std::get_if<image::OpenFailure>(&opened))
+    std::variant<image::OpenImage, common::Error> one;
+    if (auto* failure = std::get_if<common::Error>(&opened))
         one = std::move(*failure);
     else
         one = std::get<image::OpenImage>(std::move(opened));

@@ -12,7 +12,7 @@ namespace {
 
 ImageReport check_one(ImageAt& at, bool json)
 {
-    if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened)) {
+    if (const auto* failure = std::get_if<common::Error>(&at.opened)) {
         // An image of the right size that cannot be opened shows the scan's first line; one of another size is
         // refused for its size, as it would be if it could be read.
         const std::int64_t size =

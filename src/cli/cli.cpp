@@ -57,7 +57,7 @@ void report_findings(std::ostream& err, const std::string& path, const image::Op
 std::optional<image::OpenImage> open_reported(const std::string& path, std::ostream& err)
 {
     auto opened = image::open_one_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+    if (const auto* failure = std::get_if<common::Error>(&opened)) {
         report(err, path, failure->text);
         return std::nullopt;
     }

@@ -31,7 +31,7 @@ namespace {
 struct Source
 {
     std::string shown;
-    std::optional<image::OpenFailure> failure;
+    std::optional<common::Error> failure;
     bool walked = false; // found in a folder, not named
 };
 
@@ -68,7 +68,7 @@ private:
     {
         DIR* folder = ::opendir(path.c_str());
         if (folder == nullptr) {
-            m_sources.push_back({path, image::OpenFailure{common::error_text(errno)}, true});
+            m_sources.push_back({path, common::Error{common::error_text(errno)}, true});
             return std::nullopt;
         }
         std::vector<Entry> entries;
@@ -106,7 +106,7 @@ private:
 
     void entry_failure(const std::string& path, std::string reason)
     {
-        m_sources.push_back({path, image::OpenFailure{std::move(reason)}, true});
+        m_sources.push_back({path, common::Error{std::move(reason)}, true});
     }
 
     std::vector<Source>& m_sources;
@@ -124,7 +124,7 @@ std::vector<Source> sources_of(const std::vector<std::string>& paths, const Walk
         if (folder && options.recursive)
             walker.walk(path, info);
         else if (folder && image::kind_of_name(path) == nullptr)
-            sources.push_back({path, image::OpenFailure{"is a folder (-r walks into it)"}, false});
+            sources.push_back({path, common::Error{"is a folder (-r walks into it)"}, false});
         else
             sources.push_back({path, std::nullopt, false});
     }
@@ -137,7 +137,7 @@ bool is_archive_name(const std::string& path)
     return kind != nullptr && kind->form == image::ImageForm::Archive;
 }
 
-using Opening = std::variant<image::OpenImage, image::OpenFailure>;
+using Opening = std::variant<image::OpenImage, common::Error>;
 using ReportFunction = std::function<ImageReport(ImageAt&)>;
 using Emit = std::function<void(ImageReport)>;
 
@@ -148,7 +148,7 @@ void read_source(const Source& source, const WalkOptions& options, const ReportF
     // after the disc): it is skipped, as check skips every such image.
     auto one = [&](std::string shown, Opening opened, bool met) {
         if (const auto* image = std::get_if<image::OpenImage>(&opened); image != nullptr && met && !image->scannable)
-            opened = image::OpenFailure{image::size_reason(image->raw_size)};
+            opened = common::Error{image::size_reason(image->raw_size)};
         ImageAt at{shown, common::shown_path(shown), source.shown, std::move(opened)};
         emit(report(at));
     };
@@ -158,7 +158,7 @@ void read_source(const Source& source, const WalkOptions& options, const ReportF
     }
     if (options.archives && is_archive_name(source.shown) && image::regular_file_size(source.shown) >= 0) {
         auto opened = image::open_zip(source.shown);
-        if (auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+        if (auto* failure = std::get_if<common::Error>(&opened)) {
             one(source.shown, std::move(*failure), false);
             return;
         }

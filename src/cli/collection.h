@@ -24,7 +24,7 @@ struct ImageAt
     std::string shown; // as given, or FOLDER/NAME, FOLDER/ARCHIVE.zip/NAME for one found by the walk
     std::string label; // `shown` as text output shows it (common::shown_path: control bytes escaped)
     std::string path;  // the file it was read from (the archive, for an image in one)
-    std::variant<image::OpenImage, image::OpenFailure> opened;
+    std::variant<image::OpenImage, common::Error> opened;
 };
 
 // What a command made of one image.

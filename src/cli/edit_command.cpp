@@ -137,7 +137,7 @@ std::optional<EditTarget> edit_target(const EditArgs& args, const std::vector<st
     }
     // An image that cannot be opened is reported as every command reports it.
     auto opened = image::open_one_image(path);
-    const auto* failure = std::get_if<image::OpenFailure>(&opened);
+    const auto* failure = std::get_if<common::Error>(&opened);
     report(err, path, failure ? failure->text : std::get<std::string>(locked));
     return std::nullopt;
 }

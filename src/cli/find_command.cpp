@@ -44,7 +44,7 @@ int run_find(const Args& args, std::ostream& out, std::ostream& err)
     const CollectionResult result = for_each_image(
         paths, {args.has("-r"), true, true, json ? "hits" : nullptr},
         [&](ImageAt& at) {
-            if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
+            if (const auto* failure = std::get_if<common::Error>(&at.opened))
                 return unreadable_report(at.shown, failure->text);
             image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
             ImageReport r;

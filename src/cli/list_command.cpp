@@ -48,7 +48,7 @@ int run_list(const Args& args, std::ostream& out, std::ostream& err)
     const CollectionResult result = for_each_image(
         args.operands(), walk,
         [&](ImageAt& at) {
-            if (const auto* failure = std::get_if<image::OpenFailure>(&at.opened))
+            if (const auto* failure = std::get_if<common::Error>(&at.opened))
                 return unreadable_report(at.shown, failure->text);
             image::OpenImage& opened = std::get<image::OpenImage>(at.opened);
             ImageReport r;

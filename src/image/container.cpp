@@ -35,13 +35,13 @@ std::string foreign_geometry_text(std::string_view kind, const DiscGeometry& geo
     return text + ": not an 800K +D/SAM disc";
 }
 
-std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path, std::size_t cap)
+std::variant<std::vector<std::uint8_t>, common::Error> read_file_capped(const std::string& path, std::size_t cap)
 {
     auto bytes = common::read_whole_file(path, cap, "a disc image");
     if (auto* failure = std::get_if<common::Error>(&bytes))
-        return OpenFailure{std::move(failure->text), failure->kind == common::ErrorKind::Refused
-                                                         ? common::ErrorKind::NotAnImage
-                                                         : common::ErrorKind::Failed};
+        return common::Error{std::move(failure->text), failure->kind == common::ErrorKind::Refused
+                                                           ? common::ErrorKind::NotAnImage
+                                                           : common::ErrorKind::Failed};
     return std::move(std::get<std::vector<std::uint8_t>>(bytes));
 }
 

@@ -43,8 +43,8 @@ using common::size_text;
 
 // Reads a whole regular file of at most `cap` bytes. Fails with the system's reason, when the file is larger, is no
 // regular file, or changes size while it is read.
-std::variant<std::vector<std::uint8_t>, OpenFailure> read_file_capped(const std::string& path,
-                                                                      std::size_t cap = MAX_CONTAINER_BYTES);
+std::variant<std::vector<std::uint8_t>, common::Error> read_file_capped(const std::string& path,
+                                                                        std::size_t cap = MAX_CONTAINER_BYTES);
 
 // A disc decoded from a container: the 1,600 sectors in memory with the status of each, and the damage the decoder
 // met on the way (one line per damaged track, at most a few hundred lines).

@@ -50,7 +50,7 @@ public:
           m_sides(bytes[dsk_disc::SIDES])
     {}
 
-    std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode();
+    std::variant<std::unique_ptr<MemoryDisc>, common::Error> decode();
 
 private:
     std::string_view kind() const { return m_extended ? "Extended DSK" : "CPCEMU DSK"; }
@@ -168,14 +168,14 @@ void DskDecoder::read_track(const TrackBlock& block, int track, int side, Memory
     disc.add_finding(std::move(text));
 }
 
-std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> DskDecoder::decode()
+std::variant<std::unique_ptr<MemoryDisc>, common::Error> DskDecoder::decode()
 {
     const std::vector<TrackBlock> blocks = locate_tracks();
     const DiscGeometry geometry = common_geometry(blocks);
     if (geometry.sectors == 0)
-        return OpenFailure{std::string(kind()) + " holds no readable track: cut off or damaged"};
+        return common::Error{std::string(kind()) + " holds no readable track: cut off or damaged"};
     if (!is_disc_geometry(geometry))
-        return OpenFailure{foreign_geometry_text(kind(), geometry)};
+        return common::Error{foreign_geometry_text(kind(), geometry)};
     auto disc = std::make_unique<MemoryDisc>();
     for (int track = 0; track < TRACKS_PER_SIDE; ++track) {
         for (int side = 0; side < SIDES; ++side) {
@@ -199,12 +199,12 @@ bool is_dsk(std::span<const std::uint8_t> head)
     return starts_with(head, 0, EXTENDED_SIGNATURE) || starts_with(head, 0, CPCEMU_SIGNATURE);
 }
 
-std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_dsk(std::span<const std::uint8_t> bytes)
+std::variant<std::unique_ptr<MemoryDisc>, common::Error> decode_dsk(std::span<const std::uint8_t> bytes)
 {
     if (!is_dsk(bytes))
-        return OpenFailure{"no Extended DSK or CPCEMU DSK signature", common::ErrorKind::NotAnImage};
+        return common::Error{"no Extended DSK or CPCEMU DSK signature", common::ErrorKind::NotAnImage};
     if (bytes.size() < dsk_disc::SIZE)
-        return OpenFailure{"DSK file cut off inside its 256-byte header"};
+        return common::Error{"DSK file cut off inside its 256-byte header"};
     return DskDecoder(bytes).decode();
 }
 

@@ -48,6 +48,6 @@ bool is_dsk(std::span<const std::uint8_t> head);
 
 // The disc a DSK container holds. Fails when the bytes are no DSK, hold another geometry (the message names it),
 // or hold no track at all.
-std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_dsk(std::span<const std::uint8_t> bytes);
+std::variant<std::unique_ptr<MemoryDisc>, common::Error> decode_dsk(std::span<const std::uint8_t> bytes);
 
 } // namespace image

@@ -19,7 +19,7 @@ public:
     bool is_open() const { return m_file.is_open(); }
     // Why the file did not open: the system's reason ("No such file or directory", "Is a directory"), or "not a
     // regular file". Meaningless while the file is open.
-    const OpenFailure& failure() const { return m_failure; }
+    const common::Error& failure() const { return m_failure; }
 
     // Size of the file when it was opened.
     std::uint64_t size() const override { return m_file.size(); }
@@ -31,7 +31,7 @@ public:
 
 private:
     common::ReadOnlyFile m_file;
-    OpenFailure m_failure;
+    common::Error m_failure;
 };
 
 using common::NOT_A_REGULAR_FILE;

@@ -18,14 +18,14 @@ constexpr std::size_t OUT_BLOCK = 64 * 1024;
 
 } // namespace
 
-std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,
-                                                            std::string* stored_name)
+std::variant<std::vector<std::uint8_t>, common::Error> gunzip(std::span<const std::uint8_t> packed, std::size_t cap,
+                                                              std::string* stored_name)
 {
     if (!is_gzip(packed))
-        return OpenFailure{"not gzip data", common::ErrorKind::NotAnImage};
+        return common::Error{"not gzip data", common::ErrorKind::NotAnImage};
     InflateStream inflater(GZIP_WINDOW_BITS);
     if (!inflater.ok())
-        return OpenFailure{"cannot start unpacking (out of memory)"};
+        return common::Error{"cannot start unpacking (out of memory)"};
     z_stream& stream = inflater.stream();
     // zlib fills in the first member's header; inflateReset forgets the request, so later members' are not read.
     std::array<char, MAX_STORED_NAME + 1> name{};
@@ -35,7 +35,7 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
     if (stored_name != nullptr) {
         stored_name->clear();
         if (inflateGetHeader(&stream, &header) != Z_OK)
-            return OpenFailure{"cannot start unpacking"};
+            return common::Error{"cannot start unpacking"};
     }
     std::vector<std::uint8_t> out;
     std::array<std::uint8_t, OUT_BLOCK> block{};
@@ -57,8 +57,8 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
         const int result = inflate(&stream, Z_NO_FLUSH);
         const std::size_t produced = block.size() - stream.avail_out;
         if (out.size() + produced > cap)
-            return OpenFailure{"unpacks to more than " + size_text(cap) + ": too large for a disc image",
-                               common::ErrorKind::NotAnImage};
+            return common::Error{"unpacks to more than " + size_text(cap) + ": too large for a disc image",
+                                 common::ErrorKind::NotAnImage};
         out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(produced));
         if (result == Z_STREAM_END) {
             const std::size_t rest = packed.size() - consumed + stream.avail_in;
@@ -72,16 +72,16 @@ std::variant<std::vector<std::uint8_t>, OpenFailure> gunzip(std::span<const std:
                 return out;
             }
             if (inflateReset(&stream) != Z_OK)
-                return OpenFailure{inflater.damage_text()};
+                return common::Error{inflater.damage_text()};
             continue;
         }
         if (result == Z_OK)
             continue;
         if (result == Z_BUF_ERROR && stream.avail_in == 0 && consumed == packed.size())
-            return OpenFailure{"packed data ends early: the file is cut off"};
+            return common::Error{"packed data ends early: the file is cut off"};
         if (result == Z_MEM_ERROR)
-            return OpenFailure{"out of memory while unpacking"};
-        return OpenFailure{inflater.damage_text()};
+            return common::Error{"out of memory while unpacking"};
+        return common::Error{inflater.damage_text()};
     }
 }
 

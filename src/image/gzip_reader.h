@@ -21,7 +21,7 @@ bool is_gzip(std::span<const std::uint8_t> head);
 // The unpacked bytes of a gzip file. Fails, saying why, when the data is damaged or cut off, or unpacks to more
 // than `cap` bytes. When `stored_name` is given it receives the name the first member's header stores (the packed
 // file's name, as `gzip FILE` keeps it; at most MAX_STORED_NAME bytes), or stays empty when there is none.
-std::variant<std::vector<std::uint8_t>, OpenFailure>
+std::variant<std::vector<std::uint8_t>, common::Error>
 gunzip(std::span<const std::uint8_t> packed, std::size_t cap = MAX_CONTAINER_BYTES, std::string* stored_name = nullptr);
 
 // Longer stored names are cut to this many bytes.

@@ -27,8 +27,8 @@ enum class ImageForm
     Archive,   // several files, the images among them named by their extensions; one is chosen
 };
 
-using Decoded = std::variant<std::unique_ptr<MemoryDisc>, OpenFailure>;
-using Unpacked = std::variant<std::vector<std::uint8_t>, OpenFailure>;
+using Decoded = std::variant<std::unique_ptr<MemoryDisc>, common::Error>;
+using Unpacked = std::variant<std::vector<std::uint8_t>, common::Error>;
 
 struct ImageKind
 {

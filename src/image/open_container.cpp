@@ -16,9 +16,9 @@ namespace image {
 
 namespace {
 
-Opened from_decoded(std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decoded)
+Opened from_decoded(std::variant<std::unique_ptr<MemoryDisc>, common::Error> decoded)
 {
-    if (auto* failure = std::get_if<OpenFailure>(&decoded))
+    if (auto* failure = std::get_if<common::Error>(&decoded))
         return std::move(*failure);
     auto& disc = std::get<std::unique_ptr<MemoryDisc>>(decoded);
     OpenImage image;
@@ -64,7 +64,7 @@ Opened open_packed(const ImageKind& packing, std::string_view name, std::span<co
 {
     std::string stored;
     auto unpacked = packing.unpack(packed, MAX_CONTAINER_BYTES, &stored);
-    if (auto* failure = std::get_if<OpenFailure>(&unpacked))
+    if (auto* failure = std::get_if<common::Error>(&unpacked))
         return std::move(*failure);
     auto& bytes = std::get<std::vector<std::uint8_t>>(unpacked);
     std::string inner = name_inside(packing, name);
@@ -83,7 +83,7 @@ Opened open_packed(const ImageKind& packing, std::string_view name, std::span<co
         return opened;
     if (auto* image = std::get_if<OpenImage>(&opened))
         image->notes.push_back(note);
-    else if (auto* failure = std::get_if<OpenFailure>(&opened))
+    else if (auto* failure = std::get_if<common::Error>(&opened))
         failure->text.insert(0, note + ": ");
     return opened;
 }
@@ -100,8 +100,8 @@ Opened open_bytes(std::string_view name, std::vector<std::uint8_t> bytes, bool u
     if (kind != nullptr && kind->form == ImageForm::Container)
         return from_decoded(kind->decode(bytes));
     if (kind == nullptr || kind->form != ImageForm::Raw)
-        return OpenFailure{"not a disc image (the name inside must end in " + extensions_text(KindSet::Discs) + ")",
-                           common::ErrorKind::NotAnImage};
+        return common::Error{"not a disc image (the name inside must end in " + extensions_text(KindSet::Discs) + ")",
+                             common::ErrorKind::NotAnImage};
     OpenImage image;
     image.layout = kind->layout;
     image.raw_size = static_cast<std::int64_t>(bytes.size());
@@ -135,7 +135,7 @@ std::string names_text(const std::vector<ZipEntry>& entries)
 Opened open_archive(const std::string& archive_path, const std::optional<std::string>& inner)
 {
     auto opened = open_zip(archive_path);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
     ZipArchive& archive = std::get<ZipArchive>(opened);
     const std::vector<ZipEntry>& images = archive.images();
@@ -143,16 +143,16 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
     if (inner) {
         const std::vector<const ZipEntry*> named = archive.find(*inner);
         if (named.empty())
-            return OpenFailure{"the archive holds no disc image named " + *inner +
-                               (images.empty() ? std::string() : " (it holds " + names_text(images) + ")")};
+            return common::Error{"the archive holds no disc image named " + *inner +
+                                 (images.empty() ? std::string() : " (it holds " + names_text(images) + ")")};
         if (named.size() > 1)
-            return OpenFailure{"the name is ambiguous: the archive holds " + std::to_string(named.size()) +
-                               " disc images named " + *inner + " in any case (" + names_text(named) + ")"};
+            return common::Error{"the name is ambiguous: the archive holds " + std::to_string(named.size()) +
+                                 " disc images named " + *inner + " in any case (" + names_text(named) + ")"};
         entry = named.front();
     } else if (images.empty()) {
-        return OpenFailure{"the archive holds no disc image (" + extensions_text(KindSet::Discs, ", ") +
-                               ", or one of these " + packed_text() + ")",
-                           common::ErrorKind::NotAnImage};
+        return common::Error{"the archive holds no disc image (" + extensions_text(KindSet::Discs, ", ") +
+                                 ", or one of these " + packed_text() + ")",
+                             common::ErrorKind::NotAnImage};
     } else if (images.size() > 1) {
         ArchiveChoice choice{archive_path, {}};
         for (const ZipEntry& image : images)
@@ -162,11 +162,11 @@ Opened open_archive(const std::string& archive_path, const std::optional<std::st
         entry = &images.front();
     }
     auto bytes = archive.read(*entry);
-    Opened result = std::holds_alternative<OpenFailure>(bytes)
-                        ? Opened(std::get<OpenFailure>(std::move(bytes)))
+    Opened result = std::holds_alternative<common::Error>(bytes)
+                        ? Opened(std::get<common::Error>(std::move(bytes)))
                         : open_bytes(entry->name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
     // An image the archive's one image was taken for is named; one the path names already is.
-    if (auto* failure = std::get_if<OpenFailure>(&result); failure != nullptr && !inner)
+    if (auto* failure = std::get_if<common::Error>(&result); failure != nullptr && !inner)
         failure->text = entry->name + ": " + failure->text;
     return result;
 }
@@ -203,11 +203,11 @@ std::optional<std::pair<std::string, std::string>> split_archive_path(const std:
 // A raw image in an archive, unpacked only as far as its directory's last track in either layout (the rest as it
 // is read), so that listing archived images unpacks a twentieth of each; std::nullopt where the entry is another
 // kind by its signature and is read whole. Damage met in the directory is a failure, as it is in a whole read.
-std::optional<std::variant<OpenImage, OpenFailure>> open_to_directory(ZipArchive& archive, const ZipEntry& entry,
-                                                                      const ImageKind& kind)
+std::optional<std::variant<OpenImage, common::Error>> open_to_directory(ZipArchive& archive, const ZipEntry& entry,
+                                                                        const ImageKind& kind)
 {
     auto opened = archive.open_entry(entry);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
     std::unique_ptr<ZipEntryBytes> bytes = std::move(std::get<std::unique_ptr<ZipEntryBytes>>(opened));
     std::array<std::uint8_t, SECTOR_SIZE> first{};
@@ -218,7 +218,7 @@ std::optional<std::variant<OpenImage, OpenFailure>> open_to_directory(ZipArchive
                                       sector_offset(Layout::Sequential, last_track, SECTORS_PER_TRACK - 1)) +
                              static_cast<std::int64_t>(SECTOR_SIZE);
     if (!bytes->unpack(static_cast<std::uint64_t>(end)))
-        return OpenFailure{bytes->failure()};
+        return common::Error{bytes->failure()};
     if (kind_by_signature(first) != nullptr)
         return std::nullopt;
     OpenImage image;
@@ -231,24 +231,25 @@ std::optional<std::variant<OpenImage, OpenFailure>> open_to_directory(ZipArchive
 
 } // namespace
 
-std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
-                                                       Decoded (*decode)(std::span<const std::uint8_t>))
+std::variant<OpenImage, common::Error> open_decoded_file(const std::string& path,
+                                                         Decoded (*decode)(std::span<const std::uint8_t>))
 {
     auto bytes = read_file_capped(path);
-    if (auto* failure = std::get_if<OpenFailure>(&bytes))
+    if (auto* failure = std::get_if<common::Error>(&bytes))
         return std::move(*failure);
     Opened opened = from_decoded(decode(std::get<std::vector<std::uint8_t>>(bytes)));
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
     return std::get<OpenImage>(std::move(opened));
 }
 
-std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path)
+std::variant<OpenImage, common::Error> open_dsk_file(const std::string& path)
 {
     return open_decoded_file(path, decode_dsk);
 }
 
-std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry, bool directory_only)
+std::variant<OpenImage, common::Error> open_archive_entry(ZipArchive& archive, const ZipEntry& entry,
+                                                          bool directory_only)
 {
     const ImageKind* kind = kind_of_name(entry.name);
     if (directory_only && kind != nullptr && kind->form == ImageForm::Raw) {
@@ -256,14 +257,14 @@ std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, con
             return std::move(*opened);
     }
     auto bytes = archive.read(entry);
-    if (auto* failure = std::get_if<OpenFailure>(&bytes))
+    if (auto* failure = std::get_if<common::Error>(&bytes))
         return std::move(*failure);
     Opened opened = open_bytes(entry.name, std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
     if (auto* image = std::get_if<OpenImage>(&opened))
         return std::move(*image);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
-    return OpenFailure{std::get<ArchiveChoice>(opened).reason()};
+    return common::Error{std::get<ArchiveChoice>(opened).reason()};
 }
 
 std::string ArchiveChoice::reason() const
@@ -291,7 +292,7 @@ std::optional<Opened> open_container(const std::string& path)
     if (kind->form == ImageForm::Archive)
         return open_archive(path, std::nullopt);
     auto bytes = read_file_capped(path);
-    if (auto* failure = std::get_if<OpenFailure>(&bytes))
+    if (auto* failure = std::get_if<common::Error>(&bytes))
         return std::move(*failure);
     return open_bytes(common::file_part(path), std::get<std::vector<std::uint8_t>>(std::move(bytes)), true);
 }

@@ -20,11 +20,11 @@ namespace image {
 std::optional<Opened> open_container(const std::string& path);
 
 // The DSK container at `path` (found so by its signature), opened, or why it cannot be.
-std::variant<OpenImage, OpenFailure> open_dsk_file(const std::string& path);
+std::variant<OpenImage, common::Error> open_dsk_file(const std::string& path);
 
 // The file at `path` read whole and decoded by a container kind's decoder (the kind found by its signature).
-std::variant<OpenImage, OpenFailure> open_decoded_file(const std::string& path,
-                                                       Decoded (*decode)(std::span<const std::uint8_t>));
+std::variant<OpenImage, common::Error> open_decoded_file(const std::string& path,
+                                                         Decoded (*decode)(std::span<const std::uint8_t>));
 
 class ZipArchive;
 struct ZipEntry;
@@ -33,8 +33,8 @@ struct ZipEntry;
 // image of an archive that is read once. With `directory_only` a raw image is unpacked only as far as its
 // directory (the rest when it is read), for a command that reads the directories alone; what lies beyond the
 // directory is then not checked for damage until it is read.
-std::variant<OpenImage, OpenFailure> open_archive_entry(ZipArchive& archive, const ZipEntry& entry,
-                                                        bool directory_only = false);
+std::variant<OpenImage, common::Error> open_archive_entry(ZipArchive& archive, const ZipEntry& entry,
+                                                          bool directory_only = false);
 
 // Whether a file name (any case) is one of the containers open_container reads by name (image_kinds.h: every kind
 // but the raw ones).

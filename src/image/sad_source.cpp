@@ -17,16 +17,16 @@ bool is_sad(std::span<const std::uint8_t> head)
     return head.size() >= SIGNATURE.size() && std::equal(SIGNATURE.begin(), SIGNATURE.end(), head.begin());
 }
 
-std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_sad(std::span<const std::uint8_t> bytes)
+std::variant<std::unique_ptr<MemoryDisc>, common::Error> decode_sad(std::span<const std::uint8_t> bytes)
 {
     if (!is_sad(bytes))
-        return OpenFailure{"no \"Aley's disk backup\" header: not a SAD image", common::ErrorKind::NotAnImage};
+        return common::Error{"no \"Aley's disk backup\" header: not a SAD image", common::ErrorKind::NotAnImage};
     if (bytes.size() < sad_header::SIZE)
-        return OpenFailure{"SAD image cut off inside its 22-byte header"};
+        return common::Error{"SAD image cut off inside its 22-byte header"};
     const DiscGeometry geometry{bytes[sad_header::TRACKS], bytes[sad_header::SIDES], bytes[sad_header::SECTORS],
                                 bytes[sad_header::SECTOR_SIZE] * SECTOR_SIZE_UNIT};
     if (!is_disc_geometry(geometry))
-        return OpenFailure{foreign_geometry_text("SAD image", geometry)};
+        return common::Error{foreign_geometry_text("SAD image", geometry)};
     auto disc = std::make_unique<MemoryDisc>();
     const std::span<const std::uint8_t> data = bytes.subspan(sad_header::SIZE);
     std::size_t at = 0;

@@ -28,6 +28,6 @@ bool is_sad(std::span<const std::uint8_t> head);
 
 // The disc a SAD image holds. Fails when the header is missing or declares another geometry (the message names
 // it).
-std::variant<std::unique_ptr<MemoryDisc>, OpenFailure> decode_sad(std::span<const std::uint8_t> bytes);
+std::variant<std::unique_ptr<MemoryDisc>, common::Error> decode_sad(std::span<const std::uint8_t> bytes);
 
 } // namespace image

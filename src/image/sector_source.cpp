@@ -93,11 +93,11 @@ Opened open_image(const std::string& path)
         return std::move(*container);
     const Layout layout = layout_from_path(path);
     if (layout == Layout::None)
-        return OpenFailure{"not a disc image (the name must end in " + extensions_text(KindSet::All) + ")",
-                           common::ErrorKind::NotAnImage};
+        return common::Error{"not a disc image (the name must end in " + extensions_text(KindSet::All) + ")",
+                             common::ErrorKind::NotAnImage};
     auto bytes = std::make_unique<FileBytes>(path);
     if (!bytes->is_open()) {
-        OpenFailure failure = bytes->failure();
+        common::Error failure = bytes->failure();
         if (regular_file_size(path) >= 0)
             failure.kind = common::ErrorKind::Unopened;
         return failure;
@@ -122,12 +122,12 @@ Opened open_image(const std::string& path)
     return image;
 }
 
-std::variant<OpenImage, OpenFailure> open_one_image(const std::string& path)
+std::variant<OpenImage, common::Error> open_one_image(const std::string& path)
 {
     Opened opened = open_image(path);
     if (const auto* choice = std::get_if<ArchiveChoice>(&opened))
-        return OpenFailure{choice->reason()};
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+        return common::Error{choice->reason()};
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
     return std::get<OpenImage>(std::move(opened));
 }

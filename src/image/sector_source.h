@@ -161,12 +161,6 @@ struct OpenImage
     bool layout_by_content = false;         // a raw image read in the layout its content shows, not its name's
 };
 
-// Why a path could not be opened as an image ("size is 860416 bytes, not 819200"): ErrorKind::NotAnImage when the
-// name or the contents say it is no disc image at all, Unopened when the file of a raw image could not be opened
-// (no permission, no descriptor left), so its bytes are unknown, not its size, by which it would have been scanned.
-// The name stays while the window and the page still spell it.
-using OpenFailure = common::Error;
-
 // An archive that holds several images: one is to be chosen, and opened as ARCHIVE/NAME.
 struct ArchiveChoice
 {
@@ -177,8 +171,11 @@ struct ArchiveChoice
     std::string reason() const;
 };
 
-// What opening a path gave: an image, an archive whose image is to be chosen, or why there is none.
-using Opened = std::variant<OpenImage, ArchiveChoice, OpenFailure>;
+// What opening a path gave: an image, an archive whose image is to be chosen, or why there is none ("size is 860416
+// bytes, not 819200"): ErrorKind::NotAnImage when the name or the contents say it is no disc image at all, Unopened
+// when the file of a raw image could not be opened (no permission, no descriptor left), so its bytes are unknown,
+// not its size, by which it would have been scanned.
+using Opened = std::variant<OpenImage, ArchiveChoice, common::Error>;
 
 // The reason given for an image that is not scanned because of its size.
 std::string size_reason(std::int64_t size);
@@ -193,6 +190,6 @@ std::int64_t regular_file_size(const std::string& path);
 Opened open_image(const std::string& path);
 
 // open_image where no one can be asked to choose: an archive of several images is a failure that names them.
-std::variant<OpenImage, OpenFailure> open_one_image(const std::string& path);
+std::variant<OpenImage, common::Error> open_one_image(const std::string& path);
 
 } // namespace image

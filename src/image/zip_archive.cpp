@@ -162,7 +162,7 @@ ZipArchive::~ZipArchive()
         unzClose(m_zip);
 }
 
-std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput> input)
+std::variant<ZipArchive, common::Error> ZipArchive::open(std::unique_ptr<ZipInput> input)
 {
     zlib_filefunc64_def functions{input_open, input_read,  input_write, input_tell,
                                   input_seek, input_close, input_error, input.get()};
@@ -170,37 +170,37 @@ std::variant<ZipArchive, OpenFailure> ZipArchive::open(std::unique_ptr<ZipInput>
     archive.m_zip = unzOpen2_64(nullptr, &functions);
     archive.m_input = std::move(input);
     if (archive.m_zip == nullptr)
-        return OpenFailure{"not a zip archive, or damaged or cut off", common::ErrorKind::NotAnImage};
+        return common::Error{"not a zip archive, or damaged or cut off", common::ErrorKind::NotAnImage};
     unz_global_info64 global{};
     if (unzGetGlobalInfo64(archive.m_zip, &global) != UNZ_OK)
-        return OpenFailure{std::string(DAMAGED)};
+        return common::Error{std::string(DAMAGED)};
     if (global.number_entry > MAX_ZIP_ENTRIES)
-        return OpenFailure{"the archive holds " + std::to_string(global.number_entry) + " entries, more than the " +
-                           std::to_string(MAX_ZIP_ENTRIES) + " read here"};
+        return common::Error{"the archive holds " + std::to_string(global.number_entry) + " entries, more than the " +
+                             std::to_string(MAX_ZIP_ENTRIES) + " read here"};
     int step = global.number_entry > 0 ? unzGoToFirstFile(archive.m_zip) : UNZ_END_OF_LIST_OF_FILE;
     for (std::uint64_t index = 0; step == UNZ_OK && index < global.number_entry;
          ++index, step = unzGoToNextFile(archive.m_zip)) {
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(archive.m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-            return OpenFailure{std::string(DAMAGED)};
+            return common::Error{std::string(DAMAGED)};
         // The stored length is a 16-bit field.
         std::string name(info.size_filename, '\0');
         unz64_file_pos position{};
         if (unzGetCurrentFileInfo64(archive.m_zip, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0,
                                     nullptr, 0) != UNZ_OK ||
             unzGetFilePos64(archive.m_zip, &position) != UNZ_OK)
-            return OpenFailure{std::string(DAMAGED)};
+            return common::Error{std::string(DAMAGED)};
         if (is_image_name(name))
             archive.m_images.push_back({name, position.num_of_file, position.pos_in_zip_directory,
                                         info.uncompressed_size, entry_problem(info, name), info.compressed_size,
                                         info.compression_method, info.crc});
     }
     if (step != UNZ_OK && step != UNZ_END_OF_LIST_OF_FILE)
-        return OpenFailure{std::string(DAMAGED)};
+        return common::Error{std::string(DAMAGED)};
     return archive;
 }
 
-std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path)
+std::variant<ZipArchive, common::Error> open_zip(const std::string& path)
 {
     auto input = std::make_unique<ZipInput>();
     input->file = std::make_unique<FileBytes>(path);
@@ -210,7 +210,7 @@ std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path)
     return ZipArchive::open(std::move(input));
 }
 
-std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes)
+std::variant<ZipArchive, common::Error> open_zip(std::vector<std::uint8_t> bytes)
 {
     auto input = std::make_unique<ZipInput>();
     input->size = bytes.size();
@@ -233,10 +233,11 @@ std::vector<const ZipEntry*> ZipArchive::find(std::string_view name) const
     return exact.size() == 1 ? exact : found;
 }
 
-std::variant<std::unique_ptr<ZipEntryBytes>, OpenFailure> ZipArchive::open_entry(const ZipEntry& entry, std::size_t cap)
+std::variant<std::unique_ptr<ZipEntryBytes>, common::Error> ZipArchive::open_entry(const ZipEntry& entry,
+                                                                                   std::size_t cap)
 {
     auto failure = [](std::string why) {
-        return OpenFailure{std::move(why)};
+        return common::Error{std::move(why)};
     };
     if (!entry.problem.empty())
         return failure(entry.problem);
@@ -256,14 +257,14 @@ std::variant<std::unique_ptr<ZipEntryBytes>, OpenFailure> ZipArchive::open_entry
     return std::make_unique<ZipEntryBytes>(m_input, entry, data_offset);
 }
 
-std::variant<std::vector<std::uint8_t>, OpenFailure> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
+std::variant<std::vector<std::uint8_t>, common::Error> ZipArchive::read(const ZipEntry& entry, std::size_t cap)
 {
     auto opened = open_entry(entry, cap);
-    if (auto* failure = std::get_if<OpenFailure>(&opened))
+    if (auto* failure = std::get_if<common::Error>(&opened))
         return std::move(*failure);
     ZipEntryBytes& bytes = *std::get<std::unique_ptr<ZipEntryBytes>>(opened);
     if (!bytes.unpack(bytes.size()))
-        return OpenFailure{bytes.failure()};
+        return common::Error{bytes.failure()};
     return bytes.take();
 }
 

@@ -110,20 +110,20 @@ public:
 
     // The unpacked bytes of an entry. Fails, saying why, when it has a problem, is damaged (CRC
     // error), holds more or fewer bytes than it declares, or would unpack to more than `cap` bytes.
-    std::variant<std::vector<std::uint8_t>, OpenFailure> read(const ZipEntry& entry,
-                                                              std::size_t cap = MAX_CONTAINER_BYTES);
+    std::variant<std::vector<std::uint8_t>, common::Error> read(const ZipEntry& entry,
+                                                                std::size_t cap = MAX_CONTAINER_BYTES);
 
     // The bytes of an entry, to be unpacked as far as they are read; they stay readable when the archive is gone.
     // Fails, saying why, when the entry has a problem or its record in the archive is damaged.
-    std::variant<std::unique_ptr<ZipEntryBytes>, OpenFailure> open_entry(const ZipEntry& entry,
-                                                                         std::size_t cap = MAX_CONTAINER_BYTES);
+    std::variant<std::unique_ptr<ZipEntryBytes>, common::Error> open_entry(const ZipEntry& entry,
+                                                                           std::size_t cap = MAX_CONTAINER_BYTES);
 
 private:
     ZipArchive() = default;
     // Opens the archive minizip reads from `input` and lists its image entries.
-    static std::variant<ZipArchive, OpenFailure> open(std::unique_ptr<ZipInput> input);
-    friend std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path);
-    friend std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes);
+    static std::variant<ZipArchive, common::Error> open(std::unique_ptr<ZipInput> input);
+    friend std::variant<ZipArchive, common::Error> open_zip(const std::string& path);
+    friend std::variant<ZipArchive, common::Error> open_zip(std::vector<std::uint8_t> bytes);
 
     std::shared_ptr<ZipInput> m_input;
     void* m_zip = nullptr; // minizip's handle
@@ -132,9 +132,9 @@ private:
 
 // Opens the zip archive at `path` and lists its image entries. Fails when the file cannot be read, is no zip
 // archive, is damaged or cut off, or has more than MAX_ZIP_ENTRIES entries.
-std::variant<ZipArchive, OpenFailure> open_zip(const std::string& path);
+std::variant<ZipArchive, common::Error> open_zip(const std::string& path);
 
 // Likewise for an archive held in memory.
-std::variant<ZipArchive, OpenFailure> open_zip(std::vector<std::uint8_t> bytes);
+std::variant<ZipArchive, common::Error> open_zip(std::vector<std::uint8_t> bytes);
 
 } // namespace image

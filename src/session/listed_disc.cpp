@@ -68,11 +68,11 @@ ListedDisc keep_listed(std::string path, std::string file, image::OpenImage imag
     return listed;
 }
 
-Listing list_opened(const std::string& path, std::variant<image::OpenImage, image::OpenFailure> opened)
+Listing list_opened(const std::string& path, std::variant<image::OpenImage, common::Error> opened)
 {
     Listing listing;
     const std::string shown = common::file_part(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened)) {
+    if (const auto* failure = std::get_if<common::Error>(&opened)) {
         // An image of the right size that cannot be opened shows the scan's first line, and the status says why
         // (a 9-sector DSK, a damaged archive, no permission).
         if (failure->kind == common::ErrorKind::Unopened && image::regular_file_size(path) == image::IMAGE_BYTES)

@@ -50,7 +50,7 @@ struct Listing
 };
 
 // Lists `path` (a file, or ARCHIVE/NAME) as it opened.
-Listing list_opened(const std::string& path, std::variant<image::OpenImage, image::OpenFailure> opened);
+Listing list_opened(const std::string& path, std::variant<image::OpenImage, common::Error> opened);
 
 enum class ListedFile
 {

@@ -72,7 +72,7 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
         if (QFileInfo(path).isDir())
             return true;
         auto opened = image::open_image(to_path(path));
-        const auto* failure = std::get_if<image::OpenFailure>(&opened);
+        const auto* failure = std::get_if<common::Error>(&opened);
         return failure == nullptr || !(failure->kind == common::ErrorKind::NotAnImage);
     };
     if (!files.isEmpty() && !m_listed.empty() && std::ranges::none_of(files, is_dropped_image)) {
@@ -93,7 +93,7 @@ void MainWindow::open_dropped(const QList<QUrl>& urls)
     // open_image knows which names and contents are images; an image that cannot be read is still listed, as a
     // click would list it, and says why there.
     auto opened = image::open_image(to_path(info.filePath()));
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened);
+    if (const auto* failure = std::get_if<common::Error>(&opened);
         failure && (failure->kind == common::ErrorKind::NotAnImage)) {
         show_status(info.fileName() + ": " + from_path(failure->text));
         return;
@@ -110,7 +110,7 @@ void MainWindow::open_path(const QString& path)
     }
     if (info.exists()) {
         auto opened = image::open_image(to_path(info.absoluteFilePath()));
-        const auto* failure = std::get_if<image::OpenFailure>(&opened);
+        const auto* failure = std::get_if<common::Error>(&opened);
         if (failure == nullptr || !(failure->kind == common::ErrorKind::NotAnImage)) {
             select_and_list(info.absoluteFilePath());
             return;

@@ -27,11 +27,11 @@ const QColor EVEN_ROW(255, 255, 255);
 const QColor ODD_ROW(223, 223, 223);
 
 // An image opened, or why not; never an archive's choice, which is asked for first.
-std::variant<image::OpenImage, image::OpenFailure> one_image(image::Opened opened)
+std::variant<image::OpenImage, common::Error> one_image(image::Opened opened)
 {
     if (auto* image = std::get_if<image::OpenImage>(&opened))
         return std::move(*image);
-    return std::get<image::OpenFailure>(std::move(opened));
+    return std::get<common::Error>(std::move(opened));
 }
 
 } // namespace

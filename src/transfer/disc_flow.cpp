@@ -46,7 +46,7 @@ ImageRead conclude_read(ReadReport read, const std::function<bool(std::size_t un
 std::variant<DiscCopy, std::string> copy_image_file(const std::string& path)
 {
     auto opened = image::open_one_image(path);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened))
+    if (const auto* failure = std::get_if<common::Error>(&opened))
         return failure->text;
     image::OpenImage& source = std::get<image::OpenImage>(opened);
     if (!source.scannable)

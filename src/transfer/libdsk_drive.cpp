@@ -127,10 +127,10 @@ std::string stand_in_problem(const std::string& device, const struct stat& info,
     if (raw)
         return info.st_size == image::IMAGE_BYTES ? std::string() : image::size_reason(info.st_size);
     auto opened = image::open_dsk_file(device);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&opened))
+    if (const auto* failure = std::get_if<common::Error>(&opened))
         return failure->text;
     auto bytes = image::read_file_capped(device);
-    if (const auto* failure = std::get_if<image::OpenFailure>(&bytes))
+    if (const auto* failure = std::get_if<common::Error>(&bytes))
         return failure->text;
     return dsk_stand_in_problem(std::get<std::vector<std::uint8_t>>(bytes));
 }

@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using image::OpenFailure;
+using common::Error;
 using image::SectorStatus;
 using testing_support::TempDir;
 
@@ -31,18 +31,18 @@ fs::path container(const std::string& name)
 
 template <class... T> std::string failure_of(const std::variant<T...>& result)
 {
-    const auto* failure = std::get_if<OpenFailure>(&result);
+    const auto* failure = std::get_if<common::Error>(&result);
     return failure != nullptr ? failure->text : "(opened)";
 }
 
-std::unique_ptr<image::MemoryDisc> decoded(std::variant<std::unique_ptr<image::MemoryDisc>, OpenFailure> result)
+std::unique_ptr<image::MemoryDisc> decoded(std::variant<std::unique_ptr<image::MemoryDisc>, common::Error> result)
 {
     auto* disc = std::get_if<std::unique_ptr<image::MemoryDisc>>(&result);
     EXPECT_NE(disc, nullptr) << failure_of(result);
     return disc != nullptr ? std::move(*disc) : nullptr;
 }
 
-Bytes unpacked(const std::variant<Bytes, OpenFailure>& result)
+Bytes unpacked(const std::variant<Bytes, common::Error>& result)
 {
     EXPECT_TRUE(std::holds_alternative<Bytes>(result)) << failure_of(result);
     return std::holds_alternative<Bytes>(result) ? std::get<Bytes>(result) : Bytes{};
@@ -300,7 +300,7 @@ TEST(ZipReader, HostileAndDamagedArchivesAreRefused)
     };
     auto entry_problem = [](Bytes bytes) {
         auto archive = image::open_zip(std::move(bytes));
-        if (auto* failure = std::get_if<OpenFailure>(&archive))
+        if (auto* failure = std::get_if<common::Error>(&archive))
             return "open: " + failure->text;
         auto& opened = std::get<image::ZipArchive>(archive);
         if (opened.images().size() != 1)

@@ -241,8 +241,8 @@ TEST(ReadDirectory, ShortOrLongFilesAreListedAndMissingOnesAreNot)
     EXPECT_EQ(rows[0].slot, 0);
 
     const auto missing = image::open_image((dir / "missing.mgt").string());
-    ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(missing));
-    EXPECT_EQ(std::get<image::OpenFailure>(missing).text, common::error_text(ENOENT));
+    ASSERT_TRUE(std::holds_alternative<common::Error>(missing));
+    EXPECT_EQ(std::get<common::Error>(missing).text, common::error_text(ENOENT));
 }
 
 TEST(ReadDirectory, SamBasicLengthComesFromTheSamFieldsNotTheHeaderCopy)

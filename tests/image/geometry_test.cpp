@@ -128,8 +128,8 @@ TEST(OpenImage, RefusesWhatIsNoImageWithItsReason)
     };
     for (const auto& [name, reason] : cases) {
         const auto opened = image::open_image((dir / name).string());
-        ASSERT_TRUE(std::holds_alternative<image::OpenFailure>(opened)) << name;
-        EXPECT_EQ(std::get<image::OpenFailure>(opened).text, reason) << name;
+        ASSERT_TRUE(std::holds_alternative<common::Error>(opened)) << name;
+        EXPECT_EQ(std::get<common::Error>(opened).text, reason) << name;
     }
 }
 

@@ -32,8 +32,8 @@ TEST(ImageKinds, EachRowOpensAFileOfItsKind)
             EXPECT_TRUE(image::is_any_image_name(name));
             auto opened = image::open_image((dir / name).string());
             const auto* image = std::get_if<image::OpenImage>(&opened);
-            ASSERT_NE(image, nullptr) << (std::holds_alternative<image::OpenFailure>(opened)
-                                              ? std::get<image::OpenFailure>(opened).text
+            ASSERT_NE(image, nullptr) << (std::holds_alternative<common::Error>(opened)
+                                              ? std::get<common::Error>(opened).text
                                               : "a choice");
             EXPECT_TRUE(image->scannable);
             if (kind.form == image::ImageForm::Raw) {

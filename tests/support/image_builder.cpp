@@ -370,7 +370,7 @@ std::unique_ptr<image::SectorSource> open_source(const std::filesystem::path& pa
     auto opened = image::open_image(path.string());
     if (auto* image = std::get_if<image::OpenImage>(&opened))
         return std::move(image->source);
-    throw std::runtime_error(path.string() + ": " + std::get<image::OpenFailure>(opened).text);
+    throw std::runtime_error(path.string() + ": " + std::get<common::Error>(opened).text);
 }
 
 std::unique_ptr<image::SectorSource> open_raw(const std::filesystem::path& path, image::Layout layout)
