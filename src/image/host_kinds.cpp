@@ -31,6 +31,15 @@ HostKind host_kind_of_name(std::string_view path)
     return row == KINDS.end() ? HostKind::Code : row->kind;
 }
 
+std::vector<std::string_view> host_extensions(HostKind kind)
+{
+    std::vector<std::string_view> extensions;
+    for (const HostFileKind& row : KINDS)
+        if (row.kind == kind)
+            extensions.push_back(row.extension);
+    return extensions;
+}
+
 std::string host_pattern(std::span<const HostKind> kinds)
 {
     std::string pattern;

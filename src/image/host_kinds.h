@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace image {
 
@@ -28,6 +29,9 @@ std::span<const HostFileKind> host_file_kinds();
 
 // The kind a file name (any case) names by its extension; Code for any other.
 HostKind host_kind_of_name(std::string_view path);
+
+// The extensions of a kind, in the table's order: "z80", "sna" for the snapshots.
+std::vector<std::string_view> host_extensions(HostKind kind);
 
 // The name filter of some kinds, in the table's order: "*.tap;*.tzx" for the tapes.
 std::string host_pattern(std::span<const HostKind> kinds);

@@ -4,6 +4,7 @@
 #include "common/atomic_file.h"
 #include "common/path_text.h"
 #include "image/file_export.h"
+#include "image/host_kinds.h"
 #include "inspect/screen.h"
 #include "session/row_commands.h"
 #include "shell/basic_window.h"
@@ -306,13 +307,21 @@ void MainWindow::save_snapshot(const image::CatalogueRow& row)
 {
     m_status->clearMessage();
     const QString name = host_file_name(from_disc(row.name));
-    const QString target =
-        ask_new_file(m_services.requester, "Save as snapshot", listed_folder() + name + ".z80",
-                     "Z80 Snapshots|*.z80|SNA Snapshots|*.sna", [](const QString& path) {
-                         return snapshot::format_from_path(to_path(path))
-                                    ? QString()
-                                    : QFileInfo(path).fileName() + ": a snapshot is saved as .z80 or .sna";
-                     });
+    // "Z80 Snapshots|*.z80|SNA Snapshots|*.sna" and ".z80 or .sna", the first the one proposed.
+    QStringList filters;
+    QStringList extensions;
+    for (const std::string_view extension : image::host_extensions(image::HostKind::Snapshot)) {
+        const QString dotted = "." + from_path(std::string(extension));
+        filters << dotted.mid(1).toUpper() + " Snapshots|*" + dotted;
+        extensions << dotted;
+    }
+    const QString target = ask_new_file(
+        m_services.requester, "Save as snapshot", listed_folder() + name + extensions.front(), filters.join('|'),
+        [&extensions](const QString& path) {
+            return snapshot::format_from_path(to_path(path))
+                       ? QString()
+                       : QFileInfo(path).fileName() + ": a snapshot is saved as " + extensions.join(" or ");
+        });
     if (target.isEmpty())
         return;
     const auto format = snapshot::format_from_path(to_path(target));

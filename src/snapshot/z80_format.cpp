@@ -278,7 +278,7 @@ common::Result<Snapshot> decode_z80(std::span<const std::uint8_t> bytes)
         int slot = -1;
         if (is_128k && page >= z80::FIRST_BANK_PAGE && page < z80::FIRST_BANK_PAGE + BANKS_128K)
             slot = page - z80::FIRST_BANK_PAGE;
-        else if (const auto* found = std::ranges::find(z80::PAGES_OF_48K, page);
+        else if (const auto* found = std::find(z80::PAGES_OF_48K.begin(), z80::PAGES_OF_48K.end(), page);
                  !is_128k && found != z80::PAGES_OF_48K.end())
             slot = static_cast<int>(found - z80::PAGES_OF_48K.begin());
         if (slot < 0) {

@@ -202,6 +202,7 @@ void WindowCommandsTest::save_as_snapshot_writes_what_kestrel_cli_snap_writes()
     f.requester.expect("save", f.path("game.sna"));
     row_menu(f, 4, SNAPSHOT);
     QCOMPARE(f.requester.asked().value(0).text, f.path("snap.z80"));
+    QCOMPARE(f.requester.asked().value(0).extra, QString("Z80 Snapshots|*.z80|SNA Snapshots|*.sna"));
     QCOMPARE(
         run_cli({"snap", f.path("d.mgt").toStdString(), "--slot", "4", "-o", f.path("cli.sna").toStdString()}).code, 0);
     QVERIFY(read(f.path("game.sna")) == read(f.path("cli.sna")));

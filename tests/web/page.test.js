@@ -42,6 +42,9 @@ test('the page lists a real image and downloads the tape kestrel-cli makes', asy
 
   const image = realImages().find((entry) => entry.name === 'zx_basic_auto.mgt');
   assert.ok(image, 'zx_basic_auto.mgt is among the real images');
+  // The choosers offer what the module reads.
+  assert.strictEqual(await page.getAttribute('#image-input', 'accept'), '.mgt,.dsk,.img,.sad,.gz,.zip');
+  assert.strictEqual(await page.getAttribute('#tape-input', 'accept'), '.tap,.tzx');
   await page.setInputFiles('#image-input', image.file);
   await page.waitForSelector('#catalogue tbody tr');
 

@@ -119,10 +119,6 @@ function clearFolder(folder) {
 
 // ---- Opening an image ----
 
-function isTapeName(name) {
-  return /\.(tap|tzx)$/i.test(name);
-}
-
 async function openFile(file, handle = null) {
   openedHandle = handle;
   $('collection').hidden = true;
@@ -669,9 +665,9 @@ function onDrop(event) {
     addFiles(files);
     return;
   }
-  const tapeFiles = files.filter((file) => isTapeName(file.name));
+  const tapeFiles = files.filter((file) => kestrel.isTapeName(file.name));
   if (tapeFiles.length > 0) addTapes(tapeFiles);
-  const images = files.filter((file) => !isTapeName(file.name));
+  const images = files.filter((file) => !kestrel.isTapeName(file.name));
   if (images.length > 0) openMany(images);
 }
 
@@ -680,6 +676,9 @@ async function start() {
   for (const folder of [DISC_FOLDER, TAPE_FOLDER, OUT_FOLDER, ADD_FOLDER]) kestrel.FS.mkdir(folder);
   kestrel.FS.chdir(DISC_FOLDER);
   $('version').textContent = kestrel.version();
+  // The choosers take what the module reads, as its tables of image and tape kinds name them.
+  for (const id of ['image-input', 'images-input']) $(id).accept = kestrel.accepted('images');
+  $('tape-input').accept = kestrel.accepted('tapes');
   $('image-input').addEventListener('change', (event) => {
     if (event.target.files.length > 0) openFile(event.target.files[0]);
     event.target.value = '';
