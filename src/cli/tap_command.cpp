@@ -5,6 +5,7 @@
 #include "common/number_text.h"
 #include "common/path_text.h"
 #include "files/basic_file.h"
+#include "image/host_kinds.h"
 #include "tape/convert.h"
 #include "tape/tap_writer.h"
 
@@ -28,7 +29,7 @@ struct TapOptions
 
 bool is_basic_text(const std::string& path)
 {
-    return common::lower_extension(path) == "bas";
+    return image::host_kind_of_name(path) == image::HostKind::BasicText;
 }
 
 // The options of a command line that names an IMAGE and -o OUT; the usage error on err otherwise.
