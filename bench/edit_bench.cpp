@@ -29,8 +29,9 @@ std::vector<files::NewFile> full_disc_of_files()
         tape::TapeFile file;
         file.header[image::tape_header::TYPE] = image::TAPE_BYTES;
         const std::string name = "file" + std::to_string(n);
-        std::fill_n(file.header.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
-        std::copy(name.begin(), name.end(), file.header.begin() + image::tape_header::NAME);
+        std::fill_n(file.header.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length,
+                    std::uint8_t{' '});
+        std::copy(name.begin(), name.end(), file.header.begin() + image::tape_header::NAME.at);
         common::put_le16(file.header, image::tape_header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
         common::put_le16(file.header, image::tape_header::PARAM1, CODE_START);
         file.data = data;

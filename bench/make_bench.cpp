@@ -28,8 +28,8 @@ std::vector<std::uint8_t> full_tape()
         const bool basic = n % BASIC_EVERY == 0;
         h[image::tape_header::TYPE] = basic ? image::TAPE_PROGRAM : image::TAPE_BYTES;
         const std::string name = std::string("file").append(std::to_string(n));
-        std::fill_n(h.begin() + image::tape_header::NAME, image::tape_header::NAME_LEN, std::uint8_t{' '});
-        std::copy(name.begin(), name.end(), h.begin() + image::tape_header::NAME);
+        std::fill_n(h.begin() + image::tape_header::NAME.at, image::tape_header::NAME.length, std::uint8_t{' '});
+        std::copy(name.begin(), name.end(), h.begin() + image::tape_header::NAME.at);
         common::put_le16(h, image::tape_header::LENGTH, static_cast<std::uint16_t>(FILE_SIZE));
         common::put_le16(h, image::tape_header::PARAM1, basic ? 10 : CODE_START);
         common::put_le16(h, image::tape_header::PARAM2, basic ? static_cast<std::uint16_t>(FILE_SIZE) : CODE_START);
