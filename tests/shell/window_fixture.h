@@ -97,8 +97,15 @@ public:
     QPlainTextEdit* pane() const { return window->findChild<QPlainTextEdit*>("messagePane"); }
     QStringList pane_lines() const { return pane()->toPlainText().split('\n'); }
 
-    // Selects an item of the browser as a user's click would.
-    void pick(const QString& item_path) { browser()->setCurrentIndex(browser()->file_model()->index(item_path)); }
+    // Selects an item of the browser as a user's click would, in the browser as the user sees it. The model sorts
+    // the rows it learns of late (another program's files coming and going in /tmp) a moment afterwards, and keys
+    // pressed before then move through rows out of order: that moment is taken first.
+    void pick(const QString& item_path)
+    {
+        QFileSystemModel* model = browser()->file_model();
+        model->sort(0, Qt::AscendingOrder);
+        browser()->setCurrentIndex(model->index(item_path));
+    }
 
     std::filesystem::path write_image(const QString& name, const ImageBuilder& builder)
     {
