@@ -1,14 +1,12 @@
 // The web page's find across the images it was given: `kestrel-cli find`'s rules (files/find_rules.h) over the
 // files in the page's folder, each archive of several images looked into image by image.
 #include "files/find_rules.h"
-#include "image/host_kinds.h"
 #include "image/image_kinds.h"
 #include "image/sector_source.h"
 #include "web_answer.h"
 
 #include <emscripten/bind.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -58,37 +56,9 @@ std::string find_files(const std::string& pattern, const std::string& types, con
 }
 
 } // namespace
-
-bool is_image_name(const std::string& name)
-{
-    return image::is_any_image_name(name);
-}
-
-bool is_tape_name(const std::string& name)
-{
-    return image::host_kind_of_name(name) == image::HostKind::Tape;
-}
-
-// What the page's file choosers take, as their accept attribute lists it: ".mgt,.dsk,.img,.sad,.gz,.zip" for
-// images, ".tap,.tzx" for tapes.
-std::string accepted(const std::string& what)
-{
-    std::string pattern = what == "tapes" ? image::host_pattern(std::array{image::HostKind::Tape})
-                                          : image::name_pattern(image::KindSet::All);
-    std::string list;
-    for (const std::string& each : split(pattern, ';'))
-        list.append(list.empty() ? "" : ",").append(each.substr(1)); // "*.tap" is ".tap"
-    return list;
-}
-
 } // namespace web
 
 EMSCRIPTEN_BINDINGS(kestrel_find)
 {
     emscripten::function("findFiles", &web::find_files);
-    // Whether a file of a folder is one kestrel-cli's folder walks read: an image, packed image or archive by name.
-    emscripten::function("isImageName", &web::is_image_name);
-    // Whether a dropped file is a tape, for "make a disc", as the host kinds table names tapes.
-    emscripten::function("isTapeName", &web::is_tape_name);
-    emscripten::function("accepted", &web::accepted);
 }
